@@ -1,0 +1,2 @@
+set(KNOKLE_MODES_SOURCES
+)

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+
+namespace knokle {
+
+// A stored setting keeps its type. OtherValue stands for anything else found in the store (an array, an
+// object, null), which every reading treats as the wrong type.
+struct OtherValue {
+    bool operator==(const OtherValue&) const = default;
+};
+using StoredValue = std::variant<OtherValue, bool, std::int64_t, double, std::string>;
+
+// The user-defaults store. Reads go to the store every time, so a value written by another process is
+// seen by the next read.
+class UserDefaults {
+public:
+    virtual ~UserDefaults() = default;
+    virtual std::optional<StoredValue> object(const std::string& key) const = 0;
+    virtual void set(const std::string& key, const StoredValue& value) = 0;
+    virtual void remove(const std::string& key) = 0;
+};
+
+} // namespace knokle

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/MainLoop.h"
+
+#include <QObject>
+
+namespace knokle {
+
+// The main loop on Qt's event loop of the thread that creates it. Timers are precise: a tap window must
+// not close early.
+class QtMainLoop final : public MainLoop {
+public:
+    QtMainLoop();
+    ~QtMainLoop() override;
+
+    MonotonicTime now() const override;
+    void post(std::function<void()> fn) override;
+    TimerHandle after(Seconds delay, std::function<void()> fn) override;
+    TimerHandle every(Seconds interval, std::function<void()> fn) override;
+
+private:
+    void startTimer(Seconds delay, bool repeating, std::shared_ptr<std::atomic<bool>> cancelled,
+                    std::function<void()> fn);
+
+    QObject* context; // lives on the main thread; deleting it drops every pending call
+};
+
+} // namespace knokle

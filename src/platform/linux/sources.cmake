@@ -1,0 +1,5 @@
+set(KNOKLE_PLATFORM_LINUX_SOURCES
+    src/platform/linux/QtMainLoop.cpp
+    src/platform/linux/ThreadPoolWorkQueue.cpp
+    src/platform/linux/SystemClock.cpp
+)

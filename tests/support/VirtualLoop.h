@@ -1,0 +1,68 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/MainLoop.h"
+#include "platform/WorkQueue.h"
+
+#include <deque>
+#include <map>
+#include <mutex>
+
+namespace knokle::test {
+
+// Main loop, background queue and clock in virtual time, all on the test's thread. Time moves only when
+// the test advances it (or when code under test sleeps on the clock); timers fire in due order, each seeing
+// now() equal to its due time. Posted work and background work run when the loop runs pending work.
+class VirtualLoop final : public MainLoop, public Clock {
+public:
+    VirtualLoop();
+
+    MonotonicTime now() const override;
+    void post(std::function<void()> fn) override;
+    TimerHandle after(Seconds delay, std::function<void()> fn) override;
+    TimerHandle every(Seconds interval, std::function<void()> fn) override;
+    // Sleeping moves virtual time forward and fires the main-loop timers that fall due meanwhile, as the
+    // real main thread would while another thread sleeps.
+    void sleepFor(Seconds duration) override;
+
+    // The background queue: its work runs with the posted work, in the order posted.
+    WorkQueue& workQueue() { return background; }
+
+    // Runs posted main-loop work and background work until none is left (at the current time).
+    void runPending();
+    // Moves time forward by the duration, running everything that falls due, in order.
+    void advance(Seconds duration);
+    void advance(double seconds) { advance(Seconds(seconds)); }
+    // Seconds of virtual time since the loop was made.
+    double elapsed() const;
+    size_t pendingTimerCount() const;
+
+private:
+    struct PendingTimer {
+        std::shared_ptr<std::atomic<bool>> cancelled;
+        std::function<void()> fn;
+        Seconds interval; // zero for a one-shot timer
+    };
+    class Background final : public WorkQueue {
+    public:
+        explicit Background(VirtualLoop& loop) : loop(loop) {}
+        void post(std::function<void()> fn) override;
+
+    private:
+        VirtualLoop& loop;
+    };
+
+    TimerHandle schedule(Seconds delay, Seconds interval, std::function<void()> fn);
+    bool runOneDueTimer(MonotonicTime limit);
+    bool runOnePosted();
+
+    MonotonicTime start;
+    MonotonicTime current;
+    mutable std::recursive_mutex mutex;
+    std::deque<std::function<void()>> posted; // main-loop and background work, in posting order
+    std::multimap<std::pair<MonotonicTime, unsigned long>, PendingTimer> timers;
+    unsigned long sequence = 0;
+    Background background{*this};
+};
+
+} // namespace knokle::test

@@ -1,0 +1,35 @@
+#include "common/TextFormat.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+using namespace knokle;
+
+TEST(TextFormat, QuotedList) {
+    struct Case {
+        std::vector<std::string> items;
+        std::string printed;
+    } cases[] = {
+        {{}, "[]"},
+        {{"com.apple.Safari"}, R"(["com.apple.Safari"])"},
+        {{"a", "b c"}, R"(["a", "b c"])"},
+        {{"say \"hi\"", "back\\slash"}, R"(["say \"hi\"", "back\\slash"])"},
+        {{"line\nbreak\ttab"}, R"(["line\nbreak\ttab"])"},
+        {{"ünïcode ⌘"}, R"(["ünïcode ⌘"])"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(quotedList(c.items), c.printed);
+}
+
+TEST(TextFormat, ShortestDecimalReadsBackAsTheSameDouble) {
+    EXPECT_EQ(shortestDecimal(0.6), "0.6");
+    EXPECT_EQ(shortestDecimal(2 * 0.6), "1.2");
+    EXPECT_EQ(shortestDecimal(3 * 0.6), "1.7999999999999998");
+    EXPECT_EQ(shortestDecimal(8.0), "8.0");
+    for (double d : {0.1, 1.0 / 3.0, 1e-7, 123456.789}) EXPECT_EQ(std::strtod(shortestDecimal(d).c_str(), nullptr), d);
+}
+
+TEST(TextFormat, FormatLikePrintf) {
+    EXPECT_EQ(format("force x%.2f", 1.9230769), "force x1.92");
+    EXPECT_EQ(format("%-16s|", "ACCEPT"), "ACCEPT          |");
+    EXPECT_EQ(format("%s", std::string(5000, 'a').c_str()).size(), 5000u);
+}
