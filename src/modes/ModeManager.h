@@ -1,0 +1,57 @@
+#pragma once
+
+#include "modes/SlapMode.h"
+#include "platform/BrowserScripting.h"
+#include "platform/Clock.h"
+#include "platform/MainLoop.h"
+#include "platform/ShortcutRunner.h"
+#include "platform/WindowControl.h"
+#include "platform/WorkQueue.h"
+#include "platform/Workspace.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace knokle {
+
+// What running a mode acts on. Everything here must outlive the launches and retries a run starts.
+struct ModeServices {
+    Workspace& workspace;
+    WindowControl& windows;
+    BrowserScripting& browsers;
+    ShortcutRunner& shortcuts;
+    MainLoop& mainLoop;   // launch retries are scheduled here
+    WorkQueue& background; // full-screen polling runs here
+    Clock& clock;          // waits and polls sleep on this
+    std::function<bool()> openAppsFullScreen; // the setting's reading, asked after each successful launch
+};
+
+class ModeManager {
+public:
+    // Without a location the store is "modes.json" in the default folder (see defaultStoreURL()).
+    // services may be null for a manager that never runs a mode.
+    explicit ModeManager(std::shared_ptr<const ModeServices> services,
+                         std::optional<std::filesystem::path> storeURL = std::nullopt);
+
+    std::vector<SlapMode> modes;
+    const std::filesystem::path& storeURL() const;
+
+    static std::vector<SlapMode> defaultModes();
+    // $KNOKLE_DATA_DIR, else $XDG_DATA_HOME/knokle, else ~/.local/share/knokle; the folder is created.
+    static std::filesystem::path defaultStoreURL();
+
+    std::optional<SlapMode> mode(int64_t slapCount) const; // mode(forSlapCount:)
+    void addOrUpdate(const SlapMode& mode);
+    static std::optional<std::string> normalisedURL(const std::string& text);
+
+    // Runs the mode on the caller's thread (a background thread); launches, retries and full screen go on
+    // after it returns.
+    void execute(const SlapMode& mode) const;
+
+    // (save(), dedupe(), closeTabs, launch, waitForExit, enterFullScreen and the rest are the implementer's)
+};
+
+} // namespace knokle

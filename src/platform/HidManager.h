@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace knokle {
+
+// What a HID manager is restricted to: the "VendorID", "ProductID", "DeviceUsagePage" and "DeviceUsage" entries.
+struct HidDeviceMatching {
+    int vendorID = 0;
+    int productID = 0;
+    int usagePage = 0;
+    int usage = 0;
+};
+
+// Called on the main loop for every input report. Only context, report and length carry meaning here.
+using InputReportCallback = void (*)(void* context, int result, void* sender, int type, std::uint32_t reportID,
+                                     const std::uint8_t* report, long length);
+
+class HidDevice {
+public:
+    virtual ~HidDevice() = default;
+    // "Product", "Transport", ...; nothing when the device has no such property.
+    virtual std::optional<std::string> property(const std::string& key) const = 0;
+    // 0 on success, otherwise a status (an errno value on Linux).
+    virtual int open() = 0;
+    // The buffer is lent for the device's lifetime; it must not move.
+    virtual void registerInputReportCallback(std::uint8_t* buffer, std::size_t length, InputReportCallback callback,
+                                             void* context) = 0;
+    virtual void scheduleWithMainLoop() = 0;
+};
+
+class HidManager {
+public:
+    virtual ~HidManager() = default;
+    virtual void setDeviceMatching(const HidDeviceMatching& matching) = 0;
+    virtual void scheduleWithMainLoop() = 0;
+    // 0 on success, otherwise a status.
+    virtual int open() = 0;
+    // The matched devices; nothing when the manager could not produce a set at all. An element that is
+    // not a HID device is a null pointer.
+    virtual std::optional<std::vector<std::shared_ptr<HidDevice>>> copyDevices() = 0;
+};
+
+using HidManagerFactory = std::function<std::unique_ptr<HidManager>()>;
+
+} // namespace knokle
