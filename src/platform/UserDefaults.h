@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace knokle {
 
@@ -22,6 +23,9 @@ public:
     virtual std::optional<StoredValue> object(const std::string& key) const = 0;
     virtual void set(const std::string& key, const StoredValue& value) = 0;
     virtual void remove(const std::string& key) = 0;
+    // Every key present, in the store's own order (for listing the whole store). A store that cannot list
+    // its keys answers with none.
+    virtual std::vector<std::string> keys() const { return {}; }
 };
 
 } // namespace knokle

@@ -1,5 +1,11 @@
 # Core parts of the shell (plain C++, in knokle_core).
 set(KNOKLE_SHELL_CORE_SOURCES
+    src/shell/Settings.cpp
+    src/shell/DefaultsCommand.cpp
+    src/shell/UnicodeText.cpp
+    src/shell/VirtualKeys.cpp
+    src/shell/Hotkey.cpp
+    src/shell/StatusMenu.cpp
 )
 # Qt parts of the shell (in knokle_ui).
 set(KNOKLE_SHELL_UI_SOURCES

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <variant>
+
+namespace knokle {
+
+using HotKeyToken = std::uint64_t;
+
+// Why a hot key could not be registered.
+struct HotKeyFailure {
+    enum class Kind { inUse, unknownKey, unavailable };
+    Kind kind = Kind::unavailable;
+    std::string reason; // "in use by another program", "unknown key", or what else went wrong
+};
+
+// A system-wide keyboard shortcut. Key codes and modifier masks are in their stored form: virtual key codes
+// and the command 0x0100 / shift 0x0200 / option 0x0800 / control 0x1000 mask; the realisation translates them.
+class HotKeyService {
+public:
+    virtual ~HotKeyService() = default;
+    // onPress runs on the main loop, once per press of the combination (not for key repeat).
+    virtual std::variant<HotKeyToken, HotKeyFailure> registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers,
+                                                                    std::function<void()> onPress) = 0;
+    virtual void unregisterHotKey(HotKeyToken token) = 0;
+};
+
+} // namespace knokle

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "platform/HotKeyService.h"
+#include "platform/MainLoop.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace knokle {
+
+// Event modifier flags, as a key event reports them.
+namespace ModifierFlag {
+constexpr std::uint64_t capsLock = 1ull << 16;
+constexpr std::uint64_t shift = 1ull << 17;
+constexpr std::uint64_t control = 1ull << 18;
+constexpr std::uint64_t option = 1ull << 19;
+constexpr std::uint64_t command = 1ull << 20;
+constexpr std::uint64_t numericPad = 1ull << 21;
+constexpr std::uint64_t help = 1ull << 22;
+constexpr std::uint64_t function = 1ull << 23;
+} // namespace ModifierFlag
+
+// The stored hot-key modifier mask.
+namespace HotKeyMask {
+constexpr std::uint32_t command = 0x0100;
+constexpr std::uint32_t shift = 0x0200;
+constexpr std::uint32_t option = 0x0800;
+constexpr std::uint32_t control = 0x1000;
+} // namespace HotKeyMask
+
+// The registered arm/pause shortcut: registered for its whole life, unregistered when destroyed.
+class GlobalHotKey {
+public:
+    // Nothing when the shortcut cannot be registered; then failure (if given) says why.
+    static std::unique_ptr<GlobalHotKey> make(HotKeyService& service, MainLoop& loop, std::uint32_t keyCode,
+                                              std::uint32_t modifiers, std::function<void()> onPress,
+                                              HotKeyFailure* failure = nullptr);
+    ~GlobalHotKey();
+    GlobalHotKey(const GlobalHotKey&) = delete;
+    GlobalHotKey& operator=(const GlobalHotKey&) = delete;
+
+    static std::uint32_t carbonModifiers(std::uint64_t flags);
+    static std::string displayString(std::uint16_t keyCode, std::uint64_t flags, const std::optional<std::string>& chars);
+    static std::string keyName(std::uint16_t code, const std::optional<std::string>& chars);
+
+private:
+    GlobalHotKey(HotKeyService& service, std::shared_ptr<std::function<void()>> onPress);
+
+    HotKeyService& service;
+    std::optional<HotKeyToken> ref;
+    std::shared_ptr<std::function<void()>> onPress;
+};
+
+} // namespace knokle

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "modes/SlapMode.h"
+#include "platform/LoginItem.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace knokle {
+
+enum class MenuAction { none, toggleActive, toggleAutoPause, testMode, showCalibration, editModes, toggleOpenAtLogin, quit };
+
+// One run of an attributed title. Sizes are relative to the menu font's default point size.
+struct TextRun {
+    std::string text;
+    double fontSizeDelta = 0;
+    double baselineOffset = 0;
+    double kerning = 0;
+    bool operator==(const TextRun&) const = default;
+};
+
+struct MenuItem {
+    bool separator = false;
+    std::string title;                    // plain title (empty for a mode row)
+    std::vector<TextRun> attributedTitle; // only mode rows have one
+    bool enabled = true;
+    bool checked = false;
+    MenuAction action = MenuAction::none;
+    std::string keyEquivalent;
+    std::optional<Uuid> representedObject;
+    bool targetsController = false; // false: reaches the controller as the application's delegate
+
+    // The text a plain menu shows: the plain title, else the runs joined.
+    std::string displayText() const;
+};
+
+struct MenuModeRow {
+    Uuid id;
+    std::string name;
+    std::int64_t slapCount = 0;
+};
+
+// Everything the menu shows, read at the moment it is built.
+struct MenuInputs {
+    bool sensorMissing = false;
+    bool tapsActive = false;
+    bool autoPause = true;
+    std::string hotkeyDisplay;
+    std::vector<MenuModeRow> modes;
+    LoginItemStatus loginItemStatus = LoginItemStatus::notRegistered;
+    bool loginItemChangeable = false;
+};
+
+// The status menu's complete content, top to bottom.
+std::vector<MenuItem> populate(const MenuInputs& inputs);
+
+// The dots of a mode row: slapCount filled circles, then empty ones up to three in all.
+std::string tapCountDots(std::int64_t slapCount);
+
+} // namespace knokle
