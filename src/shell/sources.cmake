@@ -9,6 +9,8 @@ set(KNOKLE_SHELL_CORE_SOURCES
 )
 # Qt parts of the shell (in knokle_ui).
 set(KNOKLE_SHELL_UI_SOURCES
+    src/shell/QtKeyConversion.cpp
+    src/shell/QtAlertPresenter.cpp
 )
 # The composition root.
 set(KNOKLE_APP_SOURCES

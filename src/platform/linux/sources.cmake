@@ -3,4 +3,6 @@ set(KNOKLE_PLATFORM_LINUX_SOURCES
     src/platform/linux/ThreadPoolWorkQueue.cpp
     src/platform/linux/SystemClock.cpp
     src/platform/linux/JsonFileDefaults.cpp
+    src/platform/linux/X11HotKeyService.cpp
+    src/platform/linux/XdgAutostartLoginItem.cpp
 )

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/LoginItem.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace knokle {
+
+// The login item as an XDG autostart entry, $XDG_CONFIG_HOME/autostart/knokle.desktop.
+class XdgAutostartLoginItem final : public LoginItem {
+public:
+    struct Locations {
+        std::filesystem::path autostartFolder;
+        std::vector<std::filesystem::path> dataDirs; // searched for applications/knokle.desktop, in order
+        std::filesystem::path executable;            // this program
+    };
+    // From the environment: XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_DATA_DIRS and /proc/self/exe.
+    static Locations defaultLocations();
+
+    explicit XdgAutostartLoginItem(Locations locations = defaultLocations());
+
+    LoginItemStatus status() const override;
+    std::optional<std::string> registerItem() override;
+    std::optional<std::string> unregisterItem() override;
+    bool canChange() const override;
+
+    std::filesystem::path entryFile() const { return where.autostartFolder / "knokle.desktop"; }
+
+private:
+    Locations where;
+};
+
+// The value of a key in the [Desktop Entry] group of a desktop file's text; nothing when absent.
+std::optional<std::string> desktopEntryValue(const std::string& text, const std::string& key);
+// The program an Exec line starts: its first word, unquoted.
+std::string desktopExecProgram(const std::string& exec);
+
+} // namespace knokle
