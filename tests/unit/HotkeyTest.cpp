@@ -1,0 +1,108 @@
+#include "VirtualLoop.h"
+#include "shell/Hotkey.h"
+
+#include <gtest/gtest.h>
+
+using namespace knokle;
+namespace F = ModifierFlag;
+
+TEST(Hotkey, DisplayStrings) {
+    struct Case {
+        std::uint16_t keyCode;
+        std::uint64_t flags;
+        std::optional<std::string> chars;
+        std::string display;
+    } cases[] = {
+        {17, F::command | F::option, "t", "⌥⌘T"},
+        {40, F::command | F::shift, "K", "⇧⌘K"},
+        {49, F::control | F::option, " ", "⌃⌥Space"},
+        {36, F::option, "\r", "⌥↩"},
+        {76, F::option, "\x03", "⌥↩"},
+        {123, F::option, std::nullopt, "⌥←"},
+        {124, 0, std::nullopt, "→"},
+        {125, 0, std::nullopt, "↓"},
+        {126, 0, std::nullopt, "↑"},
+        {48, F::control, "\t", "⌃⇥"},
+        {51, F::command, "\x7f", "⌘⌫"},
+        {53, F::command, "\x1b", "⌘⎋"},
+        {0, F::shift, "a", "⇧A"},
+        // every modifier, in the fixed order, whatever else is set
+        {14, F::command | F::shift | F::option | F::control | F::capsLock | F::function, "e", "⌃⌥⇧⌘E"},
+        {14, F::capsLock | F::numericPad | F::help, "e", "E"},
+        // names from the characters: trimmed, upper-cased, "?" when nothing remains
+        {41, F::command, " ;\n", "⌘;"},
+        {99, F::command, "", "⌘?"},
+        {99, F::command, " \n\t", "⌘?"},
+        {99, F::command, std::nullopt, "⌘?"},
+        {10, F::option, "é", "⌥É"},
+        {10, F::option, "ß", "⌥ß"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(GlobalHotKey::displayString(c.keyCode, c.flags, c.chars), c.display) << c.keyCode;
+}
+
+TEST(Hotkey, CarbonModifiers) {
+    EXPECT_EQ(GlobalHotKey::carbonModifiers(F::command | F::option), 2304u);
+    EXPECT_EQ(GlobalHotKey::carbonModifiers(F::command | F::shift), 0x0300u);
+    EXPECT_EQ(GlobalHotKey::carbonModifiers(F::shift), 0x0200u);
+    EXPECT_EQ(GlobalHotKey::carbonModifiers(F::control), 0x1000u);
+    EXPECT_EQ(GlobalHotKey::carbonModifiers(F::capsLock | F::function | F::numericPad | F::help), 0u);
+}
+
+namespace {
+
+class FakeHotKeyService final : public HotKeyService {
+public:
+    std::variant<HotKeyToken, HotKeyFailure> registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers,
+                                                            std::function<void()> onPress) override {
+        if (refuse) return *refuse;
+        registered[next] = {keyCode, modifiers, std::move(onPress)};
+        return next++;
+    }
+    void unregisterHotKey(HotKeyToken token) override { registered.erase(token); }
+
+    struct Entry {
+        std::uint32_t keyCode, modifiers;
+        std::function<void()> onPress;
+    };
+    std::map<HotKeyToken, Entry> registered;
+    std::optional<HotKeyFailure> refuse;
+    HotKeyToken next = 1;
+};
+
+} // namespace
+
+TEST(GlobalHotKey, RegistersForItsLifeAndQueuesEachPress) {
+    FakeHotKeyService service;
+    test::VirtualLoop loop;
+    int presses = 0;
+    auto hotKey = GlobalHotKey::make(service, loop, 17, 2304, [&] { ++presses; });
+    ASSERT_TRUE(hotKey);
+    ASSERT_EQ(service.registered.size(), 1u);
+    auto& entry = service.registered.begin()->second;
+    EXPECT_EQ(entry.keyCode, 17u);
+    EXPECT_EQ(entry.modifiers, 2304u);
+
+    entry.onPress();
+    EXPECT_EQ(presses, 0) << "a press is queued, not run inside the service's handler";
+    loop.runPending();
+    EXPECT_EQ(presses, 1);
+
+    // A press queued just before the hot key is replaced still runs.
+    entry.onPress();
+    hotKey.reset();
+    EXPECT_TRUE(service.registered.empty());
+    loop.runPending();
+    EXPECT_EQ(presses, 2);
+}
+
+TEST(GlobalHotKey, FailureYieldsNothingAndSaysWhy) {
+    FakeHotKeyService service;
+    service.refuse = HotKeyFailure{HotKeyFailure::Kind::inUse, "in use by another program"};
+    test::VirtualLoop loop;
+    HotKeyFailure why;
+    auto hotKey = GlobalHotKey::make(service, loop, 17, 2304, [] {}, &why);
+    EXPECT_FALSE(hotKey);
+    EXPECT_EQ(why.kind, HotKeyFailure::Kind::inUse);
+    EXPECT_EQ(why.reason, "in use by another program");
+}
