@@ -44,14 +44,12 @@ std::optional<StoredValue> parseTyped(const std::string& flag, const std::string
         err << "knokle defaults: -bool takes true, false, yes, no, 1 or 0, not " << quotedLiteral(text) << "\n";
     } else if (flag == "-int") {
         if (auto i = parseInt(text)) return StoredValue(*i);
-        err << "knokle defaults: -int takes a whole number in the 64-bit range, not " << quotedLiteral(text)
-            << "\n";
+        err << "knokle defaults: -int takes a whole number in the 64-bit range, not " << quotedLiteral(text) << "\n";
     } else if (flag == "-float") {
         if (auto d = parseFloat(text)) return StoredValue(*d);
         err << "knokle defaults: -float takes a finite number, not " << quotedLiteral(text) << "\n";
     } else {
-        err << "knokle defaults: unknown type " << quotedLiteral(flag)
-            << " (use -bool, -int, -float or -string)\n";
+        err << "knokle defaults: unknown type " << quotedLiteral(flag) << " (use -bool, -int, -float or -string)\n";
     }
     return std::nullopt;
 }

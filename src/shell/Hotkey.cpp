@@ -53,16 +53,26 @@ std::string GlobalHotKey::displayString(std::uint16_t keyCode, std::uint64_t fla
 std::string GlobalHotKey::keyName(std::uint16_t code, const std::optional<std::string>& chars) {
     switch (code) {
     case 36:
-    case 76: return "↩";
-    case 48: return "⇥";
-    case 49: return "Space";
-    case 51: return "⌫";
-    case 53: return "⎋";
-    case 123: return "←";
-    case 124: return "→";
-    case 125: return "↓";
-    case 126: return "↑";
-    default: break;
+    case 76:
+        return "↩";
+    case 48:
+        return "⇥";
+    case 49:
+        return "Space";
+    case 51:
+        return "⌫";
+    case 53:
+        return "⎋";
+    case 123:
+        return "←";
+    case 124:
+        return "→";
+    case 125:
+        return "↓";
+    case 126:
+        return "↑";
+    default:
+        break;
     }
     if (!chars) return "?";
     std::string name = upperCased(trimWhitespaceAndNewlines(*chars));

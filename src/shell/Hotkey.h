@@ -43,7 +43,8 @@ public:
     GlobalHotKey& operator=(const GlobalHotKey&) = delete;
 
     static std::uint32_t carbonModifiers(std::uint64_t flags);
-    static std::string displayString(std::uint16_t keyCode, std::uint64_t flags, const std::optional<std::string>& chars);
+    static std::string displayString(std::uint16_t keyCode, std::uint64_t flags,
+                                     const std::optional<std::string>& chars);
     static std::string keyName(std::uint16_t code, const std::optional<std::string>& chars);
 
 private:

@@ -1,17 +1,23 @@
 #include "shell/QtAlertPresenter.h"
 
 #include <QAbstractButton>
-#include <QPushButton>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace knokle {
 
 int QtAlertPresenter::runModal(const Alert& alert) {
     QMessageBox box;
     switch (alert.style) {
-    case AlertStyle::warning: box.setIcon(QMessageBox::Warning); break;
-    case AlertStyle::informational: box.setIcon(QMessageBox::Information); break;
-    case AlertStyle::critical: box.setIcon(QMessageBox::Critical); break;
+    case AlertStyle::warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case AlertStyle::informational:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case AlertStyle::critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
     }
     box.setWindowTitle("Knokle");
     box.setText(QString::fromStdString(alert.messageText));

@@ -27,24 +27,57 @@ std::optional<VirtualKey> findKey(char character, NamedKey named) {
 std::optional<VirtualKey> namedKey(int qtKey) {
     NamedKey named = NamedKey::none;
     switch (qtKey) {
-    case Qt::Key_Return: named = NamedKey::returnKey; break;
-    case Qt::Key_Enter: named = NamedKey::keypadEnter; break;
+    case Qt::Key_Return:
+        named = NamedKey::returnKey;
+        break;
+    case Qt::Key_Enter:
+        named = NamedKey::keypadEnter;
+        break;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: named = NamedKey::tab; break;
-    case Qt::Key_Backspace: named = NamedKey::backspace; break;
-    case Qt::Key_Escape: named = NamedKey::escape; break;
-    case Qt::Key_Delete: named = NamedKey::forwardDelete; break;
-    case Qt::Key_Home: named = NamedKey::home; break;
-    case Qt::Key_End: named = NamedKey::end; break;
-    case Qt::Key_PageUp: named = NamedKey::pageUp; break;
-    case Qt::Key_PageDown: named = NamedKey::pageDown; break;
-    case Qt::Key_Help: named = NamedKey::help; break;
-    case Qt::Key_Left: named = NamedKey::left; break;
-    case Qt::Key_Right: named = NamedKey::right; break;
-    case Qt::Key_Down: named = NamedKey::down; break;
-    case Qt::Key_Up: named = NamedKey::up; break;
-    case Qt::Key_Clear: named = NamedKey::keypadClear; break;
-    default: break;
+    case Qt::Key_Backtab:
+        named = NamedKey::tab;
+        break;
+    case Qt::Key_Backspace:
+        named = NamedKey::backspace;
+        break;
+    case Qt::Key_Escape:
+        named = NamedKey::escape;
+        break;
+    case Qt::Key_Delete:
+        named = NamedKey::forwardDelete;
+        break;
+    case Qt::Key_Home:
+        named = NamedKey::home;
+        break;
+    case Qt::Key_End:
+        named = NamedKey::end;
+        break;
+    case Qt::Key_PageUp:
+        named = NamedKey::pageUp;
+        break;
+    case Qt::Key_PageDown:
+        named = NamedKey::pageDown;
+        break;
+    case Qt::Key_Help:
+        named = NamedKey::help;
+        break;
+    case Qt::Key_Left:
+        named = NamedKey::left;
+        break;
+    case Qt::Key_Right:
+        named = NamedKey::right;
+        break;
+    case Qt::Key_Down:
+        named = NamedKey::down;
+        break;
+    case Qt::Key_Up:
+        named = NamedKey::up;
+        break;
+    case Qt::Key_Clear:
+        named = NamedKey::keypadClear;
+        break;
+    default:
+        break;
     }
     if (named != NamedKey::none) return findKey(0, named);
     if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F20) {
@@ -83,6 +116,8 @@ RecordedKey convertKey(int qtKey, Qt::KeyboardModifiers modifiers) {
     return out;
 }
 
-RecordedKey convertKeyEvent(const QKeyEvent& event) { return convertKey(event.key(), event.modifiers()); }
+RecordedKey convertKeyEvent(const QKeyEvent& event) {
+    return convertKey(event.key(), event.modifiers());
+}
 
 } // namespace knokle

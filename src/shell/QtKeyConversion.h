@@ -11,8 +11,8 @@ namespace knokle {
 
 // A key press in the stored representation of a shortcut.
 struct RecordedKey {
-    std::optional<std::uint32_t> keyCode; // virtual key code; nothing for a key a shortcut cannot use
-    std::uint64_t flags = 0;              // event modifier flags (command, shift, option, control, numeric pad)
+    std::optional<std::uint32_t> keyCode;  // virtual key code; nothing for a key a shortcut cannot use
+    std::uint64_t flags = 0;               // event modifier flags (command, shift, option, control, numeric pad)
     std::optional<std::string> characters; // the key's character ignoring modifiers, when it has one
 };
 

@@ -13,7 +13,8 @@ namespace {
 // Leading whitespace, an optional sign, digits; the rest of the text is ignored ("3 taps" reads 3).
 std::int64_t leadingInteger(const std::string& text) {
     size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     std::int64_t value = 0;
@@ -46,9 +47,11 @@ std::int64_t truncated(double value) {
 // "YES", "true", "1", "  +7": a string is true when its first significant character is Y, T or a digit 1–9.
 bool stringTruth(const std::string& text) {
     size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+        ++i;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-    while (i < text.size() && text[i] == '0') ++i;
+    while (i < text.size() && text[i] == '0')
+        ++i;
     if (i >= text.size()) return false;
     char c = text[i];
     return c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9');
@@ -113,8 +116,12 @@ std::uint32_t Settings::storedUInt32(const char* key, std::uint32_t fallback) co
     return static_cast<std::uint32_t>(*i);
 }
 
-bool Settings::tapsActive() const { return storedBool(kTapsActive, false); }
-bool Settings::didOnboard() const { return boolReading(kDidOnboard); }
+bool Settings::tapsActive() const {
+    return storedBool(kTapsActive, false);
+}
+bool Settings::didOnboard() const {
+    return boolReading(kDidOnboard);
+}
 
 int Settings::firmness() const {
     std::int64_t stored = integerReading(kFirmness);
@@ -127,17 +134,37 @@ double Settings::cooldownSeconds() const {
     return stored == 0 ? 1.0 : stored;
 }
 
-bool Settings::autoPause() const { return storedBool(kAutoPause, true); }
-std::uint32_t Settings::hotkeyKeyCode() const { return storedUInt32(kHotkeyKeyCode, kDefaultHotkeyKeyCode); }
-std::uint32_t Settings::hotkeyMods() const { return storedUInt32(kHotkeyMods, kDefaultHotkeyMods); }
-std::string Settings::hotkeyDisplay() const { return stringReading(kHotkeyDisplay).value_or(kDefaultHotkeyDisplay); }
-bool Settings::openAppsFullScreen() const { return storedBool(kOpenAppsFullScreen, true); }
+bool Settings::autoPause() const {
+    return storedBool(kAutoPause, true);
+}
+std::uint32_t Settings::hotkeyKeyCode() const {
+    return storedUInt32(kHotkeyKeyCode, kDefaultHotkeyKeyCode);
+}
+std::uint32_t Settings::hotkeyMods() const {
+    return storedUInt32(kHotkeyMods, kDefaultHotkeyMods);
+}
+std::string Settings::hotkeyDisplay() const {
+    return stringReading(kHotkeyDisplay).value_or(kDefaultHotkeyDisplay);
+}
+bool Settings::openAppsFullScreen() const {
+    return storedBool(kOpenAppsFullScreen, true);
+}
 
-void Settings::setTapsActive(bool on) { store.set(kTapsActive, on); }
-void Settings::setDidOnboard(bool done) { store.set(kDidOnboard, done); }
-void Settings::setFirmness(std::int64_t level) { store.set(kFirmness, level); }
-void Settings::setCooldownSeconds(double seconds) { store.set(kCooldownSeconds, seconds); }
-void Settings::setAutoPause(bool on) { store.set(kAutoPause, on); }
+void Settings::setTapsActive(bool on) {
+    store.set(kTapsActive, on);
+}
+void Settings::setDidOnboard(bool done) {
+    store.set(kDidOnboard, done);
+}
+void Settings::setFirmness(std::int64_t level) {
+    store.set(kFirmness, level);
+}
+void Settings::setCooldownSeconds(double seconds) {
+    store.set(kCooldownSeconds, seconds);
+}
+void Settings::setAutoPause(bool on) {
+    store.set(kAutoPause, on);
+}
 
 void Settings::setHotkey(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display) {
     store.set(kHotkeyKeyCode, static_cast<std::int64_t>(keyCode));

@@ -30,7 +30,7 @@ public:
 
     bool tapsActive() const;
     bool didOnboard() const;
-    int firmness() const;          // 1 or 2
+    int firmness() const;           // 1 or 2
     double cooldownSeconds() const; // 0 reads as 1.0
     bool autoPause() const;
     std::uint32_t hotkeyKeyCode() const;
@@ -46,9 +46,9 @@ public:
     void setHotkey(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display);
 
     // The store's own loose readings, as a defaults store gives them for any stored type.
-    bool boolReading(const std::string& key) const;                  // absent: false
-    std::int64_t integerReading(const std::string& key) const;      // absent: 0
-    double doubleReading(const std::string& key) const;             // absent: 0
+    bool boolReading(const std::string& key) const;            // absent: false
+    std::int64_t integerReading(const std::string& key) const; // absent: 0
+    double doubleReading(const std::string& key) const;        // absent: 0
     std::optional<std::string> stringReading(const std::string& key) const;
 
     UserDefaults& defaults() const { return store; }

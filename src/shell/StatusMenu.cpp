@@ -41,15 +41,18 @@ MenuItem modeRow(const MenuModeRow& mode) {
 std::string MenuItem::displayText() const {
     if (attributedTitle.empty()) return title;
     std::string text;
-    for (const auto& run : attributedTitle) text += run.text;
+    for (const auto& run : attributedTitle)
+        text += run.text;
     return text;
 }
 
 std::string tapCountDots(std::int64_t slapCount) {
     std::int64_t filled = std::clamp<std::int64_t>(slapCount, 0, kMaxDots);
     std::string dots;
-    for (std::int64_t i = 0; i < filled; ++i) dots += "●";
-    for (std::int64_t i = filled; i < 3; ++i) dots += "○";
+    for (std::int64_t i = 0; i < filled; ++i)
+        dots += "●";
+    for (std::int64_t i = filled; i < 3; ++i)
+        dots += "○";
     return dots;
 }
 
@@ -76,7 +79,8 @@ std::vector<MenuItem> populate(const MenuInputs& in) {
     std::vector<MenuModeRow> modes = in.modes;
     std::stable_sort(modes.begin(), modes.end(),
                      [](const MenuModeRow& a, const MenuModeRow& b) { return a.slapCount < b.slapCount; });
-    for (const auto& mode : modes) menu.push_back(modeRow(mode));
+    for (const auto& mode : modes)
+        menu.push_back(modeRow(mode));
     menu.push_back(separator());
 
     menu.push_back(item("Test Taps", MenuAction::showCalibration, "t"));

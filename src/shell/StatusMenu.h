@@ -9,7 +9,16 @@
 
 namespace knokle {
 
-enum class MenuAction { none, toggleActive, toggleAutoPause, testMode, showCalibration, editModes, toggleOpenAtLogin, quit };
+enum class MenuAction {
+    none,
+    toggleActive,
+    toggleAutoPause,
+    testMode,
+    showCalibration,
+    editModes,
+    toggleOpenAtLogin,
+    quit
+};
 
 // One run of an attributed title. Sizes are relative to the menu font's default point size.
 struct TextRun {

@@ -54,8 +54,7 @@ bool isLineBreak(char32_t c) {
     return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
 }
 
-template <typename Pred>
-std::string trim(std::string_view text, Pred drop) {
+template <typename Pred> std::string trim(std::string_view text, Pred drop) {
     size_t begin = 0;
     while (begin < text.size()) {
         Decoded d = decodeAt(text, begin);
@@ -81,7 +80,9 @@ locale_t utf8Locale() {
 
 } // namespace
 
-std::string trimSpaces(std::string_view text) { return trim(text, isSpaceSeparator); }
+std::string trimSpaces(std::string_view text) {
+    return trim(text, isSpaceSeparator);
+}
 
 std::string trimWhitespaceAndNewlines(std::string_view text) {
     return trim(text, [](char32_t c) { return isSpaceSeparator(c) || isLineBreak(c); });

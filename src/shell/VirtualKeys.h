@@ -33,7 +33,7 @@ enum class NamedKey {
 
 struct VirtualKey {
     std::uint32_t code;
-    char character;         // printable (or keypad) character, 0 when none
+    char character; // printable (or keypad) character, 0 when none
     NamedKey named;
     int functionNumber = 0; // 1 … 20 for NamedKey::function
 };

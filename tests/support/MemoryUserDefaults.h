@@ -23,7 +23,8 @@ public:
     }
     std::vector<std::string> keys() const override {
         std::vector<std::string> out;
-        for (const auto& [key, value] : values) out.push_back(key);
+        for (const auto& [key, value] : values)
+            out.push_back(key);
         return out;
     }
 

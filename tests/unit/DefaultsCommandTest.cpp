@@ -1,5 +1,5 @@
-#include "MemoryUserDefaults.h"
 #include "shell/DefaultsCommand.h"
+#include "MemoryUserDefaults.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -56,7 +56,8 @@ TEST(DefaultsCommand, ArgumentVectors) {
         store.values["s"] = std::string("a\"b");
         std::ostringstream out, err;
         std::string label;
-        for (const auto& a : c.args) label += a + " ";
+        for (const auto& a : c.args)
+            label += a + " ";
         EXPECT_EQ(runDefaultsCommand(c.args, store, out, err), c.status) << label;
         EXPECT_EQ(store.object("k"), c.storedAfter) << label;
         EXPECT_EQ(out.str(), c.out) << label;

@@ -1,5 +1,5 @@
-#include "VirtualLoop.h"
 #include "shell/Hotkey.h"
+#include "VirtualLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -101,7 +101,8 @@ TEST(GlobalHotKey, FailureYieldsNothingAndSaysWhy) {
     service.refuse = HotKeyFailure{HotKeyFailure::Kind::inUse, "in use by another program"};
     test::VirtualLoop loop;
     HotKeyFailure why;
-    auto hotKey = GlobalHotKey::make(service, loop, 17, 2304, [] {}, &why);
+    auto hotKey = GlobalHotKey::make(
+        service, loop, 17, 2304, [] {}, &why);
     EXPECT_FALSE(hotKey);
     EXPECT_EQ(why.kind, HotKeyFailure::Kind::inUse);
     EXPECT_EQ(why.reason, "in use by another program");

@@ -1,5 +1,5 @@
-#include "MemoryUserDefaults.h"
 #include "shell/Settings.h"
+#include "MemoryUserDefaults.h"
 
 #include <gtest/gtest.h>
 
@@ -32,10 +32,14 @@ std::string describe(const std::optional<StoredValue>& v) {
     return std::visit(
         [](const auto& x) -> std::string {
             using T = std::decay_t<decltype(x)>;
-            if constexpr (std::is_same_v<T, OtherValue>) return "other";
-            else if constexpr (std::is_same_v<T, std::string>) return "\"" + x + "\"";
-            else if constexpr (std::is_same_v<T, bool>) return x ? "true" : "false";
-            else return std::to_string(x);
+            if constexpr (std::is_same_v<T, OtherValue>)
+                return "other";
+            else if constexpr (std::is_same_v<T, std::string>)
+                return "\"" + x + "\"";
+            else if constexpr (std::is_same_v<T, bool>)
+                return x ? "true" : "false";
+            else
+                return std::to_string(x);
         },
         *v);
 }

@@ -21,7 +21,8 @@ MenuInputs defaults() {
 
 std::vector<std::string> texts(const std::vector<MenuItem>& menu) {
     std::vector<std::string> out;
-    for (const auto& item : menu) out.push_back(item.separator ? "---" : item.displayText());
+    for (const auto& item : menu)
+        out.push_back(item.separator ? "---" : item.displayText());
     return out;
 }
 
@@ -29,9 +30,9 @@ std::vector<std::string> texts(const std::vector<MenuItem>& menu) {
 
 TEST(StatusMenu, NoModes) {
     auto menu = populate(defaults());
-    EXPECT_EQ(texts(menu), (std::vector<std::string>{"Taps Paused  (⌥⌘T)", "Auto-pause after each tap", "---", "---",
-                                                     "Test Taps", "Edit Modes", "Open at Login", "---",
-                                                     "Quit Knokle"}));
+    EXPECT_EQ(texts(menu),
+              (std::vector<std::string>{"Taps Paused  (⌥⌘T)", "Auto-pause after each tap", "---", "---", "Test Taps",
+                                        "Edit Modes", "Open at Login", "---", "Quit Knokle"}));
     EXPECT_EQ(menu[0].action, MenuAction::toggleActive);
     EXPECT_FALSE(menu[0].checked);
     EXPECT_TRUE(menu[1].checked);
@@ -58,14 +59,13 @@ TEST(StatusMenu, ArmedStateShowsTheHotKeyAndTheSwitches) {
 
 TEST(StatusMenu, ModeRowsAreSortedStablyWithDotsAndTrimmedNames) {
     MenuInputs in = defaults();
-    in.modes = {{uuid(3), "Three", 3}, {uuid(1), "  Work  ", 1}, {uuid(2), "Two", 2},
-                {uuid(4), "   ", 1},   {uuid(5), "Five", 5},     {uuid(6), "\u2003Em\t", 2},
-                {uuid(7), "", -2},     {uuid(8), "Line\n", 0}};
+    in.modes = {{uuid(3), "Three", 3}, {uuid(1), "  Work  ", 1},   {uuid(2), "Two", 2}, {uuid(4), "   ", 1},
+                {uuid(5), "Five", 5},  {uuid(6), "\u2003Em\t", 2}, {uuid(7), "", -2},   {uuid(8), "Line\n", 0}};
     auto menu = populate(in);
     std::vector<std::string> rows;
     for (const auto& item : menu)
-        if (item.action == MenuAction::testMode) rows.push_back(item.attributedTitle[0].text + "|" +
-                                                                item.attributedTitle[1].text);
+        if (item.action == MenuAction::testMode)
+            rows.push_back(item.attributedTitle[0].text + "|" + item.attributedTitle[1].text);
     EXPECT_EQ(rows, (std::vector<std::string>{"○○○|   Untitled", "○○○|   Line\n", "●○○|   Work", "●○○|   Untitled",
                                               "●●○|   Two", "●●○|   Em", "●●●|   Three", "●●●●●|   Five"}));
     const MenuItem& work = menu[5];

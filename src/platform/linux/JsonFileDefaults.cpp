@@ -19,7 +19,9 @@ struct Loaded {
     Json object = Json::object();
 };
 
-bool blank(const std::string& text) { return text.find_first_not_of(" \t\r\n") == std::string::npos; }
+bool blank(const std::string& text) {
+    return text.find_first_not_of(" \t\r\n") == std::string::npos;
+}
 
 Loaded load(const std::filesystem::path& path) {
     Loaded loaded;
@@ -124,7 +126,8 @@ void JsonFileDefaults::remove(const std::string& key) {
 std::vector<std::string> JsonFileDefaults::keys() const {
     std::vector<std::string> out;
     Loaded loaded = load(path);
-    for (const auto& [key, value] : loaded.object.items()) out.push_back(key);
+    for (const auto& [key, value] : loaded.object.items())
+        out.push_back(key);
     return out;
 }
 

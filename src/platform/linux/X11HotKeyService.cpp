@@ -22,38 +22,65 @@ int noteGrabError(Display*, XErrorEvent* error) {
 
 unsigned long keypadKeysym(char c) {
     switch (c) {
-    case '.': return XK_KP_Decimal;
-    case '*': return XK_KP_Multiply;
-    case '+': return XK_KP_Add;
-    case '/': return XK_KP_Divide;
-    case '-': return XK_KP_Subtract;
-    case '=': return XK_KP_Equal;
-    default: return c >= '0' && c <= '9' ? XK_KP_0 + (c - '0') : 0;
+    case '.':
+        return XK_KP_Decimal;
+    case '*':
+        return XK_KP_Multiply;
+    case '+':
+        return XK_KP_Add;
+    case '/':
+        return XK_KP_Divide;
+    case '-':
+        return XK_KP_Subtract;
+    case '=':
+        return XK_KP_Equal;
+    default:
+        return c >= '0' && c <= '9' ? XK_KP_0 + (c - '0') : 0;
     }
 }
 
 unsigned long namedKeysym(const VirtualKey& key) {
     switch (key.named) {
-    case NamedKey::returnKey: return XK_Return;
-    case NamedKey::tab: return XK_Tab;
-    case NamedKey::space: return XK_space;
-    case NamedKey::backspace: return XK_BackSpace;
-    case NamedKey::escape: return XK_Escape;
-    case NamedKey::forwardDelete: return XK_Delete;
-    case NamedKey::home: return XK_Home;
-    case NamedKey::end: return XK_End;
-    case NamedKey::pageUp: return XK_Prior;
-    case NamedKey::pageDown: return XK_Next;
-    case NamedKey::help: return XK_Help;
-    case NamedKey::left: return XK_Left;
-    case NamedKey::right: return XK_Right;
-    case NamedKey::down: return XK_Down;
-    case NamedKey::up: return XK_Up;
-    case NamedKey::keypadEnter: return XK_KP_Enter;
-    case NamedKey::keypadClear: return XK_Clear;
-    case NamedKey::function: return XK_F1 + (key.functionNumber - 1);
-    case NamedKey::keypad: return keypadKeysym(key.character);
-    case NamedKey::none: break;
+    case NamedKey::returnKey:
+        return XK_Return;
+    case NamedKey::tab:
+        return XK_Tab;
+    case NamedKey::space:
+        return XK_space;
+    case NamedKey::backspace:
+        return XK_BackSpace;
+    case NamedKey::escape:
+        return XK_Escape;
+    case NamedKey::forwardDelete:
+        return XK_Delete;
+    case NamedKey::home:
+        return XK_Home;
+    case NamedKey::end:
+        return XK_End;
+    case NamedKey::pageUp:
+        return XK_Prior;
+    case NamedKey::pageDown:
+        return XK_Next;
+    case NamedKey::help:
+        return XK_Help;
+    case NamedKey::left:
+        return XK_Left;
+    case NamedKey::right:
+        return XK_Right;
+    case NamedKey::down:
+        return XK_Down;
+    case NamedKey::up:
+        return XK_Up;
+    case NamedKey::keypadEnter:
+        return XK_KP_Enter;
+    case NamedKey::keypadClear:
+        return XK_Clear;
+    case NamedKey::function:
+        return XK_F1 + (key.functionNumber - 1);
+    case NamedKey::keypad:
+        return keypadKeysym(key.character);
+    case NamedKey::none:
+        break;
     }
     // Printable ASCII keysyms are the characters themselves.
     return static_cast<unsigned char>(key.character);
@@ -110,9 +137,8 @@ unsigned X11HotKeyService::xModifiers(std::uint32_t storedMask) const {
     return mods;
 }
 
-std::variant<HotKeyToken, HotKeyFailure> X11HotKeyService::registerHotKey(std::uint32_t keyCode,
-                                                                          std::uint32_t modifiers,
-                                                                          std::function<void()> onPress) {
+std::variant<HotKeyToken, HotKeyFailure>
+X11HotKeyService::registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, std::function<void()> onPress) {
     if (!display) return HotKeyFailure{HotKeyFailure::Kind::unavailable, "no X display"};
     KeySym sym = keysymForVirtualKey(keyCode);
     KeyCode code = sym ? XKeysymToKeycode(display, sym) : 0;

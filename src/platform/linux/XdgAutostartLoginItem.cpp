@@ -65,10 +65,12 @@ std::optional<std::string> desktopEntryValue(const std::string& text, const std:
         auto eq = line.find('=');
         if (eq == std::string::npos) continue;
         std::string name = line.substr(0, eq);
-        while (!name.empty() && name.back() == ' ') name.pop_back();
+        while (!name.empty() && name.back() == ' ')
+            name.pop_back();
         if (name != key) continue;
         size_t start = eq + 1;
-        while (start < line.size() && line[start] == ' ') ++start;
+        while (start < line.size() && line[start] == ' ')
+            ++start;
         return line.substr(start);
     }
     return std::nullopt;
