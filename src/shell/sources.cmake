@@ -6,6 +6,9 @@ set(KNOKLE_SHELL_CORE_SOURCES
     src/shell/VirtualKeys.cpp
     src/shell/Hotkey.cpp
     src/shell/StatusMenu.cpp
+    src/shell/AppDelegate.cpp
+    src/shell/GestureHandling.cpp
+    src/shell/Arming.cpp
 )
 # Qt parts of the shell (in knokle_ui).
 set(KNOKLE_SHELL_UI_SOURCES

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace knokle {
+
+// What the controller needs of the calibration window: its visibility, its level meter, the live status it
+// shows, and the four change handlers through which it edits settings.
+class CalibrationPanel {
+public:
+    static constexpr std::array<double, 2> markerFractions{0.38, 0.6};
+
+    virtual ~CalibrationPanel() = default;
+
+    virtual bool isVisible() const = 0;
+    virtual int firmness() const = 0;
+
+    // The level meter.
+    virtual double displayLevel() const = 0;
+    virtual void setDisplayLevel(double level) = 0;
+    virtual void setThresholdG(double threshold) = 0;
+    virtual void setMarkerFraction(double fraction) = 0;
+    virtual void setNeedsDisplay() = 0;
+
+    virtual void setOnCooldown(bool on) = 0;
+    virtual void refreshStatus() = 0;
+    virtual void showRunning(int count) = 0;
+    virtual void flashDetected(int count) = 0;
+    virtual void resetFooter() = 0;
+    // Shows the window in front and makes it key.
+    virtual void present() = 0;
+
+    std::function<void(int)> onFirmnessChange;
+    std::function<void(double)> onCooldownChange;
+    std::function<void(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display)> onHotkeyChange;
+    std::function<void(bool)> onAutoPauseChange;
+    // Set by the controller; the window calls it when it closes.
+    std::function<void()> onClose;
+};
+
+// The settings a new calibration window starts from.
+struct CalibrationSetup {
+    int firmness = 2;
+    double cooldown = 1.0;
+    std::string hotkeyDisplay;
+    bool autoPause = true;
+    double thresholdG = 0;
+    double markerFraction = 0;
+};
+
+} // namespace knokle
