@@ -25,7 +25,8 @@ void writeAxis(std::uint8_t* bytes, double g) {
     scaled = std::fmax(scaled, double(std::numeric_limits<std::int32_t>::min()));
     scaled = std::fmin(scaled, double(std::numeric_limits<std::int32_t>::max()));
     auto raw = static_cast<std::uint32_t>(static_cast<std::int32_t>(scaled));
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(raw >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<std::uint8_t>(raw >> (8 * i));
 }
 
 std::string hexBytes(const std::uint8_t* report, long length) {
@@ -95,8 +96,7 @@ void MotionSensor::start() {
 void MotionSensor::registerRawReportCallback(HidDevice& hidDevice) {
     int status = hidDevice.open();
     printLine(format("[MotionSensor] Direct device open result: %d", status));
-    hidDevice.registerInputReportCallback(reportBuffer.data(), reportBuffer.size(), &MotionSensor::reportHandler,
-                                          this);
+    hidDevice.registerInputReportCallback(reportBuffer.data(), reportBuffer.size(), &MotionSensor::reportHandler, this);
     hidDevice.scheduleWithMainLoop();
 }
 

@@ -41,8 +41,8 @@ public:
     static constexpr int kSPUProductID = 0x8104;
 
     // absoluteTime stamps samples (a replay stamps them with its own timeline).
-    explicit MotionSensor(HidManagerFactory createManager,
-                          std::function<double()> absoluteTime = [] { return absoluteTimeNow(); });
+    explicit MotionSensor(
+        HidManagerFactory createManager, std::function<double()> absoluteTime = [] { return absoluteTimeNow(); });
     MotionSensor(const MotionSensor&) = delete;
     MotionSensor& operator=(const MotionSensor&) = delete;
 

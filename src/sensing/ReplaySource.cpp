@@ -89,7 +89,9 @@ private:
     }
 
     MonotonicTime dueTime(std::size_t index) const {
-        return startMonotonic + toSteady(Seconds(recording.reports[index].offset / speed));
+        // A very slow replay must not overflow the clock's range.
+        double seconds = std::min(recording.reports[index].offset / speed, 1e9);
+        return startMonotonic + toSteady(Seconds(seconds));
     }
 
     void scheduleNext() {
@@ -180,15 +182,23 @@ ReplaySource::ReplaySource(MainLoop& loop, std::filesystem::path file, double sp
     };
 }
 
-ReplaySource::~ReplaySource() { device->detach(); }
+ReplaySource::~ReplaySource() {
+    device->detach();
+}
 
 HidManagerFactory ReplaySource::managerFactory() {
     std::shared_ptr<ReplayDevice> shared = device;
     return [shared] { return std::make_unique<ReplayManager>(shared); };
 }
 
-double ReplaySource::currentReportTime() const { return device->currentReportTime(); }
-std::size_t ReplaySource::deliveredCount() const { return device->next; }
-bool ReplaySource::finished() const { return device->done; }
+double ReplaySource::currentReportTime() const {
+    return device->currentReportTime();
+}
+std::size_t ReplaySource::deliveredCount() const {
+    return device->next;
+}
+bool ReplaySource::finished() const {
+    return device->done;
+}
 
 } // namespace knokle

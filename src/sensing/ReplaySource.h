@@ -19,8 +19,9 @@ class ReplayDevice;
 class ReplaySource {
 public:
     // speed scales delivery (2 = twice as fast); 0 delivers as fast as the main loop allows.
-    ReplaySource(MainLoop& loop, std::filesystem::path file, double speed = 1.0,
-                 std::function<double()> absoluteTime = [] { return absoluteTimeNow(); });
+    ReplaySource(
+        MainLoop& loop, std::filesystem::path file, double speed = 1.0,
+        std::function<double()> absoluteTime = [] { return absoluteTimeNow(); });
     ~ReplaySource();
     ReplaySource(const ReplaySource&) = delete;
     ReplaySource& operator=(const ReplaySource&) = delete;

@@ -16,7 +16,7 @@ ReportRecorder::ReportRecorder(std::filesystem::path file, const MainLoop& loop)
         reportFailure("cannot open");
         return;
     }
-    out << "# knokle report recording: seconds since start, then the report's bytes\n" << std::flush;
+    out << kRecordingHeader << '\n' << std::flush;
     if (!out) reportFailure("cannot write");
 }
 
@@ -57,8 +57,8 @@ public:
     void scheduleWithMainLoop() override { inner->scheduleWithMainLoop(); }
 
 private:
-    static void tap(void* self, int result, void* sender, int type, std::uint32_t reportID,
-                    const std::uint8_t* report, long length) {
+    static void tap(void* self, int result, void* sender, int type, std::uint32_t reportID, const std::uint8_t* report,
+                    long length) {
         auto* device = static_cast<RecordingDevice*>(self);
         device->recorder->record(report, length);
         if (device->callback) device->callback(device->context, result, sender, type, reportID, report, length);

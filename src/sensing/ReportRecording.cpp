@@ -54,7 +54,9 @@ std::optional<double> parseOffset(std::string_view token) {
     return value;
 }
 
-std::string quoted(std::string_view token) { return "\"" + std::string(token.substr(0, 40)) + "\""; }
+std::string quoted(std::string_view token) {
+    return "\"" + std::string(token.substr(0, 40)) + "\"";
+}
 
 // An empty result means the line was good; otherwise it says what is wrong.
 std::string parseLine(std::string_view line, double previousOffset, RecordedReport& report) {
@@ -128,7 +130,7 @@ std::string formatReportLine(double offset, const std::uint8_t* bytes, std::size
 }
 
 void writeRecording(std::ostream& out, const std::vector<RecordedReport>& reports) {
-    out << "# knokle report recording: seconds since start, then the report's bytes\n";
+    out << kRecordingHeader << '\n';
     for (const RecordedReport& report : reports)
         out << formatReportLine(report.offset, report.bytes.data(), report.bytes.size()) << '\n';
 }

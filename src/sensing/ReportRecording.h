@@ -30,6 +30,9 @@ struct ParsedRecording {
 ParsedRecording parseRecording(std::istream& in, std::string_view name);
 ParsedRecording readRecording(const std::filesystem::path& file);
 
+inline constexpr const char* kRecordingHeader =
+    "# knokle report recording: seconds since start, then the report's bytes";
+
 // The line for one report, without a line feed.
 std::string formatReportLine(double offset, const std::uint8_t* bytes, std::size_t length);
 void writeRecording(std::ostream& out, const std::vector<RecordedReport>& reports);

@@ -112,7 +112,8 @@ TEST(Hidraw, TopLevelUsagesOfReportDescriptors) {
         {"long item running past the end", {0xFE, 0x20, 0x10, 0x01, 0xA1, 0x01}, {}},
         {"empty", {}, {}},
     };
-    for (const Case& c : cases) EXPECT_EQ(topLevelUsages(c.descriptor), c.usages) << c.name;
+    for (const Case& c : cases)
+        EXPECT_EQ(topLevelUsages(c.descriptor), c.usages) << c.name;
 }
 
 TEST(Hidraw, UeventAndTransport) {
@@ -132,7 +133,8 @@ TEST(Hidraw, UeventAndTransport) {
 
     const std::pair<int, const char*> transports[] = {{0x03, "USB"}, {0x05, "Bluetooth"}, {0x18, "I2C"},
                                                       {0x1C, "SPI"}, {0x06, "Virtual"},   {0x19, "Bus 0x19"}};
-    for (auto [bus, name] : transports) EXPECT_EQ(transportName(bus), name);
+    for (auto [bus, name] : transports)
+        EXPECT_EQ(transportName(bus), name);
 }
 
 TEST(Hidraw, MatchesOnlyTheSensorAmongDecoys) {
@@ -237,8 +239,8 @@ TEST(Hidraw, UnopenableNodeGivesItsErrnoAndOneHint) {
         runFor(50);
         auto lines = capture.lines();
         ASSERT_EQ(lines.size(), 5u);
-        EXPECT_EQ(lines[3], "[MotionSensor] Cannot open " + (f.dev / "hidraw5").string() + ": " +
-                                std::strerror(c.error) + ".");
+        EXPECT_EQ(lines[3],
+                  "[MotionSensor] Cannot open " + (f.dev / "hidraw5").string() + ": " + std::strerror(c.error) + ".");
         EXPECT_EQ(lines[4], "[MotionSensor] Direct device open result: " + std::to_string(c.error));
         EXPECT_EQ(samples, 0);
     }

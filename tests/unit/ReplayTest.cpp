@@ -44,7 +44,8 @@ struct ReplayRun {
     void open(double speed) {
         replay = std::make_unique<ReplaySource>(loop, file, speed, [] { return kReplayStart; });
         replay->onFinished = [this] { ++finished; };
-        sensor = std::make_unique<MotionSensor>(replay->managerFactory(), [this] { return replay->currentReportTime(); });
+        sensor =
+            std::make_unique<MotionSensor>(replay->managerFactory(), [this] { return replay->currentReportTime(); });
         sensor->onSample = [this](double, double, double z, double t) { delivered.push_back({z, t, loop.elapsed()}); };
         sensor->onUnavailable = [this] { ++unavailable; };
     }
@@ -55,7 +56,9 @@ std::string line(double offset, double z) {
     return formatReportLine(offset, bytes.data(), bytes.size()) + "\n";
 }
 
-std::string fourReports() { return line(0.0, 1.0) + line(0.010, 2.0) + line(0.0125, 3.0) + line(0.5, 4.0); }
+std::string fourReports() {
+    return line(0.0, 1.0) + line(0.010, 2.0) + line(0.0125, 3.0) + line(0.5, 4.0);
+}
 
 } // namespace
 
@@ -96,7 +99,8 @@ TEST(Replay, DeliversAtRecordedOffsetsScaledBySpeed) {
 
 TEST(Replay, SpeedZeroDeliversEverythingInOrderWithoutStarvingTheLoop) {
     std::string text;
-    for (int i = 0; i < 1000; ++i) text += line(i * 0.00125, i);
+    for (int i = 0; i < 1000; ++i)
+        text += line(i * 0.00125, i);
     ReplayRun run(text, 0.0);
     run.sensor->start();
     size_t deliveredWhenOtherWorkRan = 0;

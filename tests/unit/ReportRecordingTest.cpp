@@ -1,10 +1,10 @@
+#include "sensing/ReportRecording.h"
 #include "LineCapture.h"
 #include "TempDir.h"
 #include "VirtualLoop.h"
 #include "sensing/MotionSensor.h"
 #include "sensing/ReplaySource.h"
 #include "sensing/ReportRecorder.h"
-#include "sensing/ReportRecording.h"
 
 #include <gtest/gtest.h>
 
@@ -54,8 +54,8 @@ TEST(ReportRecording, AcceptedLines) {
 
 TEST(ReportRecording, FileRoundTrip) {
     TempDir dir;
-    std::vector<RecordedReport> reports = {{0.0, encodeReport(0, 0, 1.0)}, {0.00125, {0x00, 0x7f, 0x80, 0xff}},
-                                           {3.25, {}}};
+    std::vector<RecordedReport> reports = {
+        {0.0, encodeReport(0, 0, 1.0)}, {0.00125, {0x00, 0x7f, 0x80, 0xff}}, {3.25, {}}};
     {
         std::ofstream out(dir / "r.rec");
         writeRecording(out, reports);
@@ -77,9 +77,8 @@ TEST(ReportRecording, UnreadableFiles) {
 
 TEST(ReportRecorder, RecordsALiveSourceThatReplaysTheSame) {
     TempDir dir;
-    std::vector<RecordedReport> source = {{0.0, encodeReport(0, 0, 1.0)},
-                                          {0.0125, {0x01, 0x02}},
-                                          {0.25, encodeReport(0.5, -0.5, 2.0, 22)}};
+    std::vector<RecordedReport> source = {
+        {0.0, encodeReport(0, 0, 1.0)}, {0.0125, {0x01, 0x02}}, {0.25, encodeReport(0.5, -0.5, 2.0, 22)}};
     {
         std::ofstream out(dir / "source.rec");
         writeRecording(out, source);

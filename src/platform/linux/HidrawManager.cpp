@@ -31,7 +31,10 @@ std::optional<unsigned long> parseHex(std::string_view text) {
     if (text.empty() || text.size() > 8) return std::nullopt;
     unsigned long value = 0;
     for (char c : text) {
-        int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        int digit = c >= '0' && c <= '9'   ? c - '0'
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                           : -1;
         if (digit < 0) return std::nullopt;
         value = value * 16 + unsigned(digit);
     }
@@ -75,11 +78,16 @@ std::vector<HidUsage> topLevelUsages(const std::vector<std::uint8_t>& descriptor
         std::size_t size = (prefix & 3) == 3 ? 4 : (prefix & 3);
         if (i + 1 + size > descriptor.size()) break; // truncated item
         std::uint32_t value = 0;
-        for (std::size_t b = 0; b < size; ++b) value |= std::uint32_t(descriptor[i + 1 + b]) << (8 * b);
+        for (std::size_t b = 0; b < size; ++b)
+            value |= std::uint32_t(descriptor[i + 1 + b]) << (8 * b);
         int type = (prefix >> 2) & 3;
         switch (prefix & 0xFC) {
-        case 0x04: usagePage = value; break;
-        case 0xA4: pageStack.push_back(usagePage); break;
+        case 0x04:
+            usagePage = value;
+            break;
+        case 0xA4:
+            pageStack.push_back(usagePage);
+            break;
         case 0xB4:
             if (!pageStack.empty()) {
                 usagePage = pageStack.back();
@@ -96,13 +104,18 @@ std::vector<HidUsage> topLevelUsages(const std::vector<std::uint8_t>& descriptor
         case 0xA0:
             if (depth == 0) {
                 std::uint32_t usage = haveUsage ? firstUsage : 0;
-                if (usageHasPage) found.push_back({int(usage >> 16), int(usage & 0xFFFF)});
-                else found.push_back({int(usagePage & 0xFFFF), int(usage & 0xFFFF)});
+                if (usageHasPage)
+                    found.push_back({int(usage >> 16), int(usage & 0xFFFF)});
+                else
+                    found.push_back({int(usagePage & 0xFFFF), int(usage & 0xFFFF)});
             }
             ++depth;
             break;
-        case 0xC0: depth = std::max(0, depth - 1); break;
-        default: break;
+        case 0xC0:
+            depth = std::max(0, depth - 1);
+            break;
+        default:
+            break;
         }
         if (type == 0) {
             haveUsage = usageHasPage = false;
@@ -144,19 +157,27 @@ std::optional<HidUevent> parseHidUevent(std::string_view text) {
 
 std::string transportName(int bus) {
     switch (bus) {
-    case 0x03: return "USB";
-    case 0x05: return "Bluetooth";
-    case 0x06: return "Virtual";
-    case 0x18: return "I2C";
-    case 0x1C: return "SPI";
-    default: return format("Bus 0x%02x", unsigned(bus));
+    case 0x03:
+        return "USB";
+    case 0x05:
+        return "Bluetooth";
+    case 0x06:
+        return "Virtual";
+    case 0x18:
+        return "I2C";
+    case 0x1C:
+        return "SPI";
+    default:
+        return format("Bus 0x%02x", unsigned(bus));
     }
 }
 
 HidrawDevice::HidrawDevice(std::filesystem::path node, HidUevent info)
     : nodePath(std::move(node)), info(std::move(info)) {}
 
-HidrawDevice::~HidrawDevice() { closeNode(); }
+HidrawDevice::~HidrawDevice() {
+    closeNode();
+}
 
 std::optional<std::string> HidrawDevice::property(const std::string& key) const {
     if (key == "Product") return info.name;
@@ -173,10 +194,10 @@ int HidrawDevice::open() {
         return error;
     }
     struct stat status {};
-    int error = fstat(opened, &status) != 0         ? errno
-                : S_ISDIR(status.st_mode)            ? EISDIR
+    int error = fstat(opened, &status) != 0                             ? errno
+                : S_ISDIR(status.st_mode)                               ? EISDIR
                 : !S_ISCHR(status.st_mode) && !S_ISFIFO(status.st_mode) ? ENODEV
-                                                      : 0;
+                                                                        : 0;
     if (error) {
         ::close(opened);
         printLine(openHint(nodePath, error));
@@ -236,7 +257,9 @@ void HidrawDevice::closeNode() {
 HidrawManager::HidrawManager(std::filesystem::path sysfsRoot, std::filesystem::path devRoot)
     : sysfsRoot(std::move(sysfsRoot)), devRoot(std::move(devRoot)) {}
 
-void HidrawManager::setDeviceMatching(const HidDeviceMatching& m) { matching = m; }
+void HidrawManager::setDeviceMatching(const HidDeviceMatching& m) {
+    matching = m;
+}
 
 int HidrawManager::open() {
     std::error_code ec;
