@@ -57,6 +57,11 @@ public:
         completion(std::move(result));
         return true;
     }
+    // Drops the record of open requests (held ones can no longer be answered).
+    void forgetOpenRequests() {
+        std::lock_guard lock(mutex);
+        requests.clear();
+    }
     // Called with each location as it is asked to open (before any answer).
     std::function<void(const std::string&)> onOpenApplication;
 
