@@ -86,21 +86,3 @@ TEST(TabClosingScript, LiteralAlwaysReadsBackAsTheMatchTextWithoutLineBreaks) {
         EXPECT_EQ(literalOfContainsLine(script), withoutLineBreaks(text)) << text;
     }
 }
-
-TEST(TabClosingScript, BrowserTableOrderAndIdentifiers) {
-    std::vector<std::string> names;
-    for (const auto& row : browserTable())
-        names.push_back(row.applicationName);
-    EXPECT_EQ(names, (std::vector<std::string>{"Safari", "Google Chrome", "Microsoft Edge", "Brave Browser", "Vivaldi",
-                                               "Arc", "Chromium", "Firefox"}));
-    const char* firstIdentifiers[] = {"com.apple.Safari",
-                                      "com.google.Chrome",
-                                      "com.microsoft.edgemac",
-                                      "com.brave.Browser",
-                                      "com.vivaldi.Vivaldi",
-                                      "company.thebrowser.Browser",
-                                      "chromium",
-                                      "firefox"};
-    for (size_t i = 0; i < browserTable().size(); ++i)
-        EXPECT_EQ(browserTable()[i].identifiers[0], firstIdentifiers[i]);
-}
