@@ -9,6 +9,7 @@
 #include "platform/WorkQueue.h"
 #include "platform/Workspace.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -23,10 +24,13 @@ struct ModeServices {
     WindowControl& windows;
     BrowserScripting& browsers;
     ShortcutRunner& shortcuts;
-    MainLoop& mainLoop;   // launch retries are scheduled here
-    WorkQueue& background; // full-screen polling runs here
-    Clock& clock;          // waits and polls sleep on this
+    MainLoop& mainLoop;                       // launch retries are scheduled here
+    WorkQueue& background;                    // full-screen polling runs here
+    Clock& clock;                             // waits and polls sleep on this
     std::function<bool()> openAppsFullScreen; // the setting's reading, asked after each successful launch
+    // Sends SIGKILL to a process: 0 when it was sent, else the errno. Empty means kill(2) itself; tests put
+    // a recorder here so that no real process is signalled.
+    std::function<int(std::int32_t processIdentifier)> sendKill = {};
 };
 
 class ModeManager {
@@ -51,7 +55,15 @@ public:
     // after it returns.
     void execute(const SlapMode& mode) const;
 
-    // (save(), dedupe(), closeTabs, launch, waitForExit, enterFullScreen and the rest are the implementer's)
+private:
+    void load();
+    void save();
+    void dedupe();
+
+    std::shared_ptr<const ModeServices> services;
+    std::filesystem::path store;
+    // The file at the store could not be read or decoded: it is moved aside before anything is saved.
+    bool keepBeforeSaving = false;
 };
 
 } // namespace knokle

@@ -7,8 +7,29 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace knokle {
+
+// One report's three accelerations in g.
+struct DecodedReport {
+    double x = 0;
+    double y = 0;
+    double z = 0;
+    bool operator==(const DecodedReport&) const = default;
+};
+
+// Length of the shortest report that carries all three axes.
+inline constexpr long kMinimumReportLength = 18;
+
+// x, y and z from bytes 6, 10 and 14: little-endian signed 32-bit, 16 fraction bits. Nothing for a report
+// shorter than 18 bytes.
+std::optional<DecodedReport> decodeReport(const std::uint8_t* report, long length);
+
+// The inverse: a report of the given length (at least 18 bytes, the rest zero) that decodes to the values,
+// each rounded to the nearest 1/65536 g and limited to what 32 bits hold.
+std::vector<std::uint8_t> encodeReport(double x, double y, double z, std::size_t length = kMinimumReportLength);
 
 // Finds the built-in accelerometer among the HID devices, opens it and turns each raw input report into
 // a sample in g, stamped with the absolute time at which the report is handled.
@@ -20,8 +41,8 @@ public:
     static constexpr int kSPUProductID = 0x8104;
 
     // absoluteTime stamps samples (a replay stamps them with its own timeline).
-    explicit MotionSensor(HidManagerFactory createManager,
-                          std::function<double()> absoluteTime = [] { return absoluteTimeNow(); });
+    explicit MotionSensor(
+        HidManagerFactory createManager, std::function<double()> absoluteTime = [] { return absoluteTimeNow(); });
     MotionSensor(const MotionSensor&) = delete;
     MotionSensor& operator=(const MotionSensor&) = delete;
 
@@ -36,11 +57,15 @@ public:
 
 private:
     void registerRawReportCallback(HidDevice& device);
+    // The HID layer's entry point; the context is the sensor, not owned.
+    static void reportHandler(void* context, int result, void* sender, int type, std::uint32_t reportID,
+                              const std::uint8_t* report, long length);
 
     HidManagerFactory createManager;
     std::function<double()> absoluteTime;
     std::unique_ptr<HidManager> manager;
     std::shared_ptr<HidDevice> device;
+    // Lent to the device by address: a fixed-size member of a non-movable object never moves.
     std::array<std::uint8_t, 64> reportBuffer{};
 };
 

@@ -1,2 +1,6 @@
 set(KNOKLE_SENSING_SOURCES
+    src/sensing/MotionSensor.cpp
+    src/sensing/ReportRecording.cpp
+    src/sensing/ReplaySource.cpp
+    src/sensing/ReportRecorder.cpp
 )

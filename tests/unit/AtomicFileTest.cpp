@@ -1,5 +1,5 @@
-#include "TempDir.h"
 #include "common/AtomicFile.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,8 @@ TEST(AtomicFile, WritesAndReplacesLeavingNoTemporaryFiles) {
     ASSERT_TRUE(writeFileAtomically(file, "second, longer"));
     EXPECT_EQ(readWholeFile(file), "second, longer");
     int entries = 0;
-    for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator(dir.path())) ++entries;
+    for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator(dir.path()))
+        ++entries;
     EXPECT_EQ(entries, 1);
 }
 

@@ -17,7 +17,8 @@ TEST(TextFormat, QuotedList) {
         {{"line\nbreak\ttab"}, R"(["line\nbreak\ttab"])"},
         {{"ünïcode ⌘"}, R"(["ünïcode ⌘"])"},
     };
-    for (const auto& c : cases) EXPECT_EQ(quotedList(c.items), c.printed);
+    for (const auto& c : cases)
+        EXPECT_EQ(quotedList(c.items), c.printed);
 }
 
 TEST(TextFormat, ShortestDecimalReadsBackAsTheSameDouble) {
@@ -25,7 +26,8 @@ TEST(TextFormat, ShortestDecimalReadsBackAsTheSameDouble) {
     EXPECT_EQ(shortestDecimal(2 * 0.6), "1.2");
     EXPECT_EQ(shortestDecimal(3 * 0.6), "1.7999999999999998");
     EXPECT_EQ(shortestDecimal(8.0), "8.0");
-    for (double d : {0.1, 1.0 / 3.0, 1e-7, 123456.789}) EXPECT_EQ(std::strtod(shortestDecimal(d).c_str(), nullptr), d);
+    for (double d : {0.1, 1.0 / 3.0, 1e-7, 123456.789})
+        EXPECT_EQ(std::strtod(shortestDecimal(d).c_str(), nullptr), d);
 }
 
 TEST(TextFormat, FormatLikePrintf) {

@@ -5,4 +5,5 @@ set(KNOKLE_PLATFORM_LINUX_SOURCES
     src/platform/linux/JsonFileDefaults.cpp
     src/platform/linux/X11HotKeyService.cpp
     src/platform/linux/XdgAutostartLoginItem.cpp
+    src/platform/linux/HidrawManager.cpp
 )

@@ -1,0 +1,174 @@
+#include "modes/ModeRunner.h"
+
+#include "common/DiagnosticOutput.h"
+#include "common/TextFormat.h"
+#include "modes/ModeText.h"
+#include "modes/TabClosingScript.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <set>
+
+namespace knokle {
+namespace {
+
+constexpr double restartTimeoutSeconds = 8;
+constexpr double exitPollSeconds = 0.15;
+constexpr double fullScreenTimeoutSeconds = 6;
+constexpr double windowPollSeconds = 0.2;
+constexpr int lastRetriedAttempt = 2; // attempts 0 to 3: the fourth failure gives up
+constexpr double retryStepSeconds = 0.6;
+
+const std::string tag = "[ModeManager] ";
+
+int killProcess(const ModeServices& services, std::int32_t pid) {
+    if (services.sendKill) return services.sendKill(pid);
+    return ::kill(pid, SIGKILL) == 0 ? 0 : errno;
+}
+
+bool contains(const std::vector<std::string>& list, const std::string& item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+} // namespace
+
+void runMode(const std::shared_ptr<const ModeServices>& services, const SlapMode& mode) {
+    const ModeServices& s = *services;
+
+    for (const auto& entry : mode.closeURLs) {
+        if (!trimmedSpaces(entry).empty()) closeTabs(s, entry);
+    }
+
+    std::vector<std::string> restartSet;
+    for (const auto& bundleIdentifier : mode.quitApps) {
+        if (contains(mode.openApps, bundleIdentifier) && !contains(restartSet, bundleIdentifier)) {
+            restartSet.push_back(bundleIdentifier);
+        }
+    }
+
+    for (const auto& bundleIdentifier : mode.quitApps)
+        quitApplication(s, bundleIdentifier);
+    for (const auto& bundleIdentifier : restartSet)
+        waitForExit(s, bundleIdentifier, restartTimeoutSeconds);
+    for (const auto& bundleIdentifier : mode.openApps)
+        launch(services, bundleIdentifier, 0);
+
+    for (const auto& entry : mode.openURLs) {
+        if (auto url = ModeManager::normalisedURL(entry)) {
+            s.workspace.openURL(*url);
+        } else {
+            printLine(tag + "Skipping unusable link: " + entry);
+        }
+    }
+
+    if (mode.focusModeIdentifier && !mode.focusModeIdentifier->empty()) setFocusMode(s, *mode.focusModeIdentifier);
+}
+
+void closeTabs(const ModeServices& services, const std::string& matchText) {
+    std::set<std::string> running;
+    for (const auto& application : services.workspace.runningApplications()) {
+        if (application.bundleIdentifier) running.insert(*application.bundleIdentifier);
+    }
+    std::string safe = scriptSafeText(matchText);
+    if (safe.empty()) return;
+    std::string plainMatch = withoutLineBreaks(matchText);
+
+    for (const auto& row : browserTable()) {
+        bool isRunning = std::any_of(row.identifiers.begin(), row.identifiers.end(),
+                                     [&](const std::string& id) { return running.count(id) > 0; });
+        if (!isRunning) continue; // never start a browser just to close its tabs
+        TabClosingResult result =
+            services.browsers.closeTabs(row.applicationName, tabClosingScript(row.applicationName, safe), plainMatch);
+        if (result.error) {
+            printLine(tag + "Could not close tabs in " + row.applicationName + ": " + *result.error);
+            continue;
+        }
+        printLine(tag + row.applicationName + ": closed " + std::to_string(result.closedCount.value_or(0)) +
+                  " tab(s) matching '" + matchText + "'");
+    }
+}
+
+void quitApplication(const ModeServices& services, const std::string& bundleIdentifier) {
+    std::vector<RunningApplication> matching;
+    for (auto& application : services.workspace.runningApplications()) {
+        if (application.bundleIdentifier == bundleIdentifier) matching.push_back(std::move(application));
+    }
+    if (matching.empty()) {
+        printLine(tag + "Quit: nothing running for " + bundleIdentifier);
+        return;
+    }
+    for (const auto& application : matching) {
+        if (application.processIdentifier < 1) {
+            services.workspace.forceTerminate(application);
+            continue;
+        }
+        int error = killProcess(services, application.processIdentifier);
+        printLine(tag + "Quit " + bundleIdentifier + " pid " + std::to_string(application.processIdentifier) +
+                  ": SIGKILL " + (error == 0 ? std::string("ok") : "errno " + std::to_string(error)));
+    }
+}
+
+void waitForExit(const ModeServices& services, const std::string& bundleIdentifier, double timeoutSeconds) {
+    MonotonicTime deadline = services.clock.now() + toSteady(Seconds(timeoutSeconds));
+    while (services.clock.now() < deadline) {
+        auto snapshot = services.workspace.runningApplications();
+        bool alive = std::any_of(snapshot.begin(), snapshot.end(), [&](const RunningApplication& application) {
+            return application.bundleIdentifier == bundleIdentifier && !application.isTerminated;
+        });
+        if (!alive) return;
+        services.clock.sleepFor(Seconds(exitPollSeconds));
+    }
+    printLine(tag + bundleIdentifier + " did not quit within " +
+              std::to_string(static_cast<long long>(timeoutSeconds)) + "s; launching anyway");
+}
+
+void launch(const std::shared_ptr<const ModeServices>& services, const std::string& bundleIdentifier, int attempt) {
+    auto location = services->workspace.urlForApplication(bundleIdentifier);
+    if (!location) {
+        printLine(tag + "Could not find app for bundle ID " + bundleIdentifier);
+        return;
+    }
+    services->workspace.openApplication(*location, [services, bundleIdentifier, attempt](OpenApplicationResult result) {
+        if (result.errorDescription) {
+            if (attempt > lastRetriedAttempt) {
+                printLine(tag + "Gave up launching " + bundleIdentifier + ": " + *result.errorDescription);
+                return;
+            }
+            double delay = (attempt + 1) * retryStepSeconds;
+            printLine(tag + bundleIdentifier + " launch failed (" + *result.errorDescription + "); retrying in " +
+                      shortestDecimal(delay) + "s");
+            services->mainLoop.after(Seconds(delay), [services, bundleIdentifier, attempt] {
+                launch(services, bundleIdentifier, attempt + 1);
+            });
+            return;
+        }
+        if (!result.application) return;
+        bool fullScreen = services->openAppsFullScreen ? services->openAppsFullScreen() : true;
+        if (fullScreen) enterFullScreen(services, *result.application);
+    });
+}
+
+void enterFullScreen(const std::shared_ptr<const ModeServices>& services, const RunningApplication& application) {
+    if (application.processIdentifier < 1) return;
+    services->background.post([services, application] {
+        const ModeServices& s = *services;
+        MonotonicTime deadline = s.clock.now() + toSteady(Seconds(fullScreenTimeoutSeconds));
+        while (s.clock.now() < deadline) {
+            if (auto window = s.windows.focusedWindow(application.processIdentifier)) {
+                if (s.windows.isFullScreen(*window) != true) s.windows.requestFullScreen(*window);
+                return;
+            }
+            s.clock.sleepFor(Seconds(windowPollSeconds));
+        }
+        printLine(tag + "full screen: " + application.bundleIdentifier.value_or("?") + " never exposed a window");
+    });
+}
+
+void setFocusMode(const ModeServices& services, const std::string& name) {
+    if (auto failure = services.shortcuts.run(name)) {
+        printLine(tag + "Failed to run shortcut '" + name + "': " + *failure);
+    }
+}
+
+} // namespace knokle

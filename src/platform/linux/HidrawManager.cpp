@@ -1,0 +1,299 @@
+#include "platform/linux/HidrawManager.h"
+
+#include "common/DiagnosticOutput.h"
+#include "common/TextFormat.h"
+
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace knokle {
+namespace {
+
+// Reports handled per wake-up at most, so that a flood never starves the rest of the main loop.
+constexpr int kReadsPerWakeup = 64;
+
+std::optional<std::string> readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::optional<unsigned long> parseHex(std::string_view text) {
+    if (text.empty() || text.size() > 8) return std::nullopt;
+    unsigned long value = 0;
+    for (char c : text) {
+        int digit = c >= '0' && c <= '9'   ? c - '0'
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                           : -1;
+        if (digit < 0) return std::nullopt;
+        value = value * 16 + unsigned(digit);
+    }
+    return value;
+}
+
+// hidraw10 sorts after hidraw9.
+long nodeNumber(const std::string& name) {
+    std::string digits = name.substr(std::string("hidraw").size());
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return -1;
+    return std::stol(digits.substr(0, 9));
+}
+
+std::string openHint(const std::filesystem::path& node, int error) {
+    std::string text = "[MotionSensor] Cannot open " + node.string() + ": " + std::strerror(error) + ".";
+    if (error == EACCES || error == EPERM)
+        text += " Reading the accelerometer needs read access to this node: add a udev rule that grants it to your"
+                " user (for example TAG+=\"uaccess\" for this device) or join the group that owns it.";
+    return text;
+}
+
+} // namespace
+
+std::vector<HidUsage> topLevelUsages(const std::vector<std::uint8_t>& descriptor) {
+    std::vector<HidUsage> found;
+    std::uint32_t usagePage = 0;
+    std::vector<std::uint32_t> pageStack;
+    // Local state, cleared by every main item. A 4-byte usage carries its own page.
+    bool haveUsage = false;
+    std::uint32_t firstUsage = 0;
+    bool usageHasPage = false;
+    int depth = 0;
+    std::size_t i = 0;
+    while (i < descriptor.size()) {
+        std::uint8_t prefix = descriptor[i];
+        if (prefix == 0xFE) { // long item: size, tag, data
+            if (i + 2 >= descriptor.size()) break;
+            i += 3 + descriptor[i + 1];
+            continue;
+        }
+        std::size_t size = (prefix & 3) == 3 ? 4 : (prefix & 3);
+        if (i + 1 + size > descriptor.size()) break; // truncated item
+        std::uint32_t value = 0;
+        for (std::size_t b = 0; b < size; ++b)
+            value |= std::uint32_t(descriptor[i + 1 + b]) << (8 * b);
+        int type = (prefix >> 2) & 3;
+        switch (prefix & 0xFC) {
+        case 0x04:
+            usagePage = value;
+            break;
+        case 0xA4:
+            pageStack.push_back(usagePage);
+            break;
+        case 0xB4:
+            if (!pageStack.empty()) {
+                usagePage = pageStack.back();
+                pageStack.pop_back();
+            }
+            break;
+        case 0x08:
+            if (!haveUsage) {
+                haveUsage = true;
+                firstUsage = value;
+                usageHasPage = size == 4;
+            }
+            break;
+        case 0xA0:
+            if (depth == 0) {
+                std::uint32_t usage = haveUsage ? firstUsage : 0;
+                if (usageHasPage)
+                    found.push_back({int(usage >> 16), int(usage & 0xFFFF)});
+                else
+                    found.push_back({int(usagePage & 0xFFFF), int(usage & 0xFFFF)});
+            }
+            ++depth;
+            break;
+        case 0xC0:
+            depth = std::max(0, depth - 1);
+            break;
+        default:
+            break;
+        }
+        if (type == 0) {
+            haveUsage = usageHasPage = false;
+            firstUsage = 0;
+        }
+        i += 1 + size;
+    }
+    return found;
+}
+
+std::optional<HidUevent> parseHidUevent(std::string_view text) {
+    HidUevent event;
+    bool haveID = false;
+    while (!text.empty()) {
+        size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        size_t eq = line.find('=');
+        if (eq == std::string_view::npos) continue;
+        std::string_view key = line.substr(0, eq), value = line.substr(eq + 1);
+        if (key == "HID_ID") {
+            size_t first = value.find(':'), second = value.find(':', first + 1);
+            if (first == std::string_view::npos || second == std::string_view::npos) return std::nullopt;
+            auto bus = parseHex(value.substr(0, first));
+            auto vendor = parseHex(value.substr(first + 1, second - first - 1));
+            auto product = parseHex(value.substr(second + 1));
+            if (!bus || !vendor || !product) return std::nullopt;
+            event.bus = int(*bus);
+            event.vendorID = int(*vendor & 0xFFFF);
+            event.productID = int(*product & 0xFFFF);
+            haveID = true;
+        } else if (key == "HID_NAME") {
+            event.name = std::string(value);
+        }
+    }
+    if (!haveID) return std::nullopt;
+    return event;
+}
+
+std::string transportName(int bus) {
+    switch (bus) {
+    case 0x03:
+        return "USB";
+    case 0x05:
+        return "Bluetooth";
+    case 0x06:
+        return "Virtual";
+    case 0x18:
+        return "I2C";
+    case 0x1C:
+        return "SPI";
+    default:
+        return format("Bus 0x%02x", unsigned(bus));
+    }
+}
+
+HidrawDevice::HidrawDevice(std::filesystem::path node, HidUevent info)
+    : nodePath(std::move(node)), info(std::move(info)) {}
+
+HidrawDevice::~HidrawDevice() {
+    closeNode();
+}
+
+std::optional<std::string> HidrawDevice::property(const std::string& key) const {
+    if (key == "Product") return info.name;
+    if (key == "Transport") return transportName(info.bus);
+    return std::nullopt;
+}
+
+int HidrawDevice::open() {
+    if (fd >= 0) return 0;
+    int opened = ::open(nodePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (opened < 0) {
+        int error = errno;
+        printLine(openHint(nodePath, error));
+        return error;
+    }
+    struct stat status {};
+    int error = fstat(opened, &status) != 0                             ? errno
+                : S_ISDIR(status.st_mode)                               ? EISDIR
+                : !S_ISCHR(status.st_mode) && !S_ISFIFO(status.st_mode) ? ENODEV
+                                                                        : 0;
+    if (error) {
+        ::close(opened);
+        printLine(openHint(nodePath, error));
+        return error;
+    }
+    fd = opened;
+    if (S_ISFIFO(status.st_mode)) keepAliveWriter = ::open(nodePath.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    return 0;
+}
+
+void HidrawDevice::registerInputReportCallback(std::uint8_t* buffer, std::size_t length, InputReportCallback callback,
+                                               void* context) {
+    this->buffer = buffer;
+    bufferLength = length;
+    this->callback = callback;
+    this->context = context;
+}
+
+void HidrawDevice::scheduleWithMainLoop() {
+    if (fd < 0 || notifier) return; // a node that did not open never delivers
+    notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, notifier.get(), [this] { readAvailable(); });
+}
+
+void HidrawDevice::readAvailable() {
+    ++wakeups;
+    std::array<std::uint8_t, 64> scratch{};
+    std::uint8_t* target = buffer && bufferLength ? buffer : scratch.data();
+    std::size_t length = buffer && bufferLength ? bufferLength : scratch.size();
+    for (int reads = 0; reads < kReadsPerWakeup && fd >= 0; ++reads) {
+        ssize_t n = ::read(fd, target, length);
+        if (n > 0) {
+            if (callback && target == buffer) callback(context, 0, this, 0, 0, target, static_cast<long>(n));
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+        if (n < 0 && errno == EINTR) continue;
+        // End of file or a read error (the device went away): stop listening rather than wake up forever.
+        printLine("[MotionSensor] Accelerometer " + nodePath.string() + " stopped delivering: " +
+                  (n == 0 ? std::string("end of file") : std::string(std::strerror(errno))) + ".");
+        closeNode();
+        return;
+    }
+}
+
+void HidrawDevice::closeNode() {
+    if (notifier) {
+        notifier->setEnabled(false);
+        // We may be inside the notifier's own signal.
+        notifier.release()->deleteLater();
+    }
+    if (keepAliveWriter >= 0) ::close(keepAliveWriter);
+    if (fd >= 0) ::close(fd);
+    keepAliveWriter = fd = -1;
+}
+
+HidrawManager::HidrawManager(std::filesystem::path sysfsRoot, std::filesystem::path devRoot)
+    : sysfsRoot(std::move(sysfsRoot)), devRoot(std::move(devRoot)) {}
+
+void HidrawManager::setDeviceMatching(const HidDeviceMatching& m) {
+    matching = m;
+}
+
+int HidrawManager::open() {
+    std::error_code ec;
+    std::filesystem::directory_iterator probe(classFolder(), ec);
+    return ec ? ec.value() : 0;
+}
+
+std::optional<std::vector<std::shared_ptr<HidDevice>>> HidrawManager::copyDevices() {
+    std::error_code ec;
+    std::filesystem::directory_iterator entries(classFolder(), ec);
+    if (ec) return std::nullopt;
+    std::vector<std::pair<long, std::string>> names;
+    for (const auto& entry : entries) {
+        std::string name = entry.path().filename().string();
+        if (name.rfind("hidraw", 0) == 0 && nodeNumber(name) >= 0) names.emplace_back(nodeNumber(name), name);
+    }
+    std::sort(names.begin(), names.end());
+    std::vector<std::shared_ptr<HidDevice>> devices;
+    for (const auto& [number, name] : names) {
+        std::filesystem::path folder = classFolder() / name / "device";
+        auto uevent = readFile(folder / "uevent");
+        auto info = uevent ? parseHidUevent(*uevent) : std::nullopt;
+        if (!info) continue;
+        if (matching && (info->vendorID != matching->vendorID || info->productID != matching->productID)) continue;
+        if (matching) {
+            auto descriptor = readFile(folder / "report_descriptor");
+            if (!descriptor) continue;
+            auto usages = topLevelUsages(std::vector<std::uint8_t>(descriptor->begin(), descriptor->end()));
+            HidUsage wanted{matching->usagePage, matching->usage};
+            if (std::find(usages.begin(), usages.end(), wanted) == usages.end()) continue;
+        }
+        devices.push_back(std::make_shared<HidrawDevice>(devRoot / name, *info));
+    }
+    return devices;
+}
+
+} // namespace knokle

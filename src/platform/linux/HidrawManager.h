@@ -1,0 +1,93 @@
+#pragma once
+
+#include "platform/HidManager.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QSocketNotifier;
+
+namespace knokle {
+
+struct HidUsage {
+    int usagePage = 0;
+    int usage = 0;
+    bool operator==(const HidUsage&) const = default;
+};
+
+// The usage page and usage of each top-level collection of a HID report descriptor.
+std::vector<HidUsage> topLevelUsages(const std::vector<std::uint8_t>& descriptor);
+
+// What a hidraw device's `uevent` says about it: HID_ID=BBBB:VVVVVVVV:PPPPPPPP and HID_NAME.
+struct HidUevent {
+    int bus = 0;
+    int vendorID = 0;
+    int productID = 0;
+    std::optional<std::string> name;
+};
+std::optional<HidUevent> parseHidUevent(std::string_view text);
+
+// "USB", "Bluetooth", "I2C", "SPI", "Virtual", else "Bus 0xNN".
+std::string transportName(int bus);
+
+// One /dev/hidrawN node. Reports are read on the Qt main thread as the node becomes readable; each read of
+// a hidraw node returns one report.
+class HidrawDevice final : public HidDevice {
+public:
+    HidrawDevice(std::filesystem::path node, HidUevent info);
+    ~HidrawDevice() override;
+    HidrawDevice(const HidrawDevice&) = delete;
+    HidrawDevice& operator=(const HidrawDevice&) = delete;
+
+    std::optional<std::string> property(const std::string& key) const override;
+    int open() override;
+    void registerInputReportCallback(std::uint8_t* buffer, std::size_t length, InputReportCallback callback,
+                                     void* context) override;
+    void scheduleWithMainLoop() override;
+
+    const std::filesystem::path& node() const { return nodePath; }
+    // How often the node woke the main loop: a closed writer must not make it spin.
+    std::size_t wakeupCount() const { return wakeups; }
+
+private:
+    void readAvailable();
+    void closeNode();
+
+    std::filesystem::path nodePath;
+    HidUevent info;
+    int fd = -1;
+    // On a FIFO (test fixtures) our own writer keeps the read end from reaching end-of-file when the last
+    // outside writer closes, which would wake the loop without end.
+    int keepAliveWriter = -1;
+    std::unique_ptr<QSocketNotifier> notifier;
+    std::uint8_t* buffer = nullptr;
+    std::size_t bufferLength = 0;
+    InputReportCallback callback = nullptr;
+    void* context = nullptr;
+    std::size_t wakeups = 0;
+};
+
+// Finds hidraw devices through sysfs. The roots are parameters so that tests can use a fixture tree.
+class HidrawManager final : public HidManager {
+public:
+    explicit HidrawManager(std::filesystem::path sysfsRoot = "/sys", std::filesystem::path devRoot = "/dev");
+
+    void setDeviceMatching(const HidDeviceMatching& matching) override;
+    void scheduleWithMainLoop() override {}
+    int open() override;
+    std::optional<std::vector<std::shared_ptr<HidDevice>>> copyDevices() override;
+
+private:
+    std::filesystem::path classFolder() const { return sysfsRoot / "class" / "hidraw"; }
+
+    std::filesystem::path sysfsRoot;
+    std::filesystem::path devRoot;
+    std::optional<HidDeviceMatching> matching;
+};
+
+} // namespace knokle

@@ -1,0 +1,204 @@
+#include "sensing/ReplaySource.h"
+
+#include "common/DiagnosticOutput.h"
+#include "common/TextFormat.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+
+namespace knokle {
+namespace {
+
+// Reports delivered in one turn of the main loop at most, so that a fast replay never starves it.
+constexpr std::size_t kBatchSize = 256;
+
+} // namespace
+
+class ReplayDevice final : public HidDevice, public std::enable_shared_from_this<ReplayDevice> {
+public:
+    ReplayDevice(MainLoop& loop, std::filesystem::path file, double speed, std::function<double()> absoluteTime)
+        : loop(loop), file(std::move(file)), speed(speed), absoluteTime(std::move(absoluteTime)) {}
+
+    // Reads the recording once; 0 when it could be read, otherwise the errno.
+    int load() {
+        if (loaded) return loadStatus;
+        loaded = true;
+        errno = 0;
+        recording = readRecording(file);
+        if (recording.error && recording.errorLine == 0) {
+            loadStatus = errno ? errno : ENOENT;
+            printLine("[replay] " + *recording.error);
+            recording.error.reset();
+            finish();
+        }
+        return loadStatus;
+    }
+
+    std::optional<std::string> property(const std::string& key) const override {
+        if (key == "Product") return "Recording " + file.filename().string();
+        if (key == "Transport") return std::string("Replay");
+        return std::nullopt;
+    }
+    int open() override { return load(); }
+    void registerInputReportCallback(std::uint8_t* buffer, std::size_t length, InputReportCallback callback,
+                                     void* context) override {
+        this->buffer = buffer;
+        bufferLength = length;
+        this->callback = callback;
+        this->context = context;
+    }
+    void scheduleWithMainLoop() override {
+        if (scheduled || load() != 0) return;
+        scheduled = true;
+        startAbsolute = absoluteTime();
+        startMonotonic = loop.now();
+        scheduleNext();
+    }
+
+    void detach() {
+        finished = [] {};
+        timer.cancel();
+        stopped = true;
+    }
+
+    double currentReportTime() const {
+        if (!scheduled) return absoluteTime();
+        return startAbsolute + currentOffset;
+    }
+
+    MainLoop& loop;
+    std::filesystem::path file;
+    double speed;
+    std::function<double()> absoluteTime;
+    std::function<void()> finished;
+    std::size_t next = 0;
+    bool done = false;
+
+private:
+    // Always from the main loop, never from inside the caller's start sequence: a handler that quits the
+    // application must find its loop running.
+    void finish() {
+        if (done) return;
+        done = true;
+        std::weak_ptr<ReplayDevice> weak = weak_from_this();
+        loop.post([weak] {
+            if (auto self = weak.lock(); self && self->finished) self->finished();
+        });
+    }
+
+    MonotonicTime dueTime(std::size_t index) const {
+        // A very slow replay must not overflow the clock's range.
+        double seconds = std::min(recording.reports[index].offset / speed, 1e9);
+        return startMonotonic + toSteady(Seconds(seconds));
+    }
+
+    void scheduleNext() {
+        if (stopped) return;
+        std::weak_ptr<ReplayDevice> weak = weak_from_this();
+        auto resume = [weak] {
+            if (auto self = weak.lock()) self->deliverDue();
+        };
+        if (next >= recording.reports.size() || speed == 0) {
+            loop.post(resume);
+        } else {
+            timer = loop.after(std::chrono::duration_cast<Seconds>(dueTime(next) - loop.now()), resume);
+        }
+    }
+
+    // Delivers every report that is due (at most one batch), then waits for the next one.
+    void deliverDue() {
+        if (stopped) return;
+        std::size_t delivered = 0;
+        while (next < recording.reports.size() && delivered < kBatchSize) {
+            if (speed != 0 && dueTime(next) > loop.now()) break;
+            deliver(recording.reports[next]);
+            ++next;
+            ++delivered;
+            if (stopped) return; // the callback may have ended the replay
+        }
+        if (next < recording.reports.size()) {
+            scheduleNext();
+            return;
+        }
+        if (recording.error) printLine("[replay] " + *recording.error);
+        finish();
+    }
+
+    void deliver(const RecordedReport& report) {
+        currentOffset = report.offset;
+        if (!callback || !buffer) return;
+        std::size_t length = std::min(report.bytes.size(), bufferLength);
+        std::copy_n(report.bytes.begin(), length, buffer);
+        callback(context, 0, this, 0, 0, buffer, static_cast<long>(length));
+    }
+
+    bool loaded = false;
+    int loadStatus = 0;
+    ParsedRecording recording;
+    bool scheduled = false;
+    bool stopped = false;
+    double startAbsolute = 0;
+    double currentOffset = 0;
+    MonotonicTime startMonotonic;
+    TimerHandle timer;
+    std::uint8_t* buffer = nullptr;
+    std::size_t bufferLength = 0;
+    InputReportCallback callback = nullptr;
+    void* context = nullptr;
+};
+
+namespace {
+
+class ReplayManager final : public HidManager {
+public:
+    explicit ReplayManager(std::shared_ptr<ReplayDevice> device) : device(std::move(device)) {}
+    void setDeviceMatching(const HidDeviceMatching&) override {}
+    void scheduleWithMainLoop() override {}
+    int open() override { return device->load(); }
+    std::optional<std::vector<std::shared_ptr<HidDevice>>> copyDevices() override {
+        if (device->load() != 0) return std::vector<std::shared_ptr<HidDevice>>{};
+        return std::vector<std::shared_ptr<HidDevice>>{device};
+    }
+
+private:
+    std::shared_ptr<ReplayDevice> device;
+};
+
+double validSpeed(double speed) {
+    if (std::isfinite(speed) && speed >= 0) return speed;
+    printLine("[replay] Speed " + shortestDecimal(speed) + " is not a number of zero or more; using 1.");
+    return 1.0;
+}
+
+} // namespace
+
+ReplaySource::ReplaySource(MainLoop& loop, std::filesystem::path file, double speed,
+                           std::function<double()> absoluteTime)
+    : device(std::make_shared<ReplayDevice>(loop, std::move(file), validSpeed(speed), std::move(absoluteTime))) {
+    device->finished = [this] {
+        if (onFinished) onFinished();
+    };
+}
+
+ReplaySource::~ReplaySource() {
+    device->detach();
+}
+
+HidManagerFactory ReplaySource::managerFactory() {
+    std::shared_ptr<ReplayDevice> shared = device;
+    return [shared] { return std::make_unique<ReplayManager>(shared); };
+}
+
+double ReplaySource::currentReportTime() const {
+    return device->currentReportTime();
+}
+std::size_t ReplaySource::deliveredCount() const {
+    return device->next;
+}
+bool ReplaySource::finished() const {
+    return device->done;
+}
+
+} // namespace knokle

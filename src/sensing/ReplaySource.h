@@ -1,0 +1,45 @@
+#pragma once
+
+#include "common/AbsoluteTime.h"
+#include "platform/HidManager.h"
+#include "platform/MainLoop.h"
+#include "sensing/ReportRecording.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+namespace knokle {
+
+class ReplayDevice;
+
+// Plays a report recording through the HID interfaces, so that the sensor runs its usual start sequence
+// against one matched device (transport "Replay") and receives each report at its recorded offset.
+// Playback begins when the device is scheduled with the main loop.
+class ReplaySource {
+public:
+    // speed scales delivery (2 = twice as fast); 0 delivers as fast as the main loop allows.
+    ReplaySource(
+        MainLoop& loop, std::filesystem::path file, double speed = 1.0,
+        std::function<double()> absoluteTime = [] { return absoluteTimeNow(); });
+    ~ReplaySource();
+    ReplaySource(const ReplaySource&) = delete;
+    ReplaySource& operator=(const ReplaySource&) = delete;
+
+    // Makes managers whose one matched device is this recording.
+    HidManagerFactory managerFactory();
+
+    // The timestamp of the report being delivered: the playback's start in absolute time plus the report's
+    // recorded offset. Samples stamped with it keep the recording's timing whatever the speed or jitter.
+    double currentReportTime() const;
+    std::size_t deliveredCount() const;
+    bool finished() const;
+
+    // After the last report, or after an error ended the replay.
+    std::function<void()> onFinished;
+
+private:
+    std::shared_ptr<ReplayDevice> device;
+};
+
+} // namespace knokle

@@ -1,0 +1,105 @@
+#include "sensing/ReportRecorder.h"
+
+#include "common/DiagnosticOutput.h"
+#include "sensing/ReportRecording.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace knokle {
+
+ReportRecorder::ReportRecorder(std::filesystem::path file, const MainLoop& loop)
+    : file(std::move(file)), loop(loop), start(loop.now()) {
+    errno = 0;
+    out.open(this->file, std::ios::out | std::ios::trunc);
+    if (!out) {
+        reportFailure("cannot open");
+        return;
+    }
+    out << kRecordingHeader << '\n' << std::flush;
+    if (!out) reportFailure("cannot write");
+}
+
+void ReportRecorder::reportFailure(const char* what) {
+    failed = true;
+    int error = errno;
+    printLine("[recorder] " + file.string() + ": " + what + (error ? std::string(": ") + std::strerror(error) : ""));
+}
+
+void ReportRecorder::record(const std::uint8_t* report, long length) {
+    if (failed) return;
+    double offset = std::chrono::duration<double>(loop.now() - start).count();
+    std::size_t size = report && length > 0 ? static_cast<std::size_t>(length) : 0;
+    errno = 0;
+    out << formatReportLine(offset, report, size) << '\n' << std::flush;
+    if (!out) {
+        reportFailure("cannot write");
+        return;
+    }
+    ++count;
+}
+
+namespace {
+
+class RecordingDevice final : public HidDevice {
+public:
+    RecordingDevice(std::shared_ptr<HidDevice> inner, std::shared_ptr<ReportRecorder> recorder)
+        : inner(std::move(inner)), recorder(std::move(recorder)) {}
+
+    std::optional<std::string> property(const std::string& key) const override { return inner->property(key); }
+    int open() override { return inner->open(); }
+    void registerInputReportCallback(std::uint8_t* buffer, std::size_t length, InputReportCallback callback,
+                                     void* context) override {
+        this->callback = callback;
+        this->context = context;
+        inner->registerInputReportCallback(buffer, length, &RecordingDevice::tap, this);
+    }
+    void scheduleWithMainLoop() override { inner->scheduleWithMainLoop(); }
+
+private:
+    static void tap(void* self, int result, void* sender, int type, std::uint32_t reportID, const std::uint8_t* report,
+                    long length) {
+        auto* device = static_cast<RecordingDevice*>(self);
+        device->recorder->record(report, length);
+        if (device->callback) device->callback(device->context, result, sender, type, reportID, report, length);
+    }
+
+    std::shared_ptr<HidDevice> inner;
+    std::shared_ptr<ReportRecorder> recorder;
+    InputReportCallback callback = nullptr;
+    void* context = nullptr;
+};
+
+class RecordingManager final : public HidManager {
+public:
+    RecordingManager(std::unique_ptr<HidManager> inner, std::shared_ptr<ReportRecorder> recorder)
+        : inner(std::move(inner)), recorder(std::move(recorder)) {}
+
+    void setDeviceMatching(const HidDeviceMatching& matching) override { inner->setDeviceMatching(matching); }
+    void scheduleWithMainLoop() override { inner->scheduleWithMainLoop(); }
+    int open() override { return inner->open(); }
+    std::optional<std::vector<std::shared_ptr<HidDevice>>> copyDevices() override {
+        auto devices = inner->copyDevices();
+        if (!devices) return devices;
+        // A null element (not a HID device) stays null.
+        for (auto& device : *devices)
+            if (device) device = std::make_shared<RecordingDevice>(device, recorder);
+        return devices;
+    }
+
+private:
+    std::unique_ptr<HidManager> inner;
+    std::shared_ptr<ReportRecorder> recorder;
+};
+
+} // namespace
+
+HidManagerFactory recordingManagerFactory(HidManagerFactory inner, std::shared_ptr<ReportRecorder> recorder) {
+    return [inner = std::move(inner), recorder = std::move(recorder)]() -> std::unique_ptr<HidManager> {
+        std::unique_ptr<HidManager> manager = inner ? inner() : nullptr;
+        if (!manager) return nullptr;
+        return std::make_unique<RecordingManager>(std::move(manager), recorder);
+    };
+}
+
+} // namespace knokle

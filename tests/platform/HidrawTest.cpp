@@ -1,0 +1,282 @@
+#include "LineCapture.h"
+#include "TempDir.h"
+#include "platform/linux/HidrawManager.h"
+#include "sensing/MotionSensor.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <fstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace knokle;
+using knokle::test::LineCapture;
+using knokle::test::TempDir;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void ensureApp() {
+    if (QCoreApplication::instance()) return;
+    static int argc = 1;
+    static char name[] = "knokle_platform_tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication instance(argc, argv);
+}
+
+// Runs the event loop until the condition holds or the limit passes; false on time-out.
+bool runUntil(const std::function<bool()>& done, int limitMs = 2000) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!done()) {
+        if (elapsed.elapsed() > limitMs) return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    }
+    return true;
+}
+
+// A bounded run of the real event loop.
+void runFor(int ms) {
+    QTimer::singleShot(ms, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
+}
+
+const Bytes kSensorDescriptor = {0xFE, 0x02, 0x10, 0xAA, 0xBB,                   // long item
+                                 0x06, 0x00, 0xFF, 0x0A, 0x03, 0x00, 0xA1, 0x01, // vendor page 0xFF00, usage 3
+                                 0x15, 0x00, 0x75, 0x08, 0x95, 0x16, 0x81, 0x02, 0xC0};
+const Bytes kKeyboardDescriptor = {0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x75, 0x01, 0x81, 0x02, 0xC0};
+
+// sysfs and /dev as the manager sees them, under a temporary folder.
+struct Fixture {
+    TempDir dir;
+    std::filesystem::path sys = dir / "sys";
+    std::filesystem::path dev = dir / "dev";
+
+    Fixture() { std::filesystem::create_directories(dev); }
+
+    void addDevice(const std::string& node, const std::string& uevent, const Bytes& descriptor) {
+        auto folder = sys / "class" / "hidraw" / node / "device";
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder / "uevent") << uevent;
+        std::ofstream(folder / "report_descriptor", std::ios::binary)
+            .write(reinterpret_cast<const char*>(descriptor.data()), std::streamsize(descriptor.size()));
+    }
+    void addStandardSet() {
+        addDevice("hidraw0", "HID_ID=0003:0000046D:00008104\nHID_NAME=Logitech Receiver\n", kSensorDescriptor);
+        addDevice("hidraw1", "HID_ID=001C:000005AC:00008104\nHID_NAME=Apple Keyboard\n", kKeyboardDescriptor);
+        addDevice("hidraw2", "DRIVER=hid-generic\nHID_ID=001C:000005AC:00008104\nHID_NAME=Apple SPU\n",
+                  kSensorDescriptor);
+        addDevice("hidraw3", "HID_NAME=No identity\n", kSensorDescriptor);
+        ASSERT_EQ(mkfifo((dev / "hidraw2").c_str(), 0600), 0);
+    }
+    HidrawManager manager() {
+        HidrawManager m(sys, dev);
+        m.setDeviceMatching({0x05AC, 0x8104, 0xFF00, 0x03});
+        return m;
+    }
+};
+
+struct Received {
+    std::vector<Bytes> reports;
+    static void handler(void* context, int, void*, int, std::uint32_t, const std::uint8_t* report, long length) {
+        static_cast<Received*>(context)->reports.emplace_back(report, report + length);
+    }
+};
+
+} // namespace
+
+TEST(Hidraw, TopLevelUsagesOfReportDescriptors) {
+    struct Case {
+        const char* name;
+        Bytes descriptor;
+        std::vector<HidUsage> usages;
+    };
+    const Case cases[] = {
+        {"sensor with long item and 2-byte usage", kSensorDescriptor, {{0xFF00, 3}}},
+        {"nested collection is not top level",
+         {0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x01, 0xA1, 0x00, 0xC0, 0xC0},
+         {{1, 2}}},
+        {"two top-level collections",
+         {0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0xC0, 0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01, 0xC0},
+         {{1, 6}, {0x0C, 1}}},
+        {"4-byte usage carries its page", {0x05, 0x01, 0x0B, 0x03, 0x00, 0x00, 0xFF, 0xA1, 0x01, 0xC0}, {{0xFF00, 3}}},
+        {"usage cleared by a main item", {0x06, 0x00, 0xFF, 0x09, 0x03, 0x81, 0x02, 0xA1, 0x01, 0xC0}, {{0xFF00, 0}}},
+        {"push and pop", {0x05, 0x01, 0xA4, 0x05, 0x07, 0xB4, 0x09, 0x02, 0xA1, 0x01, 0xC0}, {{1, 2}}},
+        {"truncated item", {0x06, 0x00}, {}},
+        {"long item running past the end", {0xFE, 0x20, 0x10, 0x01, 0xA1, 0x01}, {}},
+        {"empty", {}, {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(topLevelUsages(c.descriptor), c.usages) << c.name;
+}
+
+TEST(Hidraw, UeventAndTransport) {
+    auto full = parseHidUevent("DRIVER=hid-generic\nHID_ID=0003:000005AC:00008104\nHID_NAME=Apple Internal Keyboard "
+                               "/ Trackpad\nHID_PHYS=usb-0000:00:14.0-1/input0\n");
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->bus, 3);
+    EXPECT_EQ(full->vendorID, 0x05AC);
+    EXPECT_EQ(full->productID, 0x8104);
+    EXPECT_EQ(full->name, "Apple Internal Keyboard / Trackpad");
+    auto nameless = parseHidUevent("HID_ID=0018:00000ABC:0000DEF0");
+    ASSERT_TRUE(nameless);
+    EXPECT_EQ(nameless->bus, 0x18);
+    EXPECT_FALSE(nameless->name);
+    for (const char* bad : {"HID_NAME=x\n", "HID_ID=0003:zz:0001\n", "HID_ID=0003\n", ""})
+        EXPECT_FALSE(parseHidUevent(bad)) << bad;
+
+    const std::pair<int, const char*> transports[] = {{0x03, "USB"}, {0x05, "Bluetooth"}, {0x18, "I2C"},
+                                                      {0x1C, "SPI"}, {0x06, "Virtual"},   {0x19, "Bus 0x19"}};
+    for (auto [bus, name] : transports)
+        EXPECT_EQ(transportName(bus), name);
+}
+
+TEST(Hidraw, MatchesOnlyTheSensorAmongDecoys) {
+    Fixture f;
+    f.addStandardSet();
+    HidrawManager manager = f.manager();
+    EXPECT_EQ(manager.open(), 0);
+    auto devices = manager.copyDevices();
+    ASSERT_TRUE(devices);
+    ASSERT_EQ(devices->size(), 1u);
+    auto device = std::dynamic_pointer_cast<HidrawDevice>(devices->front());
+    ASSERT_TRUE(device);
+    EXPECT_EQ(device->node(), f.dev / "hidraw2");
+    EXPECT_EQ(device->property("Product"), "Apple SPU");
+    EXPECT_EQ(device->property("Transport"), "SPI");
+    EXPECT_FALSE(device->property("SerialNumber"));
+
+    HidrawManager missing(f.dir / "nothing", f.dev);
+    EXPECT_EQ(missing.open(), ENOENT);
+    EXPECT_FALSE(missing.copyDevices());
+}
+
+TEST(Hidraw, ReportsFromTheNodeArriveInOrderAndAClosedWriterNeverSpins) {
+    ensureApp();
+    Fixture f;
+    f.addStandardSet();
+    auto devices = f.manager().copyDevices();
+    ASSERT_TRUE(devices && devices->size() == 1);
+    auto device = std::dynamic_pointer_cast<HidrawDevice>(devices->front());
+    std::array<std::uint8_t, 64> buffer{};
+    Received received;
+    ASSERT_EQ(device->open(), 0);
+    device->registerInputReportCallback(buffer.data(), buffer.size(), &Received::handler, &received);
+    device->scheduleWithMainLoop();
+
+    std::vector<Bytes> sent;
+    for (int round = 0; round < 2; ++round) {
+        // The second writer comes after the first one closed: the node must still deliver.
+        int writer = ::open((f.dev / "hidraw2").c_str(), O_WRONLY | O_NONBLOCK);
+        ASSERT_GE(writer, 0);
+        for (int i = 0; i < 10; ++i) {
+            Bytes report = encodeReport(0.01 * i, -0.5, 1.0 + round, 22);
+            report[0] = std::uint8_t(round * 10 + i);
+            ASSERT_EQ(::write(writer, report.data(), report.size()), ssize_t(report.size()));
+            sent.push_back(report);
+            // One report at a time: a FIFO, unlike hidraw, would join reports written back to back.
+            ASSERT_TRUE(runUntil([&] { return received.reports.size() == sent.size(); }));
+        }
+        ::close(writer);
+        std::size_t wakeupsBefore = device->wakeupCount();
+        runFor(150);
+        EXPECT_LE(device->wakeupCount() - wakeupsBefore, 1u);
+    }
+    EXPECT_EQ(received.reports, sent);
+}
+
+TEST(Hidraw, SensorStartsOnTheFixtureAndDecodesReports) {
+    ensureApp();
+    Fixture f;
+    f.addStandardSet();
+    LineCapture capture;
+    MotionSensor sensor([&] { return std::make_unique<HidrawManager>(f.sys, f.dev); });
+    std::vector<double> z;
+    sensor.onSample = [&](double, double, double zz, double) { z.push_back(zz); };
+    sensor.start();
+    auto lines = capture.lines();
+    EXPECT_EQ(lines, (std::vector<std::string>{"[MotionSensor] IOHIDManagerOpen result: 0 (0 = success)",
+                                               "[MotionSensor] Matched 1 SPU accelerometer device(s).",
+                                               "[MotionSensor] Using accelerometer - product: Apple SPU, "
+                                               "transport: SPI",
+                                               "[MotionSensor] Direct device open result: 0"}));
+    int writer = ::open((f.dev / "hidraw2").c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    Bytes report = encodeReport(0, 0, -0.75);
+    ASSERT_EQ(::write(writer, report.data(), report.size()), 18);
+    EXPECT_TRUE(runUntil([&] { return !z.empty(); }));
+    ::close(writer);
+    EXPECT_EQ(z, std::vector<double>{-0.75});
+}
+
+TEST(Hidraw, UnopenableNodeGivesItsErrnoAndOneHint) {
+    ensureApp();
+    struct Case {
+        const char* name;
+        std::function<void(const std::filesystem::path&)> make;
+        int error;
+    };
+    const Case cases[] = {
+        {"missing node", [](const auto&) {}, ENOENT},
+        {"node is a folder", [](const auto& node) { std::filesystem::create_directory(node); }, EISDIR},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        f.addDevice("hidraw5", "HID_ID=001C:000005AC:00008104\nHID_NAME=Apple SPU\n", kSensorDescriptor);
+        c.make(f.dev / "hidraw5");
+        LineCapture capture;
+        MotionSensor sensor([&] { return std::make_unique<HidrawManager>(f.sys, f.dev); });
+        int samples = 0;
+        sensor.onSample = [&](double, double, double, double) { ++samples; };
+        sensor.start();
+        runFor(50);
+        auto lines = capture.lines();
+        ASSERT_EQ(lines.size(), 5u);
+        EXPECT_EQ(lines[3],
+                  "[MotionSensor] Cannot open " + (f.dev / "hidraw5").string() + ": " + std::strerror(c.error) + ".");
+        EXPECT_EQ(lines[4], "[MotionSensor] Direct device open result: " + std::to_string(c.error));
+        EXPECT_EQ(samples, 0);
+    }
+}
+
+TEST(Hidraw, NodeWithoutPermissionExplainsHowToGetAccess) {
+    Fixture f;
+    f.addDevice("hidraw0", "HID_ID=001C:000005AC:00008104\nHID_NAME=Apple SPU\n", kSensorDescriptor);
+    ASSERT_EQ(mkfifo((f.dev / "hidraw0").c_str(), 0000), 0);
+    ASSERT_EQ(chmod(f.dir.path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod(f.dev.c_str(), 0755), 0);
+    auto devices = f.manager().copyDevices();
+    ASSERT_TRUE(devices && devices->size() == 1);
+    auto check = [&] {
+        LineCapture capture;
+        int status = devices->front()->open();
+        auto lines = capture.lines();
+        return status == EACCES && lines.size() == 1 &&
+               lines[0].rfind("[MotionSensor] Cannot open " + (f.dev / "hidraw0").string() + ": Permission denied. ",
+                              0) == 0 &&
+               lines[0].find("udev rule") != std::string::npos;
+    };
+    if (geteuid() != 0) {
+        EXPECT_TRUE(check());
+        return;
+    }
+    // Root reads anything: check from a child that has given up its privileges.
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        bool dropped = setgid(65534) == 0 && setuid(65534) == 0;
+        _exit(!dropped ? 2 : check() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "could not drop privileges";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}

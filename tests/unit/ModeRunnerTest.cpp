@@ -1,0 +1,267 @@
+#include "FakeModeEnvironment.h"
+#include "LineCapture.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+using namespace knokle;
+using test::FakeWorkspace;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+RunningApplication app(std::string id, std::int32_t pid, bool terminated = false) {
+    return {std::move(id), pid, terminated};
+}
+
+class ModeRunnerTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    test::FakeModeEnvironment env;
+    test::LineCapture lines;
+    ModeManager manager{env.services(), dir / "modes.json"};
+    std::vector<double> openTimes; // virtual seconds at each open request
+
+    void SetUp() override {
+        env.workspace.onOpenApplication = [this](const std::string&) { openTimes.push_back(env.loop.elapsed()); };
+    }
+};
+
+} // namespace
+
+TEST_F(ModeRunnerTest, ModeWithNothingToDoDoesNothing) {
+    SlapMode empty;
+    empty.focusModeIdentifier = "";
+    manager.execute(empty);
+    env.loop.advance(20);
+    ModeManager withoutServices(nullptr, dir / "other.json");
+    SlapMode busy;
+    busy.quitApps = {"x"};
+    busy.openURLs = {"ftp://x"};
+    withoutServices.execute(busy);
+
+    EXPECT_TRUE(lines.lines().empty());
+    EXPECT_EQ(env.workspace.snapshotCount(), 0);
+    EXPECT_TRUE(env.workspace.openedLocations().empty());
+    EXPECT_TRUE(env.browsers.calls().empty());
+    EXPECT_TRUE(env.shortcuts.runs().empty());
+    EXPECT_EQ(env.loop.elapsed(), 20.0); // nothing slept
+}
+
+TEST_F(ModeRunnerTest, StepsRunInTheirFixedOrder) {
+    env.workspace.setRunning({app("com.apple.Safari", 10), app("editor", 20)});
+    env.workspace.install("editor");
+    env.browsers.answer("Safari", {1, std::nullopt});
+    env.shortcuts.failWith("Work", "no such shortcut");
+    SlapMode mode;
+    mode.focusModeIdentifier = "Work";
+    mode.openURLs = {"ftp://old"};
+    mode.openApps = {"editor", "missing"};
+    mode.quitApps = {"ghost", "editor"};
+    mode.closeURLs = {"news"};
+    manager.execute(mode);
+
+    EXPECT_EQ(lines.lines(), (Lines{
+                                 "[ModeManager] Safari: closed 1 tab(s) matching 'news'",
+                                 "[ModeManager] Quit: nothing running for ghost",
+                                 "[ModeManager] Quit editor pid 20: SIGKILL ok",
+                                 "[ModeManager] editor did not quit within 8s; launching anyway",
+                                 "[ModeManager] Could not find app for bundle ID missing",
+                                 "[ModeManager] Skipping unusable link: ftp://old",
+                                 "[ModeManager] Failed to run shortcut 'Work': no such shortcut",
+                             }));
+    ASSERT_EQ(openTimes.size(), 1u);
+    EXPECT_NEAR(openTimes[0], 8.1, 1e-9); // the last 0.15 s poll sleeps past the deadline
+    EXPECT_EQ(env.shortcuts.runs(), Lines{"Work"});
+}
+
+TEST_F(ModeRunnerTest, RestartWaitsUntilNoLiveInstanceIsListed) {
+    struct Case {
+        const char* why;
+        double goneAt;      // virtual second from which the application is no longer listed
+        bool listedAsEnded; // still listed after that, but terminated
+        Lines quit, open;   // the mode's lists
+        std::vector<double> expectedOpens;
+        bool timeoutLine;
+    };
+    const Case cases[] = {
+        {"gone after a second: seen at the 0.15 s poll after", 1.0, false, {"app"}, {"app"}, {1.05}, false},
+        {"terminated entries do not count", 0.0, true, {"app"}, {"app"}, {0.0}, false},
+        {"never goes: launched anyway after the poll past 8 s", 1e9, false, {"app"}, {"app"}, {8.1}, true},
+        {"twice in both lists: one wait, two launches", 1e9, false, {"app", "app"}, {"app", "app"}, {8.1, 8.1}, true},
+        {"only quit: not waited for", 1e9, false, {"app"}, {"other"}, {0.0}, false},
+    };
+    for (const auto& c : cases) {
+        test::FakeModeEnvironment fresh;
+        test::LineCapture captured;
+        std::vector<double> opens;
+        fresh.workspace.install("app");
+        fresh.workspace.install("other");
+        fresh.workspace.onOpenApplication = [&](const std::string&) { opens.push_back(fresh.loop.elapsed()); };
+        double start = fresh.loop.elapsed();
+        fresh.workspace.setRunningProvider([&, goneAt = c.goneAt, ended = c.listedAsEnded] {
+            bool gone = fresh.loop.elapsed() - start >= goneAt;
+            if (gone && !ended) return std::vector<RunningApplication>{};
+            return std::vector<RunningApplication>{app("app", 42, gone)};
+        });
+        SlapMode mode;
+        mode.quitApps = c.quit;
+        mode.openApps = c.open;
+        ModeManager runner(fresh.services(), dir / "runner.json");
+        runner.execute(mode);
+
+        ASSERT_EQ(opens.size(), c.expectedOpens.size()) << c.why;
+        for (size_t i = 0; i < opens.size(); ++i)
+            EXPECT_NEAR(opens[i] - start, c.expectedOpens[i], 1e-9) << c.why;
+        auto all = captured.lines();
+        bool timedOut =
+            std::count(all.begin(), all.end(), "[ModeManager] app did not quit within 8s; launching anyway") == 1;
+        EXPECT_EQ(timedOut, c.timeoutLine) << c.why;
+    }
+}
+
+TEST_F(ModeRunnerTest, QuitSignalsEveryInstanceAndReportsErrno) {
+    env.workspace.setRunning({app("chat", 101), app("Chat", 150), app("chat", 0), app("chat", 102),
+                              RunningApplication{std::nullopt, 103, false}});
+    env.signals.failWith(102, ESRCH);
+    SlapMode mode;
+    mode.quitApps = {"chat"};
+    manager.execute(mode);
+
+    EXPECT_EQ(lines.lines(), (Lines{"[ModeManager] Quit chat pid 101: SIGKILL ok",
+                                    "[ModeManager] Quit chat pid 102: SIGKILL errno " + std::to_string(ESRCH)}));
+    EXPECT_EQ(env.signals.signalled(), (std::vector<std::int32_t>{101, 102}));
+    ASSERT_EQ(env.workspace.terminated().size(), 1u);
+    EXPECT_EQ(env.workspace.terminated()[0].processIdentifier, 0);
+    EXPECT_TRUE(env.workspace.openedLocations().empty());
+}
+
+TEST_F(ModeRunnerTest, FailedLaunchRetriesThreeTimesThenGivesUp) {
+    auto location = env.workspace.install("flaky");
+    env.workspace.answerOpens(location, {FakeWorkspace::failed("boom")});
+    SlapMode mode;
+    mode.openApps = {"flaky"};
+    manager.execute(mode);
+    env.loop.advance(30);
+
+    EXPECT_EQ(lines.lines(), (Lines{"[ModeManager] flaky launch failed (boom); retrying in 0.6s",
+                                    "[ModeManager] flaky launch failed (boom); retrying in 1.2s",
+                                    "[ModeManager] flaky launch failed (boom); retrying in 1.7999999999999998s",
+                                    "[ModeManager] Gave up launching flaky: boom"}));
+    ASSERT_EQ(openTimes.size(), 4u);
+    const double expected[] = {0.0, 0.6, 1.8, 3.6};
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_NEAR(openTimes[i], expected[i], 1e-6);
+    EXPECT_EQ(env.loop.pendingTimerCount(), 0u);
+}
+
+TEST_F(ModeRunnerTest, LateAnswersDriveRetriesAndFullScreen) {
+    auto location = env.workspace.install("slow");
+    SlapMode mode;
+    mode.openApps = {"slow"};
+    manager.execute(mode); // held: nothing answered yet
+    env.loop.advance(2);
+    EXPECT_TRUE(lines.lines().empty());
+
+    ASSERT_TRUE(env.workspace.completeOpen(0, FakeWorkspace::failed("not yet")));
+    env.loop.advance(0.5);
+    EXPECT_EQ(openTimes.size(), 1u); // the retry waits 0.6 s from the failure
+    env.loop.advance(0.2);
+    ASSERT_EQ(openTimes.size(), 2u);
+    EXPECT_NEAR(openTimes[1], 2.6, 1e-6);
+
+    env.windows.exposeWindow(77, 9001, 3);
+    ASSERT_TRUE(env.workspace.completeOpen(1, FakeWorkspace::launched("slow", 77)));
+    env.loop.advance(10);
+    EXPECT_EQ(env.windows.fullScreenRequests(), std::vector<WindowId>{9001});
+    EXPECT_EQ(env.windows.pollCount(77), 4);
+    EXPECT_FALSE(env.workspace.completeOpen(1, FakeWorkspace::neither())); // answered once only
+    EXPECT_EQ(lines.lines(), Lines{"[ModeManager] slow launch failed (not yet); retrying in 0.6s"});
+}
+
+TEST_F(ModeRunnerTest, FullScreenAfterLaunch) {
+    struct Case {
+        const char* why;
+        bool setting;
+        std::optional<RunningApplication> launchedApp;
+        int windowAfterPolls; // -1: never
+        std::optional<bool> alreadyFullScreen;
+        bool expectRequest;
+        Lines expectedLines;
+    };
+    const Case cases[] = {
+        {"window at once", true, app("viewer", 5), 0, false, true, {}},
+        {"window after 5 s of polling", true, app("viewer", 5), 25, false, true, {}},
+        {"unreadable state is asked to go full screen", true, app("viewer", 5), 0, std::nullopt, true, {}},
+        {"already full screen: left alone", true, app("viewer", 5), 0, true, false, {}},
+        {"setting off: left as opened", false, app("viewer", 5), 0, false, false, {}},
+        {"no usable process", true, app("viewer", 0), 0, false, false, {}},
+        {"launched without an application", true, std::nullopt, 0, false, false, {}},
+        {"never a window",
+         true,
+         app("viewer", 5),
+         -1,
+         false,
+         false,
+         {"[ModeManager] full screen: viewer never exposed a window"}},
+        {"never a window, no identifier",
+         true,
+         RunningApplication{std::nullopt, 5, false},
+         -1,
+         false,
+         false,
+         {"[ModeManager] full screen: ? never exposed a window"}},
+    };
+    for (const auto& c : cases) {
+        test::FakeModeEnvironment fresh;
+        test::LineCapture captured;
+        *fresh.fullScreenSetting = c.setting;
+        auto location = fresh.workspace.install("viewer");
+        fresh.workspace.answerOpens(location, {OpenApplicationResult{c.launchedApp, std::nullopt}});
+        if (c.windowAfterPolls >= 0) fresh.windows.exposeWindow(5, 600, c.windowAfterPolls);
+        fresh.windows.setFullScreen(600, c.alreadyFullScreen);
+        SlapMode mode;
+        mode.openApps = {"viewer"};
+        ModeManager runner(fresh.services(), dir / "runner.json");
+        runner.execute(mode);
+        fresh.loop.advance(10);
+
+        EXPECT_EQ(fresh.windows.fullScreenRequests().size(), c.expectRequest ? 1u : 0u) << c.why;
+        EXPECT_EQ(captured.lines(), c.expectedLines) << c.why;
+    }
+}
+
+TEST_F(ModeRunnerTest, ClosesTabsInRunningBrowsersInTableOrder) {
+    env.workspace.setRunning({app("chromium", 3), app("firefox", 4), app("com.apple.Safari", 5), app("", 6)});
+    env.browsers.answer("Safari", {2, std::nullopt});
+    env.browsers.answer("Chromium", {std::nullopt, "the DevTools endpoint is not reachable"});
+    env.browsers.answer("Firefox", {std::nullopt, std::nullopt});
+    SlapMode mode;
+    mode.closeURLs = {" \t ", "\n", "ab\"c\n"};
+    manager.execute(mode);
+
+    EXPECT_EQ(lines.lines(),
+              (Lines{
+                  "[ModeManager] Safari: closed 2 tab(s) matching 'ab\"c\n'",
+                  "[ModeManager] Could not close tabs in Chromium: the DevTools endpoint is not reachable",
+                  "[ModeManager] Firefox: closed 0 tab(s) matching 'ab\"c\n'",
+              }));
+    auto calls = env.browsers.calls();
+    ASSERT_EQ(calls.size(), 3u);
+    for (const auto& call : calls) {
+        EXPECT_EQ(call.matchText, "ab\"c");
+        EXPECT_NE(call.scriptText.find("tell application \"" + call.applicationName + "\"\n"), std::string::npos);
+        EXPECT_NE(call.scriptText.find("contains \"ab\\\"c\" then"), std::string::npos);
+    }
+}
+
+TEST_F(ModeRunnerTest, LinksAndFocus) {
+    SlapMode mode;
+    mode.openURLs = {" example.com/a ", "http://", "file:///tmp/x"};
+    mode.focusModeIdentifier = "Deep Work  ";
+    manager.execute(mode);
+
+    EXPECT_EQ(env.workspace.openedURLs(), (Lines{"https://example.com/a", "file:///tmp/x"}));
+    EXPECT_EQ(lines.lines(), Lines{"[ModeManager] Skipping unusable link: http://"});
+    EXPECT_EQ(env.shortcuts.runs(), Lines{"Deep Work  "});
+}

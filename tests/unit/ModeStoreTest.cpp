@@ -1,0 +1,244 @@
+#include "LineCapture.h"
+#include "TempDir.h"
+#include "common/AtomicFile.h"
+#include "modes/ModeCoding.h"
+#include "modes/ModeManager.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <random>
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace knokle;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string modeObject(int slapCount, const std::string& name) {
+    return "{\"name\":\"" + name + "\",\"slapCount\":" + std::to_string(slapCount) + "}";
+}
+
+// The file's bytes and modification time, to tell whether it was rewritten.
+struct FileState {
+    std::string bytes;
+    fs::file_time_type modified;
+    bool operator==(const FileState&) const = default;
+};
+
+FileState stateOf(const fs::path& path) {
+    return {readWholeFile(path).value_or("<none>"), fs::last_write_time(path)};
+}
+
+// Puts back an environment variable when the test ends.
+class EnvironmentOverride {
+public:
+    EnvironmentOverride(const char* name, const char* value) : name(name) {
+        if (const char* old = std::getenv(name)) previous = old;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~EnvironmentOverride() { previous ? ::setenv(name, previous->c_str(), 1) : ::unsetenv(name); }
+
+private:
+    const char* name;
+    std::optional<std::string> previous;
+};
+
+std::vector<std::string> namesOf(const std::vector<SlapMode>& modes) {
+    std::vector<std::string> names;
+    for (const auto& mode : modes)
+        names.push_back(mode.name);
+    return names;
+}
+
+} // namespace
+
+TEST(ModeStore, MissingFileIsSeededAndSavedWithDistinctIds) {
+    test::TempDir dir;
+    test::LineCapture lines;
+    ModeManager manager(nullptr, dir / "modes.json");
+    EXPECT_EQ(namesOf(manager.modes), (std::vector<std::string>{"", "Browse", "Focus"}));
+    EXPECT_EQ(manager.modes[2].quitApps, (std::vector<std::string>{"com.apple.MobileSMS", "com.apple.mail"}));
+    auto stored = decodeModes(readWholeFile(dir / "modes.json").value_or(""));
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(*stored, manager.modes);
+    std::set<std::string> ids;
+    for (const auto& mode : *stored)
+        ids.insert(mode.id.upperString());
+    EXPECT_EQ(ids.size(), 3u);
+    EXPECT_NE(ModeManager::defaultModes()[0].id, ModeManager::defaultModes()[0].id); // fresh ids at each call
+    EXPECT_TRUE(lines.lines().empty());
+}
+
+TEST(ModeStore, DefaultLocationFollowsTheEnvironment) {
+    test::TempDir dir;
+    {
+        EnvironmentOverride data("KNOKLE_DATA_DIR", (dir / "a" / "b").c_str());
+        EXPECT_EQ(ModeManager::defaultStoreURL(), dir / "a" / "b" / "modes.json");
+        EXPECT_TRUE(fs::is_directory(dir / "a" / "b"));
+    }
+    EnvironmentOverride data("KNOKLE_DATA_DIR", nullptr);
+    {
+        EnvironmentOverride xdg("XDG_DATA_HOME", (dir / "xdg").c_str());
+        EXPECT_EQ(ModeManager::defaultStoreURL(), dir / "xdg" / "knokle" / "modes.json");
+    }
+    EnvironmentOverride xdg("XDG_DATA_HOME", nullptr);
+    EnvironmentOverride home("HOME", dir.path().c_str());
+    ModeManager manager(nullptr);
+    EXPECT_EQ(manager.storeURL(), dir / ".local" / "share" / "knokle" / "modes.json");
+    EXPECT_TRUE(fs::exists(manager.storeURL()));
+}
+
+TEST(ModeStore, EmptyArrayLoadsEmptyAndIsNotRewritten) {
+    test::TempDir dir;
+    auto file = dir / "modes.json";
+    ASSERT_TRUE(writeFileAtomically(file, "[]"));
+    auto before = stateOf(file);
+    ModeManager manager(nullptr, file);
+    EXPECT_TRUE(manager.modes.empty());
+    EXPECT_EQ(stateOf(file), before);
+}
+
+TEST(ModeStore, DedupeKeepsTheFirstOfEachCountAndSavesOnlyWhenItDropped) {
+    struct Case {
+        std::vector<std::pair<int, std::string>> stored;
+        std::vector<std::string> expected;
+        bool rewritten;
+    };
+    const Case cases[] = {
+        {{{2, "two"}, {1, "one"}, {2, "later two"}}, {"two", "one"}, true},
+        {{{1, "one"}, {2, "two"}, {3, "three"}}, {"one", "two", "three"}, false},
+        {{{3, "a"}, {3, "b"}, {3, "c"}, {1, "d"}}, {"a", "d"}, true},
+    };
+    for (const auto& c : cases) {
+        test::TempDir dir;
+        auto file = dir / "modes.json";
+        std::string text = "[";
+        for (const auto& [count, name] : c.stored)
+            text += (text.size() > 1 ? "," : "") + modeObject(count, name);
+        ASSERT_TRUE(writeFileAtomically(file, text + "]"));
+        auto before = stateOf(file);
+
+        ModeManager manager(nullptr, file);
+        EXPECT_EQ(namesOf(manager.modes), c.expected);
+        EXPECT_EQ(stateOf(file) != before, c.rewritten) << c.expected.front();
+        if (c.rewritten) {
+            EXPECT_EQ(decodeModes(readWholeFile(file).value_or("")), manager.modes);
+        }
+    }
+}
+
+TEST(ModeStore, AddOrUpdateMatchesByIdThenCountThenAppends) {
+    test::TempDir dir;
+    auto file = dir / "modes.json";
+    ModeManager manager(nullptr, file);
+    auto original = manager.modes;
+
+    // Same id, new count: replaced in place, even though count 3 is now there twice.
+    SlapMode edited = original[0];
+    edited.name = "edited";
+    edited.slapCount = 3;
+    manager.addOrUpdate(edited);
+    EXPECT_EQ(namesOf(manager.modes), (std::vector<std::string>{"edited", "Browse", "Focus"}));
+    EXPECT_EQ(manager.mode(3)->name, "edited");
+
+    // Fresh id, taken count: takes the first holder's place, and the old id is gone.
+    SlapMode replacement;
+    replacement.name = "replacement";
+    replacement.slapCount = 2;
+    manager.addOrUpdate(replacement);
+    EXPECT_EQ(namesOf(manager.modes), (std::vector<std::string>{"edited", "replacement", "Focus"}));
+    EXPECT_EQ(manager.modes[1].id, replacement.id);
+
+    // Fresh id, new count: appended, unsorted.
+    SlapMode zero;
+    zero.name = "zero";
+    zero.slapCount = 0;
+    manager.addOrUpdate(zero);
+    EXPECT_EQ(namesOf(manager.modes), (std::vector<std::string>{"edited", "replacement", "Focus", "zero"}));
+    EXPECT_EQ(decodeModes(readWholeFile(file).value_or("")), manager.modes);
+
+    EXPECT_FALSE(manager.mode(1).has_value());
+    EXPECT_FALSE(manager.mode(4).has_value());
+    EXPECT_EQ(manager.mode(0)->id, zero.id);
+}
+
+TEST(ModeStore, AddOrUpdateSavesEvenWhenNothingChanged) {
+    test::TempDir dir;
+    auto file = dir / "modes.json";
+    ModeManager manager(nullptr, file);
+    fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    auto before = stateOf(file);
+    manager.addOrUpdate(manager.modes[1]);
+    EXPECT_NE(stateOf(file).modified, before.modified);
+    EXPECT_EQ(stateOf(file).bytes, before.bytes);
+}
+
+TEST(ModeStore, UnreadableFileIsKeptAsideBeforeTheDefaultsAreSaved) {
+    for (std::string bad : {std::string("{not json"), std::string("[{\"name\":\"x\",\"slapCount\":\"1\"}]"),
+                            std::string("[{\"name\":\"x\",\"slapCount\":1,\"openApps\":[1]}]")}) {
+        test::TempDir dir;
+        auto file = dir / "modes.json";
+        ASSERT_TRUE(writeFileAtomically(file, bad));
+        test::LineCapture lines;
+        ModeManager manager(nullptr, file);
+
+        EXPECT_EQ(namesOf(manager.modes), (std::vector<std::string>{"", "Browse", "Focus"}));
+        EXPECT_EQ(decodeModes(readWholeFile(file).value_or("")), manager.modes);
+        std::vector<fs::path> kept;
+        for (const auto& entry : fs::directory_iterator(dir.path())) {
+            if (entry.path() != file) kept.push_back(entry.path());
+        }
+        ASSERT_EQ(kept.size(), 1u);
+        EXPECT_EQ(readWholeFile(kept[0]), bad);
+        ASSERT_EQ(lines.lines().size(), 1u);
+        EXPECT_EQ(lines.lines()[0], "[ModeManager] Could not read " + file.string() + "; kept it as " +
+                                        kept[0].string() + " and started from the default modes");
+    }
+}
+
+TEST(ModeStore, FileThatCannotBeKeptAsideIsNeverOverwritten) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
+    test::TempDir dir;
+    auto file = dir / "modes.json";
+    ASSERT_TRUE(writeFileAtomically(file, "garbage"));
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    test::LineCapture lines;
+    ModeManager manager(nullptr, file);
+    manager.addOrUpdate(manager.modes[0]);
+    fs::permissions(dir.path(), fs::perms::owner_all);
+    EXPECT_EQ(readWholeFile(file), "garbage");
+    ASSERT_EQ(lines.lines().size(), 1u);
+    EXPECT_EQ(lines.lines()[0], "[ModeManager] Could not read " + file.string() +
+                                    "; started from the default modes and will not save over it");
+}
+
+// A saver killed at any instant leaves a complete store behind: the old one or the new one.
+TEST(ModeStore, StoreSurvivesTheSaverBeingKilledMidWrite) {
+    test::TempDir dir;
+    auto file = dir / "modes.json";
+    { ModeManager seed(nullptr, file); }
+    std::mt19937 random(12345);
+    for (int kill = 0; kill < 30; ++kill) {
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ModeManager manager(nullptr, file);
+            SlapMode mode = manager.modes.empty() ? SlapMode{} : manager.modes[0];
+            for (long i = 0;; ++i) {
+                mode.name = std::string(static_cast<size_t>(i % 4000), 'x'); // sizes vary, so a torn write shows
+                mode.openURLs.assign(static_cast<size_t>(i % 7), "https://example.org/" + std::to_string(i));
+                manager.addOrUpdate(mode);
+            }
+        }
+        ::usleep(std::uniform_int_distribution<useconds_t>(500, 15000)(random)); // a random instant, not a timer
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        auto stored = decodeModes(readWholeFile(file).value_or(""));
+        ASSERT_TRUE(stored.has_value()) << "after kill " << kill;
+        EXPECT_EQ(stored->size(), 3u);
+    }
+}
