@@ -1,7 +1,31 @@
-#include <cstdio>
+#include "platform/linux/JsonFileDefaults.h"
+#include "shell/CommandLine.h"
+#include "shell/DefaultsCommand.h"
+#include "shell/TrayApp.h"
 
-int main() {
+#include <cstdio>
+#include <iostream>
+
+int main(int argc, char** argv) {
+    using namespace knokle;
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    std::puts("knokle: nothing to run yet");
-    return 0;
+    CommandLine line = parseCommandLine(std::vector<std::string>(argv, argv + argc));
+    if (line.defaultsArgs) {
+        JsonFileDefaults defaults;
+        return runDefaultsCommand(*line.defaultsArgs, defaults, std::cout, std::cerr);
+    }
+    if (line.help) {
+        std::fputs(kUsageText, stdout);
+        return 0;
+    }
+    if (line.version) {
+        std::puts("knokle 0.1.0");
+        return 0;
+    }
+    if (line.error) {
+        std::fprintf(stderr, "knokle: %s\n%s", line.error->c_str(), kUsageText);
+        return 2;
+    }
+    if (line.execModePath) return runExecModeProcess(*line.execModePath, argc, argv);
+    return runTrayApplication(line, argc, argv);
 }

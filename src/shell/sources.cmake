@@ -9,6 +9,8 @@ set(KNOKLE_SHELL_CORE_SOURCES
     src/shell/AppDelegate.cpp
     src/shell/GestureHandling.cpp
     src/shell/Arming.cpp
+    src/shell/CommandLine.cpp
+    src/shell/ExecMode.cpp
 )
 # Qt parts of the shell (in knokle_ui).
 set(KNOKLE_SHELL_UI_SOURCES
@@ -18,4 +20,5 @@ set(KNOKLE_SHELL_UI_SOURCES
 # The composition root.
 set(KNOKLE_APP_SOURCES
     src/shell/main.cpp
+    src/shell/TrayApp.cpp
 )

@@ -1,0 +1,109 @@
+#include "shell/TrayApp.h"
+
+#include "common/DiagnosticOutput.h"
+#include "platform/linux/HidrawManager.h"
+#include "platform/linux/JsonFileDefaults.h"
+#include "platform/linux/QtMainLoop.h"
+#include "platform/linux/SystemClock.h"
+#include "platform/linux/ThreadPoolWorkQueue.h"
+#include "platform/linux/X11HotKeyService.h"
+#include "platform/linux/XdgAutostartLoginItem.h"
+#include "sensing/ReplaySource.h"
+#include "shell/AppDelegate.h"
+#include "shell/ExecMode.h"
+#include "shell/QtAlertPresenter.h"
+#include "shell/Settings.h"
+#include "shell/StandInServices.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <cstdlib>
+
+namespace knokle {
+namespace {
+
+// What running a mode acts on, for the life of the process.
+struct DesktopServices {
+    NoWorkspace workspace;
+    NoWindowControl windows;
+    NoBrowserScripting browsers;
+    NoShortcutRunner shortcuts;
+    SystemClock clock;
+
+    std::shared_ptr<const ModeServices> modeServices(MainLoop& loop, WorkQueue& background, UserDefaults& defaults) {
+        return std::make_shared<const ModeServices>(ModeServices{
+            workspace, windows, browsers, shortcuts, loop, background, clock,
+            [&defaults] { return Settings(defaults).openAppsFullScreen(); }});
+    }
+};
+
+bool hasDisplay() {
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        if (const char* value = std::getenv(name); value && *value) return true;
+    return false;
+}
+
+} // namespace
+
+int runExecModeProcess(const std::string& path, int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QtMainLoop loop;
+    ThreadPoolWorkQueue background;
+    JsonFileDefaults defaults;
+    DesktopServices desktop;
+    auto status = startExecMode(path, desktop.modeServices(loop, background, defaults), std::nullopt, loop,
+                                background, [](int code) { std::exit(code); });
+    if (status) return *status;
+    return QCoreApplication::exec();
+}
+
+int runTrayApplication(const CommandLine& line, int argc, char** argv) {
+    // Without any display the program still runs, with nothing on screen.
+    if (!hasDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QtMainLoop loop;
+    ThreadPoolWorkQueue background;
+    JsonFileDefaults defaults;
+    DesktopServices desktop;
+    NoMouseButtonMonitor buttons;
+    X11HotKeyService hotKeys;
+    XdgAutostartLoginItem loginItem;
+    QtAlertPresenter alerts;
+    NoStatusItem statusItem;
+
+    std::unique_ptr<ReplaySource> replay;
+    HidManagerFactory managers = [] { return std::make_unique<HidrawManager>(); };
+    std::function<double()> sampleClock;
+    if (line.replayFile) {
+        replay = std::make_unique<ReplaySource>(loop, *line.replayFile, line.replaySpeed);
+        managers = replay->managerFactory();
+        sampleClock = [source = replay.get()] { return source->currentReportTime(); };
+    }
+
+    AppDelegate delegate(AppServices{loop, background, defaults, managers, sampleClock, buttons, hotKeys,
+                                     loginItem, alerts, statusItem,
+                                     desktop.modeServices(loop, background, defaults), std::nullopt,
+                                     [] { QCoreApplication::quit(); }, nullptr, nullptr, nullptr});
+
+    TimerHandle exitWatch;
+    if (replay && line.exitWhenDone) {
+        // A little longer than the longest tap window, so that the recording's last gesture completes.
+        constexpr double kSettleSeconds = 2.5;
+        replay->onFinished = [&] {
+            MonotonicTime finishedAt = loop.now();
+            exitWatch = loop.every(Seconds(0.1), [&, finishedAt] {
+                if (loop.now() - finishedAt >= toSteady(Seconds(kSettleSeconds)) && !delegate.gestureInProgress())
+                    QCoreApplication::quit();
+            });
+        };
+    }
+
+    loop.post([&] { delegate.applicationDidFinishLaunching(); });
+    int status = QApplication::exec();
+    exitWatch.cancel();
+    return status;
+}
+
+} // namespace knokle
