@@ -18,7 +18,7 @@ struct ExecRun {
     std::optional<int> exitStatus;
 
     std::optional<int> start(const std::string& path) {
-        return startExecMode(path, env.services(), dir / "store/modes.json", env.loop, env.loop.workQueue(),
+        return startExecMode(path, env.services(), dir / "modes.json", env.loop, env.loop.workQueue(),
                              [this](int status) { exitStatus = status; });
     }
     std::string write(const std::string& content) {
@@ -37,7 +37,7 @@ TEST(ExecMode, UnreadableFilesEndAtOnceWithStatusOneWithoutTouchingTheStore) {
         std::string path = content == "<missing>" ? (run.dir / "nope.json").string() : run.write(content);
         EXPECT_EQ(run.start(path), 1) << content;
         EXPECT_EQ(run.lines.lines(), std::vector<std::string>{"[exec-mode] could not read/parse " + path});
-        EXPECT_FALSE(std::filesystem::exists(run.dir / "store/modes.json")) << content;
+        EXPECT_FALSE(std::filesystem::exists(run.dir / "modes.json")) << content;
         run.env.loop.advance(20.0);
         EXPECT_FALSE(run.exitStatus);
     }
@@ -59,7 +59,7 @@ TEST(ExecMode, RunsTheModeAndEndsTwelveSecondsLater) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), "[exec-mode] execute() returned"), lines.end());
     EXPECT_EQ(run.env.workspace.openedLocations(), std::vector<std::string>{"/apps/org.example.Notes.desktop"});
     EXPECT_FALSE(run.exitStatus);
-    EXPECT_TRUE(std::filesystem::exists(run.dir / "store/modes.json")) << "the store is loaded or seeded";
+    EXPECT_TRUE(std::filesystem::exists(run.dir / "modes.json")) << "the store is loaded or seeded";
 
     run.env.loop.advance(0.1);
     EXPECT_EQ(run.exitStatus, 0);
