@@ -9,7 +9,7 @@ namespace knokle {
 namespace {
 
 constexpr double pulseFloorShare = 0.6; // a tap starts and ends at this share of its peak
-constexpr double buzzLevel = 0.048;     // above the silence floor, below the level that starts an event
+constexpr double buzzLevel = 0.0475;    // above the silence floor, below the level that starts an event
 constexpr int buzzPeriod = 10;          // samples; quiet stretches between blips are far shorter than 30 ms
 constexpr double rumbleFrequency = 40;  // Hz of the rumble's swell
 
@@ -128,9 +128,10 @@ SyntheticMotion& SyntheticMotion::heldTaps(int count, double spacing, const TapS
             int n = samplesFor(spacing - shape.duration);
             for (int i = 0; i < n; ++i) {
                 int phase = i % buzzPeriod;
-                // Blips of alternating sign, so the buzz does not drag the baseline along.
+                // Blips of alternating sign, so the buzz does not drag the baseline along; sideways, because
+                // the baseline still carries a little of the taps along z.
                 double blip = phase == buzzPeriod - 1 ? ((i / buzzPeriod) % 2 ? buzzLevel : -buzzLevel) : 0;
-                emit(0, 0, blip);
+                emit(0, blip, 0);
             }
         }
         tap(shape);
