@@ -77,7 +77,8 @@ void XInputButtonMonitor::drainEvents() {
     // A handler may remove monitors (and so close the connection): call copies, after reading is done.
     std::vector<std::function<void()>> toCall;
     for (const auto& [token, handler] : handlers) toCall.push_back(handler);
-    for (const auto& handler : toCall) handler();
+    for (int i = 0; i < clicks; ++i)
+        for (const auto& handler : toCall) handler();
 }
 
 } // namespace knokle
