@@ -7,7 +7,9 @@ namespace knokle {
 ClickWatcher::ClickWatcher(MouseButtonMonitor& buttons, MainLoop& loop)
     : buttons(buttons), loop(loop), self(std::make_shared<ClickWatcher*>(this)) {}
 
-ClickWatcher::~ClickWatcher() { stop(); }
+ClickWatcher::~ClickWatcher() {
+    stop();
+}
 
 void ClickWatcher::start() {
     if (monitor) return;

@@ -22,7 +22,9 @@ void SlapCounter::cancel(std::optional<TimerHandle>& handle) {
     handle.reset();
 }
 
-int SlapCounter::currentCount() const { return count; }
+int SlapCounter::currentCount() const {
+    return count;
+}
 
 void SlapCounter::registerImpact() {
     MonotonicTime now = loop.now();

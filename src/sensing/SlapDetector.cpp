@@ -23,14 +23,22 @@ constexpr double longestTapFirm = 0.013;
 
 const char* SlapDetector::verdictName(Verdict verdict) {
     switch (verdict) {
-    case Verdict::noise: return "noise";
-    case Verdict::underThreshold: return "under-threshold";
-    case Verdict::rejectAmplitude: return "REJECT amplitude";
-    case Verdict::rejectDuration: return "REJECT duration";
-    case Verdict::rejectSideways: return "REJECT sideways";
-    case Verdict::rejectSlowRise: return "REJECT slow-rise";
-    case Verdict::rejectHeld: return "REJECT held";
-    case Verdict::accept: return "ACCEPT";
+    case Verdict::noise:
+        return "noise";
+    case Verdict::underThreshold:
+        return "under-threshold";
+    case Verdict::rejectAmplitude:
+        return "REJECT amplitude";
+    case Verdict::rejectDuration:
+        return "REJECT duration";
+    case Verdict::rejectSideways:
+        return "REJECT sideways";
+    case Verdict::rejectSlowRise:
+        return "REJECT slow-rise";
+    case Verdict::rejectHeld:
+        return "REJECT held";
+    case Verdict::accept:
+        return "ACCEPT";
     }
     return "";
 }
@@ -47,9 +55,13 @@ double SlapDetector::activeThreshold() const {
     return levelThreshold();
 }
 
-double SlapDetector::releaseLevel() const { return std::max(levelThreshold() * releaseShare, minReleaseLevel); }
+double SlapDetector::releaseLevel() const {
+    return std::max(levelThreshold() * releaseShare, minReleaseLevel);
+}
 
-double SlapDetector::longestTap() const { return level <= 1 ? longestTapLight : longestTapFirm; }
+double SlapDetector::longestTap() const {
+    return level <= 1 ? longestTapLight : longestTapFirm;
+}
 
 void SlapDetector::reset() {
     baselineReady = false;
@@ -62,6 +74,8 @@ void SlapDetector::reset() {
 }
 
 void SlapDetector::ingest(double x, double y, double z, double t) {
+    // One bad sample (a damaged recording) would poison the baseline for good; skip it instead.
+    if (!std::isfinite(x + y + z + t)) return;
     if (!baselineReady) {
         baselineReady = true;
         bx = x;
@@ -167,16 +181,16 @@ void SlapDetector::logVerdict(Verdict judged, double duration, double rise, doub
     }
     char line[256];
     int length = std::snprintf(line, sizeof line, "%-16s peak=%.3f vert=%.0f%% rise=%.1fms dur=%.1fms %s thr=%.2f",
-                               verdictName(judged), eventPeak, peakDZ * 100 / std::max(eventPeak, 0.0001),
-                               rise * 1000, duration * 1000, gap, activeThreshold());
+                               verdictName(judged), eventPeak, peakDZ * 100 / std::max(eventPeak, 0.0001), rise * 1000,
+                               duration * 1000, gap, activeThreshold());
     if (length > 0) eventLog->append({line, std::min(static_cast<size_t>(length), sizeof line - 1)});
 }
 
 void SlapDetector::logRefractory(double deviation, double sinceFire) {
     if (!eventLog->enabled()) return;
     char line[128];
-    int length =
-        std::snprintf(line, sizeof line, "BLOCKED refractory  peak~%.3f  since-last=%.0fms", deviation, sinceFire * 1000);
+    int length = std::snprintf(line, sizeof line, "BLOCKED refractory  peak~%.3f  since-last=%.0fms", deviation,
+                               sinceFire * 1000);
     if (length > 0) eventLog->append({line, std::min(static_cast<size_t>(length), sizeof line - 1)});
 }
 

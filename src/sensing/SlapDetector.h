@@ -16,8 +16,16 @@ public:
     static constexpr std::array<const char*, 2> levelNames{"Light", "Heavy"};
 
     // How an ended event was judged, in the order the rules are tried.
-    enum class Verdict { noise, underThreshold, rejectAmplitude, rejectDuration, rejectSideways, rejectSlowRise,
-                         rejectHeld, accept };
+    enum class Verdict {
+        noise,
+        underThreshold,
+        rejectAmplitude,
+        rejectDuration,
+        rejectSideways,
+        rejectSlowRise,
+        rejectHeld,
+        accept
+    };
     static const char* verdictName(Verdict verdict);
 
     SlapDetector();

@@ -13,7 +13,9 @@ constexpr double buzzLevel = 0.0475;    // above the silence floor, below the le
 constexpr int buzzPeriod = 10;          // samples; quiet stretches between blips are far shorter than 30 ms
 constexpr double rumbleFrequency = 40;  // Hz of the rumble's swell
 
-double clamp01(double v) { return std::clamp(v, 0.0, 1.0); }
+double clamp01(double v) {
+    return std::clamp(v, 0.0, 1.0);
+}
 
 } // namespace
 
@@ -44,7 +46,8 @@ void SyntheticMotion::emit(double devX, double devY, double devZ) {
 
 SyntheticMotion& SyntheticMotion::rest(double seconds) {
     int n = samplesFor(seconds);
-    for (int i = 0; i < n; ++i) emit(0, 0, 0);
+    for (int i = 0; i < n; ++i)
+        emit(0, 0, 0);
     return *this;
 }
 

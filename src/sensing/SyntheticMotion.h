@@ -6,7 +6,7 @@
 namespace knokle {
 
 struct MotionSample {
-    double t; // s
+    double t;       // s
     double x, y, z; // g
 };
 
@@ -15,10 +15,10 @@ struct MotionSample {
 // whole pulse lies above the level that starts a detector event and above its release level, so the
 // detector measures exactly `duration` and `rise`.
 struct TapShape {
-    double peak = 0.1;         // g
-    double duration = 0.008;   // s
-    double rise = 0.002;       // s
-    double verticalShare = 1;  // share of the deviation along z; the rest lies along x and y
+    double peak = 0.1;        // g
+    double duration = 0.008;  // s
+    double rise = 0.002;      // s
+    double verticalShare = 1; // share of the deviation along z; the rest lies along x and y
 };
 
 // Builds a deterministic accelerometer stream: a laptop at rest (gravity at -1 g on z, small seeded noise)

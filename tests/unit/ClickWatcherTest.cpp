@@ -1,5 +1,5 @@
-#include "VirtualLoop.h"
 #include "sensing/ClickWatcher.h"
+#include "VirtualLoop.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -28,7 +28,8 @@ public:
     }
     void removeMonitor(MonitorToken token) override { removed.push_back(token); }
     void click() {
-        for (auto& [token, handler] : handlers) handler();
+        for (auto& [token, handler] : handlers)
+            handler();
     }
 };
 

@@ -1,6 +1,6 @@
+#include "sensing/EventLog.h"
 #include "TempDir.h"
 #include "common/AtomicFile.h"
-#include "sensing/EventLog.h"
 
 #include <cstdlib>
 #include <fcntl.h>

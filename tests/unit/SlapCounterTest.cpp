@@ -1,5 +1,5 @@
-#include "VirtualLoop.h"
 #include "sensing/SlapCounter.h"
+#include "VirtualLoop.h"
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -101,11 +101,10 @@ TEST_F(CounterTest, FireAtCountClosesEarly) {
         std::vector<double> taps;
         Calls expected;
     };
-    for (const Case& c :
-         {Case{1, {0}, {"count 1", "cooldown on", "gesture 1"}},
-          Case{2, {0, 0.3}, {"count 1", "count 2", "cooldown on", "gesture 2"}},
-          // The third tap falls in the cooldown: a count of 3 is never reached.
-          Case{2, {0, 0.3, 0.6}, {"count 1", "count 2", "cooldown on", "gesture 2"}}}) {
+    for (const Case& c : {Case{1, {0}, {"count 1", "cooldown on", "gesture 1"}},
+                          Case{2, {0, 0.3}, {"count 1", "count 2", "cooldown on", "gesture 2"}},
+                          // The third tap falls in the cooldown: a count of 3 is never reached.
+                          Case{2, {0, 0.3, 0.6}, {"count 1", "count 2", "cooldown on", "gesture 2"}}}) {
         SCOPED_TRACE(c.fireAt);
         calls.clear();
         counter.reset();
@@ -136,8 +135,8 @@ TEST_F(CounterTest, ImpactsDuringTheCooldownAreIgnoredAndDoNotExtendIt) {
     loop.advance(1.0 - loop.elapsed());
     EXPECT_EQ(calls.back(), "cooldown off");
     counter.registerImpact();
-    EXPECT_EQ(calls, (Calls{"count 1", "cooldown on", "gesture 1", "cooldown off", "count 1", "cooldown on",
-                            "gesture 1"}));
+    EXPECT_EQ(calls,
+              (Calls{"count 1", "cooldown on", "gesture 1", "cooldown off", "count 1", "cooldown on", "gesture 1"}));
 }
 
 TEST_F(CounterTest, ZeroCooldownLetsTheNextImpactCount) {

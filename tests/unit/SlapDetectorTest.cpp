@@ -1,11 +1,13 @@
+#include "sensing/SlapDetector.h"
 #include "TempDir.h"
 #include "common/AtomicFile.h"
 #include "sensing/EventLog.h"
-#include "sensing/SlapDetector.h"
 #include "sensing/SyntheticMotion.h"
 
+#include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
+#include <limits>
 #include <regex>
 #include <sstream>
 
@@ -13,7 +15,9 @@ using namespace knokle;
 using Verdict = SlapDetector::Verdict;
 
 namespace knokle {
-void PrintTo(SlapDetector::Verdict verdict, std::ostream* out) { *out << SlapDetector::verdictName(verdict); }
+void PrintTo(SlapDetector::Verdict verdict, std::ostream* out) {
+    *out << SlapDetector::verdictName(verdict);
+}
 } // namespace knokle
 
 namespace {
@@ -48,7 +52,8 @@ SyntheticMotion quietStart(double noise = 0.001) {
 std::vector<std::string> lines(const std::filesystem::path& file) {
     std::vector<std::string> result;
     std::istringstream in(readWholeFile(file).value_or(""));
-    for (std::string line; std::getline(in, line);) result.push_back(line);
+    for (std::string line; std::getline(in, line);)
+        result.push_back(line);
     return result;
 }
 
@@ -59,6 +64,10 @@ struct VerdictCase {
     std::vector<Verdict> expected;
     size_t impacts;
 };
+
+void PrintTo(const VerdictCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class DetectorVerdicts : public testing::TestWithParam<VerdictCase> {};
 
@@ -86,42 +95,47 @@ INSTANTIATE_TEST_SUITE_P(
     Streams, DetectorVerdicts,
     testing::Values(
         VerdictCase{"LightSpikeAtLevel1", 1, [](auto& m) { m.tap(shape(0.1, 0.008)); }, {Verdict::accept}, 1},
-        VerdictCase{"LightSpikeAtLevel2", 2, [](auto& m) { m.tap(shape(0.1, 0.008)); }, {Verdict::underThreshold},
-                    0},
-        VerdictCase{"LightSpikeAtLevel3", 3, [](auto& m) { m.tap(shape(0.1, 0.008)); }, {Verdict::underThreshold},
-                    0},
-        VerdictCase{"TwoTapsWithQuietBetween", 2, [](auto& m) { m.taps(2, 0.3, firmTap); },
-                    {Verdict::accept, Verdict::accept}, 2},
+        VerdictCase{"LightSpikeAtLevel2", 2, [](auto& m) { m.tap(shape(0.1, 0.008)); }, {Verdict::underThreshold}, 0},
+        VerdictCase{"LightSpikeAtLevel3", 3, [](auto& m) { m.tap(shape(0.1, 0.008)); }, {Verdict::underThreshold}, 0},
+        VerdictCase{"TwoTapsWithQuietBetween",
+                    2,
+                    [](auto& m) { m.taps(2, 0.3, firmTap); },
+                    {Verdict::accept, Verdict::accept},
+                    2},
         VerdictCase{"Violent", 2, [](auto& m) { m.tap(shape(0.25, 0.008)); }, {Verdict::rejectAmplitude}, 0},
         VerdictCase{"Sideways", 2, [](auto& m) { m.sidewaysKnock(0.15); }, {Verdict::rejectSideways}, 0},
         VerdictCase{"LongTapAtLevel2", 2, [](auto& m) { m.tap(shape(0.15, 0.015)); }, {Verdict::rejectDuration}, 0},
         VerdictCase{"LongTapAtLevel1", 1, [](auto& m) { m.tap(shape(0.15, 0.015)); }, {Verdict::accept}, 1},
-        VerdictCase{"TooLongEvenForLevel1", 1, [](auto& m) { m.tap(shape(0.15, 0.030)); }, {Verdict::rejectDuration},
-                    0},
+        VerdictCase{
+            "TooLongEvenForLevel1", 1, [](auto& m) { m.tap(shape(0.15, 0.030)); }, {Verdict::rejectDuration}, 0},
         VerdictCase{"SlowRise", 1, [](auto& m) { m.tap(shape(0.1, 0.015, 0.010)); }, {Verdict::rejectSlowRise}, 0},
         VerdictCase{"QuickEnoughRise", 1, [](auto& m) { m.tap(shape(0.1, 0.015, 0.005)); }, {Verdict::accept}, 1},
         VerdictCase{"SlowPush", 2, [](auto& m) { m.slowPush(0.15, 0.04); }, {Verdict::rejectDuration}, 0},
         // Times out after 0.3 s; the rest of the rumble falls in the refractory period.
         VerdictCase{"Rumble", 2, [](auto& m) { m.rumble(0.15, 0.35); }, {Verdict::rejectDuration}, 0},
-        VerdictCase{"HeldTaps", 2, [](auto& m) { m.heldTaps(2, 0.3, firmTap); },
-                    {Verdict::accept, Verdict::rejectHeld}, 1},
+        VerdictCase{
+            "HeldTaps", 2, [](auto& m) { m.heldTaps(2, 0.3, firmTap); }, {Verdict::accept, Verdict::rejectHeld}, 1},
         // Ending 0.1 s after the first tap ended, the second is never judged.
         VerdictCase{"Refractory", 2, [](auto& m) { m.taps(2, 0.108, firmTap); }, {Verdict::accept}, 1},
-        VerdictCase{"RefractoryAfterRejectedEvent", 2,
+        VerdictCase{"RefractoryAfterRejectedEvent",
+                    2,
                     [](auto& m) {
                         m.tap(shape(0.25, 0.008));
                         m.rest(0.1);
                         m.tap(firmTap);
                     },
-                    {Verdict::rejectAmplitude}, 0},
+                    {Verdict::rejectAmplitude},
+                    0},
         // A single loud sample is noise and holds nothing off: a tap 20 ms later is judged.
-        VerdictCase{"NoiseThenTap", 2,
+        VerdictCase{"NoiseThenTap",
+                    2,
                     [](auto& m) {
                         m.tap(shape(0.15, 0.001));
                         m.rest(0.019);
                         m.tap(firmTap);
                     },
-                    {Verdict::noise, Verdict::accept}, 1},
+                    {Verdict::noise, Verdict::accept},
+                    1},
         VerdictCase{"RestOnly", 2, [](auto& m) { m.rest(10); }, {}, 0},
         VerdictCase{"LidTiltsSlowly", 2, [](auto& m) { m.tilt(0, 0.25, 0.25, 5); }, {}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -174,6 +188,24 @@ TEST(SlapDetector, FirstSampleBecomesTheBaselineWhateverTheOrientation) {
         detector.ingest(0, 0, 1, 20 + i * 0.001);
         ASSERT_FALSE(detector.inEvent()) << i;
     }
+}
+
+TEST(SlapDetector, NonFiniteSampleIsSkipped) {
+    EventLog off("/nonexistent/knokle-test.log", false);
+    SlapDetector detector;
+    detector.setEventLog(off);
+    Outcome out;
+    attach(detector, out);
+    SyntheticMotion before = quietStart();
+    feed(detector, before.samples(), out);
+    detector.ingest(std::nan(""), 0, -1, before.now());
+    detector.ingest(0, std::numeric_limits<double>::infinity(), -1, before.now() + 0.001);
+    SyntheticMotion after(1000, 2, 0.001, before.now() + 0.002);
+    after.rest(0.1).tap(firmTap).rest(0.1);
+    feed(detector, after.samples(), out);
+    EXPECT_EQ(out.verdicts, std::vector<Verdict>{Verdict::accept});
+    ASSERT_EQ(out.forces.size(), 1u);
+    EXPECT_NEAR(out.forces[0], 0.15 / 0.12, 0.05);
 }
 
 TEST(SlapDetector, FollowUpTapOfAGestureNeedsOnlyPartOfThePreviousPeak) {
@@ -293,8 +325,8 @@ TEST_F(DetectorLog, UnderThresholdLineShowsTheLevelThreshold) {
     SyntheticMotion motion(1000, 1, 0, 1000.0);
     motion.rest(0.5).tap(shape(0.1, 0.008, 0, 1)).rest(0.1);
     feed(detector, motion.samples(), out);
-    EXPECT_EQ(lines(file), std::vector<std::string>{
-                               "under-threshold  peak=0.100 vert=100% rise=0.0ms dur=8.0ms gap=-- thr=0.12"});
+    EXPECT_EQ(lines(file),
+              std::vector<std::string>{"under-threshold  peak=0.100 vert=100% rise=0.0ms dur=8.0ms gap=-- thr=0.12"});
 }
 
 TEST_F(DetectorLog, NoiseIsNotLoggedButStartsTheNextGap) {

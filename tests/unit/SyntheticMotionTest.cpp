@@ -1,8 +1,8 @@
+#include "sensing/SyntheticMotion.h"
 #include "VirtualLoop.h"
 #include "sensing/EventLog.h"
 #include "sensing/SlapCounter.h"
 #include "sensing/SlapDetector.h"
-#include "sensing/SyntheticMotion.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -11,7 +11,9 @@ using namespace knokle;
 
 namespace {
 
-double deviation(const MotionSample& s) { return std::sqrt(s.x * s.x + s.y * s.y + (s.z + 1) * (s.z + 1)); }
+double deviation(const MotionSample& s) {
+    return std::sqrt(s.x * s.x + s.y * s.y + (s.z + 1) * (s.z + 1));
+}
 
 TEST(SyntheticMotion, RestIsGravityWithSmallRepeatableNoise) {
     SyntheticMotion a(1000, 42, 0.002, 5.0), b(1000, 42, 0.002, 5.0), c(1000, 43, 0.002, 5.0);
@@ -45,7 +47,8 @@ TEST(SyntheticMotion, TapHasItsPeakDurationRiseAndDirection) {
     EXPECT_NEAR(std::abs(s[26].z + 1), 0.072, 1e-12);
     EXPECT_NEAR(deviation(s[39]), 0.072, 1e-12);
     EXPECT_EQ(deviation(s[40]), 0);
-    for (int i = 20; i < 40; ++i) EXPECT_LE(deviation(s[static_cast<size_t>(i)]), 0.12 + 1e-12);
+    for (int i = 20; i < 40; ++i)
+        EXPECT_LE(deviation(s[static_cast<size_t>(i)]), 0.12 + 1e-12);
 }
 
 TEST(SyntheticMotion, DisturbancesLastAsLongAsAsked) {
@@ -53,7 +56,8 @@ TEST(SyntheticMotion, DisturbancesLastAsLongAsAsked) {
     motion.rumble(0.1, 0.4);
     motion.slowPush(0.1, 0.05);
     ASSERT_EQ(motion.samples().size(), 500u);
-    for (size_t i = 0; i < 400; ++i) EXPECT_GE(deviation(motion.samples()[i]), 0.07) << i;
+    for (size_t i = 0; i < 400; ++i)
+        EXPECT_GE(deviation(motion.samples()[i]), 0.07) << i;
     EXPECT_NEAR(deviation(motion.samples()[449]), 0.1, 1e-12);
 }
 
@@ -98,7 +102,8 @@ TEST(SyntheticMotion, DemoGesturesAreCountedAtBothLevels) {
         // Each impact is reported when its tap ends, 8 ms after it began.
         std::vector<double> tapStarts{1.0, 3.508, 3.828, 6.336, 6.606, 6.876};
         ASSERT_EQ(impactTimes.size(), tapStarts.size());
-        for (size_t i = 0; i < tapStarts.size(); ++i) EXPECT_NEAR(impactTimes[i], tapStarts[i] + 0.008, 1e-6);
+        for (size_t i = 0; i < tapStarts.size(); ++i)
+            EXPECT_NEAR(impactTimes[i], tapStarts[i] + 0.008, 1e-6);
     }
 }
 

@@ -11,9 +11,13 @@ namespace knokle {
 
 XInputButtonMonitor::XInputButtonMonitor(std::string displayName) : displayName(std::move(displayName)) {}
 
-XInputButtonMonitor::~XInputButtonMonitor() { disconnect(); }
+XInputButtonMonitor::~XInputButtonMonitor() {
+    disconnect();
+}
 
-bool XInputButtonMonitor::isClickButton(int button) { return (button >= 1 && button <= 3) || button >= 8; }
+bool XInputButtonMonitor::isClickButton(int button) {
+    return (button >= 1 && button <= 3) || button >= 8;
+}
 
 std::optional<MonitorToken> XInputButtonMonitor::addGlobalMonitor(std::function<void()> handler) {
     if (!display && !connect()) return std::nullopt;
@@ -76,9 +80,11 @@ void XInputButtonMonitor::drainEvents() {
     if (clicks == 0) return;
     // A handler may remove monitors (and so close the connection): call copies, after reading is done.
     std::vector<std::function<void()>> toCall;
-    for (const auto& [token, handler] : handlers) toCall.push_back(handler);
+    for (const auto& [token, handler] : handlers)
+        toCall.push_back(handler);
     for (int i = 0; i < clicks; ++i)
-        for (const auto& handler : toCall) handler();
+        for (const auto& handler : toCall)
+            handler();
 }
 
 } // namespace knokle
