@@ -30,13 +30,6 @@ bool processUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
     return true;
 }
 
-TEST(ClickMonitor, OnlyButtonsThatClickCount) {
-    for (int button : {1, 2, 3, 8, 9, 12})
-        EXPECT_TRUE(XInputButtonMonitor::isClickButton(button)) << button;
-    for (int button : {0, 4, 5, 6, 7})
-        EXPECT_FALSE(XInputButtonMonitor::isClickButton(button)) << button;
-}
-
 TEST(ClickMonitor, WithoutADisplayNothingIsInstalled) {
     app();
     XInputButtonMonitor buttons(":4093");

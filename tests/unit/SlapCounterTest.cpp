@@ -120,12 +120,6 @@ TEST_F(CounterTest, FireAtCountClosesEarly) {
     }
 }
 
-TEST_F(CounterTest, MaxCountCapsTheCount) {
-    counter.maxCount = 2;
-    tapAt({0, 0.3});
-    EXPECT_EQ(calls, (Calls{"count 1", "count 2", "cooldown on", "gesture 2"}));
-}
-
 TEST_F(CounterTest, ImpactsDuringTheCooldownAreIgnoredAndDoNotExtendIt) {
     counter.fireAtCount = 1;
     tapAt({0, 0.5, 0.999});

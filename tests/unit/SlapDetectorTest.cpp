@@ -4,6 +4,7 @@
 #include "sensing/EventLog.h"
 #include "sensing/SyntheticMotion.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
@@ -62,7 +63,6 @@ struct VerdictCase {
     int level;
     std::function<void(SyntheticMotion&)> build;
     std::vector<Verdict> expected;
-    size_t impacts;
 };
 
 void PrintTo(const VerdictCase& c, std::ostream* out) {
@@ -84,61 +84,43 @@ TEST_P(DetectorVerdicts, StreamIsJudgedAsAPersonWould) {
     motion.rest(0.5);
     feed(detector, motion.samples(), out);
     EXPECT_EQ(out.verdicts, c.expected);
-    EXPECT_EQ(out.forces.size(), c.impacts);
+    EXPECT_EQ(out.forces.size(),
+              static_cast<size_t>(std::count(c.expected.begin(), c.expected.end(), Verdict::accept)));
 }
 
 TapShape shape(double peak, double duration, double rise = 0.002, double share = 0.95) {
     return {.peak = peak, .duration = duration, .rise = rise, .verticalShare = share};
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Streams, DetectorVerdicts,
-    testing::Values(
-        VerdictCase{"LightSpikeAtLevel1", 1, [](auto& m) { m.tap(shape(0.1, 0.008)); }, {Verdict::accept}, 1},
-        VerdictCase{"LightSpikeAtLevel2", 2, [](auto& m) { m.tap(shape(0.1, 0.008)); }, {Verdict::underThreshold}, 0},
-        VerdictCase{"LightSpikeAtLevel3", 3, [](auto& m) { m.tap(shape(0.1, 0.008)); }, {Verdict::underThreshold}, 0},
-        VerdictCase{"TwoTapsWithQuietBetween",
-                    2,
-                    [](auto& m) { m.taps(2, 0.3, firmTap); },
-                    {Verdict::accept, Verdict::accept},
-                    2},
-        VerdictCase{"Violent", 2, [](auto& m) { m.tap(shape(0.25, 0.008)); }, {Verdict::rejectAmplitude}, 0},
-        VerdictCase{"Sideways", 2, [](auto& m) { m.sidewaysKnock(0.15); }, {Verdict::rejectSideways}, 0},
-        VerdictCase{"LongTapAtLevel2", 2, [](auto& m) { m.tap(shape(0.15, 0.015)); }, {Verdict::rejectDuration}, 0},
-        VerdictCase{"LongTapAtLevel1", 1, [](auto& m) { m.tap(shape(0.15, 0.015)); }, {Verdict::accept}, 1},
-        VerdictCase{
-            "TooLongEvenForLevel1", 1, [](auto& m) { m.tap(shape(0.15, 0.030)); }, {Verdict::rejectDuration}, 0},
-        VerdictCase{"SlowRise", 1, [](auto& m) { m.tap(shape(0.1, 0.015, 0.010)); }, {Verdict::rejectSlowRise}, 0},
-        VerdictCase{"QuickEnoughRise", 1, [](auto& m) { m.tap(shape(0.1, 0.015, 0.005)); }, {Verdict::accept}, 1},
-        VerdictCase{"SlowPush", 2, [](auto& m) { m.slowPush(0.15, 0.04); }, {Verdict::rejectDuration}, 0},
-        // Times out after 0.3 s; the rest of the rumble falls in the refractory period.
-        VerdictCase{"Rumble", 2, [](auto& m) { m.rumble(0.15, 0.35); }, {Verdict::rejectDuration}, 0},
-        VerdictCase{
-            "HeldTaps", 2, [](auto& m) { m.heldTaps(2, 0.3, firmTap); }, {Verdict::accept, Verdict::rejectHeld}, 1},
-        // Ending 0.1 s after the first tap ended, the second is never judged.
-        VerdictCase{"Refractory", 2, [](auto& m) { m.taps(2, 0.108, firmTap); }, {Verdict::accept}, 1},
-        VerdictCase{"RefractoryAfterRejectedEvent",
-                    2,
-                    [](auto& m) {
-                        m.tap(shape(0.25, 0.008));
-                        m.rest(0.1);
-                        m.tap(firmTap);
-                    },
-                    {Verdict::rejectAmplitude},
-                    0},
-        // A single loud sample is noise and holds nothing off: a tap 20 ms later is judged.
-        VerdictCase{"NoiseThenTap",
-                    2,
-                    [](auto& m) {
-                        m.tap(shape(0.15, 0.001));
-                        m.rest(0.019);
-                        m.tap(firmTap);
-                    },
-                    {Verdict::noise, Verdict::accept},
-                    1},
-        VerdictCase{"RestOnly", 2, [](auto& m) { m.rest(10); }, {}, 0},
-        VerdictCase{"LidTiltsSlowly", 2, [](auto& m) { m.tilt(0, 0.25, 0.25, 5); }, {}, 0}),
+using V = Verdict;
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Streams, DetectorVerdicts, testing::Values(
+    VerdictCase{"LightSpikeAtLevel1", 1, [](auto& m) { m.tap(shape(0.1, 0.008)); }, {V::accept}},
+    VerdictCase{"LightSpikeAtLevel2", 2, [](auto& m) { m.tap(shape(0.1, 0.008)); }, {V::underThreshold}},
+    VerdictCase{"LightSpikeAtLevel3", 3, [](auto& m) { m.tap(shape(0.1, 0.008)); }, {V::underThreshold}},
+    VerdictCase{"TwoTapsWithQuietBetween", 2, [](auto& m) { m.taps(2, 0.3, firmTap); }, {V::accept, V::accept}},
+    VerdictCase{"Violent", 2, [](auto& m) { m.tap(shape(0.25, 0.008)); }, {V::rejectAmplitude}},
+    VerdictCase{"Sideways", 2, [](auto& m) { m.sidewaysKnock(0.15); }, {V::rejectSideways}},
+    VerdictCase{"LongTapAtLevel2", 2, [](auto& m) { m.tap(shape(0.15, 0.015)); }, {V::rejectDuration}},
+    VerdictCase{"LongTapAtLevel1", 1, [](auto& m) { m.tap(shape(0.15, 0.015)); }, {V::accept}},
+    VerdictCase{"TooLongEvenForLevel1", 1, [](auto& m) { m.tap(shape(0.15, 0.030)); }, {V::rejectDuration}},
+    VerdictCase{"SlowRise", 1, [](auto& m) { m.tap(shape(0.1, 0.015, 0.010)); }, {V::rejectSlowRise}},
+    VerdictCase{"QuickEnoughRise", 1, [](auto& m) { m.tap(shape(0.1, 0.015, 0.005)); }, {V::accept}},
+    VerdictCase{"SlowPush", 2, [](auto& m) { m.slowPush(0.15, 0.04); }, {V::rejectDuration}},
+    // Times out after 0.3 s; the rest of the rumble falls in the refractory period.
+    VerdictCase{"Rumble", 2, [](auto& m) { m.rumble(0.15, 0.35); }, {V::rejectDuration}},
+    VerdictCase{"HeldTaps", 2, [](auto& m) { m.heldTaps(2, 0.3, firmTap); }, {V::accept, V::rejectHeld}},
+    // Starting 0.1 s after the first event ended, whatever its verdict, the second is never judged.
+    VerdictCase{"Refractory", 2, [](auto& m) { m.taps(2, 0.108, firmTap); }, {V::accept}},
+    VerdictCase{"RefractoryAfterReject", 2, [](auto& m) { m.tap(shape(0.25, 0.008)).rest(0.1).tap(firmTap); },
+                {V::rejectAmplitude}},
+    // A single loud sample is noise and holds nothing off: a tap 20 ms later is judged.
+    VerdictCase{"NoiseThenTap", 2, [](auto& m) { m.tap(shape(0.15, 0.001)).rest(0.019).tap(firmTap); },
+                {V::noise, V::accept}},
+    VerdictCase{"RestOnly", 2, [](auto& m) { m.rest(10); }, {}},
+    VerdictCase{"LidTiltsSlowly", 2, [](auto& m) { m.tilt(0, 0.25, 0.25, 5); }, {}}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(SlapDetector, LightSpikeForceAndPeakDependOnLevel) {
     EventLog off("/nonexistent/knokle-test.log", false);
@@ -176,13 +158,7 @@ TEST(SlapDetector, FirstSampleBecomesTheBaselineWhateverTheOrientation) {
     }
     EXPECT_FALSE(detector.lastVerdict().has_value());
 
-    // Turned over: without a reset the change is a jolt, after a reset it is the new rest position.
-    SlapDetector unreset;
-    unreset.setEventLog(off);
-    unreset.ingest(-1, 0, 0, 10);
-    unreset.ingest(0, 0, 1, 10.001);
-    EXPECT_TRUE(unreset.inEvent());
-
+    // Turned over: after a reset the new position is simply the new rest.
     detector.reset();
     for (int i = 0; i < 200; ++i) {
         detector.ingest(0, 0, 1, 20 + i * 0.001);
@@ -236,28 +212,22 @@ TEST(SlapDetector, FollowUpTapOfAGestureNeedsOnlyPartOfThePreviousPeak) {
     }
 }
 
-TEST(SlapDetector, DerivedLevels) {
+TEST(SlapDetector, ActiveThresholdAndReleaseLevel) {
     struct Case {
         int level;
         bool sequence;
-        double lastPeak;
-        double active, release, longest;
+        double lastPeak, active, release;
     };
-    for (const Case& c : std::vector<Case>{{1, false, 0, 0.052, 0.0234, 0.022},
-                                           {0, false, 0, 0.052, 0.0234, 0.022},
-                                           {2, false, 0.1, 0.12, 0.054, 0.013},
-                                           {3, false, 0, 0.12, 0.054, 0.013},
-                                           {2, true, 0.1, 0.05, 0.054, 0.013},
-                                           {2, true, 0.2, 0.09, 0.054, 0.013},
-                                           {1, true, 0.3, 0.135, 0.0234, 0.022}}) {
-        SCOPED_TRACE(testing::Message() << "level " << c.level << " sequence " << c.sequence << " " << c.lastPeak);
+    for (const Case& c :
+         {Case{1, false, 0, 0.052, 0.0234}, Case{0, false, 0, 0.052, 0.0234}, Case{3, false, 0, 0.12, 0.054},
+          Case{2, true, 0.1, 0.05, 0.054}, Case{2, true, 0.2, 0.09, 0.054}, Case{1, true, 0.3, 0.135, 0.0234}}) {
+        SCOPED_TRACE(testing::Message() << c.level << " " << c.sequence << " " << c.lastPeak);
         SlapDetector detector;
         detector.level = c.level;
         detector.sequenceActive = c.sequence;
         detector.lastAcceptedPeak = c.lastPeak;
         EXPECT_NEAR(detector.activeThreshold(), c.active, 1e-12);
         EXPECT_NEAR(detector.releaseLevel(), c.release, 1e-12);
-        EXPECT_EQ(detector.longestTap(), c.longest);
     }
 }
 
@@ -304,40 +274,24 @@ protected:
 
 TEST_F(DetectorLog, VerdictLinesAreExact) {
     detector.level = 1;
-    // No noise and a pulse that peaks at its first sample, so every figure is known.
+    // No noise and pulses that peak at their first sample, so every figure is known. The single loud
+    // sample is noise: never logged, but the next gap is measured from it.
     SyntheticMotion motion(1000, 1, 0, 1000.0);
-    motion.rest(0.5)
-        .tap(shape(0.1, 0.008, 0, 1))
-        .rest(0.992)
-        .tap(shape(0.1, 0.008, 0, 1))
-        .rest(0.992)
-        .tap(shape(0.15, 0.006, 0, 0.4))
-        .rest(0.1);
+    motion.rest(0.5).tap(shape(0.1, 0.008, 0, 1)).rest(0.992);
+    motion.tap(shape(0.15, 0.001)).rest(0.999);
+    motion.tap(shape(0.1, 0.008, 0, 1)).rest(0.992);
+    motion.tap(shape(0.15, 0.006, 0, 0.4)).rest(0.1);
     feed(detector, motion.samples(), out);
+    detector.level = 2;
+    SyntheticMotion firmer(1000, 1, 0, motion.now());
+    firmer.rest(0.894).tap(shape(0.1, 0.008, 0, 1)).rest(0.1);
+    feed(detector, firmer.samples(), out);
     EXPECT_EQ(lines(file), (std::vector<std::string>{
                                "ACCEPT           peak=0.100 vert=100% rise=0.0ms dur=8.0ms gap=-- thr=0.05",
                                "ACCEPT           peak=0.100 vert=100% rise=0.0ms dur=8.0ms gap=1000ms thr=0.05",
                                "REJECT sideways  peak=0.150 vert=40% rise=0.0ms dur=6.0ms gap=1000ms thr=0.05",
+                               "under-threshold  peak=0.100 vert=100% rise=0.0ms dur=8.0ms gap=1000ms thr=0.12",
                            }));
-}
-
-TEST_F(DetectorLog, UnderThresholdLineShowsTheLevelThreshold) {
-    SyntheticMotion motion(1000, 1, 0, 1000.0);
-    motion.rest(0.5).tap(shape(0.1, 0.008, 0, 1)).rest(0.1);
-    feed(detector, motion.samples(), out);
-    EXPECT_EQ(lines(file),
-              std::vector<std::string>{"under-threshold  peak=0.100 vert=100% rise=0.0ms dur=8.0ms gap=-- thr=0.12"});
-}
-
-TEST_F(DetectorLog, NoiseIsNotLoggedButStartsTheNextGap) {
-    SyntheticMotion motion(1000, 1, 0, 1000.0);
-    motion.rest(0.5).tap(shape(0.15, 0.001)).rest(0.039).tap(shape(0.15, 0.008, 0, 1)).rest(0.1);
-    feed(detector, motion.samples(), out);
-    ASSERT_EQ(out.verdicts, (std::vector<Verdict>{Verdict::noise, Verdict::accept}));
-    auto logged = lines(file);
-    ASSERT_EQ(logged.size(), 1u);
-    EXPECT_EQ(logged[0].substr(0, 6), "ACCEPT");
-    EXPECT_NE(logged[0].find(" gap=40ms "), std::string::npos) << logged[0];
 }
 
 TEST_F(DetectorLog, RefractoryLinesAtMostOnePer50ms) {

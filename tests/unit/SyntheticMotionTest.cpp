@@ -51,16 +51,6 @@ TEST(SyntheticMotion, TapHasItsPeakDurationRiseAndDirection) {
         EXPECT_LE(deviation(s[static_cast<size_t>(i)]), 0.12 + 1e-12);
 }
 
-TEST(SyntheticMotion, DisturbancesLastAsLongAsAsked) {
-    SyntheticMotion motion(1000, 1, 0);
-    motion.rumble(0.1, 0.4);
-    motion.slowPush(0.1, 0.05);
-    ASSERT_EQ(motion.samples().size(), 500u);
-    for (size_t i = 0; i < 400; ++i)
-        EXPECT_GE(deviation(motion.samples()[i]), 0.07) << i;
-    EXPECT_NEAR(deviation(motion.samples()[449]), 0.1, 1e-12);
-}
-
 // What the shipped demo recordings are made of: one-, two- and three-tap gestures at a human pace.
 TEST(SyntheticMotion, DemoGesturesAreCountedAtBothLevels) {
     const TapShape tap{.peak = 0.15, .duration = 0.008, .rise = 0.002, .verticalShare = 0.9};
