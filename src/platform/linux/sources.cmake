@@ -3,4 +3,5 @@ set(KNOKLE_PLATFORM_LINUX_SOURCES
     src/platform/linux/ThreadPoolWorkQueue.cpp
     src/platform/linux/SystemClock.cpp
     src/platform/linux/HidrawManager.cpp
+    src/platform/linux/XInputButtonMonitor.cpp
 )
