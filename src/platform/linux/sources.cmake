@@ -2,4 +2,11 @@ set(KNOKLE_PLATFORM_LINUX_SOURCES
     src/platform/linux/QtMainLoop.cpp
     src/platform/linux/ThreadPoolWorkQueue.cpp
     src/platform/linux/SystemClock.cpp
+    src/platform/linux/ProcFiles.cpp
+    src/platform/linux/DesktopEntries.cpp
+    src/platform/linux/GioWorkspace.cpp
+    src/platform/linux/X11WindowControl.cpp
+    src/platform/linux/DevToolsTargets.cpp
+    src/platform/linux/DevToolsBrowserScripting.cpp
+    src/platform/linux/ExecutableShortcutRunner.cpp
 )
