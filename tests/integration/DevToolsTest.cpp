@@ -71,8 +71,8 @@ public:
             dup2(devNull, STDOUT_FILENO);
             dup2(devNull, STDERR_FILENO);
             execlp("chromium", "chromium", "--headless=new", "--no-sandbox", "--disable-gpu",
-                   "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                   "--no-first-run", "--remote-debugging-port=0", userDataDir.c_str(), "about:blank", nullptr);
+                   "--disable-background-networking", "--disable-component-update", "--disable-sync", "--no-first-run",
+                   "--remote-debugging-port=0", userDataDir.c_str(), "about:blank", nullptr);
             _exit(127);
         }
         if (pid > 0) setpgid(pid, pid);
@@ -125,12 +125,14 @@ TEST(DevTools, ClosesMatchingTabsOfARealChromium) {
         std::vector<std::string> urls;
         if (auto list = request("GET", endpoint + "/json/list"))
             if (auto targets = pageTargets(*list))
-                for (const auto& target : *targets) urls.push_back(target.url);
+                for (const auto& target : *targets)
+                    urls.push_back(target.url);
         return urls;
     };
     auto count = [&](const std::string& text) {
         int n = 0;
-        for (const auto& url : pageUrls()) n += containsIgnoringCase(url, text) ? 1 : 0;
+        for (const auto& url : pageUrls())
+            n += containsIgnoringCase(url, text) ? 1 : 0;
         return n;
     };
     ASSERT_TRUE(eventually([&] { return count("/alpha/") == 2 && count("/beta/") == 1; }, 20));

@@ -96,6 +96,7 @@ TEST(ShortcutRunner, RefusesNamesOutsideTheFolderAndExplainsFailures) {
         {"a-folder", folderText + "/a-folder is not a file"},
         {"bad-interpreter", folderText + "/bad-interpreter: No such file or directory"},
     };
-    for (const auto& c : cases) EXPECT_EQ(runner.run(c.name), c.error) << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(runner.run(c.name), c.error) << c.name;
     EXPECT_FALSE(fs::exists(shortcuts.temp / "escaped"));
 }

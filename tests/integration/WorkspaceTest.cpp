@@ -12,8 +12,8 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <map>
-#include <set>
 #include <poll.h>
+#include <set>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -73,7 +73,8 @@ HelperAnswer askHelper(const std::map<std::string, std::string>& environment, co
         dup2(out[1], STDOUT_FILENO);
         close(out[0]);
         close(out[1]);
-        for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
+        for (const auto& [name, value] : environment)
+            setenv(name.c_str(), value.c_str(), 1);
         setenv("KNOKLE_TEST_GIO_HELPER", request.c_str(), 1);
         execl("/proc/self/exe", "knokle_integration_tests", nullptr);
         _exit(127);
@@ -136,10 +137,10 @@ struct TestDesktop {
         executable(temp / "test-app.sh", "sleep 60 &\necho $! > '" + childPid.string() + "'\ntouch '" +
                                              marker.string() + "'\necho noise\nwait\n");
         executable(temp / "handler.sh", "printf '%s' \"$1\" > '" + urlMarker.string() + "'\n");
-        entry("org.knokle.TestApp.desktop", "Name=Knokle Test App\nIcon=knokle-test-icon\nExec=" +
-                                                (temp / "test-app.sh").string() + "\n");
-        entry("testhandler.desktop", "Name=Test Handler\nExec=" + (temp / "handler.sh").string() +
-                                         " %u\nMimeType=x-scheme-handler/https;\n");
+        entry("org.knokle.TestApp.desktop",
+              "Name=Knokle Test App\nIcon=knokle-test-icon\nExec=" + (temp / "test-app.sh").string() + "\n");
+        entry("testhandler.desktop",
+              "Name=Test Handler\nExec=" + (temp / "handler.sh").string() + " %u\nMimeType=x-scheme-handler/https;\n");
         entry("hidden.desktop", "Name=Hidden\nExec=true\nHidden=true\n");
         EXPECT_TRUE(writeFileAtomically(temp / "config/mimeapps.list",
                                         "[Default Applications]\nx-scheme-handler/https=testhandler.desktop\n"));
@@ -148,8 +149,10 @@ struct TestDesktop {
         ASSERT_TRUE(writeFileAtomically(applications / name, "[Desktop Entry]\nType=Application\n" + body));
     }
     std::map<std::string, std::string> environment() const {
-        return {{"XDG_DATA_HOME", (temp / "data").string()},    {"XDG_CONFIG_HOME", (temp / "config").string()},
-                {"XDG_DATA_DIRS", (temp / "empty").string()},   {"XDG_CONFIG_DIRS", (temp / "empty").string()},
+        return {{"XDG_DATA_HOME", (temp / "data").string()},
+                {"XDG_CONFIG_HOME", (temp / "config").string()},
+                {"XDG_DATA_DIRS", (temp / "empty").string()},
+                {"XDG_CONFIG_DIRS", (temp / "empty").string()},
                 {"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"}};
     }
 };
@@ -193,16 +196,19 @@ TEST(Workspace, LaunchesFindsAndKillsADesktopApplication) {
     };
     std::vector<RunningApplication> running = live();
     std::set<pid_t> pids;
-    for (const auto& app : running) pids.insert(app.processIdentifier);
+    for (const auto& app : running)
+        pids.insert(app.processIdentifier);
     EXPECT_EQ(pids, (std::set<pid_t>{pid, child}));
 
-    for (const auto& app : running) workspace.forceTerminate(app);
+    for (const auto& app : running)
+        workspace.forceTerminate(app);
     EXPECT_TRUE(eventually([&] { return live().empty(); }));
     for (pid_t killed : pids)
         EXPECT_TRUE(eventually([&] {
             reapEndedChildren();
             return !fs::exists("/proc/" + std::to_string(killed));
-        })) << "pid " << killed << " survived";
+        })) << "pid "
+            << killed << " survived";
 }
 
 TEST(Workspace, OpensALinkWithTheDefaultHandler) {

@@ -26,7 +26,8 @@ TEST(DesktopEntries, ExecProgram) {
         {"", std::nullopt},
         {"\"\" arg", std::nullopt},
     };
-    for (const auto& c : cases) EXPECT_EQ(execProgram(c.exec), c.program) << c.exec;
+    for (const auto& c : cases)
+        EXPECT_EQ(execProgram(c.exec), c.program) << c.exec;
 }
 
 TEST(DesktopEntries, ParseReadsTheMainGroupOnly) {
@@ -57,7 +58,8 @@ TEST(DesktopEntries, IdsFromFilesInsideApplicationFolders) {
         {"/usr/share/applications", "/usr/share/applications/readme.txt", std::nullopt},
         {"/usr/share/applications", "/usr/share/applications/.desktop", std::nullopt},
     };
-    for (const auto& c : cases) EXPECT_EQ(desktopEntryId(c.folder, c.file), c.id) << c.file;
+    for (const auto& c : cases)
+        EXPECT_EQ(desktopEntryId(c.folder, c.file), c.id) << c.file;
 }
 
 TEST(DesktopEntries, IndexMatchesProgramsOnlyWhenUnambiguous) {
@@ -87,11 +89,11 @@ TEST(DesktopEntries, IndexMatchesProgramsOnlyWhenUnambiguous) {
         std::optional<std::string> id;
     };
     const Case cases[] = {
-        {"editor", "editor"},        {"viewer", "sub-viewer"}, {"xterm", std::nullopt},
-        {"sh", std::nullopt},        {"gone", std::nullopt},   {"mine-user", "mine"},
-        {"mine-system", std::nullopt}, {"nothing", std::nullopt},
+        {"editor", "editor"},   {"viewer", "sub-viewer"}, {"xterm", std::nullopt},       {"sh", std::nullopt},
+        {"gone", std::nullopt}, {"mine-user", "mine"},    {"mine-system", std::nullopt}, {"nothing", std::nullopt},
     };
-    for (const auto& c : cases) EXPECT_EQ(index.idForProgram(c.program), c.id) << c.program;
+    for (const auto& c : cases)
+        EXPECT_EQ(index.idForProgram(c.program), c.id) << c.program;
     EXPECT_TRUE(index.isInstalled("sub-viewer"));
     EXPECT_FALSE(index.isInstalled("gone"));
     EXPECT_EQ(index.idForFile(user / "sub" / "viewer.desktop"), "sub-viewer");

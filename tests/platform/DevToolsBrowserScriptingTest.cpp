@@ -37,11 +37,17 @@ TEST(DevToolsTargets, ActivePortFile) {
         std::optional<int> port;
     };
     const Case cases[] = {
-        {"9222\n/devtools/browser/abc\n", 9222}, {"41003", 41003}, {"41003\r\n", 41003},
-        {"0\n", std::nullopt},                   {"70000\n", std::nullopt}, {"\n9222\n", std::nullopt},
-        {"port\n", std::nullopt},                {"", std::nullopt},
+        {"9222\n/devtools/browser/abc\n", 9222},
+        {"41003", 41003},
+        {"41003\r\n", 41003},
+        {"0\n", std::nullopt},
+        {"70000\n", std::nullopt},
+        {"\n9222\n", std::nullopt},
+        {"port\n", std::nullopt},
+        {"", std::nullopt},
     };
-    for (const auto& c : cases) EXPECT_EQ(parseDevToolsActivePort(c.text), c.port) << c.text;
+    for (const auto& c : cases)
+        EXPECT_EQ(parseDevToolsActivePort(c.text), c.port) << c.text;
 }
 
 TEST(DevToolsTargets, PageTargetsKeepOnlyPages) {
@@ -73,10 +79,11 @@ TEST(DevToolsTargets, ContainmentIgnoresCase) {
         {"https://example.com/ÄRGER", "ärger", true},
         {"https://example.com/", "mail", false},
         {"https://example.com/ a", " a", true},
-        {"https://example.com/a", " a", false}, // spaces at the ends stay part of the text
+        {"https://example.com/a", " a", false},    // spaces at the ends stay part of the text
         {"https://bad.example/\xff", "BAD", true}, // invalid UTF-8 still compares its ASCII letters
     };
-    for (const auto& c : cases) EXPECT_EQ(containsIgnoringCase(c.address, c.text), c.contains) << c.address;
+    for (const auto& c : cases)
+        EXPECT_EQ(containsIgnoringCase(c.address, c.text), c.contains) << c.address;
     EXPECT_EQ(withoutLineBreaks("a\nb\rc\vd\fe\u0085f\u2028g\u2029h"), "abcdefgh");
     EXPECT_EQ(withoutLineBreaks("é\u2027"), "é\u2027"); // neighbours of the separators stay
 }

@@ -68,10 +68,10 @@ TEST(GioWorkspace, RunningApplicationsFromProcFiles) {
 
     const FakeProcess processes[] = {
         {100, 1, 'S', launchedBy(launched, 100), "0::/\n", "/usr/bin/unrelated", ""},
-        {101, 100, 'S', launchedBy(launched, 100), "0::/\n", "/usr/bin/helper", ""}, // a child inherits
-        {102, 101, 'S', launchedBy(launched, 100), "0::/\n", "", ""},                // and a grandchild
+        {101, 100, 'S', launchedBy(launched, 100), "0::/\n", "/usr/bin/helper", ""},  // a child inherits
+        {102, 101, 'S', launchedBy(launched, 100), "0::/\n", "", ""},                 // and a grandchild
         {103, 1, 'S', launchedBy(launched, 100), "0::/\n", "/usr/bin/unrelated", ""}, // left the family: stale
-        {104, 1, 'S', launchedBy(launched, 9999), "0::/\n", "", ""},                 // launcher long gone
+        {104, 1, 'S', launchedBy(launched, 9999), "0::/\n", "", ""},                  // launcher long gone
         {105, 1, 'S', "", scope + "app-gnome-org.example.Scoped-77.scope\n", "", ""},
         {106, 1, 'S', "", scope + "app-gnome-google\\x2dchrome-5.scope\n", "", ""},
         {107, 1, 'S', "", scope + "app-gnome-not.installed-5.scope\n", "", ""},
@@ -82,16 +82,19 @@ TEST(GioWorkspace, RunningApplicationsFromProcFiles) {
         {112, 1, 'Z', "", scope + "app-gnome-org.example.Scoped-78.scope\n", "", ""},
         {113, 1, 'S', "", "", "", ""}, // a kernel thread: nothing to go by
     };
-    for (const auto& p : processes) writeProcess(proc, p);
+    for (const auto& p : processes)
+        writeProcess(proc, p);
 
     GioWorkspace workspace(proc, {apps});
     std::map<pid_t, RunningApplication> byPid;
-    for (const auto& app : workspace.runningApplications()) byPid[app.processIdentifier] = app;
+    for (const auto& app : workspace.runningApplications())
+        byPid[app.processIdentifier] = app;
 
     const std::map<pid_t, std::pair<std::string, bool>> expected = {
-        {100, {"launched", false}},     {101, {"launched", false}},      {102, {"launched", false}},
-        {105, {"org.example.Scoped", false}}, {106, {"google-chrome", false}}, {108, {"progx", false}},
-        {109, {"progy", false}},        {112, {"org.example.Scoped", true}},
+        {100, {"launched", false}},      {101, {"launched", false}},
+        {102, {"launched", false}},      {105, {"org.example.Scoped", false}},
+        {106, {"google-chrome", false}}, {108, {"progx", false}},
+        {109, {"progy", false}},         {112, {"org.example.Scoped", true}},
     };
     for (const auto& [pid, app] : byPid) {
         auto want = expected.find(pid);

@@ -53,7 +53,8 @@ TEST(ProcFiles, CgroupUnitNamesGiveApplicationCandidates) {
         std::vector<std::string> candidates;
     };
     const Case cases[] = {
-        {userSlice + "app-gnome-org.gnome.TextEditor-4711.scope\n", {"org.gnome.TextEditor", "gnome-org.gnome.TextEditor"}},
+        {userSlice + "app-gnome-org.gnome.TextEditor-4711.scope\n",
+         {"org.gnome.TextEditor", "gnome-org.gnome.TextEditor"}},
         {userSlice + "app-gnome-google\\x2dchrome-99.scope\n", {"google-chrome", "gnome-google-chrome"}},
         {userSlice + "app-org.example.Viewer@a1b2.service\n", {"org.example.Viewer"}},
         {userSlice + "app-kde-org.kde.dolphin.service\n", {"org.kde.dolphin", "kde-org.kde.dolphin"}},
@@ -69,7 +70,8 @@ TEST(ProcFiles, CgroupUnitNamesGiveApplicationCandidates) {
          {"nautilus", "gnome-nautilus"}},
         {"1:name=systemd:/app-gnome-old-5.scope\n0::/x/app-gnome-new-6.scope\n", {"new", "gnome-new"}},
     };
-    for (const auto& c : cases) EXPECT_EQ(cgroupApplicationCandidates(c.file), c.candidates) << c.file;
+    for (const auto& c : cases)
+        EXPECT_EQ(cgroupApplicationCandidates(c.file), c.candidates) << c.file;
 }
 
 TEST(ProcFiles, UnitNameEscapes) {

@@ -10,8 +10,10 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string_view trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+        text.remove_suffix(1);
     return text;
 }
 
@@ -25,11 +27,21 @@ std::string unescapeValue(std::string_view value) {
         }
         char next = value[++i];
         switch (next) {
-        case 's': out.push_back(' '); break;
-        case 'n': out.push_back('\n'); break;
-        case 't': out.push_back('\t'); break;
-        case 'r': out.push_back('\r'); break;
-        case '\\': out.push_back('\\'); break;
+        case 's':
+            out.push_back(' ');
+            break;
+        case 'n':
+            out.push_back('\n');
+            break;
+        case 't':
+            out.push_back('\t');
+            break;
+        case 'r':
+            out.push_back('\r');
+            break;
+        case '\\':
+            out.push_back('\\');
+            break;
         default:
             // Unknown escapes (such as the quoting escapes of Exec) are kept for the next level.
             out.push_back('\\');
@@ -74,12 +86,14 @@ std::optional<std::vector<std::string>> splitExec(std::string_view exec) {
 // Programs that start something else: their processes say nothing about which entry started them.
 bool isGenericLauncher(const std::string& baseName) {
     static const std::set<std::string> launchers = {
-        "sh",   "bash",    "dash", "zsh",  "env",  "python", "python3", "perl", "ruby", "node",
-        "java", "flatpak", "snap", "gjs",  "sudo", "pkexec", "xdg-open", "gio", "wine", "mono"};
+        "sh",   "bash",    "dash", "zsh", "env",  "python", "python3",  "perl", "ruby", "node",
+        "java", "flatpak", "snap", "gjs", "sudo", "pkexec", "xdg-open", "gio",  "wine", "mono"};
     return launchers.count(baseName) > 0;
 }
 
-std::string baseNameOf(const std::string& program) { return fs::path(program).filename().string(); }
+std::string baseNameOf(const std::string& program) {
+    return fs::path(program).filename().string();
+}
 
 } // namespace
 
@@ -104,8 +118,10 @@ std::optional<DesktopEntryFacts> parseDesktopEntry(std::string_view text) {
         if (equals == std::string_view::npos) continue;
         std::string_view key = trim(line.substr(0, equals));
         std::string_view value = trim(line.substr(equals + 1));
-        if (key == "Exec") facts.exec = unescapeValue(value);
-        else if (key == "Hidden") facts.hidden = value == "true";
+        if (key == "Exec")
+            facts.exec = unescapeValue(value);
+        else if (key == "Hidden")
+            facts.hidden = value == "true";
     }
     if (!sawMainGroup) return std::nullopt;
     return facts;
@@ -146,8 +162,10 @@ std::vector<fs::path> defaultApplicationFolders() {
     std::vector<fs::path> folders;
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");
-    if (dataHome && *dataHome) folders.push_back(fs::path(dataHome) / "applications");
-    else if (home && *home) folders.push_back(fs::path(home) / ".local/share/applications");
+    if (dataHome && *dataHome)
+        folders.push_back(fs::path(dataHome) / "applications");
+    else if (home && *home)
+        folders.push_back(fs::path(home) / ".local/share/applications");
     const char* dataDirs = std::getenv("XDG_DATA_DIRS");
     std::string dirs = dataDirs && *dataDirs ? dataDirs : "/usr/local/share/:/usr/share/";
     size_t start = 0;

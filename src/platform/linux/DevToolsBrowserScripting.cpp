@@ -56,7 +56,9 @@ fs::path userConfigFolder() {
     return {};
 }
 
-TabClosingResult failure(std::string text) { return TabClosingResult{std::nullopt, std::move(text)}; }
+TabClosingResult failure(std::string text) {
+    return TabClosingResult{std::nullopt, std::move(text)};
+}
 
 } // namespace
 
@@ -78,10 +80,14 @@ std::optional<int> DevToolsBrowserScripting::portFor(const std::string& applicat
 TabClosingResult DevToolsBrowserScripting::closeTabs(const std::string& applicationName, const std::string&,
                                                      const std::string& matchText) {
     switch (browserReach(applicationName)) {
-    case BrowserReach::notOnLinux: return failure(applicationName + " is not available on Linux");
-    case BrowserReach::noRemoteControl: return failure(applicationName + " cannot be reached this way");
-    case BrowserReach::unknown: return failure("there is no way to reach the tabs of " + applicationName + " here");
-    case BrowserReach::devTools: break;
+    case BrowserReach::notOnLinux:
+        return failure(applicationName + " is not available on Linux");
+    case BrowserReach::noRemoteControl:
+        return failure(applicationName + " cannot be reached this way");
+    case BrowserReach::unknown:
+        return failure("there is no way to reach the tabs of " + applicationName + " here");
+    case BrowserReach::devTools:
+        break;
     }
     // An empty text is contained in every address: never let it close every tab.
     std::string match = withoutLineBreaks(matchText);

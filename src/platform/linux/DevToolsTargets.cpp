@@ -41,7 +41,8 @@ std::vector<std::string> profileFolderNames(const std::string& applicationName) 
 
 std::optional<int> parseDevToolsActivePort(std::string_view fileText) {
     std::string_view line = fileText.substr(0, fileText.find('\n'));
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.remove_suffix(1);
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+        line.remove_suffix(1);
     int port = 0;
     auto [ptr, ec] = std::from_chars(line.data(), line.data() + line.size(), port);
     if (ec != std::errc() || ptr != line.data() + line.size() || port < 1 || port > 65535) return std::nullopt;

@@ -59,9 +59,13 @@ std::string takeError(GError* error, const std::string& fallback) {
     return message;
 }
 
-void rememberPid(GDesktopAppInfo*, GPid pid, gpointer userData) { *static_cast<GPid*>(userData) = pid; }
+void rememberPid(GDesktopAppInfo*, GPid pid, gpointer userData) {
+    *static_cast<GPid*>(userData) = pid;
+}
 
-std::string fileStem(const std::string& location) { return fs::path(location).stem().string(); }
+std::string fileStem(const std::string& location) {
+    return fs::path(location).stem().string();
+}
 
 } // namespace
 
@@ -167,8 +171,7 @@ std::optional<std::string> GioWorkspace::urlForApplication(const std::string& bu
     return std::string(filename);
 }
 
-void GioWorkspace::openApplication(const std::string& location,
-                                   std::function<void(OpenApplicationResult)> completion) {
+void GioWorkspace::openApplication(const std::string& location, std::function<void(OpenApplicationResult)> completion) {
     auto launch = [this, location, completion = std::move(completion)] {
         OpenApplicationResult result;
         GObjectPtr<GDesktopAppInfo> info(g_desktop_app_info_new_from_filename(location.c_str()));
@@ -180,8 +183,8 @@ void GioWorkspace::openApplication(const std::string& location,
         GObjectPtr<GAppLaunchContext> context(g_app_launch_context_new());
         GPid pid = 0;
         GError* error = nullptr;
-        gboolean launched = g_desktop_app_info_launch_uris_as_manager(
-            info.get(), nullptr, context.get(), kSpawnFlags, nullptr, nullptr, rememberPid, &pid, &error);
+        gboolean launched = g_desktop_app_info_launch_uris_as_manager(info.get(), nullptr, context.get(), kSpawnFlags,
+                                                                      nullptr, nullptr, rememberPid, &pid, &error);
         if (!launched) {
             result.errorDescription = takeError(error, "the application could not be started");
         } else {

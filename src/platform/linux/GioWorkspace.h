@@ -23,8 +23,7 @@ public:
     std::vector<RunningApplication> runningApplications() override;
     void forceTerminate(const RunningApplication& application) override;
     std::optional<std::string> urlForApplication(const std::string& bundleIdentifier) override;
-    void openApplication(const std::string& location,
-                         std::function<void(OpenApplicationResult)> completion) override;
+    void openApplication(const std::string& location, std::function<void(OpenApplicationResult)> completion) override;
     void openURL(const std::string& url) override;
     std::string displayName(const std::string& location) override;
     std::string iconName(const std::string& location) override;

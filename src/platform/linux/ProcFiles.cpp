@@ -64,7 +64,8 @@ std::optional<std::string> environValue(std::string_view environ, std::string_vi
 
 std::vector<std::string> cmdlineArguments(std::string_view cmdline) {
     std::vector<std::string> arguments;
-    for (std::string_view part : splitOnNul(cmdline)) arguments.emplace_back(part);
+    for (std::string_view part : splitOnNul(cmdline))
+        arguments.emplace_back(part);
     return arguments;
 }
 

@@ -138,8 +138,7 @@ void X11WindowControl::requestFullScreen(WindowId window) {
     event.xclient.data.l[1] = static_cast<long>(XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False));
     event.xclient.data.l[2] = 0;
     event.xclient.data.l[3] = kSourceApplication;
-    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
-               &event);
+    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
     XFlush(display);
 }
 
