@@ -17,12 +17,6 @@ TEST(ProcFiles, EnvironValueFindsWholeNamesOnly) {
     EXPECT_EQ(environValue("", "PATH"), std::nullopt);
 }
 
-TEST(ProcFiles, CmdlineArguments) {
-    EXPECT_EQ(cmdlineArguments("/usr/bin/x\0--flag\0two words\0"s),
-              (std::vector<std::string>{"/usr/bin/x", "--flag", "two words"}));
-    EXPECT_TRUE(cmdlineArguments("").empty());
-}
-
 TEST(ProcFiles, ProcStatReadsStateAndParentAfterTheCommandName) {
     struct Case {
         std::string text;
@@ -59,6 +53,7 @@ TEST(ProcFiles, CgroupUnitNamesGiveApplicationCandidates) {
         {userSlice + "app-org.example.Viewer@a1b2.service\n", {"org.example.Viewer"}},
         {userSlice + "app-kde-org.kde.dolphin.service\n", {"org.kde.dolphin", "kde-org.kde.dolphin"}},
         {userSlice + "app-firefox-12.scope\n", {"firefox"}},
+        {userSlice + "app-odd\\xZZ-12.scope\n", {"odd\\xZZ"}}, // an incomplete escape stays as it is
         // Units that are not application units, or no unit at all.
         {userSlice + "dbus-:1.2-org.freedesktop.Notifications@0.service\n", {}},
         {userSlice + "app-gnome.slice\n", {}},
@@ -72,10 +67,4 @@ TEST(ProcFiles, CgroupUnitNamesGiveApplicationCandidates) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(cgroupApplicationCandidates(c.file), c.candidates) << c.file;
-}
-
-TEST(ProcFiles, UnitNameEscapes) {
-    EXPECT_EQ(unescapeUnitName("google\\x2dchrome"), "google-chrome");
-    EXPECT_EQ(unescapeUnitName("a\\x2Fb"), "a/b");
-    EXPECT_EQ(unescapeUnitName("bad\\xZZ\\x2"), "bad\\xZZ\\x2"); // incomplete escapes stay as they are
 }

@@ -1,6 +1,7 @@
 #include "platform/linux/ExecutableShortcutRunner.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <spawn.h>
@@ -44,8 +45,20 @@ std::optional<std::string> ExecutableShortcutRunner::run(const std::string& name
     std::string program = path.string();
     char* argv[] = {program.data(), nullptr};
     pid_t pid = 0;
+    // The calling worker thread's blocked or ignored signals are no business of the shortcut's.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigset_t defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     // The child keeps our standard output and error, so the shortcut's own messages are seen.
-    int error = ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ);
+    int error = ::posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
     if (error != 0) return program + ": " + std::strerror(error);
     // Reap it whenever it ends, so no zombie is left behind; nobody waits for the outcome.
     std::thread([pid] {
