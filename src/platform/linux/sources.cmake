@@ -4,4 +4,11 @@ set(KNOKLE_PLATFORM_LINUX_SOURCES
     src/platform/linux/SystemClock.cpp
     src/platform/linux/HidrawManager.cpp
     src/platform/linux/XInputButtonMonitor.cpp
+    src/platform/linux/ProcFiles.cpp
+    src/platform/linux/DesktopEntries.cpp
+    src/platform/linux/GioWorkspace.cpp
+    src/platform/linux/X11WindowControl.cpp
+    src/platform/linux/DevToolsTargets.cpp
+    src/platform/linux/DevToolsBrowserScripting.cpp
+    src/platform/linux/ExecutableShortcutRunner.cpp
 )
