@@ -3,6 +3,7 @@
 #include "platform/MainLoop.h"
 #include "platform/MouseButtonMonitor.h"
 
+#include <memory>
 #include <optional>
 
 namespace knokle {
@@ -24,6 +25,12 @@ public:
 
     // Seconds from lastClick to now; infinity before the first click.
     double secondsSinceLastClick(MonotonicTime now) const;
+
+private:
+    MouseButtonMonitor& buttons;
+    MainLoop& loop;
+    // The monitor's handler holds this weakly, so a click delivered after the watcher is gone does nothing.
+    std::shared_ptr<ClickWatcher*> self;
 };
 
 } // namespace knokle

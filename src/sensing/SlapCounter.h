@@ -31,7 +31,19 @@ public:
     void reset();
     int currentCount() const;
 
-    // (the remaining fields of the design and finish() are the implementer's)
+    // Impacts before this moment are ignored; unset when no cooldown was started since the last reset.
+    std::optional<MonotonicTime> cooldownEnd() const { return cooldownUntil; }
+
+private:
+    void finish();
+    static void cancel(std::optional<TimerHandle>& handle);
+
+    MainLoop& loop;
+    std::optional<MonotonicTime> cooldownUntil;
+    std::optional<TimerHandle> cooldownTimer;
+    int count = 0;
+    std::optional<TimerHandle> timer;
+    std::optional<MonotonicTime> lastImpact;
 };
 
 } // namespace knokle

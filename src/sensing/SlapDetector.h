@@ -7,11 +7,26 @@
 
 namespace knokle {
 
+class EventLog;
+
 // Turns accelerometer samples into impacts: short, sharp, mostly vertical taps on the chassis.
 class SlapDetector {
 public:
     static constexpr std::array<double, 2> thresholds{0.052, 0.12};
     static constexpr std::array<const char*, 2> levelNames{"Light", "Heavy"};
+
+    // How an ended event was judged, in the order the rules are tried.
+    enum class Verdict {
+        noise,
+        underThreshold,
+        rejectAmplitude,
+        rejectDuration,
+        rejectSideways,
+        rejectSlowRise,
+        rejectHeld,
+        accept
+    };
+    static const char* verdictName(Verdict verdict);
 
     SlapDetector();
 
@@ -19,12 +34,57 @@ public:
     std::function<void(double force)> onImpact;
     std::function<void(double peak)> onAcceptedPeak;
     bool sequenceActive = false;
+    double lastAcceptedPeak = 0; // g
+    double lastFire = 0;         // s: end of the last substantial event
+
+    static constexpr double refractory = 0.14;
+    static constexpr double maxTapAmplitude = 0.2;
+    static constexpr double maxRiseTime = 0.009;
+    static constexpr double minVerticalShare = 0.55;
+    static constexpr double observeFloor = 0.05;
+    static constexpr double minTapDuration = 0.005;
+    static constexpr double silenceFloor = 0.045;
+    static constexpr double silenceMinDuration = 0.03;
 
     void ingest(double x, double y, double z, double timestamp);
     void reset();
     double levelThreshold() const;
 
-    // (the remaining fields of the design, the event log and private helpers are the implementer's)
+    // Follow-up taps of a gesture are measured against the previous tap, never below observeFloor.
+    double activeThreshold() const;
+    // Deviation below which an event ends; it does not follow sequenceActive.
+    double releaseLevel() const;
+    // Longest event that can still be a tap at this level.
+    double longestTap() const;
+
+    bool inEvent() const { return eventInProgress; }
+    // The verdict of the last event that ended, if any ended since construction.
+    std::optional<Verdict> lastVerdict() const { return verdict; }
+
+    // Where decisions are logged; the process's standard log unless a test supplies its own.
+    void setEventLog(EventLog& log) { eventLog = &log; }
+
+private:
+    void endEvent(double t);
+    Verdict judge(double duration, double rise) const;
+    void logVerdict(Verdict verdict, double duration, double rise, double gapMs, bool hasGap);
+    void logRefractory(double deviation, double sinceFire);
+
+    EventLog* eventLog;
+
+    double bx = 0, by = 0, bz = 0;
+    bool baselineReady = false;
+    bool eventInProgress = false; // inEvent
+    double eventPeak = 0;
+    double eventStart = 0;
+    double eventPeakAt = 0;
+    std::optional<double> previousEventStart;
+    std::optional<double> silenceBelowSince;
+    bool sawSilenceSinceAccept = true;
+    double lastBlockLog = 0;
+    std::optional<double> eventThresholdAt;
+    double peakDZ = 0;
+    std::optional<Verdict> verdict;
 };
 
 } // namespace knokle

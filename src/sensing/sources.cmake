@@ -3,4 +3,9 @@ set(KNOKLE_SENSING_SOURCES
     src/sensing/ReportRecording.cpp
     src/sensing/ReplaySource.cpp
     src/sensing/ReportRecorder.cpp
+    src/sensing/ClickWatcher.cpp
+    src/sensing/EventLog.cpp
+    src/sensing/SlapCounter.cpp
+    src/sensing/SlapDetector.cpp
+    src/sensing/SyntheticMotion.cpp
 )

@@ -3,6 +3,8 @@
 #include "platform/linux/HidrawManager.h"
 #include "sensing/MotionSensor.h"
 
+#include "QtEventLoop.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -16,36 +18,14 @@
 
 using namespace knokle;
 using knokle::test::LineCapture;
+using knokle::test::ensureQtApplication;
+using knokle::test::runEventsFor;
+using knokle::test::runEventsUntil;
 using knokle::test::TempDir;
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-void ensureApp() {
-    if (QCoreApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "knokle_platform_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-}
-
-// Runs the event loop until the condition holds or the limit passes; false on time-out.
-bool runUntil(const std::function<bool()>& done, int limitMs = 2000) {
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (!done()) {
-        if (elapsed.elapsed() > limitMs) return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    }
-    return true;
-}
-
-// A bounded run of the real event loop.
-void runFor(int ms) {
-    QTimer::singleShot(ms, [] { QCoreApplication::exit(0); });
-    QCoreApplication::exec();
-}
 
 const Bytes kSensorDescriptor = {0xFE, 0x02, 0x10, 0xAA, 0xBB,                   // long item
                                  0x06, 0x00, 0xFF, 0x0A, 0x03, 0x00, 0xA1, 0x01, // vendor page 0xFF00, usage 3
@@ -158,7 +138,7 @@ TEST(Hidraw, MatchesOnlyTheSensorAmongDecoys) {
 }
 
 TEST(Hidraw, ReportsFromTheNodeArriveInOrderAndAClosedWriterNeverSpins) {
-    ensureApp();
+    ensureQtApplication();
     Fixture f;
     f.addStandardSet();
     auto devices = f.manager().copyDevices();
@@ -181,18 +161,18 @@ TEST(Hidraw, ReportsFromTheNodeArriveInOrderAndAClosedWriterNeverSpins) {
             ASSERT_EQ(::write(writer, report.data(), report.size()), ssize_t(report.size()));
             sent.push_back(report);
             // One report at a time: a FIFO, unlike hidraw, would join reports written back to back.
-            ASSERT_TRUE(runUntil([&] { return received.reports.size() == sent.size(); }));
+            ASSERT_TRUE(runEventsUntil([&] { return received.reports.size() == sent.size(); }));
         }
         ::close(writer);
         std::size_t wakeupsBefore = device->wakeupCount();
-        runFor(150);
+        runEventsFor(150);
         EXPECT_LE(device->wakeupCount() - wakeupsBefore, 1u);
     }
     EXPECT_EQ(received.reports, sent);
 }
 
 TEST(Hidraw, SensorStartsOnTheFixtureAndDecodesReports) {
-    ensureApp();
+    ensureQtApplication();
     Fixture f;
     f.addStandardSet();
     LineCapture capture;
@@ -210,13 +190,13 @@ TEST(Hidraw, SensorStartsOnTheFixtureAndDecodesReports) {
     ASSERT_GE(writer, 0);
     Bytes report = encodeReport(0, 0, -0.75);
     ASSERT_EQ(::write(writer, report.data(), report.size()), 18);
-    EXPECT_TRUE(runUntil([&] { return !z.empty(); }));
+    EXPECT_TRUE(runEventsUntil([&] { return !z.empty(); }));
     ::close(writer);
     EXPECT_EQ(z, std::vector<double>{-0.75});
 }
 
 TEST(Hidraw, UnopenableNodeGivesItsErrnoAndOneHint) {
-    ensureApp();
+    ensureQtApplication();
     struct Case {
         const char* name;
         std::function<void(const std::filesystem::path&)> make;
@@ -236,7 +216,7 @@ TEST(Hidraw, UnopenableNodeGivesItsErrnoAndOneHint) {
         int samples = 0;
         sensor.onSample = [&](double, double, double, double) { ++samples; };
         sensor.start();
-        runFor(50);
+        runEventsFor(50);
         auto lines = capture.lines();
         ASSERT_EQ(lines.size(), 5u);
         EXPECT_EQ(lines[3],

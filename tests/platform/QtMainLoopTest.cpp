@@ -1,32 +1,18 @@
 #include "platform/linux/QtMainLoop.h"
 #include "platform/linux/ThreadPoolWorkQueue.h"
 
-#include <QCoreApplication>
-#include <QTimer>
+#include "QtEventLoop.h"
+
 #include <gtest/gtest.h>
 #include <thread>
 
 using namespace knokle;
 
-namespace {
-
-QCoreApplication& app() {
-    static int argc = 1;
-    static char name[] = "knokle_platform_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
-
-void runFor(int ms) {
-    QTimer::singleShot(ms, &app(), [] { QCoreApplication::exit(0); });
-    QCoreApplication::exec();
-}
-
-} // namespace
+using knokle::test::ensureQtApplication;
+using knokle::test::runEventsFor;
 
 TEST(QtMainLoop, PostFromAnotherThreadRunsOnTheMainThreadInOrder) {
-    app();
+    ensureQtApplication();
     QtMainLoop loop;
     std::vector<int> order;
     std::thread::id mainThread = std::this_thread::get_id();
@@ -39,14 +25,14 @@ TEST(QtMainLoop, PostFromAnotherThreadRunsOnTheMainThreadInOrder) {
             });
     });
     other.join();
-    runFor(50);
+    runEventsFor(50);
     ASSERT_EQ(order.size(), 100u);
     for (int i = 0; i < 100; ++i) EXPECT_EQ(order[i], i);
     EXPECT_TRUE(allOnMain);
 }
 
 TEST(QtMainLoop, TimerNeverFiresEarlyAndCancelledNeverFires) {
-    app();
+    ensureQtApplication();
     QtMainLoop loop;
     MonotonicTime start = loop.now();
     double firedAfter = -1;
@@ -54,18 +40,18 @@ TEST(QtMainLoop, TimerNeverFiresEarlyAndCancelledNeverFires) {
     loop.after(Seconds(0.1), [&] { firedAfter = std::chrono::duration<double>(loop.now() - start).count(); });
     auto handle = loop.after(Seconds(0.05), [&] { cancelledFired = true; });
     handle.cancel();
-    runFor(250);
+    runEventsFor(250);
     EXPECT_GE(firedAfter, 0.1);
     EXPECT_FALSE(cancelledFired);
 }
 
 TEST(QtMainLoop, TimerRequestedFromAnotherThreadFiresOnTheMainThread) {
-    app();
+    ensureQtApplication();
     QtMainLoop loop;
     std::thread::id firedOn;
     std::thread other([&] { loop.after(Seconds(0.02), [&] { firedOn = std::this_thread::get_id(); }); });
     other.join();
-    runFor(150);
+    runEventsFor(150);
     EXPECT_EQ(firedOn, std::this_thread::get_id());
 }
 

@@ -6,4 +6,12 @@ set(KNOKLE_PLATFORM_LINUX_SOURCES
     src/platform/linux/X11HotKeyService.cpp
     src/platform/linux/XdgAutostartLoginItem.cpp
     src/platform/linux/HidrawManager.cpp
+    src/platform/linux/XInputButtonMonitor.cpp
+    src/platform/linux/ProcFiles.cpp
+    src/platform/linux/DesktopEntries.cpp
+    src/platform/linux/GioWorkspace.cpp
+    src/platform/linux/X11WindowControl.cpp
+    src/platform/linux/DevToolsTargets.cpp
+    src/platform/linux/DevToolsBrowserScripting.cpp
+    src/platform/linux/ExecutableShortcutRunner.cpp
 )

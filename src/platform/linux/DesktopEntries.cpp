@@ -1,0 +1,232 @@
+#include "platform/linux/DesktopEntries.h"
+
+#include "common/AtomicFile.h"
+
+#include <cstdlib>
+
+namespace knokle {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string_view trim(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// The string-level escapes of desktop entry values.
+std::string unescapeValue(std::string_view value) {
+    std::string out;
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] != '\\' || i + 1 == value.size()) {
+            out.push_back(value[i]);
+            continue;
+        }
+        char next = value[++i];
+        switch (next) {
+        case 's':
+            out.push_back(' ');
+            break;
+        case 'n':
+            out.push_back('\n');
+            break;
+        case 't':
+            out.push_back('\t');
+            break;
+        case 'r':
+            out.push_back('\r');
+            break;
+        case '\\':
+            out.push_back('\\');
+            break;
+        default:
+            // Unknown escapes (such as the quoting escapes of Exec) are kept for the next level.
+            out.push_back('\\');
+            out.push_back(next);
+        }
+    }
+    return out;
+}
+
+// Splits an Exec line into its arguments; nothing when a quote is left open.
+std::optional<std::vector<std::string>> splitExec(std::string_view exec) {
+    std::vector<std::string> arguments;
+    std::string current;
+    bool inArgument = false;
+    for (size_t i = 0; i < exec.size(); ++i) {
+        char c = exec[i];
+        if (c == ' ' || c == '\t' || c == '\n') {
+            if (inArgument) arguments.push_back(std::move(current));
+            current.clear();
+            inArgument = false;
+        } else if (c == '"') {
+            inArgument = true;
+            bool closed = false;
+            for (++i; i < exec.size(); ++i) {
+                if (exec[i] == '"') {
+                    closed = true;
+                    break;
+                }
+                if (exec[i] == '\\' && i + 1 < exec.size()) ++i;
+                current.push_back(exec[i]);
+            }
+            if (!closed) return std::nullopt;
+        } else {
+            inArgument = true;
+            current.push_back(c);
+        }
+    }
+    if (inArgument) arguments.push_back(std::move(current));
+    return arguments;
+}
+
+// Programs that start something else: their processes say nothing about which entry started them.
+bool isGenericLauncher(const std::string& baseName) {
+    static const std::set<std::string> launchers = {
+        "sh",   "bash",    "dash", "zsh", "env",  "python", "python3",  "perl", "ruby", "node",
+        "java", "flatpak", "snap", "gjs", "sudo", "pkexec", "xdg-open", "gio",  "wine", "mono"};
+    return launchers.count(baseName) > 0;
+}
+
+std::string baseNameOf(const std::string& program) {
+    return fs::path(program).filename().string();
+}
+
+} // namespace
+
+std::optional<DesktopEntryFacts> parseDesktopEntry(std::string_view text) {
+    DesktopEntryFacts facts;
+    bool inMainGroup = false;
+    bool sawMainGroup = false;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = trim(text.substr(start, end - start));
+        start = end + 1;
+        if (line.empty() || line.front() == '#') continue;
+        if (line.front() == '[') {
+            inMainGroup = line == "[Desktop Entry]";
+            sawMainGroup = sawMainGroup || inMainGroup;
+            continue;
+        }
+        if (!inMainGroup) continue;
+        size_t equals = line.find('=');
+        if (equals == std::string_view::npos) continue;
+        std::string_view key = trim(line.substr(0, equals));
+        std::string_view value = trim(line.substr(equals + 1));
+        if (key == "Exec")
+            facts.exec = unescapeValue(value);
+        else if (key == "Hidden")
+            facts.hidden = value == "true";
+    }
+    if (!sawMainGroup) return std::nullopt;
+    return facts;
+}
+
+std::optional<std::string> execProgram(std::string_view exec) {
+    auto arguments = splitExec(exec);
+    if (!arguments || arguments->empty()) return std::nullopt;
+    size_t i = 0;
+    if (baseNameOf((*arguments)[0]) == "env") {
+        ++i;
+        while (i < arguments->size() &&
+               ((*arguments)[i].find('=') != std::string::npos || (*arguments)[i].starts_with("-")))
+            ++i;
+        if (i == arguments->size()) return std::nullopt;
+    }
+    if ((*arguments)[i].empty()) return std::nullopt;
+    return (*arguments)[i];
+}
+
+std::optional<std::string> desktopEntryId(const fs::path& applicationsFolder, const fs::path& file) {
+    std::string name = file.filename().string();
+    if (name.size() <= 8 || !name.ends_with(".desktop")) return std::nullopt;
+    fs::path relative = file.lexically_normal().lexically_relative(applicationsFolder.lexically_normal());
+    if (relative.empty() || relative.is_absolute()) return std::nullopt;
+    std::string id;
+    for (const auto& part : relative) {
+        std::string piece = part.string();
+        if (piece == ".." || piece == ".") return std::nullopt;
+        if (!id.empty()) id.push_back('-');
+        id += piece;
+    }
+    id.resize(id.size() - 8);
+    return id;
+}
+
+std::vector<fs::path> defaultApplicationFolders() {
+    std::vector<fs::path> folders;
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    if (dataHome && *dataHome)
+        folders.push_back(fs::path(dataHome) / "applications");
+    else if (home && *home)
+        folders.push_back(fs::path(home) / ".local/share/applications");
+    const char* dataDirs = std::getenv("XDG_DATA_DIRS");
+    std::string dirs = dataDirs && *dataDirs ? dataDirs : "/usr/local/share/:/usr/share/";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos) end = dirs.size();
+        if (end > start) folders.push_back(fs::path(dirs.substr(start, end - start)) / "applications");
+        start = end + 1;
+    }
+    return folders;
+}
+
+DesktopEntryIndex::DesktopEntryIndex(std::vector<fs::path> folders, std::chrono::steady_clock::duration maxAge)
+    : folders(std::move(folders)), maxAge(maxAge) {}
+
+void DesktopEntryIndex::refreshLocked() {
+    auto now = std::chrono::steady_clock::now();
+    if (readAt && now - *readAt < maxAge) return;
+    readAt = now;
+    installed.clear();
+    idsByProgram.clear();
+    std::set<std::string> seen; // IDs already decided by an earlier folder, hidden ones included
+    for (const auto& folder : folders) {
+        std::error_code ec;
+        fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
+        if (ec) continue;
+        for (; it != fs::recursive_directory_iterator(); it.increment(ec)) {
+            if (ec) break;
+            auto id = desktopEntryId(folder, it->path());
+            if (!id || !seen.insert(*id).second) continue;
+            auto text = readWholeFile(it->path());
+            auto facts = text ? parseDesktopEntry(*text) : std::nullopt;
+            if (!facts || facts->hidden) continue;
+            installed.insert(*id);
+            auto program = execProgram(facts->exec);
+            if (!program) continue;
+            std::string baseName = baseNameOf(*program);
+            if (!isGenericLauncher(baseName)) idsByProgram[baseName].insert(*id);
+        }
+    }
+}
+
+bool DesktopEntryIndex::isInstalled(const std::string& id) {
+    std::lock_guard lock(mutex);
+    refreshLocked();
+    return installed.count(id) > 0;
+}
+
+std::optional<std::string> DesktopEntryIndex::idForFile(const fs::path& file) {
+    for (const auto& folder : folders)
+        if (auto id = desktopEntryId(folder, file)) return id;
+    // An entry launched from somewhere else (a file opened directly): its name is the best guess.
+    return desktopEntryId(file.parent_path(), file);
+}
+
+std::optional<std::string> DesktopEntryIndex::idForProgram(const std::string& baseName) {
+    std::lock_guard lock(mutex);
+    refreshLocked();
+    auto it = idsByProgram.find(baseName);
+    if (it == idsByProgram.end() || it->second.size() != 1) return std::nullopt;
+    return *it->second.begin();
+}
+
+} // namespace knokle

@@ -1,0 +1,127 @@
+#include "platform/linux/DevToolsBrowserScripting.h"
+
+#include "common/AtomicFile.h"
+#include "platform/linux/DevToolsTargets.h"
+
+#include <cstdlib>
+#include <curl/curl.h>
+#include <memory>
+#include <mutex>
+
+namespace knokle {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct HttpAnswer {
+    bool answered = false;
+    long status = 0;
+    std::string body;
+};
+
+size_t appendBody(char* data, size_t size, size_t count, void* userData) {
+    static_cast<std::string*>(userData)->append(data, size * count);
+    return size * count;
+}
+
+HttpAnswer httpGet(const std::string& url, std::chrono::milliseconds timeout) {
+    static std::once_flag curlReady;
+    std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    HttpAnswer answer;
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
+    if (!curl) return answer;
+    curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl.get(), CURLOPT_NOSIGNAL, 1L); // called from worker threads
+    curl_easy_setopt(curl.get(), CURLOPT_NOPROXY, "*"); // a configured proxy must not see loopback requests
+    curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout.count()));
+    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, appendBody);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &answer.body);
+    if (curl_easy_perform(curl.get()) != CURLE_OK) return answer;
+    answer.answered = true;
+    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &answer.status);
+    return answer;
+}
+
+std::string escapePathPart(const std::string& text) {
+    char* escaped = curl_escape(text.c_str(), static_cast<int>(text.size()));
+    std::string out = escaped ? escaped : "";
+    curl_free(escaped);
+    return out;
+}
+
+fs::path userConfigFolder() {
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config) return config;
+    if (const char* home = std::getenv("HOME"); home && *home) return fs::path(home) / ".config";
+    return {};
+}
+
+TabClosingResult failure(std::string text) {
+    return TabClosingResult{std::nullopt, std::move(text)};
+}
+
+} // namespace
+
+DevToolsBrowserScripting::DevToolsBrowserScripting(PortLookup configuredPort, std::optional<fs::path> configFolder,
+                                                   std::chrono::milliseconds timeout)
+    : configuredPort(std::move(configuredPort)), configFolder(std::move(configFolder)), timeout(timeout) {}
+
+std::optional<int> DevToolsBrowserScripting::portFor(const std::string& applicationName) const {
+    if (configuredPort)
+        if (auto port = configuredPort(applicationName); port && *port >= 1 && *port <= 65535) return port;
+    fs::path root = configFolder ? *configFolder : userConfigFolder();
+    if (root.empty()) return std::nullopt;
+    for (const auto& folder : profileFolderNames(applicationName))
+        if (auto text = readWholeFile(root / folder / "DevToolsActivePort"))
+            if (auto port = parseDevToolsActivePort(*text)) return port;
+    return std::nullopt;
+}
+
+TabClosingResult DevToolsBrowserScripting::closeTabs(const std::string& applicationName, const std::string&,
+                                                     const std::string& matchText) {
+    switch (browserReach(applicationName)) {
+    case BrowserReach::notOnLinux:
+        return failure(applicationName + " is not available on Linux");
+    case BrowserReach::noRemoteControl:
+        return failure(applicationName + " cannot be reached this way");
+    case BrowserReach::unknown:
+        return failure("there is no way to reach the tabs of " + applicationName + " here");
+    case BrowserReach::devTools:
+        break;
+    }
+    // An empty text is contained in every address: never let it close every tab.
+    std::string match = withoutLineBreaks(matchText);
+    if (match.empty()) return TabClosingResult{0, std::nullopt};
+
+    auto port = portFor(applicationName);
+    if (!port)
+        return failure("remote debugging is not enabled (start it with --remote-debugging-port=0, or set its port "
+                       "in the settings)");
+    std::string base = "http://127.0.0.1:" + std::to_string(*port);
+    std::string portText = std::to_string(*port);
+
+    HttpAnswer list = httpGet(base + "/json/list", timeout);
+    if (!list.answered) return failure("its DevTools endpoint did not answer on port " + portText);
+    if (list.status != 200)
+        return failure("its DevTools endpoint on port " + portText + " answered with HTTP status " +
+                       std::to_string(list.status));
+    auto pages = pageTargets(list.body);
+    if (!pages) return failure("its DevTools endpoint on port " + portText + " sent an unreadable tab list");
+
+    std::int32_t closed = 0;
+    for (const auto& page : *pages) {
+        if (!containsIgnoringCase(page.url, match)) continue;
+        HttpAnswer answer = httpGet(base + "/json/close/" + escapePathPart(page.id), timeout);
+        if (!answer.answered)
+            return TabClosingResult{closed, "its DevTools endpoint stopped answering on port " + portText + " after " +
+                                                std::to_string(closed) + " tab(s) were closed"};
+        if (answer.status == 200) ++closed;
+        // 404: the tab was closed by someone else meanwhile; nothing to do.
+        else if (answer.status != 404)
+            return TabClosingResult{closed, "its DevTools endpoint refused to close a tab (HTTP status " +
+                                                std::to_string(answer.status) + ")"};
+    }
+    return TabClosingResult{closed, std::nullopt};
+}
+
+} // namespace knokle

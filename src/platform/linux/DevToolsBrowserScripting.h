@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/BrowserScripting.h"
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace knokle {
+
+// Closes tabs of Chromium-family browsers through their DevTools HTTP endpoint on 127.0.0.1. The port is
+// the configured one for the browser, else the one its profile folder's DevToolsActivePort file names.
+// The script text is for scripting hosts and is not used here.
+class DevToolsBrowserScripting final : public BrowserScripting {
+public:
+    using PortLookup = std::function<std::optional<int>(const std::string& applicationName)>;
+
+    // configFolder: where the browsers' profile folders are; nothing means $XDG_CONFIG_HOME (or ~/.config),
+    // read at each call.
+    explicit DevToolsBrowserScripting(PortLookup configuredPort = {},
+                                      std::optional<std::filesystem::path> configFolder = std::nullopt,
+                                      std::chrono::milliseconds timeout = std::chrono::seconds(3));
+
+    TabClosingResult closeTabs(const std::string& applicationName, const std::string& scriptText,
+                               const std::string& matchText) override;
+
+private:
+    std::optional<int> portFor(const std::string& applicationName) const;
+
+    PortLookup configuredPort;
+    std::optional<std::filesystem::path> configFolder;
+    std::chrono::milliseconds timeout;
+};
+
+} // namespace knokle
