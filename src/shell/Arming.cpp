@@ -54,10 +54,10 @@ void AppDelegate::refreshMaxCount() {
         counter.fireAtCount = 3;
         return;
     }
-    std::int64_t largest = 0;
+    std::optional<std::int64_t> largest;
     for (const auto& mode : modeManager->modes)
-        if (hasAction(mode)) largest = std::max(largest, mode.slapCount);
-    counter.fireAtCount = largest == 0 ? 3 : static_cast<int>(std::clamp<std::int64_t>(largest, 1, 3));
+        if (hasAction(mode)) largest = std::max(largest.value_or(mode.slapCount), mode.slapCount);
+    counter.fireAtCount = largest ? static_cast<int>(std::clamp<std::int64_t>(*largest, 1, 3)) : 3;
 }
 
 void AppDelegate::toggleOpenAtLogin() {

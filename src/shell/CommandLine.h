@@ -8,14 +8,14 @@ namespace knokle {
 
 // How the program was asked to run. Flags are whole arguments, exact and case-sensitive.
 struct CommandLine {
-    std::optional<std::string> execModePath;   // "--exec-mode FILE"; ignored when it is the last argument
-    std::optional<std::string> replayFile;     // "--replay FILE": the sensor reads a recording
-    double replaySpeed = 1.0;                  // "--replay-speed N"
-    bool exitWhenDone = false;                 // "--exit-when-done": end after the recording
-    bool help = false;                         // "--help"
-    bool version = false;                      // "--version"
+    std::optional<std::string> execModePath;              // "--exec-mode FILE"; ignored when it is the last argument
+    std::optional<std::string> replayFile;                // "--replay FILE": the sensor reads a recording
+    double replaySpeed = 1.0;                             // "--replay-speed N"
+    bool exitWhenDone = false;                            // "--exit-when-done": end after the recording
+    bool help = false;                                    // "--help"
+    bool version = false;                                 // "--version"
     std::optional<std::vector<std::string>> defaultsArgs; // "defaults ...": the settings command
-    std::optional<std::string> error;          // a flag's value was missing or wrong
+    std::optional<std::string> error;                     // a flag's value was missing or wrong
 };
 
 // args[0] is the program itself; "--exec-mode" is searched from there on, including it.

@@ -1,12 +1,16 @@
 #include "shell/TrayApp.h"
 
 #include "common/DiagnosticOutput.h"
+#include "platform/linux/ExecutableShortcutRunner.h"
+#include "platform/linux/GioWorkspace.h"
 #include "platform/linux/HidrawManager.h"
 #include "platform/linux/JsonFileDefaults.h"
 #include "platform/linux/QtMainLoop.h"
 #include "platform/linux/SystemClock.h"
 #include "platform/linux/ThreadPoolWorkQueue.h"
 #include "platform/linux/X11HotKeyService.h"
+#include "platform/linux/X11WindowControl.h"
+#include "platform/linux/XInputButtonMonitor.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
 #include "sensing/ReplaySource.h"
 #include "shell/AppDelegate.h"
@@ -24,16 +28,16 @@ namespace {
 
 // What running a mode acts on, for the life of the process.
 struct DesktopServices {
-    NoWorkspace workspace;
-    NoWindowControl windows;
+    GioWorkspace workspace;
+    X11WindowControl windows;
     NoBrowserScripting browsers;
-    NoShortcutRunner shortcuts;
+    ExecutableShortcutRunner shortcuts;
     SystemClock clock;
 
     std::shared_ptr<const ModeServices> modeServices(MainLoop& loop, WorkQueue& background, UserDefaults& defaults) {
-        return std::make_shared<const ModeServices>(ModeServices{
-            workspace, windows, browsers, shortcuts, loop, background, clock,
-            [&defaults] { return Settings(defaults).openAppsFullScreen(); }});
+        return std::make_shared<const ModeServices>(
+            ModeServices{workspace, windows, browsers, shortcuts, loop, background, clock,
+                         [&defaults] { return Settings(defaults).openAppsFullScreen(); }});
     }
 };
 
@@ -51,8 +55,8 @@ int runExecModeProcess(const std::string& path, int argc, char** argv) {
     ThreadPoolWorkQueue background;
     JsonFileDefaults defaults;
     DesktopServices desktop;
-    auto status = startExecMode(path, desktop.modeServices(loop, background, defaults), std::nullopt, loop,
-                                background, [](int code) { std::exit(code); });
+    auto status = startExecMode(path, desktop.modeServices(loop, background, defaults), std::nullopt, loop, background,
+                                [](int code) { std::exit(code); });
     if (status) return *status;
     return QCoreApplication::exec();
 }
@@ -67,7 +71,7 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     ThreadPoolWorkQueue background;
     JsonFileDefaults defaults;
     DesktopServices desktop;
-    NoMouseButtonMonitor buttons;
+    XInputButtonMonitor buttons;
     X11HotKeyService hotKeys;
     XdgAutostartLoginItem loginItem;
     QtAlertPresenter alerts;
@@ -82,9 +86,8 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
         sampleClock = [source = replay.get()] { return source->currentReportTime(); };
     }
 
-    AppDelegate delegate(AppServices{loop, background, defaults, managers, sampleClock, buttons, hotKeys,
-                                     loginItem, alerts, statusItem,
-                                     desktop.modeServices(loop, background, defaults), std::nullopt,
+    AppDelegate delegate(AppServices{loop, background, defaults, managers, sampleClock, buttons, hotKeys, loginItem,
+                                     alerts, statusItem, desktop.modeServices(loop, background, defaults), std::nullopt,
                                      [] { QCoreApplication::quit(); }, nullptr, nullptr, nullptr});
 
     TimerHandle exitWatch;

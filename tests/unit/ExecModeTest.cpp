@@ -1,9 +1,9 @@
+#include "shell/ExecMode.h"
 #include "FakeModeEnvironment.h"
 #include "LineCapture.h"
 #include "TempDir.h"
 #include "common/AtomicFile.h"
 #include "shell/CommandLine.h"
-#include "shell/ExecMode.h"
 
 #include <gtest/gtest.h>
 
@@ -80,8 +80,13 @@ TEST(CommandLine, Arguments) {
         {{"knokle", "-x", "--exec-mode", "a", "--exec-mode", "b"}, "a", std::nullopt, 1, false, false, false},
         {{"--exec-mode", "knokle"}, "knokle", std::nullopt, 1, false, false, false},
         {{"knokle", "--EXEC-MODE", "m"}, std::nullopt, std::nullopt, 1, false, false, false},
-        {{"knokle", "--replay", "r.rec", "--replay-speed", "4", "--exit-when-done"}, std::nullopt, "r.rec", 4, true,
-         false, false},
+        {{"knokle", "--replay", "r.rec", "--replay-speed", "4", "--exit-when-done"},
+         std::nullopt,
+         "r.rec",
+         4,
+         true,
+         false,
+         false},
         {{"knokle", "--replay-speed", "fast"}, std::nullopt, std::nullopt, 1, false, false, true},
         {{"knokle", "--replay-speed", "-1"}, std::nullopt, std::nullopt, 1, false, false, true},
         {{"knokle", "--replay"}, std::nullopt, std::nullopt, 1, false, false, true},
