@@ -1,0 +1,68 @@
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace knokle::test {
+
+struct ProgramResult {
+    int status = -1;
+    std::string output; // standard output and error, interleaved
+    double seconds = 0;
+
+    std::vector<std::string> lines() const {
+        std::vector<std::string> out;
+        size_t start = 0;
+        while (start < output.size()) {
+            size_t end = output.find('\n', start);
+            if (end == std::string::npos) end = output.size();
+            out.push_back(output.substr(start, end - start));
+            start = end + 1;
+        }
+        return out;
+    }
+    bool has(const std::string& line) const {
+        for (const auto& l : lines())
+            if (l == line) return true;
+        return false;
+    }
+    bool hasPrefix(const std::string& prefix) const {
+        for (const auto& l : lines())
+            if (l.rfind(prefix, 0) == 0) return true;
+        return false;
+    }
+};
+
+inline std::string shellQuoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+// Runs the program with a clean display-less environment plus the given variables ("NAME=value"); a time
+// limit keeps a hung program from hanging the test.
+inline ProgramResult runProgram(const std::vector<std::string>& environment, const std::vector<std::string>& args,
+                                int limitSeconds = 60) {
+    std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen "
+                          "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent";
+    for (const auto& variable : environment) command += " " + shellQuoted(variable);
+    command += " timeout " + std::to_string(limitSeconds) + " " + shellQuoted(KNOKLE_EXECUTABLE);
+    for (const auto& arg : args) command += " " + shellQuoted(arg);
+    command += " 2>&1";
+    ProgramResult result;
+    auto start = std::chrono::steady_clock::now();
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return result;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
+    int status = ::pclose(pipe);
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+} // namespace knokle::test

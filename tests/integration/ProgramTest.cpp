@@ -1,0 +1,110 @@
+#include "ProgramRun.h"
+#include "TempDir.h"
+#include "common/AtomicFile.h"
+#include "modes/ModeCoding.h"
+#include "sensing/MotionSensor.h"
+#include "sensing/ReportRecording.h"
+#include "sensing/SyntheticMotion.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+
+using namespace knokle;
+using test::runProgram;
+
+namespace {
+
+struct Folders {
+    test::TempDir dir;
+    std::vector<std::string> env() const {
+        return {"KNOKLE_CONFIG_DIR=" + (dir / "config").string(), "KNOKLE_DATA_DIR=" + (dir / "data").string(),
+                "XDG_CONFIG_HOME=" + (dir / "xdg-config").string(), "XDG_DATA_HOME=" + (dir / "xdg-data").string(),
+                "XDG_DATA_DIRS=" + (dir / "none").string(), "HOME=" + dir.path().string()};
+    }
+};
+
+void writeRecordingFile(const std::filesystem::path& file, const SyntheticMotion& motion) {
+    std::vector<RecordedReport> reports;
+    for (const auto& s : motion.samples()) reports.push_back({s.t, encodeReport(s.x, s.y, s.z)});
+    std::ofstream out(file);
+    writeRecording(out, reports);
+}
+
+} // namespace
+
+TEST(Program, HelpAndVersion) {
+    auto help = runProgram({}, {"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.output.find("--exec-mode"), std::string::npos);
+    EXPECT_EQ(runProgram({}, {"--version"}).status, 0);
+}
+
+TEST(Program, ExecModeFilesThatAreNotAModeEndWithStatusOne) {
+    Folders f;
+    writeFileAtomically(f.dir / "array.json", R"([{"name": "A", "slapCount": 1}])");
+    for (std::string name : {"missing.json", "array.json"}) {
+        std::string path = (f.dir / name).string();
+        auto run = runProgram(f.env(), {"--exec-mode", path});
+        EXPECT_EQ(run.status, 1) << name;
+        EXPECT_TRUE(run.has("[exec-mode] could not read/parse " + path)) << run.output;
+        EXPECT_FALSE(std::filesystem::exists(f.dir / "data/modes.json")) << "the store is not touched";
+    }
+}
+
+TEST(Program, ExecModeRunsAModeWithoutIdAndEndsAfterTwelveSeconds) {
+    Folders f;
+    std::string path = (f.dir / "mode.json").string();
+    writeFileAtomically(path, R"({"name": "Quiet", "slapCount": 1, "openApps": [], "openURLs": [],
+        "quitApps": ["org.example.Nothing"], "closeURLs": []})");
+    auto run = runProgram(f.env(), {"--exec-mode", path});
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(
+        run.has("[exec-mode] running 'Quiet': open=[] quit=[\"org.example.Nothing\"] openURLs=[] closeURLs=[]"))
+        << run.output;
+    EXPECT_TRUE(run.has("[exec-mode] execute() returned")) << run.output;
+    EXPECT_EQ(run.lines().back(), "[exec-mode] done");
+    EXPECT_GE(run.seconds, 12.0);
+    EXPECT_LT(run.seconds, 20.0);
+}
+
+TEST(Program, ReplayedTapsFireAModeThenAutoPause) {
+    Folders f;
+    // A desktop entry whose program leaves a marker, so the launch can be seen.
+    auto marker = f.dir / "marker";
+    auto script = f.dir / "mark.sh";
+    writeFileAtomically(script, "#!/bin/sh\necho launched > '" + marker.string() + "'\n");
+    ::chmod(script.c_str(), 0755);
+    std::filesystem::create_directories(f.dir / "xdg-data/applications");
+    writeFileAtomically(f.dir / "xdg-data/applications/knokle-test-marker.desktop",
+                        "[Desktop Entry]\nType=Application\nName=Marker\nExec=" + script.string() + "\n");
+
+    SlapMode mode;
+    mode.name = "Marker";
+    mode.slapCount = 2;
+    mode.openApps = {"knokle-test-marker"};
+    std::filesystem::create_directories(f.dir / "data");
+    writeFileAtomically(f.dir / "data/modes.json", encodeModes({mode}));
+
+    auto env = f.env();
+    ASSERT_EQ(runProgram(env, {"defaults", "write", "tapsActive", "-bool", "true"}).status, 0);
+    ASSERT_EQ(runProgram(env, {"defaults", "write", "openAppsFullScreen", "-bool", "false"}).status, 0);
+
+    TapShape tap;
+    tap.peak = 0.15;
+    SyntheticMotion motion;
+    motion.rest(0.5).taps(2, 0.3, tap).rest(3.0).taps(2, 0.3, tap).rest(0.5);
+    auto recording = f.dir / "two-taps.rec";
+    writeRecordingFile(recording, motion);
+
+    auto run = runProgram(env, {"--replay", recording.string(), "--exit-when-done"});
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(run.hasPrefix("[impact] force x")) << run.output;
+    EXPECT_TRUE(run.has("[FIRE] 2-tap -> running 'Marker'")) << run.output;
+    EXPECT_TRUE(run.has("[auto-pause] taps paused after firing")) << run.output;
+    EXPECT_TRUE(run.has("[paused] 2-tap detected (taps are paused)")) << run.output;
+    for (int i = 0; i < 50 && !std::filesystem::exists(marker); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(std::filesystem::exists(marker)) << run.output;
+}
