@@ -38,7 +38,8 @@ struct ProgramResult {
 
 inline std::string shellQuoted(const std::string& text) {
     std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 }
 
@@ -48,9 +49,11 @@ inline ProgramResult runProgram(const std::vector<std::string>& environment, con
                                 int limitSeconds = 60) {
     std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen "
                           "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent";
-    for (const auto& variable : environment) command += " " + shellQuoted(variable);
+    for (const auto& variable : environment)
+        command += " " + shellQuoted(variable);
     command += " timeout " + std::to_string(limitSeconds) + " " + shellQuoted(KNOKLE_EXECUTABLE);
-    for (const auto& arg : args) command += " " + shellQuoted(arg);
+    for (const auto& arg : args)
+        command += " " + shellQuoted(arg);
     command += " 2>&1";
     ProgramResult result;
     auto start = std::chrono::steady_clock::now();
@@ -58,7 +61,8 @@ inline ProgramResult runProgram(const std::vector<std::string>& environment, con
     if (!pipe) return result;
     char buffer[4096];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.output.append(buffer, n);
     int status = ::pclose(pipe);
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -19,15 +19,16 @@ namespace {
 struct Folders {
     test::TempDir dir;
     std::vector<std::string> env() const {
-        return {"KNOKLE_CONFIG_DIR=" + (dir / "config").string(), "KNOKLE_DATA_DIR=" + (dir / "data").string(),
+        return {"KNOKLE_CONFIG_DIR=" + (dir / "config").string(),   "KNOKLE_DATA_DIR=" + (dir / "data").string(),
                 "XDG_CONFIG_HOME=" + (dir / "xdg-config").string(), "XDG_DATA_HOME=" + (dir / "xdg-data").string(),
-                "XDG_DATA_DIRS=" + (dir / "none").string(), "HOME=" + dir.path().string()};
+                "XDG_DATA_DIRS=" + (dir / "none").string(),         "HOME=" + dir.path().string()};
     }
 };
 
 void writeRecordingFile(const std::filesystem::path& file, const SyntheticMotion& motion) {
     std::vector<RecordedReport> reports;
-    for (const auto& s : motion.samples()) reports.push_back({s.t, encodeReport(s.x, s.y, s.z)});
+    for (const auto& s : motion.samples())
+        reports.push_back({s.t, encodeReport(s.x, s.y, s.z)});
     std::ofstream out(file);
     writeRecording(out, reports);
 }
@@ -60,8 +61,7 @@ TEST(Program, ExecModeRunsAModeWithoutIdAndEndsAfterTwelveSeconds) {
         "quitApps": ["org.example.Nothing"], "closeURLs": []})");
     auto run = runProgram(f.env(), {"--exec-mode", path});
     EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_TRUE(
-        run.has("[exec-mode] running 'Quiet': open=[] quit=[\"org.example.Nothing\"] openURLs=[] closeURLs=[]"))
+    EXPECT_TRUE(run.has("[exec-mode] running 'Quiet': open=[] quit=[\"org.example.Nothing\"] openURLs=[] closeURLs=[]"))
         << run.output;
     EXPECT_TRUE(run.has("[exec-mode] execute() returned")) << run.output;
     EXPECT_EQ(run.lines().back(), "[exec-mode] done");
