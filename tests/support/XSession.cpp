@@ -49,8 +49,9 @@ XSession::XSession(bool withWindowManager) {
         return;
     }
     std::string fdText = std::to_string(fds[1]);
-    const char* argv[] = {"Xvfb", "-displayfd", fdText.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
-                          nullptr};
+    const char* argv[] = {"Xvfb",        "-displayfd", fdText.c_str(), "-screen",  "0",
+                          "1280x800x24", "-nolisten",  "tcp",          "-noreset", nullptr};
+    // -noreset: the server must not reset when its last client leaves, or a test that reconnects races it.
     xvfb = spawn(argv, "", fds[1]);
     close(fds[1]);
     std::string number;
@@ -102,8 +103,8 @@ bool XSession::waitForWindowManager(int timeoutMs) {
         int fmt;
         unsigned long count, after;
         unsigned char* data = nullptr;
-        if (XGetWindowProperty(dpy, DefaultRootWindow(dpy), check, 0, 1, False, XA_WINDOW, &type, &fmt, &count,
-                               &after, &data) == Success &&
+        if (XGetWindowProperty(dpy, DefaultRootWindow(dpy), check, 0, 1, False, XA_WINDOW, &type, &fmt, &count, &after,
+                               &data) == Success &&
             count == 1)
             ready = true;
         if (data) XFree(data);
