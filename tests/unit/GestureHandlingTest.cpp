@@ -80,7 +80,6 @@ TEST(GestureHandling, DryRunReportsAndStaysArmed) {
     SlapMode mixed = modeWith(1, "Mix", {"a"});
     mixed.openURLs = {"https://x.org/\"q\""};
     mixed.quitApps = {"b", "c"};
-    h.storeModes({mixed});
     AppHarness h2;
     h2.arm();
     h2.environment["KNOKLE_DRYRUN"] = "1";

@@ -119,7 +119,9 @@ void JsonFileDefaults::set(const std::string& key, const StoredValue& value) {
 }
 
 void JsonFileDefaults::remove(const std::string& key) {
-    if (load(path).state == FileState::absent) return;
+    Loaded loaded = load(path);
+    // Nothing to remove: leave the file (and an unreadable one) as it is.
+    if (loaded.state != FileState::readable || !loaded.object.contains(key)) return;
     update(path, [&](Json& object) { object.erase(key); });
 }
 
