@@ -1,6 +1,7 @@
 #include "shell/TrayApp.h"
 
 #include "common/DiagnosticOutput.h"
+#include "platform/linux/DevToolsBrowserScripting.h"
 #include "platform/linux/ExecutableShortcutRunner.h"
 #include "platform/linux/GioWorkspace.h"
 #include "platform/linux/HidrawManager.h"
@@ -26,11 +27,24 @@
 namespace knokle {
 namespace {
 
+// A browser's DevTools port set by hand ("devToolsPort.Google Chrome"), for browsers started with a fixed
+// --remote-debugging-port, which then write no DevToolsActivePort file.
+std::optional<int> devToolsPort(const UserDefaults& defaults, const std::string& browser) {
+    auto value = defaults.object("devToolsPort." + browser);
+    if (!value) return std::nullopt;
+    const auto* port = std::get_if<std::int64_t>(&*value);
+    if (!port || *port < 1 || *port > 65535) return std::nullopt;
+    return static_cast<int>(*port);
+}
+
 // What running a mode acts on, for the life of the process.
 struct DesktopServices {
+    explicit DesktopServices(UserDefaults& defaults)
+        : browsers([&defaults](const std::string& browser) { return devToolsPort(defaults, browser); }) {}
+
     GioWorkspace workspace;
     X11WindowControl windows;
-    NoBrowserScripting browsers;
+    DevToolsBrowserScripting browsers;
     ExecutableShortcutRunner shortcuts;
     SystemClock clock;
 
@@ -54,7 +68,7 @@ int runExecModeProcess(const std::string& path, int argc, char** argv) {
     QtMainLoop loop;
     ThreadPoolWorkQueue background;
     JsonFileDefaults defaults;
-    DesktopServices desktop;
+    DesktopServices desktop(defaults);
     auto status = startExecMode(path, desktop.modeServices(loop, background, defaults), std::nullopt, loop, background,
                                 [](int code) { std::exit(code); });
     if (status) return *status;
@@ -70,7 +84,7 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     QtMainLoop loop;
     ThreadPoolWorkQueue background;
     JsonFileDefaults defaults;
-    DesktopServices desktop;
+    DesktopServices desktop(defaults);
     XInputButtonMonitor buttons;
     X11HotKeyService hotKeys;
     XdgAutostartLoginItem loginItem;

@@ -65,25 +65,6 @@ std::optional<std::vector<DevToolsTarget>> pageTargets(std::string_view listJson
     return pages;
 }
 
-std::string withoutLineBreaks(std::string_view text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == '\n' || c == '\v' || c == '\f' || c == '\r') continue;
-        if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x85) {
-            ++i; // U+0085
-            continue;
-        }
-        if (c == 0xE2 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
-            (static_cast<unsigned char>(text[i + 2]) == 0xA8 || static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
-            i += 2; // U+2028, U+2029
-            continue;
-        }
-        out.push_back(text[i]);
-    }
-    return out;
-}
-
 bool containsIgnoringCase(std::string_view address, std::string_view text) {
     return folded(address).find(folded(text)) != std::string::npos;
 }

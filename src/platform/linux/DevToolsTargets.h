@@ -26,9 +26,6 @@ struct DevToolsTarget {
 // The tabs ("page" targets) of a /json/list answer; nothing when the answer is not such a list.
 std::optional<std::vector<DevToolsTarget>> pageTargets(std::string_view listJson);
 
-// The match text with line breaks removed, as the script-based browsers receive it.
-std::string withoutLineBreaks(std::string_view text);
-
 // Whether the address contains the text, ignoring letter case (Unicode case folding for valid UTF-8).
 bool containsIgnoringCase(std::string_view address, std::string_view text);
 
