@@ -88,7 +88,9 @@ TEST(Replay, DeliversAtRecordedOffsetsScaledBySpeed) {
         ASSERT_EQ(run.delivered.size(), 4u);
         for (size_t i = 0; i < 4; ++i) {
             EXPECT_EQ(run.delivered[i].z, double(i + 1));
-            EXPECT_NEAR(run.delivered[i].elapsed, offsets[i] / speed, 1e-9);
+            // Never early; reports due close together may wait for one delivery tick (4 ms).
+            EXPECT_GE(run.delivered[i].elapsed, offsets[i] / speed - 1e-9);
+            EXPECT_LE(run.delivered[i].elapsed, offsets[i] / speed + 0.004 + 1e-9);
             // Stamped on the recording's own timeline, whatever the speed.
             EXPECT_NEAR(run.delivered[i].timestamp, kReplayStart + offsets[i], 1e-6);
         }
