@@ -1,4 +1,5 @@
 # Thin wrapper: every target installs what it needs first.
+MAKEFLAGS += --no-print-directory
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
