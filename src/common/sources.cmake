@@ -2,4 +2,5 @@ set(KNOKLE_COMMON_SOURCES
     src/common/AtomicFile.cpp
     src/common/DiagnosticOutput.cpp
     src/common/TextFormat.cpp
+    src/common/UnicodeText.cpp
 )

@@ -2,7 +2,7 @@
 
 #include "common/DiagnosticOutput.h"
 #include "common/TextFormat.h"
-#include "modes/ModeText.h"
+#include "common/UnicodeText.h"
 #include "modes/TabClosingScript.h"
 
 #include <algorithm>

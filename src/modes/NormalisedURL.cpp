@@ -1,5 +1,5 @@
 #include "modes/ModeManager.h"
-#include "modes/ModeText.h"
+#include "common/UnicodeText.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 #include "modes/TabClosingScript.h"
 
-#include "modes/ModeText.h"
+#include "common/UnicodeText.h"
 
 namespace knokle {
 namespace {

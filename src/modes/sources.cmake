@@ -3,7 +3,6 @@ set(KNOKLE_MODES_SOURCES
     src/modes/ModeManager.cpp
     src/modes/ModeRunner.cpp
     src/modes/ModeStore.cpp
-    src/modes/ModeText.cpp
     src/modes/NormalisedURL.cpp
     src/modes/SlapMode.cpp
     src/modes/TabClosingScript.cpp

@@ -1,6 +1,6 @@
 #include "shell/Hotkey.h"
 
-#include "shell/UnicodeText.h"
+#include "common/UnicodeText.h"
 
 namespace knokle {
 
@@ -75,7 +75,7 @@ std::string GlobalHotKey::keyName(std::uint16_t code, const std::optional<std::s
         break;
     }
     if (!chars) return "?";
-    std::string name = upperCased(trimWhitespaceAndNewlines(*chars));
+    std::string name = upperCased(trimmedSpacesAndLineBreaks(*chars));
     return name.empty() ? "?" : name;
 }
 

@@ -1,6 +1,6 @@
 #include "shell/StatusMenu.h"
 
-#include "shell/UnicodeText.h"
+#include "common/UnicodeText.h"
 
 #include <algorithm>
 
@@ -27,7 +27,7 @@ MenuItem separator() {
 
 MenuItem modeRow(const MenuModeRow& mode) {
     MenuItem m = item("", MenuAction::testMode);
-    std::string name = trimSpaces(mode.name);
+    std::string name = std::string(trimmedSpaces(mode.name));
     m.attributedTitle = {
         TextRun{tapCountDots(mode.slapCount), -4.5, 1.0, 1.5},
         TextRun{"   " + (name.empty() ? std::string("Untitled") : name), 0, 0, 0},

@@ -2,7 +2,6 @@
 set(KNOKLE_SHELL_CORE_SOURCES
     src/shell/Settings.cpp
     src/shell/DefaultsCommand.cpp
-    src/shell/UnicodeText.cpp
     src/shell/VirtualKeys.cpp
     src/shell/Hotkey.cpp
     src/shell/StatusMenu.cpp

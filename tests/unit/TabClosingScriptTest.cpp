@@ -1,5 +1,5 @@
 #include "modes/TabClosingScript.h"
-#include "modes/ModeText.h"
+#include "common/UnicodeText.h"
 
 #include <gtest/gtest.h>
 

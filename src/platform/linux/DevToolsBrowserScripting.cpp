@@ -1,7 +1,7 @@
 #include "platform/linux/DevToolsBrowserScripting.h"
 
 #include "common/AtomicFile.h"
-#include "modes/ModeText.h"
+#include "common/UnicodeText.h"
 #include "platform/linux/DevToolsTargets.h"
 
 #include <cstdlib>

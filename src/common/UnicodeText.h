@@ -5,7 +5,7 @@
 
 namespace knokle {
 
-// UTF-8 text helpers for the mode rules. They work on whole characters, so the continuation byte of a
+// UTF-8 text helpers. They work on whole characters, so the continuation byte of a
 // letter such as "Å" (C3 85) is never taken for a next-line character (C2 85).
 
 // Removes white space other than line breaks (tab and the space separators) from both ends.
@@ -14,5 +14,7 @@ std::string_view trimmedSpaces(std::string_view text);
 std::string_view trimmedSpacesAndLineBreaks(std::string_view text);
 // Removes every line feed, vertical tab, form feed, carriage return, U+0085, U+2028 and U+2029.
 std::string withoutLineBreaks(std::string_view text);
+// Upper-cases every letter ("é" gives "É"); malformed bytes are kept as they are.
+std::string upperCased(std::string_view text);
 
 } // namespace knokle

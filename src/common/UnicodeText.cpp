@@ -1,21 +1,26 @@
-#include "modes/ModeText.h"
+#include "common/UnicodeText.h"
 
+#include <clocale>
 #include <cstdint>
+#include <cwctype>
+#include <locale.h>
 
 namespace knokle {
 namespace {
 
-// Decodes the character at the start of text; length 1 and an impossible value for a malformed byte.
+constexpr char32_t kMalformed = 0xFFFFFFFF;
+
+// Decodes the character at the start of text; length 1 and kMalformed for a malformed byte.
 char32_t decodeAt(std::string_view text, size_t& length) {
     auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
     unsigned char lead = byte(0);
     length = 1;
     size_t need = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : 9;
     if (need == 0) return lead;
-    if (need > 3 || text.size() < need + 1) return 0xFFFFFFFF;
+    if (need > 3 || text.size() < need + 1) return kMalformed;
     char32_t value = lead & (0x3F >> need);
     for (size_t i = 1; i <= need; ++i) {
-        if ((byte(i) & 0xC0) != 0x80) return 0xFFFFFFFF;
+        if ((byte(i) & 0xC0) != 0x80) return kMalformed;
         value = (value << 6) | (byte(i) & 0x3F);
     }
     length = need + 1;
@@ -52,6 +57,32 @@ template <typename Predicate> std::string_view trimmed(std::string_view text, Pr
     return text;
 }
 
+void encode(char32_t code, std::string& out) {
+    if (code < 0x80) {
+        out.push_back(static_cast<char>(code));
+    } else if (code < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else if (code < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    }
+}
+
+locale_t utf8Locale() {
+    static locale_t locale = [] {
+        locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+        return l ? l : newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(0));
+    }();
+    return locale;
+}
+
 } // namespace
 
 std::string_view trimmedSpaces(std::string_view text) {
@@ -70,6 +101,24 @@ std::string withoutLineBreaks(std::string_view text) {
         char32_t c = decodeAt(text, length);
         if (!isLineBreak(c)) out.append(text.substr(0, length));
         text.remove_prefix(length);
+    }
+    return out;
+}
+
+std::string upperCased(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        size_t length;
+        char32_t c = decodeAt(text.substr(i), length);
+        if (c == kMalformed) {
+            out.push_back(text[i]);
+        } else if (c < 0x80) {
+            out.push_back(static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c));
+        } else {
+            encode(static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), utf8Locale())), out);
+        }
+        i += length;
     }
     return out;
 }
