@@ -1,10 +1,9 @@
+#include "QtEventLoop.h"
 #include "VirtualLoop.h"
 #include "XSession.h"
 #include "platform/linux/XInputButtonMonitor.h"
 #include "sensing/ClickWatcher.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -12,26 +11,15 @@ using namespace knokle;
 
 namespace {
 
-QCoreApplication& app() {
-    static int argc = 1;
-    static char name[] = "knokle_integration_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
-
 // Runs the Qt event loop until done() holds or the time is up.
 bool processUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
-    return true;
+    return test::runEventsUntil(done, timeoutMs);
 }
 
+} // namespace
+
 TEST(ClickMonitor, WithoutADisplayNothingIsInstalled) {
-    app();
+    test::ensureQtApplication();
     XInputButtonMonitor buttons(":4093");
     EXPECT_FALSE(buttons.addGlobalMonitor([] {}).has_value());
     test::VirtualLoop loop;
@@ -42,7 +30,7 @@ TEST(ClickMonitor, WithoutADisplayNothingIsInstalled) {
 }
 
 TEST(ClickMonitor, SeesPressAndReleaseAnywhereButNotTheWheel) {
-    app();
+    test::ensureQtApplication();
     test::XSession session;
     ASSERT_TRUE(session.ok()) << session.error();
     {
@@ -73,7 +61,7 @@ TEST(ClickMonitor, SeesPressAndReleaseAnywhereButNotTheWheel) {
 }
 
 TEST(ClickMonitor, ClickWatcherRecordsARealClick) {
-    app();
+    test::ensureQtApplication();
     test::XSession session;
     ASSERT_TRUE(session.ok()) << session.error();
     test::VirtualLoop loop;
@@ -87,5 +75,3 @@ TEST(ClickMonitor, ClickWatcherRecordsARealClick) {
     EXPECT_EQ(watcher.lastClick, loop.now());
     watcher.stop();
 }
-
-} // namespace

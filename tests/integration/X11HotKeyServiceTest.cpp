@@ -1,4 +1,5 @@
 #include "platform/linux/X11HotKeyService.h"
+#include "QtEventLoop.h"
 #include "XSession.h"
 
 #include <QCoreApplication>
@@ -12,14 +13,6 @@
 using namespace knokle;
 
 namespace {
-
-QCoreApplication& app() {
-    static int argc = 1;
-    static char name[] = "knokle_integration_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
 
 // Runs the event loop until the condition holds or the time is up; presses come from another process, so
 // this waits on real time.
@@ -38,7 +31,7 @@ void settle(int ms) {
 } // namespace
 
 TEST(X11HotKeyService, DefaultShortcutDeliversOnePressPerKeyPressAlsoWithNumLock) {
-    app();
+    test::ensureQtApplication();
     test::XSession x(true);
     ASSERT_TRUE(x.ok()) << x.error();
     X11HotKeyService service(x.display());
@@ -78,7 +71,7 @@ TEST(X11HotKeyService, DefaultShortcutDeliversOnePressPerKeyPressAlsoWithNumLock
 }
 
 TEST(X11HotKeyService, ACombinationGrabbedByAnotherClientIsInUse) {
-    app();
+    test::ensureQtApplication();
     test::XSession x;
     ASSERT_TRUE(x.ok()) << x.error();
     Display* other = XOpenDisplay(x.display().c_str());
