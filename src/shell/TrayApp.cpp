@@ -22,6 +22,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <cstdio>
 #include <cstdlib>
 
 namespace knokle {
@@ -55,6 +56,13 @@ struct DesktopServices {
     }
 };
 
+// Ends the process at once, as quitting should: a mode may still be running (or waiting for an application
+// to exit) on a worker thread, and must not find the objects it uses destroyed under it.
+[[noreturn]] void endProcess(int status) {
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
+
 bool hasDisplay() {
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
         if (const char* value = std::getenv(name); value && *value) return true;
@@ -70,7 +78,7 @@ int runExecModeProcess(const std::string& path, int argc, char** argv) {
     JsonFileDefaults defaults;
     DesktopServices desktop(defaults);
     auto status = startExecMode(path, desktop.modeServices(loop, background, defaults), std::nullopt, loop, background,
-                                [](int code) { std::exit(code); });
+                                [](int code) { endProcess(code); });
     if (status) return *status;
     return QCoreApplication::exec();
 }
@@ -120,7 +128,7 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     loop.post([&] { delegate.applicationDidFinishLaunching(); });
     int status = QApplication::exec();
     exitWatch.cancel();
-    return status;
+    endProcess(status);
 }
 
 } // namespace knokle
