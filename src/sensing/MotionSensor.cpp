@@ -57,8 +57,8 @@ std::vector<std::uint8_t> encodeReport(double x, double y, double z, std::size_t
     return report;
 }
 
-MotionSensor::MotionSensor(HidManagerFactory createManager, std::function<double()> absoluteTime)
-    : createManager(std::move(createManager)), absoluteTime(std::move(absoluteTime)) {}
+MotionSensor::MotionSensor(HidManagerFactory createManager, std::function<double()> sampleTime)
+    : createManager(std::move(createManager)), sampleTime(std::move(sampleTime)) {}
 
 void MotionSensor::start() {
     manager = createManager ? createManager() : nullptr;
@@ -115,7 +115,7 @@ void MotionSensor::handleRawReport(const std::uint8_t* report, long length) {
     if (!onSample) return;
     std::optional<DecodedReport> sample = decodeReport(report, length);
     if (!sample) return;
-    onSample(sample->x, sample->y, sample->z, absoluteTime());
+    onSample(sample->x, sample->y, sample->z, sampleTime());
 }
 
 } // namespace knokle

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/AbsoluteTime.h"
+#include "common/SampleClock.h"
 #include "platform/HidManager.h"
 
 #include <array>
@@ -32,7 +32,7 @@ std::optional<DecodedReport> decodeReport(const std::uint8_t* report, long lengt
 std::vector<std::uint8_t> encodeReport(double x, double y, double z, std::size_t length = kMinimumReportLength);
 
 // Finds the built-in accelerometer among the HID devices, opens it and turns each raw input report into
-// a sample in g, stamped with the absolute time at which the report is handled.
+// a sample in g, stamped with the monotonic time at which the report is handled.
 class MotionSensor {
 public:
     static constexpr int kAccelUsagePage = 0xFF00;
@@ -40,9 +40,9 @@ public:
     static constexpr int kAppleVendorID = 0x05AC;
     static constexpr int kSPUProductID = 0x8104;
 
-    // absoluteTime stamps samples (a replay stamps them with its own timeline).
+    // sampleTime stamps samples (a replay stamps them with its own timeline).
     explicit MotionSensor(
-        HidManagerFactory createManager, std::function<double()> absoluteTime = [] { return absoluteTimeNow(); });
+        HidManagerFactory createManager, std::function<double()> sampleTime = [] { return sampleClockNow(); });
     MotionSensor(const MotionSensor&) = delete;
     MotionSensor& operator=(const MotionSensor&) = delete;
 
@@ -62,7 +62,7 @@ private:
                               const std::uint8_t* report, long length);
 
     HidManagerFactory createManager;
-    std::function<double()> absoluteTime;
+    std::function<double()> sampleTime;
     std::unique_ptr<HidManager> manager;
     std::shared_ptr<HidDevice> device;
     // Lent to the device by address: a fixed-size member of a non-movable object never moves.

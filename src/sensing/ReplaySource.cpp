@@ -20,8 +20,8 @@ constexpr double kDeliveryTickSeconds = 0.004;
 
 class ReplayDevice final : public HidDevice, public std::enable_shared_from_this<ReplayDevice> {
 public:
-    ReplayDevice(MainLoop& loop, std::filesystem::path file, double speed, std::function<double()> absoluteTime)
-        : loop(loop), file(std::move(file)), speed(speed), absoluteTime(std::move(absoluteTime)) {}
+    ReplayDevice(MainLoop& loop, std::filesystem::path file, double speed, std::function<double()> sampleTime)
+        : loop(loop), file(std::move(file)), speed(speed), sampleTime(std::move(sampleTime)) {}
 
     // Reads the recording once; 0 when it could be read, otherwise the errno.
     int load() {
@@ -54,7 +54,7 @@ public:
     void scheduleWithMainLoop() override {
         if (scheduled || load() != 0) return;
         scheduled = true;
-        startAbsolute = absoluteTime();
+        startSampleTime = sampleTime();
         startMonotonic = loop.now();
         scheduleNext();
     }
@@ -66,14 +66,14 @@ public:
     }
 
     double currentReportTime() const {
-        if (!scheduled) return absoluteTime();
-        return startAbsolute + currentOffset;
+        if (!scheduled) return sampleTime();
+        return startSampleTime + currentOffset;
     }
 
     MainLoop& loop;
     std::filesystem::path file;
     double speed;
-    std::function<double()> absoluteTime;
+    std::function<double()> sampleTime;
     std::function<void()> finished;
     std::size_t next = 0;
     bool done = false;
@@ -146,7 +146,7 @@ private:
     ParsedRecording recording;
     bool scheduled = false;
     bool stopped = false;
-    double startAbsolute = 0;
+    double startSampleTime = 0;
     double currentOffset = 0;
     MonotonicTime startMonotonic;
     TimerHandle timer;
@@ -182,8 +182,8 @@ double validSpeed(double speed) {
 } // namespace
 
 ReplaySource::ReplaySource(MainLoop& loop, std::filesystem::path file, double speed,
-                           std::function<double()> absoluteTime)
-    : device(std::make_shared<ReplayDevice>(loop, std::move(file), validSpeed(speed), std::move(absoluteTime))) {
+                           std::function<double()> sampleTime)
+    : device(std::make_shared<ReplayDevice>(loop, std::move(file), validSpeed(speed), std::move(sampleTime))) {
     device->finished = [this] {
         if (onFinished) onFinished();
     };

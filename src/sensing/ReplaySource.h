@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/AbsoluteTime.h"
+#include "common/SampleClock.h"
 #include "platform/HidManager.h"
 #include "platform/MainLoop.h"
 #include "sensing/ReportRecording.h"
@@ -21,7 +21,7 @@ public:
     // speed scales delivery (2 = twice as fast); 0 delivers as fast as the main loop allows.
     ReplaySource(
         MainLoop& loop, std::filesystem::path file, double speed = 1.0,
-        std::function<double()> absoluteTime = [] { return absoluteTimeNow(); });
+        std::function<double()> sampleTime = [] { return sampleClockNow(); });
     ~ReplaySource();
     ReplaySource(const ReplaySource&) = delete;
     ReplaySource& operator=(const ReplaySource&) = delete;
@@ -29,7 +29,7 @@ public:
     // Makes managers whose one matched device is this recording.
     HidManagerFactory managerFactory();
 
-    // The timestamp of the report being delivered: the playback's start in absolute time plus the report's
+    // The timestamp of the report being delivered: the playback's start on the sample clock plus the report's
     // recorded offset. Samples stamped with it keep the recording's timing whatever the speed or jitter.
     double currentReportTime() const;
     std::size_t deliveredCount() const;

@@ -12,7 +12,7 @@ bool AppDelegate::dryRunFromEnvironment(const char* value) {
 
 AppDelegate::AppDelegate(AppServices s)
     : sensor(
-          s.hidManagers, s.sampleClock ? s.sampleClock : [] { return absoluteTimeNow(); }),
+          s.hidManagers, s.sampleClock ? s.sampleClock : [] { return sampleClockNow(); }),
       counter(s.loop), modeManager(std::make_shared<ModeManager>(s.modeServices, s.storeURL)),
       clicks(s.buttons, s.loop),
       dryRun(dryRunFromEnvironment(s.environment ? s.environment("KNOKLE_DRYRUN") : std::getenv("KNOKLE_DRYRUN"))),

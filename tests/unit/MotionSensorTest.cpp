@@ -312,3 +312,15 @@ TEST(MotionSensor, MissingManagerCountsAsNoMatch) {
                                                          "0x05ac/product 0x8104, usage 0xFF00/0x03)."}));
     EXPECT_EQ(unavailable, 1);
 }
+
+TEST(MotionSensor, SamplesAreStampedOnTheMonotonicClock) {
+    // A wall clock set back would otherwise block every tap for as long as it was set back.
+    std::vector<double> stamps;
+    MotionSensor sensor([] { return nullptr; });
+    sensor.onSample = [&](double, double, double, double t) { stamps.push_back(t); };
+    auto report = encodeReport(0, 0, 1.0);
+    double before = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    sensor.handleRawReport(report.data(), static_cast<long>(report.size()));
+    ASSERT_EQ(stamps.size(), 1u);
+    EXPECT_NEAR(stamps[0], before, 1.0);
+}
