@@ -1,5 +1,6 @@
 // Time from the accelerometer report that completes a gesture at the counter's firing count to the "[FIRE] "
 // line: the whole pipeline from raw report to the gesture decision, with the desktop services faked.
+#include "AccelerometerFeed.h"
 #include "MemoryUserDefaults.h"
 #include "common/AtomicFile.h"
 #include "common/DiagnosticOutput.h"
@@ -46,21 +47,6 @@ struct Quiet final : MouseButtonMonitor, HotKeyService, LoginItem, AlertPresente
     void setMenu(const std::vector<MenuItem>&) override {}
 };
 
-struct OneDevice final : HidManager {
-    struct Device final : HidDevice {
-        std::optional<std::string> property(const std::string&) const override { return std::nullopt; }
-        int open() override { return 0; }
-        void registerInputReportCallback(std::uint8_t*, std::size_t, InputReportCallback, void*) override {}
-        void scheduleWithMainLoop() override {}
-    };
-    void setDeviceMatching(const HidDeviceMatching&) override {}
-    void scheduleWithMainLoop() override {}
-    int open() override { return 0; }
-    std::optional<std::vector<std::shared_ptr<HidDevice>>> copyDevices() override {
-        return std::vector<std::shared_ptr<HidDevice>>{std::make_shared<Device>()};
-    }
-};
-
 void BM_LastReportToFireLine(benchmark::State& state) {
     std::string folder = (std::filesystem::temp_directory_path() / "knokle-bench-XXXXXX").string();
     if (!::mkdtemp(folder.data())) {
@@ -78,17 +64,16 @@ void BM_LastReportToFireLine(benchmark::State& state) {
     defaults.values = {{"tapsActive", true}, {"autoPause", false}, {"didOnboard", true}};
     Quiet quiet;
     double sampleTime = 0;
-    AppDelegate app(AppServices{loop, loop, defaults, [] { return std::make_unique<OneDevice>(); },
-                                [&] { return sampleTime; }, quiet, quiet, quiet, quiet, quiet, nullptr,
-                                std::filesystem::path(folder) / "modes.json", [] {}, nullptr, nullptr,
-                                [](const char*) -> const char* { return nullptr; }});
+    test::AccelerometerFeed accelerometer;
+    AppDelegate app(AppServices{loop, loop, defaults, accelerometer.factory(), [&] { return sampleTime; }, quiet, quiet,
+                                quiet, quiet, quiet, nullptr, std::filesystem::path(folder) / "modes.json", [] {},
+                                nullptr, nullptr, [](const char*) -> const char* { return nullptr; }});
 
     bool fired = false;
     auto previousSink = setLineSink([&](std::string_view line) {
         if (line.rfind("[FIRE] ", 0) == 0) fired = true;
     });
     app.applicationDidFinishLaunching();
-    app.sensor.debugPrintCount = 1 << 30; // past the sensor's first-reports printout
 
     TapShape tap;
     tap.peak = 0.15;
@@ -107,7 +92,7 @@ void BM_LastReportToFireLine(benchmark::State& state) {
             sampleTime = offset + motion.samples()[i].t;
             loop.current = MonotonicTime(toSteady(Seconds(sampleTime)));
             auto start = std::chrono::steady_clock::now();
-            app.sensor.handleRawReport(reports[i].data(), static_cast<long>(reports[i].size()));
+            accelerometer.deliver(reports[i]);
             elapsed = std::chrono::steady_clock::now() - start;
         }
         if (!fired) {

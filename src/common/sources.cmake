@@ -3,4 +3,5 @@ set(KNOKLE_COMMON_SOURCES
     src/common/DiagnosticOutput.cpp
     src/common/TextFormat.cpp
     src/common/UnicodeText.cpp
+    src/common/VirtualKeys.cpp
 )

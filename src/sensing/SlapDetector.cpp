@@ -1,6 +1,7 @@
 #include "sensing/SlapDetector.h"
 
 #include "sensing/EventLog.h"
+#include "sensing/Firmness.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,8 +17,6 @@ constexpr double releaseShare = 0.45;
 constexpr double minReleaseLevel = 0.015;
 constexpr double eventTimeout = 0.3;
 constexpr double blockLogInterval = 0.05;
-constexpr double longestTapLight = 0.022;
-constexpr double longestTapFirm = 0.013;
 
 } // namespace
 
@@ -46,8 +45,7 @@ const char* SlapDetector::verdictName(Verdict verdict) {
 SlapDetector::SlapDetector() : eventLog(&EventLog::standard()) {}
 
 double SlapDetector::levelThreshold() const {
-    int index = std::clamp(level - 1, 0, static_cast<int>(thresholds.size()) - 1);
-    return thresholds[static_cast<size_t>(index)];
+    return firmnessLevel(level).threshold;
 }
 
 double SlapDetector::activeThreshold() const {
@@ -60,7 +58,7 @@ double SlapDetector::releaseLevel() const {
 }
 
 double SlapDetector::longestTap() const {
-    return level <= 1 ? longestTapLight : longestTapFirm;
+    return firmnessLevel(level).longestTap;
 }
 
 void SlapDetector::reset() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sensing/Firmness.h"
+
 #include <array>
 #include <functional>
 #include <optional>
@@ -12,8 +14,8 @@ class EventLog;
 // Turns accelerometer samples into impacts: short, sharp, mostly vertical taps on the chassis.
 class SlapDetector {
 public:
-    static constexpr std::array<double, 2> thresholds{0.052, 0.12};
-    static constexpr std::array<const char*, 2> levelNames{"Light", "Heavy"};
+    static constexpr std::array<double, 2> thresholds{kFirmnessLevels[0].threshold, kFirmnessLevels[1].threshold};
+    static constexpr std::array<const char*, 2> levelNames{kFirmnessLevels[0].name, kFirmnessLevels[1].name};
 
     // How an ended event was judged, in the order the rules are tried.
     enum class Verdict {

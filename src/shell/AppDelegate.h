@@ -9,14 +9,11 @@
 #include "platform/MouseButtonMonitor.h"
 #include "platform/UserDefaults.h"
 #include "platform/WorkQueue.h"
-#include "sensing/ClickWatcher.h"
-#include "sensing/MotionSensor.h"
-#include "sensing/SlapCounter.h"
-#include "sensing/SlapDetector.h"
 #include "shell/CalibrationPanel.h"
 #include "shell/Hotkey.h"
 #include "shell/Settings.h"
 #include "shell/StatusItem.h"
+#include "shell/TapPipeline.h"
 
 #include <filesystem>
 #include <functional>
@@ -31,7 +28,7 @@ struct AppServices {
     WorkQueue& background; // modes run here
     UserDefaults& defaults;
     HidManagerFactory hidManagers;
-    std::function<double()> sampleClock; // stamps accelerometer samples
+    std::function<double()> sampleClock; // stamps accelerometer samples; empty: the monotonic clock
     MouseButtonMonitor& buttons;
     HotKeyService& hotKeys;
     LoginItem& loginItem;
@@ -48,8 +45,8 @@ struct AppServices {
     std::function<const char*(const char*)> environment;
 };
 
-// The application controller: owns the tap pipeline from sensor to modes, the settings' effects, the armed
-// state, the status menu's content and the hot key. Everything here runs on the main loop.
+// The application controller: the armed state, what a finished gesture does, the settings' effects on the tap
+// pipeline, the status menu's content, the hot key and the windows' lifetimes. Everything runs on the main loop.
 class AppDelegate {
 public:
     explicit AppDelegate(AppServices services);
@@ -62,66 +59,54 @@ public:
 
     void applicationDidFinishLaunching();
 
-    // Settings and arming.
-    bool tapsActive() const { return settings.tapsActive(); }
-    bool autoPause() const { return settings.autoPause(); }
-    std::uint32_t hotkeyKeyCode() const { return settings.hotkeyKeyCode(); }
-    std::uint32_t hotkeyMods() const { return settings.hotkeyMods(); }
+    // The menu's content at the moment it opens, and the choice of one of its items.
+    std::vector<MenuItem> menuNeedsUpdate();
+    void perform(const MenuItem& item);
+
+    // Menu and hot-key actions.
     void setArmed(bool on);
     void toggleActive();
     void toggleAutoPause();
-    void applyFirmness(std::int64_t level);
-    void refreshMaxCount();
     void toggleOpenAtLogin();
-
-    // Menu.
-    void rebuildMenu();
-    std::vector<MenuItem> menuNeedsUpdate(); // the content at the moment the menu opens
-    void perform(const MenuItem& item);      // a menu item was chosen
-    void flashMenuBarIcon();
-
-    // Pipeline.
-    void handleImpact(double force);
-    void handleGesture(int count);
-    void reportNoSensor();
     void testMode(const std::optional<Uuid>& representedObject);
-    void quit();
-
-    // Windows.
     void showCalibration();
     void editModes();
-    void calibrationClosed();
-    bool calibrationVisible() const;
+    void quit();
 
-    // Calibration-window handlers.
+    // Whether taps are being counted into a gesture that can still close.
+    bool gestureInProgress() const { return pipeline.gestureInProgress(); }
+    // The longest a gesture can stay open after its last tap, at the current firmness.
+    double longestGestureWindow() const;
+
+private:
+    void wireUpPipeline();
+    void handleGesture(int count);
+    void reportNoSensor();
+    void flashMenuBarIcon();
+    void registerHotKey();
+    void applyFirmness(std::int64_t level);
+    void refreshMaxCount();
+    void rebuildMenu();
+    MenuInputs menuInputs() const;
+    bool calibrationVisible() const;
+    void calibrationClosed();
     void calibrationFirmnessChanged(int level);
     void calibrationCooldownChanged(double seconds);
     void calibrationHotkeyChanged(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display);
     void calibrationAutoPauseChanged(bool on);
+    void runInBackground(const SlapMode& mode);
+    // Wraps fn so that it does nothing once the controller is gone.
+    std::function<void()> guarded(std::function<void()> fn) const;
+    template <typename... Args> std::function<void(Args...)> guarded(void (AppDelegate::*method)(Args...));
 
-    // Whether taps are being counted into a gesture right now.
-    bool gestureInProgress() const { return counter.currentCount() > 0; }
-
-    MotionSensor sensor;
-    SlapDetector detector;
-    SlapCounter counter;
+    AppServices services;
+    Settings settings;
+    TapPipeline pipeline;
     std::shared_ptr<ModeManager> modeManager;
-    ClickWatcher clicks;
     std::unique_ptr<CalibrationPanel> calibration;
     std::unique_ptr<GlobalHotKey> armHotKey;
     bool sensorMissing = false;
     const bool dryRun;
-
-private:
-    void wireUpPipeline();
-    void registerHotKey();
-    void runInBackground(const SlapMode& mode);
-    MenuInputs menuInputs() const;
-    // Wraps fn so that it does nothing once the controller is gone.
-    std::function<void()> guarded(std::function<void()> fn) const;
-
-    AppServices services;
-    Settings settings;
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 };
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -11,8 +10,6 @@ namespace knokle {
 // shows, and the four change handlers through which it edits settings.
 class CalibrationPanel {
 public:
-    static constexpr std::array<double, 2> markerFractions{0.38, 0.6};
-
     virtual ~CalibrationPanel() = default;
 
     virtual bool isVisible() const = 0;

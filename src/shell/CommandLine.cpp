@@ -1,5 +1,6 @@
 #include "shell/CommandLine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -8,6 +9,8 @@ namespace knokle {
 const char* const kUsageText =
     "usage: knokle                       run in the tray\n"
     "       knokle --exec-mode FILE      run the mode in FILE once, then exit\n"
+    "       knokle --render-modes-preview [PNG] | --render-cal-preview [PNG] [--level=G]\n"
+    "                                    draw a window with sample content to a PNG file, then exit\n"
     "       knokle --replay FILE [--replay-speed N] [--exit-when-done]\n"
     "                                    read taps from a report recording instead of the sensor\n"
     "       knokle defaults read [KEY] | write KEY -bool|-int|-float|-string VALUE | delete KEY\n"
@@ -15,23 +18,29 @@ const char* const kUsageText =
     "environment: KNOKLE_DRYRUN=1 reports gestures without running modes; KNOKLE_DEBUG=1 logs detector\n"
     "decisions; KNOKLE_CONFIG_DIR and KNOKLE_DATA_DIR move the settings and modes folders.\n";
 
-CommandLine parseCommandLine(const std::vector<std::string>& args) {
-    CommandLine line;
-    if (args.size() >= 2 && args[1] == "defaults") {
-        line.defaultsArgs = std::vector<std::string>(args.begin() + 2, args.end());
-        return line;
-    }
-    for (size_t i = 0; i < args.size(); ++i) {
+namespace {
+
+// The argument after the first whole-argument match of flag, or fallback when the flag ends the arguments.
+std::optional<std::string> searched(const std::vector<std::string>& args, const std::string& flag,
+                                    std::optional<std::string> fallback) {
+    auto found = std::find(args.begin(), args.end(), flag);
+    if (found == args.end()) return std::nullopt;
+    if (found + 1 == args.end()) return fallback;
+    return *(found + 1);
+}
+
+void parseOwnFlags(const std::vector<std::string>& args, CommandLine& line) {
+    for (size_t i = 1; i < args.size() && !line.error; ++i) {
         const std::string& arg = args[i];
         bool hasNext = i + 1 < args.size();
-        if (arg == "--exec-mode") {
-            if (hasNext && !line.execModePath) line.execModePath = args[i + 1];
-        } else if (arg == "--help") {
+        if (arg == "--help") {
             line.help = true;
         } else if (arg == "--version") {
             line.version = true;
         } else if (arg == "--exit-when-done") {
             line.exitWhenDone = true;
+        } else if (arg == "--exec-mode" && !hasNext) {
+            // As the last argument it is ignored, and the tray program starts.
         } else if (arg == "--replay") {
             if (hasNext)
                 line.replayFile = args[++i];
@@ -44,9 +53,25 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
                 line.error = "--replay-speed needs a number of 0 or more";
             else
                 line.replaySpeed = speed;
-            if (hasNext) ++i;
+            ++i;
+        } else {
+            line.error = "unknown argument '" + arg + "'";
         }
     }
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const std::vector<std::string>& args) {
+    CommandLine line;
+    if ((line.renderModesPreview = searched(args, "--render-modes-preview", "/tmp/modes_preview.png"))) return line;
+    if ((line.renderCalPreview = searched(args, "--render-cal-preview", "/tmp/cal_preview.png"))) return line;
+    if ((line.execModePath = searched(args, "--exec-mode", std::nullopt))) return line;
+    if (args.size() >= 2 && args[1] == "defaults") {
+        line.defaultsArgs = std::vector<std::string>(args.begin() + 2, args.end());
+        return line;
+    }
+    parseOwnFlags(args, line);
     return line;
 }
 

@@ -1,5 +1,7 @@
 #include "shell/Settings.h"
 
+#include "sensing/Firmness.h"
+
 #include "common/TextFormat.h"
 
 #include <cctype>
@@ -124,9 +126,7 @@ bool Settings::didOnboard() const {
 }
 
 int Settings::firmness() const {
-    std::int64_t stored = integerReading(kFirmness);
-    if (stored == 0) return 2;
-    return stored <= 1 ? 1 : 2;
+    return firmnessFromSetting(integerReading(kFirmness));
 }
 
 double Settings::cooldownSeconds() const {

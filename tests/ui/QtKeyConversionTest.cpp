@@ -1,5 +1,5 @@
 #include "shell/Hotkey.h"
-#include "shell/QtKeyConversion.h"
+#include "windows/QtKeyConversion.h"
 
 #include <QKeyEvent>
 #include <gtest/gtest.h>

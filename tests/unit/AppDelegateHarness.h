@@ -1,129 +1,35 @@
 #pragma once
 
+#include "AccelerometerFeed.h"
 #include "FakeModeEnvironment.h"
+#include "FakeShellServices.h"
 #include "LineCapture.h"
 #include "MemoryUserDefaults.h"
 #include "TempDir.h"
 #include "common/AtomicFile.h"
 #include "modes/ModeCoding.h"
+#include "sensing/MotionSensor.h"
+#include "sensing/SyntheticMotion.h"
 #include "shell/AppDelegate.h"
+#include "shell/Settings.h"
 
 #include <map>
 
 namespace knokle::test {
 
-struct FakeButtons final : MouseButtonMonitor {
-    std::function<void()> handler;
-    std::optional<MonitorToken> addGlobalMonitor(std::function<void()> h) override {
-        handler = std::move(h);
-        return 1;
+// Plays motion through the feed in virtual time: each sample is delivered when the loop reaches its time, and
+// the sensor stamps it with that time.
+inline void play(VirtualLoop& loop, AccelerometerFeed& feed, const SyntheticMotion& motion) {
+    for (const auto& sample : motion.samples()) {
+        if (sample.t > loop.elapsed()) loop.advance(sample.t - loop.elapsed());
+        feed.deliver(encodeReport(sample.x, sample.y, sample.z));
     }
-    void removeMonitor(MonitorToken) override { handler = nullptr; }
-};
+}
 
-struct FakeHotKeys final : HotKeyService {
-    std::map<HotKeyToken, std::function<void()>> registered;
-    std::vector<std::string> journal; // "register 17/2304", "unregister 1"
-    std::optional<HotKeyFailure> refuse;
-    HotKeyToken next = 1;
-    std::variant<HotKeyToken, HotKeyFailure> registerHotKey(std::uint32_t key, std::uint32_t mods,
-                                                            std::function<void()> onPress) override {
-        journal.push_back("register " + std::to_string(key) + "/" + std::to_string(mods));
-        if (refuse) return *refuse;
-        registered[next] = std::move(onPress);
-        return next++;
-    }
-    void unregisterHotKey(HotKeyToken token) override {
-        journal.push_back("unregister " + std::to_string(token));
-        registered.erase(token);
-    }
-    void press() {
-        for (auto& [token, fn] : registered)
-            fn();
-    }
-};
+// A firm tap: 0.18 g, which is 1.50 times the default level's threshold.
+inline constexpr TapShape kFirmTap{0.1812, 0.008, 0.002, 1};
 
-struct FakeLoginItem final : LoginItem {
-    LoginItemStatus current = LoginItemStatus::notRegistered;
-    std::optional<std::string> failure;
-    bool changeable = true;
-    LoginItemStatus status() const override { return current; }
-    std::optional<std::string> registerItem() override {
-        if (!failure) current = LoginItemStatus::enabled;
-        return failure;
-    }
-    std::optional<std::string> unregisterItem() override {
-        if (!failure) current = LoginItemStatus::notRegistered;
-        return failure;
-    }
-    bool canChange() const override { return changeable; }
-};
-
-struct FakeAlerts final : AlertPresenter {
-    std::vector<Alert> shown;
-    int answer = 0;
-    int runModal(const Alert& alert) override {
-        shown.push_back(alert);
-        return answer;
-    }
-};
-
-struct FakeStatusItem final : StatusItem {
-    std::vector<bool> icons; // every icon set, in order
-    std::vector<std::vector<MenuItem>> menus;
-    bool hasButton() const override { return true; }
-    void setIcon(bool filled) override { icons.push_back(filled); }
-    void setMenu(const std::vector<MenuItem>& content) override { menus.push_back(content); }
-};
-
-struct FakeCalibration final : CalibrationPanel {
-    CalibrationSetup setup;
-    bool visible = false;
-    double level = 0;
-    double thresholdG = 0, markerFraction = 0;
-    int firmnessValue = 2;
-    std::vector<std::string> journal;
-    bool isVisible() const override { return visible; }
-    int firmness() const override { return firmnessValue; }
-    double displayLevel() const override { return level; }
-    void setDisplayLevel(double l) override { level = l; }
-    void setThresholdG(double t) override { thresholdG = t; }
-    void setMarkerFraction(double f) override { markerFraction = f; }
-    void setNeedsDisplay() override { journal.push_back("needsDisplay"); }
-    void setOnCooldown(bool on) override { journal.push_back(on ? "cooldown on" : "cooldown off"); }
-    void refreshStatus() override { journal.push_back("refreshStatus"); }
-    void showRunning(int count) override { journal.push_back("running " + std::to_string(count)); }
-    void flashDetected(int count) override { journal.push_back("detected " + std::to_string(count)); }
-    void resetFooter() override { journal.push_back("resetFooter"); }
-    void present() override {
-        visible = true;
-        journal.push_back("present");
-    }
-    void close() {
-        visible = false;
-        if (onClose) onClose();
-    }
-};
-
-// A HID manager whose one matched device is the accelerometer (or, without a sensor, no device at all).
-struct FakeHid final : HidManager {
-    struct Device final : HidDevice {
-        std::optional<std::string> property(const std::string&) const override { return std::string("SPU"); }
-        int open() override { return 0; }
-        void registerInputReportCallback(std::uint8_t*, std::size_t, InputReportCallback, void*) override {}
-        void scheduleWithMainLoop() override {}
-    };
-    bool present = true;
-    void setDeviceMatching(const HidDeviceMatching&) override {}
-    void scheduleWithMainLoop() override {}
-    int open() override { return 0; }
-    std::optional<std::vector<std::shared_ptr<HidDevice>>> copyDevices() override {
-        if (!present) return std::vector<std::shared_ptr<HidDevice>>{};
-        return std::vector<std::shared_ptr<HidDevice>>{std::make_shared<Device>()};
-    }
-};
-
-// The controller with every collaborator faked, in virtual time.
+// The controller with every collaborator faked, in virtual time, fed by a synthetic accelerometer.
 struct AppHarness {
     FakeModeEnvironment env;
     MemoryUserDefaults defaults;
@@ -133,9 +39,9 @@ struct AppHarness {
     FakeLoginItem login;
     FakeAlerts alerts;
     FakeStatusItem status;
+    AccelerometerFeed accelerometer;
     LineCapture lines;
     FakeCalibration* calibration = nullptr;
-    bool sensorPresent = true;
     bool didOnboardWhenWindowMade = false;
     std::map<std::string, std::string> environment;
     int terminated = 0;
@@ -144,17 +50,15 @@ struct AppHarness {
     AppHarness() { defaults.values["didOnboard"] = true; }
 
     void storeModes(const std::vector<SlapMode>& modes) { writeFileAtomically(dir / "modes.json", encodeModes(modes)); }
+    void arm() { defaults.values["tapsActive"] = true; }
+    Settings settings() { return Settings(defaults); }
 
     AppDelegate& make() {
         AppServices services{env.loop,
                              env.loop.workQueue(),
                              defaults,
-                             [this] {
-                                 auto hid = std::make_unique<FakeHid>();
-                                 hid->present = sensorPresent;
-                                 return hid;
-                             },
-                             [] { return 0.0; },
+                             accelerometer.factory(),
+                             [this] { return env.loop.elapsed(); },
                              buttons,
                              hotKeys,
                              login,
@@ -167,7 +71,7 @@ struct AppHarness {
                                  auto window = std::make_unique<FakeCalibration>();
                                  window->setup = setup;
                                  window->firmnessValue = setup.firmness;
-                                 didOnboardWhenWindowMade = Settings(defaults).didOnboard();
+                                 didOnboardWhenWindowMade = settings().didOnboard();
                                  calibration = window.get();
                                  return window;
                              },
@@ -184,20 +88,27 @@ struct AppHarness {
         make();
         app->applicationDidFinishLaunching();
         env.loop.runPending();
+        rest(0.3); // lets the detector learn gravity
         lines.clear();
         return *app;
     }
 
-    // Impacts as the detector reports them, `spacing` seconds apart, then lets every window run out.
-    void taps(int count, double spacing = 0.3) {
-        for (int i = 0; i < count; ++i) {
-            if (i > 0) env.loop.advance(spacing);
-            app->detector.onImpact(1.5);
-        }
-        env.loop.advance(2.0);
+    // Taps on the chassis `spacing` seconds apart, then `after` seconds of rest.
+    void taps(int count, double after = 2.5, double spacing = 0.3, TapShape shape = kFirmTap) {
+        SyntheticMotion motion(1000, 1, 0, env.loop.elapsed());
+        motion.taps(count, spacing, shape).rest(after);
+        play(env.loop, accelerometer, motion);
+        env.loop.runPending();
     }
+    void rest(double seconds) { taps(0, seconds); }
 
-    void arm() { defaults.values["tapsActive"] = true; }
+    // Lines of the pipeline and the controller, without the sensor's own report dumps.
+    std::vector<std::string> said() const {
+        std::vector<std::string> out;
+        for (const auto& line : lines.lines())
+            if (line.rfind("[MotionSensor]", 0) != 0) out.push_back(line);
+        return out;
+    }
 };
 
 inline SlapMode modeWith(std::int64_t slapCount, std::string name, std::vector<std::string> openApps) {

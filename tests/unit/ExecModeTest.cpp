@@ -3,7 +3,6 @@
 #include "LineCapture.h"
 #include "TempDir.h"
 #include "common/AtomicFile.h"
-#include "shell/CommandLine.h"
 
 #include <gtest/gtest.h>
 
@@ -64,44 +63,4 @@ TEST(ExecMode, RunsTheModeAndEndsTwelveSecondsLater) {
     run.env.loop.advance(0.1);
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.lines.lines().back(), "[exec-mode] done");
-}
-
-TEST(CommandLine, Arguments) {
-    struct Case {
-        std::vector<std::string> args;
-        std::optional<std::string> execMode;
-        std::optional<std::string> replay;
-        double speed;
-        bool exitWhenDone, help, error;
-    } cases[] = {
-        {{"knokle"}, std::nullopt, std::nullopt, 1, false, false, false},
-        {{"knokle", "--exec-mode"}, std::nullopt, std::nullopt, 1, false, false, false},
-        {{"knokle", "--exec-mode", "m.json"}, "m.json", std::nullopt, 1, false, false, false},
-        {{"knokle", "-x", "--exec-mode", "a", "--exec-mode", "b"}, "a", std::nullopt, 1, false, false, false},
-        {{"--exec-mode", "knokle"}, "knokle", std::nullopt, 1, false, false, false},
-        {{"knokle", "--EXEC-MODE", "m"}, std::nullopt, std::nullopt, 1, false, false, false},
-        {{"knokle", "--replay", "r.rec", "--replay-speed", "4", "--exit-when-done"},
-         std::nullopt,
-         "r.rec",
-         4,
-         true,
-         false,
-         false},
-        {{"knokle", "--replay-speed", "fast"}, std::nullopt, std::nullopt, 1, false, false, true},
-        {{"knokle", "--replay-speed", "-1"}, std::nullopt, std::nullopt, 1, false, false, true},
-        {{"knokle", "--replay"}, std::nullopt, std::nullopt, 1, false, false, true},
-        {{"knokle", "--help"}, std::nullopt, std::nullopt, 1, false, true, false},
-    };
-    for (const auto& c : cases) {
-        CommandLine line = parseCommandLine(c.args);
-        std::string label = c.args.size() > 1 ? c.args[1] : c.args[0];
-        EXPECT_EQ(line.execModePath, c.execMode) << label;
-        EXPECT_EQ(line.replayFile, c.replay) << label;
-        EXPECT_EQ(line.replaySpeed, c.speed) << label;
-        EXPECT_EQ(line.exitWhenDone, c.exitWhenDone) << label;
-        EXPECT_EQ(line.help, c.help) << label;
-        EXPECT_EQ(line.error.has_value(), c.error) << label;
-    }
-    auto defaults = parseCommandLine({"knokle", "defaults", "write", "tapsActive", "-bool", "true"});
-    EXPECT_EQ(defaults.defaultsArgs, (std::vector<std::string>{"write", "tapsActive", "-bool", "true"}));
 }

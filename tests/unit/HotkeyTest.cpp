@@ -1,4 +1,5 @@
 #include "shell/Hotkey.h"
+#include "FakeShellServices.h"
 #include "VirtualLoop.h"
 
 #include <gtest/gtest.h>
@@ -49,31 +50,8 @@ TEST(Hotkey, CarbonModifiers) {
     EXPECT_EQ(GlobalHotKey::carbonModifiers(F::capsLock | F::function | F::numericPad | F::help), 0u);
 }
 
-namespace {
-
-class FakeHotKeyService final : public HotKeyService {
-public:
-    std::variant<HotKeyToken, HotKeyFailure> registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers,
-                                                            std::function<void()> onPress) override {
-        if (refuse) return *refuse;
-        registered[next] = {keyCode, modifiers, std::move(onPress)};
-        return next++;
-    }
-    void unregisterHotKey(HotKeyToken token) override { registered.erase(token); }
-
-    struct Entry {
-        std::uint32_t keyCode, modifiers;
-        std::function<void()> onPress;
-    };
-    std::map<HotKeyToken, Entry> registered;
-    std::optional<HotKeyFailure> refuse;
-    HotKeyToken next = 1;
-};
-
-} // namespace
-
 TEST(GlobalHotKey, RegistersForItsLifeAndQueuesEachPress) {
-    FakeHotKeyService service;
+    test::FakeHotKeys service;
     test::VirtualLoop loop;
     int presses = 0;
     auto hotKey = GlobalHotKey::make(service, loop, 17, 2304, [&] { ++presses; });
@@ -97,7 +75,7 @@ TEST(GlobalHotKey, RegistersForItsLifeAndQueuesEachPress) {
 }
 
 TEST(GlobalHotKey, FailureYieldsNothingAndSaysWhy) {
-    FakeHotKeyService service;
+    test::FakeHotKeys service;
     service.refuse = HotKeyFailure{HotKeyFailure::Kind::inUse, "in use by another program"};
     test::VirtualLoop loop;
     HotKeyFailure why;

@@ -1,6 +1,6 @@
 #include "platform/linux/X11HotKeyService.h"
 
-#include "shell/VirtualKeys.h"
+#include "common/VirtualKeys.h"
 
 #include <QSocketNotifier>
 #include <QTimer>

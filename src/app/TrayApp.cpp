@@ -1,5 +1,6 @@
-#include "shell/TrayApp.h"
+#include "app/TrayApp.h"
 
+#include "app/StandInServices.h"
 #include "common/DiagnosticOutput.h"
 #include "platform/linux/DevToolsBrowserScripting.h"
 #include "platform/linux/ExecutableShortcutRunner.h"
@@ -16,9 +17,9 @@
 #include "sensing/ReplaySource.h"
 #include "shell/AppDelegate.h"
 #include "shell/ExecMode.h"
-#include "shell/QtAlertPresenter.h"
+#include "shell/ExitWhenSettled.h"
 #include "shell/Settings.h"
-#include "shell/StandInServices.h"
+#include "windows/QtAlertPresenter.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -101,7 +102,7 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
 
     std::unique_ptr<ReplaySource> replay;
     HidManagerFactory managers = [] { return std::make_unique<HidrawManager>(); };
-    std::function<double()> sampleClock;
+    std::function<double()> sampleClock; // the monotonic clock, unless a recording keeps its own timeline
     if (line.replayFile) {
         replay = std::make_unique<ReplaySource>(loop, *line.replayFile, line.replaySpeed);
         managers = replay->managerFactory();
@@ -112,23 +113,16 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
                                      alerts, statusItem, desktop.modeServices(loop, background, defaults), std::nullopt,
                                      [] { QCoreApplication::quit(); }, nullptr, nullptr, nullptr});
 
-    TimerHandle exitWatch;
+    std::unique_ptr<ExitWhenSettled> exitWhenSettled;
     if (replay && line.exitWhenDone) {
-        // A little longer than the longest tap window, so that the recording's last gesture completes.
-        constexpr double kSettleSeconds = 2.5;
-        replay->onFinished = [&] {
-            MonotonicTime finishedAt = loop.now();
-            exitWatch = loop.every(Seconds(0.1), [&, finishedAt] {
-                if (loop.now() - finishedAt >= toSteady(Seconds(kSettleSeconds)) && !delegate.gestureInProgress())
-                    QCoreApplication::quit();
-            });
-        };
+        exitWhenSettled = std::make_unique<ExitWhenSettled>(
+            loop, [&delegate] { return delegate.gestureInProgress(); },
+            [&delegate] { return delegate.longestGestureWindow(); }, [] { QCoreApplication::quit(); });
+        replay->onFinished = [settle = exitWhenSettled.get()] { settle->recordingFinished(); };
     }
 
     loop.post([&] { delegate.applicationDidFinishLaunching(); });
-    int status = QApplication::exec();
-    exitWatch.cancel();
-    endProcess(status);
+    endProcess(QApplication::exec());
 }
 
 } // namespace knokle

@@ -1,4 +1,4 @@
-#include "shell/QtAlertPresenter.h"
+#include "windows/QtAlertPresenter.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>

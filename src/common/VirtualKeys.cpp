@@ -1,4 +1,4 @@
-#include "shell/VirtualKeys.h"
+#include "common/VirtualKeys.h"
 
 #include <array>
 

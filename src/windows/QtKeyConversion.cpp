@@ -1,7 +1,7 @@
-#include "shell/QtKeyConversion.h"
+#include "windows/QtKeyConversion.h"
 
+#include "common/VirtualKeys.h"
 #include "shell/Hotkey.h"
-#include "shell/VirtualKeys.h"
 
 #include <QKeyEvent>
 #include <cctype>

@@ -1,7 +1,7 @@
+#include "app/TrayApp.h"
 #include "platform/linux/JsonFileDefaults.h"
 #include "shell/CommandLine.h"
 #include "shell/DefaultsCommand.h"
-#include "shell/TrayApp.h"
 
 #include <cstdio>
 #include <iostream>
@@ -10,9 +10,18 @@ int main(int argc, char** argv) {
     using namespace knokle;
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     CommandLine line = parseCommandLine(std::vector<std::string>(argv, argv + argc));
+    if (line.renderModesPreview || line.renderCalPreview) {
+        std::fputs("knokle: this build cannot render previews yet\n", stderr);
+        return 1;
+    }
+    if (line.execModePath) return runExecModeProcess(*line.execModePath, argc, argv);
     if (line.defaultsArgs) {
         JsonFileDefaults defaults;
         return runDefaultsCommand(*line.defaultsArgs, defaults, std::cout, std::cerr);
+    }
+    if (line.error) {
+        std::fprintf(stderr, "knokle: %s (knokle --help lists what it takes)\n", line.error->c_str());
+        return 2;
     }
     if (line.help) {
         std::fputs(kUsageText, stdout);
@@ -22,10 +31,5 @@ int main(int argc, char** argv) {
         std::puts("knokle 0.1.0");
         return 0;
     }
-    if (line.error) {
-        std::fprintf(stderr, "knokle: %s\n%s", line.error->c_str(), kUsageText);
-        return 2;
-    }
-    if (line.execModePath) return runExecModeProcess(*line.execModePath, argc, argv);
     return runTrayApplication(line, argc, argv);
 }

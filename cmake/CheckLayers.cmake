@@ -1,0 +1,36 @@
+# Fails when a file includes a header of a higher layer. Run with -DSOURCE_DIR=<project root>.
+# Layers, lowest first: core (common, sensing, modes, shell and the platform interfaces), platform/linux,
+# windows, app. The core also stays free of Qt.
+set(forbidden_core "#include <Q|#include \"(platform/linux|windows|app)/")
+set(forbidden_platform "#include \"(windows|app)/")
+set(forbidden_windows "#include \"(platform/linux|app)/")
+
+function(check_folder glob pattern)
+    set(offenders "")
+    file(GLOB files "${SOURCE_DIR}/${glob}")
+    foreach(file IN LISTS files)
+        file(STRINGS "${file}" hits REGEX "${pattern}")
+        if(hits)
+            file(RELATIVE_PATH shown "${SOURCE_DIR}" "${file}")
+            list(APPEND offenders "${shown}: ${hits}")
+        endif()
+    endforeach()
+    set(offenders "${offenders}" PARENT_SCOPE)
+endfunction()
+
+set(all_offenders "")
+foreach(folder common sensing modes shell)
+    check_folder("src/${folder}/*" "${forbidden_core}")
+    list(APPEND all_offenders ${offenders})
+endforeach()
+check_folder("src/platform/*.h" "${forbidden_core}")
+list(APPEND all_offenders ${offenders})
+check_folder("src/platform/linux/*" "${forbidden_platform}")
+list(APPEND all_offenders ${offenders})
+check_folder("src/windows/*" "${forbidden_windows}")
+list(APPEND all_offenders ${offenders})
+
+if(all_offenders)
+    list(JOIN all_offenders "\n  " text)
+    message(FATAL_ERROR "A lower layer includes a higher one:\n  ${text}")
+endif()

@@ -1,0 +1,5 @@
+# The composition root.
+set(KNOKLE_APP_SOURCES
+    src/app/main.cpp
+    src/app/TrayApp.cpp
+)

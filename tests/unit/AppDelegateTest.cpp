@@ -1,0 +1,509 @@
+#include "AppDelegateHarness.h"
+
+#include <gtest/gtest.h>
+
+using namespace knokle;
+using test::AppHarness;
+using test::modeWith;
+
+namespace {
+
+bool saidLine(const AppHarness& h, const std::string& line) {
+    auto said = h.said();
+    return std::find(said.begin(), said.end(), line) != said.end();
+}
+
+// Taps one at a time, 0.3 s apart, until a gesture closes; the number of taps it took.
+int tapsUntilAGestureCloses(AppHarness& h) {
+    h.rest(0.5); // long enough for any cooldown, and for a reset detector to learn gravity
+    for (int taps = 1; taps <= 4; ++taps) {
+        h.lines.clear();
+        h.taps(1, 0.3 - test::kFirmTap.duration);
+        for (const auto& line : h.said())
+            if (line.rfind("[impact]", 0) != 0) return taps;
+    }
+    return 0;
+}
+
+std::string menuTitle(const AppHarness& h) {
+    return h.status.menus.back()[0].title;
+}
+
+} // namespace
+
+TEST(AppDelegate, ArmingResetsAHalfCountedGestureAndRebuildsOnlyOnAChange) {
+    AppHarness h;
+    auto& app = h.launch();
+    h.taps(1, 0.1);
+    size_t menus = h.status.menus.size();
+    app.setArmed(true);
+    EXPECT_TRUE(h.settings().tapsActive());
+    EXPECT_EQ(h.status.menus.size(), menus + 1);
+    EXPECT_EQ(menuTitle(h), "Taps Active  (⌥⌘T)");
+    h.rest(3);
+    EXPECT_EQ(h.said(), std::vector<std::string>{"[impact] force x1.50"}) << "the tap before arming never closes";
+
+    h.lines.clear();
+    h.taps(1, 0.1);
+    int writes = h.defaults.writes;
+    app.setArmed(true);
+    EXPECT_EQ(h.defaults.writes, writes);
+    EXPECT_EQ(h.status.menus.size(), menus + 1);
+    h.rest(3);
+    EXPECT_TRUE(saidLine(h, "[info] 1-tap gesture, but no mode configured for that count."))
+        << "arming when armed resets nothing";
+
+    h.lines.clear();
+    h.taps(1, 0.1);
+    app.setArmed(false);
+    h.rest(3);
+    EXPECT_TRUE(saidLine(h, "[paused] 1-tap detected (taps are paused)")) << "pausing resets nothing";
+}
+
+TEST(AppDelegate, HotKeyAndMenuToggle) {
+    AppHarness h;
+    auto& app = h.launch();
+    EXPECT_EQ(h.hotKeys.journal, std::vector<std::string>{"register 17/2304"});
+    h.hotKeys.press();
+    EXPECT_FALSE(h.settings().tapsActive()) << "the press is queued";
+    h.env.loop.runPending();
+    EXPECT_TRUE(h.settings().tapsActive());
+    h.hotKeys.press();
+    h.env.loop.runPending();
+    EXPECT_FALSE(h.settings().tapsActive());
+
+    for (const auto& item : app.menuNeedsUpdate())
+        if (item.action == MenuAction::toggleActive || item.action == MenuAction::toggleAutoPause) app.perform(item);
+    EXPECT_TRUE(h.settings().tapsActive());
+    EXPECT_FALSE(h.settings().autoPause());
+}
+
+TEST(AppDelegate, AShortcutHeldByAnotherProgramIsReportedOnce) {
+    struct Case {
+        HotKeyFailure::Kind kind;
+        int lines;
+    } cases[] = {{HotKeyFailure::Kind::inUse, 1}, {HotKeyFailure::Kind::unavailable, 0}};
+    for (const auto& c : cases) {
+        AppHarness h;
+        h.hotKeys.refuse = HotKeyFailure{c.kind, "refused"};
+        h.make().applicationDidFinishLaunching();
+        EXPECT_TRUE(h.hotKeys.registered.empty());
+        int reported = 0;
+        for (const auto& line : h.said())
+            reported += line == "[info] The shortcut ⌥⌘T is in use by another program; arm and pause taps from the "
+                                "menu instead.";
+        EXPECT_EQ(reported, c.lines);
+    }
+}
+
+TEST(AppDelegate, FirmnessFromTheCalibrationWindow) {
+    struct Case {
+        int level;
+        std::int64_t stored;
+        double threshold, marker, window;
+        bool lightTapCounts;
+    } cases[] = {
+        {1, 1, 0.052, 0.38, 1.0, true}, {2, 2, 0.12, 0.6, 1.3, false},  {3, 2, 0.12, 0.6, 2.2, false},
+        {7, 2, 0.12, 0.6, 2.2, false},  {0, 1, 0.052, 0.38, 1.0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.level);
+        AppHarness h;
+        auto& app = h.launch();
+        app.showCalibration();
+        auto& window = *h.calibration;
+        window.firmnessValue = static_cast<int>(c.stored);
+        window.onFirmnessChange(c.level);
+        window.close();
+        h.rest(0.5); // opening the window reset the detector, which learns gravity again
+        EXPECT_EQ(h.defaults.values["firmness"], StoredValue(c.stored));
+        EXPECT_EQ(window.thresholdG, c.threshold);
+        EXPECT_EQ(window.markerFraction, c.marker);
+        EXPECT_TRUE(window.shows("needsDisplay"));
+        EXPECT_EQ(menuTitle(h), "Taps Paused  (⌥⌘T)");
+
+        // The gesture closes when the level's first window runs out.
+        h.lines.clear();
+        h.taps(1, c.window - 0.05);
+        EXPECT_EQ(h.said().size(), 1u);
+        h.rest(0.1);
+        EXPECT_EQ(h.said().back(), "[paused] 1-tap detected (taps are paused)");
+
+        h.lines.clear();
+        h.rest(3);
+        h.taps(1, 3, 0.3, TapShape{0.08, 0.008, 0.002, 1});
+        EXPECT_EQ(!h.said().empty(), c.lightTapCounts);
+    }
+}
+
+TEST(AppDelegate, LaunchAppliesTheStoredFirmnessAndCooldown) {
+    AppHarness h;
+    h.defaults.values["firmness"] = std::int64_t(-4);
+    h.defaults.values["cooldownSeconds"] = 3.0;
+    h.launch();
+    h.taps(1, 0.95);
+    EXPECT_EQ(h.said().size(), 1u) << "level 1 keeps its first window of 1 s";
+    h.rest(0.1);
+    EXPECT_EQ(h.said().size(), 2u);
+    h.lines.clear();
+    h.taps(1, 1.5);
+    EXPECT_EQ(h.said().size(), 1u) << "still cooling down: " << h.said().back();
+    h.rest(1.6); // the cooldown ends 3 s after the first gesture
+    h.lines.clear();
+    h.taps(1, 1.5);
+    EXPECT_EQ(h.said().back(), "[paused] 1-tap detected (taps are paused)");
+}
+
+TEST(AppDelegate, FiringCountFollowsTheModesThatCanDoSomething) {
+    auto focus = [](std::int64_t count, std::string id) {
+        SlapMode mode = modeWith(count, "F", {});
+        mode.focusModeIdentifier = std::move(id);
+        return mode;
+    };
+    struct Case {
+        const char* what;
+        std::vector<SlapMode> modes;
+        int taps;
+    } cases[] = {
+        {"no modes", {}, 3},
+        {"no mode with an action", {modeWith(1, "A", {}), modeWith(2, "B", {})}, 3},
+        {"one and an empty two", {modeWith(1, "A", {"x"}), modeWith(2, "B", {})}, 1},
+        {"two and one", {modeWith(2, "B", {"x"}), modeWith(1, "A", {"y"})}, 2},
+        {"five taps", {modeWith(5, "E", {"x"})}, 3},
+        {"a focus of one space counts", {focus(2, " ")}, 2},
+        {"an empty focus does not", {focus(2, ""), modeWith(1, "A", {"x"})}, 1},
+        {"negative count", {modeWith(-2, "N", {"x"})}, 1},
+    };
+    for (const auto& c : cases) {
+        AppHarness h;
+        h.storeModes(c.modes);
+        h.launch();
+        EXPECT_EQ(tapsUntilAGestureCloses(h), c.taps) << c.what;
+    }
+
+    AppHarness h; // while the user tests taps, every length is recognised
+    h.storeModes({modeWith(1, "A", {"x"})});
+    auto& app = h.launch();
+    app.showCalibration();
+    EXPECT_EQ(tapsUntilAGestureCloses(h), 3);
+    h.calibration->close();
+    h.rest(1.5);
+    EXPECT_EQ(tapsUntilAGestureCloses(h), 1);
+}
+
+TEST(AppDelegate, CalibrationWindowStartsFromTheSettingsAndItsHandlersWrite) {
+    AppHarness h;
+    h.defaults.values["firmness"] = std::int64_t(1);
+    h.defaults.values["cooldownSeconds"] = 2.0;
+    auto& app = h.launch();
+    app.showCalibration();
+    auto& window = *h.calibration;
+    EXPECT_EQ(window.setup.firmness, 1);
+    EXPECT_EQ(window.setup.cooldown, 2.0);
+    EXPECT_EQ(window.setup.hotkeyDisplay, "⌥⌘T");
+    EXPECT_TRUE(window.setup.autoPause);
+    EXPECT_EQ(window.setup.thresholdG, 0.052);
+    EXPECT_EQ(window.setup.markerFraction, 0.38);
+
+    size_t menus = h.status.menus.size();
+    window.onCooldownChange(5.0);
+    EXPECT_EQ(h.settings().cooldownSeconds(), 5.0);
+    EXPECT_EQ(h.status.menus.size(), menus);
+
+    window.onAutoPauseChange(false);
+    EXPECT_FALSE(h.settings().autoPause());
+    EXPECT_EQ(h.status.menus.size(), menus + 1);
+
+    h.hotKeys.journal.clear();
+    window.onHotkeyChange(40, 0x0300, "⇧⌘K");
+    EXPECT_EQ(h.hotKeys.journal, (std::vector<std::string>{"register 40/768", "unregister 1"}))
+        << "the new shortcut is registered before the old one goes";
+    EXPECT_EQ(h.settings().hotkeyKeyCode(), 40u);
+    EXPECT_EQ(h.settings().hotkeyMods(), 768u);
+    EXPECT_EQ(menuTitle(h), "Taps Paused  (⇧⌘K)");
+
+    window.close();
+    h.rest(1);
+    h.lines.clear();
+    h.taps(1, 0.1);
+    h.taps(1, 0.1);
+    h.rest(3);
+    EXPECT_EQ(h.said().size(), 2u) << "the second tap fell in the 5 s cooldown: " << h.said().back();
+}
+
+TEST(AppDelegate, LiveDataReachesTheVisibleWindowAfterTheCallback) {
+    AppHarness h;
+    auto& app = h.launch();
+    app.showCalibration();
+    h.rest(0.3);
+    auto& window = *h.calibration;
+    window.journal.clear();
+    h.taps(1, 0.02);
+    EXPECT_NEAR(window.level, 0.18, 0.001);
+    EXPECT_TRUE(window.shows("running 1"));
+    h.rest(3);
+    EXPECT_EQ(window.journal, (std::vector<std::string>{"running 1", "cooldown on", "refreshStatus", "detected 1",
+                                                        "cooldown off", "refreshStatus"}));
+    EXPECT_EQ(h.said().back(), "[test] 1-tap detected (actions suppressed while testing)");
+
+    window.close();
+    window.journal.clear();
+    window.level = 0;
+    h.taps(1, 3);
+    EXPECT_EQ(window.level, 0);
+    EXPECT_EQ(window.journal, std::vector<std::string>{"detected 1"}) << "only the flash is queued while closed";
+}
+
+TEST(AppDelegate, OpenAtLogin) {
+    AppHarness h;
+    h.storeModes({});
+    auto& app = h.launch();
+    app.toggleOpenAtLogin();
+    EXPECT_EQ(h.login.current, LoginItemStatus::enabled);
+    EXPECT_TRUE(h.status.menus.back()[6].checked);
+    app.toggleOpenAtLogin();
+    EXPECT_EQ(h.login.current, LoginItemStatus::notRegistered);
+    EXPECT_TRUE(h.alerts.shown.empty());
+
+    h.login.failure = "Could not write /x/knokle.desktop: Permission denied";
+    app.toggleOpenAtLogin();
+    ASSERT_EQ(h.alerts.shown.size(), 1u);
+    EXPECT_EQ(h.alerts.shown[0].messageText, "Couldn't change the login item");
+    EXPECT_EQ(h.alerts.shown[0].informativeText, "Could not write /x/knokle.desktop: Permission denied");
+    EXPECT_EQ(h.alerts.shown[0].buttons.size(), 1u);
+    EXPECT_FALSE(h.status.menus.back()[6].checked);
+}
+
+TEST(AppDelegate, GestureDecisions) {
+    SlapMode mixed = modeWith(2, "Mix", {"org.example.Notes"});
+    mixed.openURLs = {"https://x.org/\"q\""};
+    mixed.quitApps = {"b", "c"};
+    struct Case {
+        const char* what;
+        bool armed, autoPause, dryRun, calibrationOpen;
+        std::vector<SlapMode> modes;
+        std::vector<std::string> lines; // after the impacts
+        bool armedAfter, opened, menuRebuilt;
+    } cases[] = {
+        {"paused",
+         false,
+         true,
+         false,
+         false,
+         {mixed},
+         {"[paused] 2-tap detected (taps are paused)"},
+         false,
+         false,
+         false},
+        {"testing",
+         true,
+         true,
+         false,
+         true,
+         {mixed},
+         {"[test] 2-tap detected (actions suppressed while testing)"},
+         true,
+         false,
+         false},
+        {"no mode",
+         true,
+         true,
+         false,
+         false,
+         {modeWith(1, "One", {"x"}), modeWith(3, "Three", {"x"})},
+         {"[info] 2-tap gesture, but no mode configured for that count."},
+         true,
+         false,
+         true},
+        // A mode that can do nothing is no mode: no firing line, and above all no auto-pause.
+        {"a mode without actions",
+         true,
+         true,
+         false,
+         false,
+         {modeWith(2, "", {})},
+         {"[info] 2-tap gesture, but no mode configured for that count."},
+         true,
+         false,
+         true},
+        {"dry run",
+         true,
+         true,
+         true,
+         false,
+         {mixed},
+         {R"([DRY RUN] 2-tap -> would run 'Mix' (opens: ["org.example.Notes", "https://x.org/\"q\""], quits: ["b", "c"]))"},
+         true,
+         false,
+         true},
+        {"fire with auto-pause",
+         true,
+         true,
+         false,
+         false,
+         {mixed},
+         {"[FIRE] 2-tap -> running 'Mix'", "[auto-pause] taps paused after firing"},
+         false,
+         true,
+         true},
+        {"fire without auto-pause",
+         true,
+         false,
+         false,
+         false,
+         {mixed},
+         {"[FIRE] 2-tap -> running 'Mix'"},
+         true,
+         true,
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        AppHarness h;
+        h.env.workspace.install("org.example.Notes");
+        h.defaults.values["tapsActive"] = c.armed;
+        h.defaults.values["autoPause"] = c.autoPause;
+        if (c.dryRun) h.environment["KNOKLE_DRYRUN"] = "1";
+        h.storeModes(c.modes);
+        auto& app = h.launch();
+        if (c.calibrationOpen) app.showCalibration();
+        h.rest(0.3);
+        size_t menus = h.status.menus.size();
+        h.taps(2);
+        std::vector<std::string> said; // without what running the mode reports
+        for (const auto& line : h.said())
+            if (line.rfind("[ModeManager]", 0) != 0) said.push_back(line);
+        ASSERT_EQ(said.size(), 2 + c.lines.size());
+        EXPECT_EQ(said[0], "[impact] force x1.50");
+        EXPECT_EQ(std::vector<std::string>(said.begin() + 2, said.end()), c.lines);
+        EXPECT_EQ(h.settings().tapsActive(), c.armedAfter);
+        EXPECT_EQ(h.env.workspace.openedLocations().size(), c.opened ? 1u : 0u);
+        EXPECT_EQ(h.status.menus.size(), menus + (c.menuRebuilt ? 1 : 0));
+        if (c.menuRebuilt) EXPECT_EQ(menuTitle(h), c.armedAfter ? "Taps Active  (⌥⌘T)" : "Taps Paused  (⌥⌘T)");
+    }
+}
+
+TEST(AppDelegate, AfterAutoPauseTheNextGestureIsPausedAndWithoutItGesturesKeepFiring) {
+    for (bool autoPause : {true, false}) {
+        AppHarness h;
+        h.arm();
+        h.defaults.values["autoPause"] = autoPause;
+        h.storeModes({modeWith(1, "Write", {"x"})});
+        h.launch();
+        h.taps(1);
+        h.lines.clear();
+        h.taps(1);
+        EXPECT_TRUE(
+            saidLine(h, autoPause ? "[paused] 1-tap detected (taps are paused)" : "[FIRE] 1-tap -> running 'Write'"));
+    }
+}
+
+TEST(AppDelegate, DryRunOnlyForExactlyOne) {
+    for (const char* value : {"true", "01", "1 ", "", "0"})
+        EXPECT_FALSE(AppDelegate::dryRunFromEnvironment(value)) << value;
+    EXPECT_FALSE(AppDelegate::dryRunFromEnvironment(nullptr));
+    EXPECT_TRUE(AppDelegate::dryRunFromEnvironment("1"));
+}
+
+TEST(AppDelegate, ClickVetoAndIconFlash) {
+    struct Case {
+        double tapAfterClick;
+        bool counted;
+    } cases[] = {{0.2, false}, {0.3, true}};
+    for (const auto& c : cases) {
+        AppHarness h;
+        h.launch();
+        h.buttons.click();
+        h.status.icons.clear();
+        h.taps(0, c.tapAfterClick);
+        h.taps(1, 0.1);
+        if (c.counted) {
+            EXPECT_EQ(h.said(), std::vector<std::string>{"[impact] force x1.50"});
+            EXPECT_EQ(h.status.icons, std::vector<bool>{true}) << "the flash lasts 0.15 s";
+            h.rest(0.1);
+            EXPECT_EQ(h.status.icons, (std::vector<bool>{true, false}));
+            h.rest(2);
+            EXPECT_TRUE(saidLine(h, "[paused] 1-tap detected (taps are paused)"));
+        } else {
+            EXPECT_EQ(h.said(), std::vector<std::string>{"[click] impact ignored — trackpad/mouse click"});
+            h.rest(3);
+            EXPECT_EQ(h.said().size(), 1u);
+            EXPECT_TRUE(h.status.icons.empty());
+        }
+    }
+}
+
+TEST(AppDelegate, NoSensorSkipsOnboardingAlertsOnceAndLeavesTheReducedMenu) {
+    AppHarness h;
+    h.accelerometer.present = false;
+    h.defaults.values.erase("didOnboard");
+    h.alerts.answer = 1; // "Leave Running"
+    auto& app = h.launch();
+    EXPECT_FALSE(h.calibration);
+    EXPECT_FALSE(h.defaults.values.count("didOnboard"));
+    ASSERT_EQ(h.alerts.shown.size(), 1u);
+    const Alert& alert = h.alerts.shown[0];
+    EXPECT_EQ(alert.style, AlertStyle::warning);
+    EXPECT_EQ(alert.messageText, "This Mac has no motion sensor");
+    EXPECT_EQ(alert.informativeText,
+              "Knokle detects taps with the built-in accelerometer, which only MacBooks have. Desktop Macs (mini, "
+              "Studio, iMac, Pro) can't detect taps, so Knokle won't be able to do anything here.");
+    EXPECT_EQ(alert.buttons, (std::vector<std::string>{"Quit Knokle", "Leave Running"}));
+    EXPECT_EQ(h.terminated, 0);
+    std::vector<std::string> titles;
+    for (const auto& item : app.menuNeedsUpdate())
+        titles.push_back(item.separator ? "---" : item.title);
+    EXPECT_EQ(titles, (std::vector<std::string>{"No motion sensor on this Mac", "---", "Quit Knokle"}));
+    EXPECT_EQ(h.status.menus.back().size(), 3u);
+
+    AppHarness quitting;
+    quitting.accelerometer.present = false;
+    quitting.launch();
+    EXPECT_EQ(quitting.terminated, 1);
+}
+
+TEST(AppDelegate, OnboardingWritesTheFlagBeforeOpeningTheWindowOnce) {
+    AppHarness h;
+    h.defaults.values.erase("didOnboard");
+    h.launch();
+    ASSERT_TRUE(h.calibration);
+    EXPECT_TRUE(h.didOnboardWhenWindowMade);
+    EXPECT_TRUE(h.calibration->visible);
+
+    AppHarness again; // didOnboard already true
+    again.launch();
+    EXPECT_FALSE(again.calibration);
+}
+
+TEST(AppDelegate, AModeChosenFromTheMenuRunsWhateverTheState) {
+    AppHarness h;
+    h.env.workspace.install("org.example.Notes");
+    h.storeModes({modeWith(2, "Write", {"org.example.Notes"})});
+    auto& app = h.launch();
+    size_t menus = h.status.menus.size();
+    app.testMode(Uuid::random());
+    app.testMode(std::nullopt);
+    h.env.loop.runPending();
+    EXPECT_TRUE(h.env.workspace.openedLocations().empty());
+
+    for (const auto& item : app.menuNeedsUpdate())
+        if (item.action == MenuAction::testMode) app.perform(item);
+    h.env.loop.runPending();
+    EXPECT_EQ(h.env.workspace.openedLocations(), std::vector<std::string>{"/apps/org.example.Notes.desktop"});
+    EXPECT_FALSE(h.settings().tapsActive());
+    EXPECT_EQ(h.status.menus.size(), menus);
+    EXPECT_FALSE(saidLine(h, "[FIRE] 2-tap -> running 'Write'"));
+}
+
+TEST(AppDelegate, NothingRunsOnceTheControllerIsGone) {
+    AppHarness h;
+    h.arm();
+    h.storeModes({modeWith(3, "Three", {"x"})});
+    h.launch();
+    h.taps(1, 0.01); // the icon restore and the counter's window are pending
+    h.app.reset();
+    h.status.icons.clear();
+    h.env.loop.advance(5.0);
+    EXPECT_TRUE(h.status.icons.empty());
+    EXPECT_EQ(h.said().size(), 1u);
+}

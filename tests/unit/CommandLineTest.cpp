@@ -1,0 +1,62 @@
+#include "shell/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+using namespace knokle;
+
+namespace {
+
+// What the program would do, in one word and its argument.
+std::string outcome(const CommandLine& line) {
+    if (line.renderModesPreview) return "modes " + *line.renderModesPreview;
+    if (line.renderCalPreview) return "calibration " + *line.renderCalPreview;
+    if (line.execModePath) return "exec " + *line.execModePath;
+    if (line.defaultsArgs) return "defaults " + std::to_string(line.defaultsArgs->size());
+    if (line.error) return "error";
+    if (line.help) return "help";
+    if (line.version) return "version";
+    if (line.replayFile)
+        return "replay " + *line.replayFile + " x" + std::to_string(static_cast<int>(line.replaySpeed)) +
+               (line.exitWhenDone ? " then exit" : "");
+    return "tray";
+}
+
+} // namespace
+
+TEST(CommandLine, TheRenderingFlagsComeFirstThenExecModeThenTheProgramsOwn) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string outcome;
+    } cases[] = {
+        {{"knokle"}, "tray"},
+        {{"knokle", "--render-modes-preview"}, "modes /tmp/modes_preview.png"},
+        {{"knokle", "--render-cal-preview", "c.png", "--render-modes-preview"}, "modes /tmp/modes_preview.png"},
+        {{"knokle", "--render-cal-preview", "--level=0.9"}, "calibration --level=0.9"},
+        {{"knokle", "--render-cal-preview"}, "calibration /tmp/cal_preview.png"},
+        {{"knokle", "--exec-mode", "m.json", "--render-cal-preview", "c.png"}, "calibration c.png"},
+        {{"knokle", "--exec-mode"}, "tray"},
+        {{"knokle", "--exec-mode", "m.json"}, "exec m.json"},
+        {{"knokle", "--exec-mode", "--help"}, "exec --help"},
+        {{"knokle", "--help", "--exec-mode", "m.json"}, "exec m.json"},
+        {{"knokle", "--replay", "r", "--exec-mode", "m.json"}, "exec m.json"},
+        {{"knokle", "-x", "--exec-mode", "a", "--exec-mode", "b"}, "exec a"},
+        {{"--exec-mode", "knokle"}, "exec knokle"},
+        {{"knokle", "defaults", "write", "k", "-bool", "true"}, "defaults 4"},
+        {{"knokle", "--EXEC-MODE", "m"}, "error"},
+        {{"knokle", "--frobnicate"}, "error"},
+        {{"knokle", "stray"}, "error"},
+        {{"knokle", "--help"}, "help"},
+        {{"knokle", "--version"}, "version"},
+        {{"knokle", "--replay", "r.rec", "--replay-speed", "4", "--exit-when-done"}, "replay r.rec x4 then exit"},
+        {{"knokle", "--replay", "r.rec", "--exec-mode"}, "replay r.rec x1"},
+        {{"knokle", "--replay-speed", "fast"}, "error"},
+        {{"knokle", "--replay-speed", "-1"}, "error"},
+        {{"knokle", "--replay"}, "error"},
+    };
+    for (const auto& c : cases) {
+        std::string shown;
+        for (const auto& arg : c.args)
+            shown += arg + " ";
+        EXPECT_EQ(outcome(parseCommandLine(c.args)), c.outcome) << shown;
+    }
+}

@@ -1,0 +1,109 @@
+#include "shell/TapPipeline.h"
+#include "AppDelegateHarness.h"
+#include "common/TextFormat.h"
+#include "shell/ExitWhenSettled.h"
+
+#include <gtest/gtest.h>
+
+using namespace knokle;
+using namespace knokle::test;
+
+namespace {
+
+struct PipelineHarness {
+    VirtualLoop loop;
+    AccelerometerFeed accelerometer;
+    FakeButtons buttons;
+    TapPipeline pipeline{loop, accelerometer.factory(), [this] { return loop.elapsed(); }, buttons};
+    std::vector<std::string> events;
+    LineCapture lines;
+
+    PipelineHarness() {
+        pipeline.onImpact = [this](double force) { events.push_back(format("impact %.1f", force)); };
+        pipeline.onAcceptedPeak = [this](double peak) { events.push_back(format("peak %.2f", peak)); };
+        pipeline.onCountChanged = [this](int n) { events.push_back("count " + std::to_string(n)); };
+        pipeline.onGesture = [this](int n) { events.push_back("gesture " + std::to_string(n)); };
+        pipeline.onCooldownChanged = [this](bool on) { events.push_back(on ? "cooldown on" : "cooldown off"); };
+        pipeline.applyFirmness(2, 1.0);
+        pipeline.start();
+        play(SyntheticMotion(1000, 1, 0, 0).rest(0.3));
+    }
+    void play(const SyntheticMotion& motion) { test::play(loop, accelerometer, motion); }
+    bool saw(const std::string& event) const { return std::find(events.begin(), events.end(), event) != events.end(); }
+    SyntheticMotion motion() { return SyntheticMotion(1000, 1, 0, loop.elapsed()); }
+};
+
+} // namespace
+
+TEST(TapPipeline, TapsBecomeAGestureWithEveryOutputInOrder) {
+    PipelineHarness h;
+    h.play(h.motion().taps(2, 0.3, kFirmTap).rest(2.5));
+    EXPECT_EQ(h.events, (std::vector<std::string>{"peak 0.18", "impact 1.5", "count 1", "peak 0.18", "impact 1.5",
+                                                  "count 2", "cooldown on", "gesture 2", "cooldown off"}));
+}
+
+TEST(TapPipeline, AFollowUpTapIsMeasuredAgainstThePreviousOneOnlyWhileAGestureIsOpen) {
+    // 0.09 g is under the level's 0.12 g, but over 45 % of the first tap's 0.18 g.
+    const TapShape weak{0.09, 0.008, 0.002, 1};
+    PipelineHarness h;
+    h.play(h.motion().tap(kFirmTap).rest(0.3).tap(weak).rest(2.5));
+    EXPECT_TRUE(h.saw("gesture 2")) << "the weak tap counts within the gesture";
+    h.events.clear();
+    h.play(h.motion().tap(weak).rest(2.5));
+    EXPECT_EQ(h.events, std::vector<std::string>{"peak 0.09"})
+        << "once the gesture closed, the level's threshold applies again; the meter still shows the near miss";
+}
+
+TEST(TapPipeline, AnImpactRightAfterAClickIsVetoed) {
+    struct Case {
+        double afterClick;
+        const char* line;
+        bool counted;
+    } cases[] = {{0.2, "[click] impact ignored — trackpad/mouse click", false}, {0.3, "[impact] force x1.50", true}};
+    for (const auto& c : cases) {
+        PipelineHarness h;
+        h.events.clear();
+        h.buttons.click();
+        h.play(h.motion().rest(c.afterClick).tap(kFirmTap).rest(2.5));
+        EXPECT_EQ(h.lines.lines().back(), c.line);
+        EXPECT_EQ(h.events.front(), "peak 0.18") << "the meter sees vetoed taps too";
+        EXPECT_EQ(h.events.size(), c.counted ? 6u : 1u);
+    }
+}
+
+TEST(TapPipeline, ResetDropsAHalfCountedGestureAndTheCooldown) {
+    PipelineHarness h;
+    h.play(h.motion().tap(kFirmTap).rest(0.1));
+    EXPECT_TRUE(h.pipeline.gestureInProgress());
+    h.pipeline.reset();
+    EXPECT_FALSE(h.pipeline.gestureInProgress());
+    h.play(h.motion().rest(0.3).tap(kFirmTap).rest(2.5));
+    EXPECT_TRUE(h.saw("gesture 1")) << "the tap before the reset is not part of it";
+}
+
+TEST(ExitWhenSettled, EndsAtOnceWhenIdleElseWhenTheGestureClosesAndNeverLaterThanTheLongestWindow) {
+    struct Case {
+        const char* what;
+        bool inProgress;
+        double closesAfter; // when the open gesture closes; negative: never
+        double exitsAfter;
+    } cases[] = {{"idle", false, -1, 0}, {"closes", true, 0.5, 0.5}, {"stuck", true, -1, 1.8}};
+    for (const auto& c : cases) {
+        VirtualLoop loop;
+        bool open = c.inProgress;
+        if (c.closesAfter >= 0) loop.after(Seconds(c.closesAfter), [&] { open = false; });
+        std::optional<double> exitedAt;
+        int exits = 0;
+        ExitWhenSettled settle(
+            loop, [&] { return open; }, [] { return 1.8; },
+            [&] {
+                exitedAt = loop.elapsed();
+                ++exits;
+            });
+        settle.recordingFinished();
+        loop.advance(5.0);
+        ASSERT_TRUE(exitedAt) << c.what;
+        EXPECT_NEAR(*exitedAt, c.exitsAfter, 0.011) << c.what;
+        EXPECT_EQ(exits, 1) << c.what;
+    }
+}
