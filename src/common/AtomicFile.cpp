@@ -5,6 +5,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,21 +32,68 @@ void syncFolder(const std::filesystem::path& folder) {
     ::close(fd);
 }
 
+// A symbolic link (as dotfile managers make) is written through, not replaced by a regular file.
+std::filesystem::path throughLinks(const std::filesystem::path& path) {
+    std::error_code ec;
+    std::filesystem::path resolved = path;
+    for (int hops = 0; hops < 40 && std::filesystem::is_symlink(resolved, ec); ++hops) {
+        std::filesystem::path target = std::filesystem::read_symlink(resolved, ec);
+        if (ec) break;
+        resolved = target.is_absolute() ? target : resolved.parent_path() / target;
+    }
+    return resolved;
+}
+
+constexpr int kRandomLength = 6;
+
+// Like mkstemp, but created 0666 less the umask, as any new file of the user's would be.
+int createTemporary(const std::string& prefix, std::string& name) {
+    static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = prefix;
+        for (int i = 0; i < kRandomLength; ++i)
+            name += letters[random() % (sizeof letters - 1)];
+        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// Temporary files a crash left behind: ours, regular, and untouched for a minute (so never one that another
+// process is writing right now).
+void removeStaleTemporaries(const std::string& prefix) {
+    std::filesystem::path folder = std::filesystem::path(prefix).parent_path();
+    std::string stem = std::filesystem::path(prefix).filename().string();
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? "." : folder, ec)) {
+        std::string name = entry.path().filename().string();
+        if (name.size() != stem.size() + kRandomLength || name.compare(0, stem.size(), stem) != 0) continue;
+        struct stat info {};
+        if (::lstat(entry.path().c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) continue;
+        if (std::time(nullptr) - info.st_mtime > 60) ::unlink(entry.path().c_str());
+    }
+}
+
 } // namespace
 
-bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
-    std::string tmpl = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
-    int fd = ::mkstemp(tmpl.data());
+bool writeFileAtomically(const std::filesystem::path& requested, std::string_view bytes) {
+    std::filesystem::path path = throughLinks(requested);
+    std::string prefix = (path.parent_path() / ("." + path.filename().string() + ".")).string();
+    std::string temporary;
+    int fd = createTemporary(prefix, temporary);
     if (fd < 0) return false;
     bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    // mkstemp creates 0600; a store is the user's own file, readable as an ordinary one.
-    ok = ok && ::fchmod(fd, 0644) == 0;
+    // The file keeps its permissions; a new one was created with the umask applied.
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0) ok = ok && ::fchmod(fd, existing.st_mode & 07777) == 0;
     ok = (::close(fd) == 0) && ok;
-    if (!ok || ::rename(tmpl.c_str(), path.c_str()) != 0) {
-        ::unlink(tmpl.c_str());
+    if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
         return false;
     }
     syncFolder(path.parent_path());
+    removeStaleTemporaries(prefix);
     return true;
 }
 

@@ -9,7 +9,9 @@ namespace knokle {
 
 // Replaces the file with the bytes in one step: a temporary file in the same folder, flushed and synced,
 // renamed over the target, then the folder synced. A reader, or a crash at any instant, sees the old file or
-// the new one, never a mix. Returns false (and leaves the old file) when any step fails.
+// the new one, never a mix. A symbolic link is written through to its target; the file keeps its permission
+// bits (a new one follows the umask); temporary files that an earlier crash left are removed. Returns false (and
+// leaves the old file) when any step fails.
 bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 // Reads the whole file; nothing when it does not exist or cannot be read.

@@ -124,3 +124,31 @@ std::string upperCased(std::string_view text) {
 }
 
 } // namespace knokle
+
+namespace knokle {
+
+bool isValidUtf8(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+        unsigned char lead = byte(i);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t need = (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : 0;
+        if (need == 0 || i + need >= text.size()) return false;
+        char32_t value = lead & (0x3F >> need);
+        for (size_t k = 1; k <= need; ++k) {
+            if ((byte(i + k) & 0xC0) != 0x80) return false;
+            value = (value << 6) | (byte(i + k) & 0x3F);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+        constexpr char32_t smallest[] = {0, 0x80, 0x800, 0x10000};
+        if (value < smallest[need] || (value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF) return false;
+        i += need + 1;
+    }
+    return true;
+}
+
+} // namespace knokle

@@ -14,6 +14,8 @@ std::string_view trimmedSpaces(std::string_view text);
 std::string_view trimmedSpacesAndLineBreaks(std::string_view text);
 // Removes every line feed, vertical tab, form feed, carriage return, U+0085, U+2028 and U+2029.
 std::string withoutLineBreaks(std::string_view text);
+// Whether the bytes are well-formed UTF-8: no stray or missing continuation bytes, overlong forms or surrogates.
+bool isValidUtf8(std::string_view text);
 // Upper-cases every letter ("é" gives "É"); malformed bytes are kept as they are.
 std::string upperCased(std::string_view text);
 

@@ -1,6 +1,7 @@
 #include "shell/DefaultsCommand.h"
 
 #include "common/TextFormat.h"
+#include "common/UnicodeText.h"
 
 #include <charconv>
 #include <cmath>
@@ -92,7 +93,15 @@ int runDefaultsCommand(const std::vector<std::string>& args, UserDefaults& defau
         out << describeStoredValue(*value) << "\n";
         return 0;
     }
+    if ((verb == "write" || verb == "delete") && args.size() >= 2 && !isValidUtf8(args[1])) {
+        err << "knokle defaults: the key is not valid UTF-8 text\n";
+        return 1;
+    }
     if (verb == "write" && args.size() == 4) {
+        if (!isValidUtf8(args[3])) {
+            err << "knokle defaults: the value is not valid UTF-8 text\n";
+            return 1;
+        }
         auto value = parseTyped(args[2], args[3], err);
         if (!value) return 1;
         defaults.set(args[1], *value);

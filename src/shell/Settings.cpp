@@ -4,6 +4,7 @@
 
 #include "common/TextFormat.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -131,7 +132,9 @@ int Settings::firmness() const {
 
 double Settings::cooldownSeconds() const {
     double stored = doubleReading(kCooldownSeconds);
-    return stored == 0 ? 1.0 : stored;
+    if (stored == 0 || std::isnan(stored)) return 1.0;
+    // A hand-edited huge value must not overflow the timers; a minute is far beyond any sensible cooldown.
+    return std::clamp(stored, 0.0, kMaxCooldownSeconds);
 }
 
 bool Settings::autoPause() const {

@@ -25,13 +25,14 @@ public:
     static constexpr std::uint32_t kDefaultHotkeyKeyCode = 17; // T
     static constexpr std::uint32_t kDefaultHotkeyMods = 2304;  // command + option
     static constexpr const char* kDefaultHotkeyDisplay = "⌥⌘T";
+    static constexpr double kMaxCooldownSeconds = 60;
 
     explicit Settings(UserDefaults& store) : store(store) {}
 
     bool tapsActive() const;
     bool didOnboard() const;
     int firmness() const;           // 1 or 2
-    double cooldownSeconds() const; // 0 reads as 1.0
+    double cooldownSeconds() const; // 0 reads as 1.0; bounded to 0...60
     bool autoPause() const;
     std::uint32_t hotkeyKeyCode() const;
     std::uint32_t hotkeyMods() const;

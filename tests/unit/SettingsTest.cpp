@@ -158,3 +158,12 @@ TEST(Settings, ReadsGoToTheStoreEveryTime) {
     store.values["tapsActive"] = true; // written behind the reader's back
     EXPECT_TRUE(settings.tapsActive());
 }
+
+TEST(Settings, HugeOrNegativeCooldownsAreBounded) {
+    // A hand-edited value must neither overflow the counter's timers nor silently mean "no cooldown".
+    for (auto [stored, applied] : {std::pair{3e6, 60.0}, {1e10, 60.0}, {1e300, 60.0}, {-5.0, 0.0}, {59.5, 59.5}}) {
+        test::MemoryUserDefaults store;
+        store.values["cooldownSeconds"] = stored;
+        EXPECT_EQ(Settings(store).cooldownSeconds(), applied) << stored;
+    }
+}

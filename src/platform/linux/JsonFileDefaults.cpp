@@ -2,6 +2,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/DiagnosticOutput.h"
+#include "common/JsonNesting.h"
 
 #include <cstdlib>
 #include <limits>
@@ -33,7 +34,7 @@ Loaded load(const std::filesystem::path& path) {
         loaded.state = FileState::readable;
         return loaded;
     }
-    if (bytes) {
+    if (bytes && jsonNestingWithin(*bytes)) {
         Json parsed = Json::parse(*bytes, nullptr, false);
         if (!parsed.is_discarded() && parsed.is_object()) {
             loaded.state = FileState::readable;
@@ -87,7 +88,9 @@ void update(const std::filesystem::path& path, const std::function<void(Json&)>&
     change(loaded.object);
     std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
-    if (!writeFileAtomically(path, loaded.object.dump(4) + "\n"))
+    // Text that is not UTF-8 is written with U+FFFD rather than failing the whole write.
+    std::string text = loaded.object.dump(4, ' ', false, Json::error_handler_t::replace) + "\n";
+    if (!writeFileAtomically(path, text))
         printLine("[info] Settings file " + path.string() + " could not be written; the setting was not saved");
 }
 

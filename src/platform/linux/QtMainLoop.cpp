@@ -3,18 +3,25 @@
 #include <QMetaObject>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace knokle {
 
 QtMainLoop::QtMainLoop() : context(new QObject) {}
 
-QtMainLoop::~QtMainLoop() { delete context; }
+QtMainLoop::~QtMainLoop() {
+    delete context;
+}
 
-MonotonicTime QtMainLoop::now() const { return std::chrono::steady_clock::now(); }
+MonotonicTime QtMainLoop::now() const {
+    return std::chrono::steady_clock::now();
+}
 
 void QtMainLoop::post(std::function<void()> fn) {
-    QMetaObject::invokeMethod(context, [fn = std::move(fn)] { fn(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        context, [fn = std::move(fn)] { fn(); }, Qt::QueuedConnection);
 }
 
 TimerHandle QtMainLoop::after(Seconds delay, std::function<void()> fn) {
@@ -29,8 +36,17 @@ TimerHandle QtMainLoop::every(Seconds interval, std::function<void()> fn) {
     return TimerHandle(cancelled);
 }
 
-void QtMainLoop::startTimer(Seconds delay, bool repeating, std::shared_ptr<std::atomic<bool>> cancelled,
+Seconds QtMainLoop::supportedDelay(Seconds delay) {
+    // QTimer takes whole milliseconds in an int; anything longer (or not a number) must not overflow into a
+    // negative interval or an undefined conversion.
+    constexpr double longest = std::numeric_limits<int>::max() / 1000.0;
+    if (!(delay.count() > 0)) return Seconds(0);
+    return Seconds(std::min(delay.count(), longest));
+}
+
+void QtMainLoop::startTimer(Seconds requested, bool repeating, std::shared_ptr<std::atomic<bool>> cancelled,
                             std::function<void()> fn) {
+    Seconds delay = supportedDelay(requested);
     // A QTimer belongs to the thread that starts it, so a request from another thread is moved to the main
     // thread first, keeping the delay measured from the moment of the request.
     MonotonicTime due = now() + toSteady(delay);
@@ -40,7 +56,7 @@ void QtMainLoop::startTimer(Seconds delay, bool repeating, std::shared_ptr<std::
         auto* timer = new QTimer(context);
         timer->setTimerType(Qt::PreciseTimer);
         timer->setSingleShot(!repeating);
-        timer->setInterval(static_cast<int>(std::ceil(std::max(0.0, remaining))));
+        timer->setInterval(static_cast<int>(std::ceil(std::clamp(remaining, 0.0, delay.count() * 1000.0))));
         QObject::connect(timer, &QTimer::timeout, timer, [timer, delay, repeating, cancelled, fn] {
             if (cancelled->load()) {
                 timer->deleteLater();

@@ -18,6 +18,9 @@ public:
     TimerHandle after(Seconds delay, std::function<void()> fn) override;
     TimerHandle every(Seconds interval, std::function<void()> fn) override;
 
+    // The delay a timer really waits: no less than nothing, no more than the longest interval QTimer holds.
+    static Seconds supportedDelay(Seconds delay);
+
 private:
     void startTimer(Seconds delay, bool repeating, std::shared_ptr<std::atomic<bool>> cancelled,
                     std::function<void()> fn);
