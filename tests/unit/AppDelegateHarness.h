@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FakeHid.h"
 #include "FakeModeEnvironment.h"
 #include "LineCapture.h"
 #include "MemoryUserDefaults.h"
@@ -105,24 +106,6 @@ struct FakeCalibration final : CalibrationPanel {
     }
 };
 
-// A HID manager whose one matched device is the accelerometer (or, without a sensor, no device at all).
-struct FakeHid final : HidManager {
-    struct Device final : HidDevice {
-        std::optional<std::string> property(const std::string&) const override { return std::string("SPU"); }
-        int open() override { return 0; }
-        void registerInputReportCallback(std::uint8_t*, std::size_t, InputReportCallback, void*) override {}
-        void scheduleWithMainLoop() override {}
-    };
-    bool present = true;
-    void setDeviceMatching(const HidDeviceMatching&) override {}
-    void scheduleWithMainLoop() override {}
-    int open() override { return 0; }
-    std::optional<std::vector<std::shared_ptr<HidDevice>>> copyDevices() override {
-        if (!present) return std::vector<std::shared_ptr<HidDevice>>{};
-        return std::vector<std::shared_ptr<HidDevice>>{std::make_shared<Device>()};
-    }
-};
-
 // The controller with every collaborator faked, in virtual time.
 struct AppHarness {
     FakeModeEnvironment env;
@@ -149,11 +132,7 @@ struct AppHarness {
         AppServices services{env.loop,
                              env.loop.workQueue(),
                              defaults,
-                             [this] {
-                                 auto hid = std::make_unique<FakeHid>();
-                                 hid->present = sensorPresent;
-                                 return hid;
-                             },
+                             fakeAccelerometer(sensorPresent),
                              [] { return 0.0; },
                              buttons,
                              hotKeys,
