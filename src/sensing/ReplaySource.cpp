@@ -205,8 +205,7 @@ double validSpeed(double speed) {
 
 } // namespace
 
-ReplaySource::ReplaySource(MainLoop& loop, std::filesystem::path file, double speed,
-                           std::function<double()> sampleTime)
+ReplaySource::ReplaySource(MainLoop& loop, std::filesystem::path file, double speed, std::function<double()> sampleTime)
     : device(std::make_shared<ReplayDevice>(loop, std::move(file), validSpeed(speed), std::move(sampleTime))) {
     device->finished = [this] {
         if (onFinished) onFinished();

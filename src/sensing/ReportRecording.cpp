@@ -59,7 +59,8 @@ std::string parseLine(std::string_view line, std::string_view first, std::size_t
     for (std::string_view part = nextToken(line, pos); !part.empty(); part = nextToken(line, pos)) {
         int high = part.size() == 2 ? hexDigit(part[0]) : -1;
         int low = part.size() == 2 ? hexDigit(part[1]) : -1;
-        if (high < 0 || low < 0) return format("byte %zu is not two hex digits: ", report.bytes.size() + 1) + quoted(part);
+        if (high < 0 || low < 0)
+            return format("byte %zu is not two hex digits: ", report.bytes.size() + 1) + quoted(part);
         report.bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));
     }
     return {};

@@ -59,7 +59,8 @@ TEST(MotionSensor, DecodesFixedPointAxesOfLongEnoughReports) {
     EXPECT_FALSE(decodeReport(nullptr, 18));
     // Encoding rounds to 1/65536 g and stops at what 32 bits hold.
     EXPECT_EQ(encodeReport(0, 0, 0, 4).size(), 18u);
-    EXPECT_EQ(std::vector<std::uint8_t>(report.begin() + 6, report.begin() + 10), (std::vector<std::uint8_t>{0, 0x40, 0, 0}));
+    EXPECT_EQ(std::vector<std::uint8_t>(report.begin() + 6, report.begin() + 10),
+              (std::vector<std::uint8_t>{0, 0x40, 0, 0}));
     auto limited = decodeReport(encodeReport(0.1, 1e9, -1e9).data(), 18);
     EXPECT_NEAR(limited->x, 0.1, 0.5 / 65536);
     EXPECT_EQ(limited->y, 32768.0 - 1.0 / 65536);

@@ -56,8 +56,9 @@ TEST(ReportRecording, WrittenRecordingsReadBackAndLooseSpacingIsAccepted) {
     EXPECT_EQ(formatReportLine(0.00125, reports[1].bytes.data(), 4), "0.001250 00 7f 80 ff");
 
     std::istringstream loose("# header\n\n0 \r\n  # indented\n0.000001 ff\t00\n  12.5   01 02  \n2e1 03\n20\n");
-    EXPECT_EQ(readAll(loose, "l").first,
-              (std::vector<RecordedReport>{{0.0, {}}, {0.000001, {0xff, 0x00}}, {12.5, {1, 2}}, {20.0, {3}}, {20.0, {}}}));
+    EXPECT_EQ(
+        readAll(loose, "l").first,
+        (std::vector<RecordedReport>{{0.0, {}}, {0.000001, {0xff, 0x00}}, {12.5, {1, 2}}, {20.0, {3}}, {20.0, {}}}));
 }
 
 TEST(ReportRecorder, RecordsALiveSourceThatReplaysTheSame) {

@@ -14,9 +14,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -273,8 +273,7 @@ void HidrawDevice::readLoop() {
                 return;
             }
         }
-        if (!batch.reports.empty() &&
-            (Clock::now() >= handOffDue || batch.reports.size() >= kMaxReportsPerHandOff)) {
+        if (!batch.reports.empty() && (Clock::now() >= handOffDue || batch.reports.size() >= kMaxReportsPerHandOff)) {
             handOff(batch, std::nullopt);
         }
     }
@@ -290,7 +289,8 @@ void HidrawDevice::handOff(Batch& batch, std::optional<std::string> failure) {
     if (failure) handedOffFailure = std::move(failure);
     if (handOffPosted) return;
     handOffPosted = true;
-    QMetaObject::invokeMethod(mainContext.get(), [this] { deliverHandedOff(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        mainContext.get(), [this] { deliverHandedOff(); }, Qt::QueuedConnection);
 }
 
 void HidrawDevice::deliverHandedOff() {
