@@ -69,7 +69,7 @@ TEST(MotionSensor, DecodesFixedPointAxesOfLongEnoughReports) {
 
 TEST(MotionSensor, PrintsTheFirstTwentyReportsWhateverTheirLength) {
     Harness h;
-    std::vector<std::uint8_t> bytes = {0x00, 0x0a, 0xff};
+    std::vector<std::uint8_t> bytes = {0x00, 0xa5, 0xff};
     h.sensor.handleRawReport(bytes.data(), 0);
     for (int i = 1; i < 19; ++i)
         h.sensor.handleRawReport(bytes.data(), 2);
@@ -79,7 +79,7 @@ TEST(MotionSensor, PrintsTheFirstTwentyReportsWhateverTheirLength) {
     Lines lines = h.capture.lines();
     ASSERT_EQ(lines.size(), 20u);
     EXPECT_EQ(lines[0], "[MotionSensor] RAW REPORT (0 bytes): ");
-    EXPECT_EQ(lines[1], "[MotionSensor] RAW REPORT (2 bytes): 00 0a");
+    EXPECT_EQ(lines[1], "[MotionSensor] RAW REPORT (2 bytes): 00 a5");
     EXPECT_EQ(lines[19],
               "[MotionSensor] RAW REPORT (19 bytes): 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01 00 00");
     EXPECT_EQ(h.sensor.debugPrintCount, 21);
