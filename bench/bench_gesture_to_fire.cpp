@@ -1,6 +1,6 @@
 // Time from the accelerometer report that completes a gesture at the counter's firing count to the "[FIRE] "
 // line: the whole pipeline from raw report to the gesture decision, with the desktop services faked.
-#include "AccelerometerFeed.h"
+#include "FakeHid.h"
 #include "MemoryUserDefaults.h"
 #include "common/AtomicFile.h"
 #include "common/DiagnosticOutput.h"
@@ -64,10 +64,11 @@ void BM_LastReportToFireLine(benchmark::State& state) {
     defaults.values = {{"tapsActive", true}, {"autoPause", false}, {"didOnboard", true}};
     Quiet quiet;
     double sampleTime = 0;
-    test::AccelerometerFeed accelerometer;
-    AppDelegate app(AppServices{loop, loop, defaults, accelerometer.factory(), [&] { return sampleTime; }, quiet, quiet,
-                                quiet, quiet, quiet, nullptr, std::filesystem::path(folder) / "modes.json", [] {},
-                                nullptr, nullptr, [](const char*) -> const char* { return nullptr; }});
+    test::FakeHid hid;
+    auto accelerometer = hid.addDevice();
+    AppDelegate app(AppServices{loop, loop, defaults, hid.factory(), [&] { return sampleTime; }, quiet, quiet, quiet,
+                                quiet, quiet, nullptr, std::filesystem::path(folder) / "modes.json", [] {}, nullptr,
+                                nullptr, [](const char*) -> const char* { return nullptr; }});
 
     bool fired = false;
     auto previousSink = setLineSink([&](std::string_view line) {
@@ -92,7 +93,7 @@ void BM_LastReportToFireLine(benchmark::State& state) {
             sampleTime = offset + motion.samples()[i].t;
             loop.current = MonotonicTime(toSteady(Seconds(sampleTime)));
             auto start = std::chrono::steady_clock::now();
-            accelerometer.deliver(reports[i]);
+            accelerometer->deliver(reports[i]);
             elapsed = std::chrono::steady_clock::now() - start;
         }
         if (!fired) {

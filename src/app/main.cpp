@@ -1,5 +1,7 @@
 #include "app/TrayApp.h"
+#include "common/DiagnosticOutput.h"
 #include "platform/linux/JsonFileDefaults.h"
+#include "sensing/ReplaySource.h"
 #include "shell/CommandLine.h"
 #include "shell/DefaultsCommand.h"
 
@@ -30,6 +32,13 @@ int main(int argc, char** argv) {
     if (line.version) {
         std::puts("knokle 0.1.0");
         return 0;
+    }
+    if (line.replayFile) {
+        // Said before anything starts: without this the sensor would count as missing and wait on an alert.
+        if (auto why = ReplaySource::unreadableReason(*line.replayFile)) {
+            printLine("[replay] " + *why);
+            return 1;
+        }
     }
     return runTrayApplication(line, argc, argv);
 }

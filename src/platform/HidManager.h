@@ -33,6 +33,9 @@ public:
     virtual void registerInputReportCallback(std::uint8_t* buffer, std::size_t length, InputReportCallback callback,
                                              void* context) = 0;
     virtual void scheduleWithMainLoop() = 0;
+    // For a device that reads reports ahead of the main loop and hands them over in batches: the sample-clock
+    // time at which the report being delivered was read. Nothing when reports are delivered as they are read.
+    virtual std::optional<double> currentReportTime() const { return std::nullopt; }
 };
 
 class HidManager {

@@ -115,7 +115,9 @@ void MotionSensor::handleRawReport(const std::uint8_t* report, long length) {
     if (!onSample) return;
     std::optional<DecodedReport> sample = decodeReport(report, length);
     if (!sample) return;
-    onSample(sample->x, sample->y, sample->z, sampleTime());
+    // A device that reads ahead knows when the report came; otherwise it came now.
+    std::optional<double> readTime = device ? device->currentReportTime() : std::nullopt;
+    onSample(sample->x, sample->y, sample->z, readTime ? *readTime : sampleTime());
 }
 
 } // namespace knokle

@@ -32,7 +32,8 @@ std::optional<DecodedReport> decodeReport(const std::uint8_t* report, long lengt
 std::vector<std::uint8_t> encodeReport(double x, double y, double z, std::size_t length = kMinimumReportLength);
 
 // Finds the built-in accelerometer among the HID devices, opens it and turns each raw input report into
-// a sample in g, stamped with the monotonic time at which the report is handled.
+// a sample in g, stamped with the monotonic time at which the report is handled (or was read, when the device
+// reads ahead of the main loop).
 class MotionSensor {
 public:
     static constexpr int kAccelUsagePage = 0xFF00;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <fstream>
 
 namespace knokle {
 namespace {
@@ -16,26 +17,44 @@ constexpr std::size_t kBatchSize = 256;
 // Reports due within one tick of each other are delivered together.
 constexpr double kDeliveryTickSeconds = 0.004;
 
+// 0 when the recording opened into `in`, otherwise the errno that kept it from opening.
+int openRecording(const std::filesystem::path& file, std::ifstream& in) {
+    std::error_code ec;
+    std::filesystem::file_status status = std::filesystem::status(file, ec);
+    if (ec) return ec.value();
+    // A folder opens like a file, but every read fails.
+    if (std::filesystem::is_directory(status)) return EISDIR;
+    errno = 0;
+    in.open(file);
+    return in ? 0 : errno ? errno : EACCES;
+}
+
 } // namespace
+
+std::optional<std::string> ReplaySource::unreadableReason(const std::filesystem::path& file) {
+    std::ifstream in;
+    int error = openRecording(file, in);
+    if (error == 0) return std::nullopt;
+    return file.string() + ": cannot open: " + std::strerror(error);
+}
 
 class ReplayDevice final : public HidDevice, public std::enable_shared_from_this<ReplayDevice> {
 public:
     ReplayDevice(MainLoop& loop, std::filesystem::path file, double speed, std::function<double()> sampleTime)
         : loop(loop), file(std::move(file)), speed(speed), sampleTime(std::move(sampleTime)) {}
 
-    // Reads the recording once; 0 when it could be read, otherwise the errno.
+    // Opens the recording once; 0 when it could be opened, otherwise the errno.
     int load() {
         if (loaded) return loadStatus;
         loaded = true;
-        errno = 0;
-        recording = readRecording(file);
-        if (recording.error && recording.errorLine == 0) {
-            loadStatus = errno ? errno : ENOENT;
-            printLine("[replay] " + *recording.error);
-            recording.error.reset();
+        loadStatus = openRecording(file, in);
+        if (loadStatus != 0) {
+            printLine("[replay] " + file.string() + ": cannot open: " + std::strerror(loadStatus));
             finish();
+            return loadStatus;
         }
-        return loadStatus;
+        reader.emplace(in, file.string());
+        return 0;
     }
 
     std::optional<std::string> property(const std::string& key) const override {
@@ -56,6 +75,7 @@ public:
         scheduled = true;
         startSampleTime = sampleTime();
         startMonotonic = loop.now();
+        havePending = reader->next(pending);
         scheduleNext();
     }
 
@@ -65,17 +85,16 @@ public:
         stopped = true;
     }
 
-    double currentReportTime() const {
-        if (!scheduled) return sampleTime();
-        return startSampleTime + currentOffset;
-    }
+    // Samples keep the recording's timing whatever the speed or the main loop's jitter.
+    std::optional<double> currentReportTime() const override { return reportTime(); }
+    double reportTime() const { return scheduled ? startSampleTime + currentOffset : sampleTime(); }
 
     MainLoop& loop;
     std::filesystem::path file;
     double speed;
     std::function<double()> sampleTime;
     std::function<void()> finished;
-    std::size_t next = 0;
+    std::size_t delivered = 0;
     bool done = false;
 
 private:
@@ -90,9 +109,9 @@ private:
         });
     }
 
-    MonotonicTime dueTime(std::size_t index) const {
+    MonotonicTime dueTime(double offset) const {
         // A very slow replay must not overflow the clock's range.
-        double seconds = std::min(recording.reports[index].offset / speed, 1e9);
+        double seconds = std::min(offset / speed, 1e9);
         return startMonotonic + toSteady(Seconds(seconds));
     }
 
@@ -102,39 +121,41 @@ private:
         auto resume = [weak] {
             if (auto self = weak.lock()) self->deliverDue();
         };
-        if (next >= recording.reports.size() || speed == 0) {
+        if (!havePending || speed == 0) {
             loop.post(resume);
         } else {
             // Waking once per report of a 1 kHz recording costs more than handling the reports: those due
             // within one tick go out together, still stamped with their recorded times.
             MonotonicTime now = loop.now();
-            MonotonicTime due = dueTime(next);
+            MonotonicTime due = dueTime(pending.offset);
             MonotonicTime wake = due <= now ? now : std::max(due, now + toSteady(Seconds(kDeliveryTickSeconds)));
             timer = loop.after(std::chrono::duration_cast<Seconds>(wake - now), resume);
         }
     }
 
-    // Delivers every report that is due (at most one batch), then waits for the next one.
+    // Delivers every report that is due (at most one batch), reading the recording only as far as that,
+    // then waits for the next one.
     void deliverDue() {
         if (stopped) return;
-        std::size_t delivered = 0;
-        while (next < recording.reports.size() && delivered < kBatchSize) {
-            if (speed != 0 && dueTime(next) > loop.now()) break;
-            deliver(recording.reports[next]);
-            ++next;
-            ++delivered;
+        std::size_t batch = 0;
+        while (havePending && batch < kBatchSize) {
+            if (speed != 0 && dueTime(pending.offset) > loop.now()) break;
+            deliver(pending);
+            ++batch;
             if (stopped) return; // the callback may have ended the replay
+            havePending = reader->next(pending);
         }
-        if (next < recording.reports.size()) {
+        if (havePending) {
             scheduleNext();
             return;
         }
-        if (recording.error) printLine("[replay] " + *recording.error);
+        if (reader->error()) printLine("[replay] " + *reader->error());
         finish();
     }
 
     void deliver(const RecordedReport& report) {
         currentOffset = report.offset;
+        ++delivered;
         if (!callback || !buffer) return;
         std::size_t length = std::min(report.bytes.size(), bufferLength);
         std::copy_n(report.bytes.begin(), length, buffer);
@@ -143,7 +164,10 @@ private:
 
     bool loaded = false;
     int loadStatus = 0;
-    ParsedRecording recording;
+    std::ifstream in;
+    std::optional<RecordingReader> reader;
+    RecordedReport pending;
+    bool havePending = false;
     bool scheduled = false;
     bool stopped = false;
     double startSampleTime = 0;
@@ -181,8 +205,7 @@ double validSpeed(double speed) {
 
 } // namespace
 
-ReplaySource::ReplaySource(MainLoop& loop, std::filesystem::path file, double speed,
-                           std::function<double()> sampleTime)
+ReplaySource::ReplaySource(MainLoop& loop, std::filesystem::path file, double speed, std::function<double()> sampleTime)
     : device(std::make_shared<ReplayDevice>(loop, std::move(file), validSpeed(speed), std::move(sampleTime))) {
     device->finished = [this] {
         if (onFinished) onFinished();
@@ -199,10 +222,10 @@ HidManagerFactory ReplaySource::managerFactory() {
 }
 
 double ReplaySource::currentReportTime() const {
-    return device->currentReportTime();
+    return device->reportTime();
 }
 std::size_t ReplaySource::deliveredCount() const {
-    return device->next;
+    return device->delivered;
 }
 bool ReplaySource::finished() const {
     return device->done;

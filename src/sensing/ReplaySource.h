@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace knokle {
 
@@ -25,6 +27,10 @@ public:
     ~ReplaySource();
     ReplaySource(const ReplaySource&) = delete;
     ReplaySource& operator=(const ReplaySource&) = delete;
+
+    // Why the file cannot be played ("<file>: cannot open: <reason>"), or nothing when it can be opened and read.
+    // A malformed line is found only when the replay reaches it.
+    static std::optional<std::string> unreadableReason(const std::filesystem::path& file);
 
     // Makes managers whose one matched device is this recording.
     HidManagerFactory managerFactory();

@@ -3,13 +3,14 @@
 #include "common/DiagnosticOutput.h"
 #include "sensing/ReportRecording.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 namespace knokle {
 
-ReportRecorder::ReportRecorder(std::filesystem::path file, const MainLoop& loop)
-    : file(std::move(file)), loop(loop), start(loop.now()) {
+ReportRecorder::ReportRecorder(std::filesystem::path file, std::function<double()> sampleTime)
+    : file(std::move(file)), sampleTime(std::move(sampleTime)), start(this->sampleTime()) {
     errno = 0;
     out.open(this->file, std::ios::out | std::ios::trunc);
     if (!out) {
@@ -26,9 +27,10 @@ void ReportRecorder::reportFailure(const char* what) {
     printLine("[recorder] " + file.string() + ": " + what + (error ? std::string(": ") + std::strerror(error) : ""));
 }
 
-void ReportRecorder::record(const std::uint8_t* report, long length) {
+void ReportRecorder::record(const std::uint8_t* report, long length, std::optional<double> readTime) {
     if (failed) return;
-    double offset = std::chrono::duration<double>(loop.now() - start).count();
+    // A report read just before the recorder was made still may not go back in time.
+    double offset = std::max(0.0, (readTime ? *readTime : sampleTime()) - start);
     std::size_t size = report && length > 0 ? static_cast<std::size_t>(length) : 0;
     errno = 0;
     out << formatReportLine(offset, report, size) << '\n' << std::flush;
@@ -55,12 +57,13 @@ public:
         inner->registerInputReportCallback(buffer, length, &RecordingDevice::tap, this);
     }
     void scheduleWithMainLoop() override { inner->scheduleWithMainLoop(); }
+    std::optional<double> currentReportTime() const override { return inner->currentReportTime(); }
 
 private:
     static void tap(void* self, int result, void* sender, int type, std::uint32_t reportID, const std::uint8_t* report,
                     long length) {
         auto* device = static_cast<RecordingDevice*>(self);
-        device->recorder->record(report, length);
+        device->recorder->record(report, length, device->inner->currentReportTime());
         if (device->callback) device->callback(device->context, result, sender, type, reportID, report, length);
     }
 

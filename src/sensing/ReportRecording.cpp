@@ -2,37 +2,26 @@
 
 #include "common/TextFormat.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <istream>
 #include <ostream>
 
 namespace knokle {
 namespace {
 
-std::string_view trim(std::string_view text) {
-    const char* blanks = " \t\r\n\v\f";
-    size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos) return {};
-    size_t last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
-}
+constexpr std::string_view kBlanks = " \t\r\n\v\f";
 
-std::vector<std::string_view> tokens(std::string_view text) {
-    std::vector<std::string_view> out;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t start = text.find_first_not_of(" \t", pos);
-        if (start == std::string_view::npos) break;
-        size_t end = text.find_first_of(" \t", start);
-        if (end == std::string_view::npos) end = text.size();
-        out.push_back(text.substr(start, end - start));
-        pos = end;
+// The next blank-separated token of text from pos on; empty at the end.
+std::string_view nextToken(std::string_view text, std::size_t& pos) {
+    std::size_t start = text.find_first_not_of(kBlanks, pos);
+    if (start == std::string_view::npos) {
+        pos = text.size();
+        return {};
     }
-    return out;
+    std::size_t end = text.find_first_of(kBlanks, start);
+    pos = end == std::string_view::npos ? text.size() : end;
+    return text.substr(start, pos - start);
 }
 
 int hexDigit(char c) {
@@ -59,19 +48,19 @@ std::string quoted(std::string_view token) {
 }
 
 // An empty result means the line was good; otherwise it says what is wrong.
-std::string parseLine(std::string_view line, double previousOffset, RecordedReport& report) {
-    std::vector<std::string_view> parts = tokens(line);
-    std::optional<double> offset = parseOffset(parts[0]);
-    if (!offset) return "expected a time in seconds, found " + quoted(parts[0]);
+std::string parseLine(std::string_view line, std::string_view first, std::size_t pos, double previousOffset,
+                      RecordedReport& report) {
+    std::optional<double> offset = parseOffset(first);
+    if (!offset) return "expected a time in seconds, found " + quoted(first);
     if (*offset < previousOffset)
-        return "time " + std::string(parts[0]) + " is before the previous report's " + shortestDecimal(previousOffset);
+        return "time " + std::string(first) + " is before the previous report's " + shortestDecimal(previousOffset);
     report.offset = *offset;
     report.bytes.clear();
-    for (size_t i = 1; i < parts.size(); ++i) {
-        std::string_view part = parts[i];
+    for (std::string_view part = nextToken(line, pos); !part.empty(); part = nextToken(line, pos)) {
         int high = part.size() == 2 ? hexDigit(part[0]) : -1;
         int low = part.size() == 2 ? hexDigit(part[1]) : -1;
-        if (high < 0 || low < 0) return format("byte %zu is not two hex digits: ", i) + quoted(part);
+        if (high < 0 || low < 0)
+            return format("byte %zu is not two hex digits: ", report.bytes.size() + 1) + quoted(part);
         report.bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));
     }
     return {};
@@ -79,43 +68,24 @@ std::string parseLine(std::string_view line, double previousOffset, RecordedRepo
 
 } // namespace
 
-ParsedRecording parseRecording(std::istream& in, std::string_view name) {
-    ParsedRecording result;
-    std::string line;
-    int lineNumber = 0;
-    double previousOffset = 0;
-    while (std::getline(in, line)) {
+RecordingReader::RecordingReader(std::istream& in, std::string name) : in(in), name(std::move(name)) {}
+
+bool RecordingReader::next(RecordedReport& report) {
+    while (!problem && std::getline(in, line)) {
         ++lineNumber;
-        std::string_view content = trim(line);
-        if (content.empty() || content.front() == '#') continue;
-        RecordedReport report;
-        std::string problem = parseLine(content, previousOffset, report);
-        if (!problem.empty()) {
-            result.error = format("%.*s:%d: ", int(name.size()), name.data(), lineNumber) + problem;
-            result.errorLine = lineNumber;
-            return result;
+        std::size_t pos = 0;
+        std::string_view first = nextToken(line, pos);
+        if (first.empty() || first.front() == '#') continue;
+        std::string what = parseLine(line, first, pos, previousOffset, report);
+        if (!what.empty()) {
+            problem = format("%s:%d: ", name.c_str(), lineNumber) + what;
+            return false;
         }
         previousOffset = report.offset;
-        result.reports.push_back(std::move(report));
+        return true;
     }
-    if (in.bad()) result.error = std::string(name) + ": read error";
-    return result;
-}
-
-ParsedRecording readRecording(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    if (!in) {
-        ParsedRecording result;
-        result.error = file.string() + ": cannot open: " + std::strerror(errno ? errno : ENOENT);
-        return result;
-    }
-    std::error_code ec;
-    if (std::filesystem::is_directory(file, ec)) {
-        ParsedRecording result;
-        result.error = file.string() + ": cannot open: " + std::strerror(EISDIR);
-        return result;
-    }
-    return parseRecording(in, file.string());
+    if (!problem && in.bad()) problem = name + ": read error";
+    return false;
 }
 
 std::string formatReportLine(double offset, const std::uint8_t* bytes, std::size_t length) {

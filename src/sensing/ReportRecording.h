@@ -1,11 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <iosfwd>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace knokle {
@@ -17,18 +15,29 @@ struct RecordedReport {
     bool operator==(const RecordedReport&) const = default;
 };
 
-// A recording as read: the reports up to the first malformed line, and what was wrong there.
-struct ParsedRecording {
-    std::vector<RecordedReport> reports;
-    // "<file>:<line>: <what>" for a malformed line, "<file>: <what>" when the file cannot be read.
-    std::optional<std::string> error;
-    int errorLine = 0; // 0 when the error concerns the whole file
-};
-
 // Text format, one report a line: "0.001250 00 00 01 00 ...": the offset, then each byte as two hex digits,
 // separated by blanks. Blank lines and lines starting with '#' are skipped. Offsets never decrease.
-ParsedRecording parseRecording(std::istream& in, std::string_view name);
-ParsedRecording readRecording(const std::filesystem::path& file);
+//
+// Reads a recording one report at a time, so that a long one never sits in memory and playback starts at once.
+// Reading stops at the end or at the first malformed line.
+class RecordingReader {
+public:
+    // name is how errors refer to the input (the file's path).
+    RecordingReader(std::istream& in, std::string name);
+
+    // Fills report with the next report (reusing its storage); false at the end or at a malformed line.
+    bool next(RecordedReport& report);
+    // "<name>:<line>: <what>" for a malformed line, "<name>: read error" when reading failed.
+    const std::optional<std::string>& error() const { return problem; }
+
+private:
+    std::istream& in;
+    std::string name;
+    std::string line;
+    int lineNumber = 0;
+    double previousOffset = 0;
+    std::optional<std::string> problem;
+};
 
 inline constexpr const char* kRecordingHeader =
     "# knokle report recording: seconds since start, then the report's bytes";

@@ -16,7 +16,9 @@ const char* const kUsageText =
     "       knokle defaults read [KEY] | write KEY -bool|-int|-float|-string VALUE | delete KEY\n"
     "       knokle --help | --version\n"
     "environment: KNOKLE_DRYRUN=1 reports gestures without running modes; KNOKLE_DEBUG=1 logs detector\n"
-    "decisions; KNOKLE_CONFIG_DIR and KNOKLE_DATA_DIR move the settings and modes folders.\n";
+    "decisions; KNOKLE_CONFIG_DIR and KNOKLE_DATA_DIR move the settings and modes folders;\n"
+    "KNOKLE_HIDRAW_SYSFS_ROOT and KNOKLE_HIDRAW_DEV_ROOT look for the accelerometer under other folders than\n"
+    "/sys and /dev (for benchmarks that feed the program from a FIFO).\n";
 
 namespace {
 

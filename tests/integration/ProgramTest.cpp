@@ -35,11 +35,28 @@ void writeRecordingFile(const std::filesystem::path& file, const SyntheticMotion
 
 } // namespace
 
-TEST(Program, HelpAndVersion) {
-    auto help = runProgram({}, {"--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.output.find("--exec-mode"), std::string::npos);
-    EXPECT_EQ(runProgram({}, {"--version"}).status, 0);
+TEST(Program, CommandLinesThatEndAtOnce) {
+    Folders f;
+    std::string missing = (f.dir / "missing.rec").string();
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string firstLine; // of standard output and error
+    } cases[] = {
+        {{"--help"}, 0, "usage: knokle                       run in the tray"},
+        {{"--version"}, 0, "knokle 0.1.0"},
+        {{"--frobnicate"}, 2, "knokle: unknown argument '--frobnicate' (knokle --help lists what it takes)"},
+        {{"--exec-mode", "--help"}, 1, "[exec-mode] could not read/parse --help"},
+        {{"--replay", missing, "--exit-when-done"},
+         1,
+         "[replay] " + missing + ": cannot open: No such file or directory"},
+        {{"--replay", f.dir.path().string()}, 1, "[replay] " + f.dir.path().string() + ": cannot open: Is a directory"},
+    };
+    for (const auto& c : cases) {
+        auto run = runProgram(f.env(), c.args, 20);
+        EXPECT_EQ(run.status, c.status) << c.args[0] << "\n" << run.output;
+        EXPECT_EQ(run.lines().front(), c.firstLine) << run.output;
+    }
 }
 
 TEST(Program, ExecModeFilesThatAreNotAModeEndWithStatusOne) {

@@ -1,13 +1,11 @@
 #include "LineCapture.h"
 #include "TempDir.h"
+#include "common/SampleClock.h"
 #include "platform/linux/HidrawManager.h"
 #include "sensing/MotionSensor.h"
 
 #include "QtEventLoop.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -17,8 +15,8 @@
 #include <unistd.h>
 
 using namespace knokle;
-using knokle::test::LineCapture;
 using knokle::test::ensureQtApplication;
+using knokle::test::LineCapture;
 using knokle::test::runEventsFor;
 using knokle::test::runEventsUntil;
 using knokle::test::TempDir;
@@ -63,9 +61,13 @@ struct Fixture {
 };
 
 struct Received {
+    HidDevice* device = nullptr;
     std::vector<Bytes> reports;
+    std::vector<double> readTimes;
     static void handler(void* context, int, void*, int, std::uint32_t, const std::uint8_t* report, long length) {
-        static_cast<Received*>(context)->reports.emplace_back(report, report + length);
+        auto* self = static_cast<Received*>(context);
+        self->reports.emplace_back(report, report + length);
+        self->readTimes.push_back(self->device->currentReportTime().value_or(-1));
     }
 };
 
@@ -100,9 +102,7 @@ TEST(Hidraw, UeventAndTransport) {
     auto full = parseHidUevent("DRIVER=hid-generic\nHID_ID=0003:000005AC:00008104\nHID_NAME=Apple Internal Keyboard "
                                "/ Trackpad\nHID_PHYS=usb-0000:00:14.0-1/input0\n");
     ASSERT_TRUE(full);
-    EXPECT_EQ(full->bus, 3);
-    EXPECT_EQ(full->vendorID, 0x05AC);
-    EXPECT_EQ(full->productID, 0x8104);
+    EXPECT_EQ(std::tuple(full->bus, full->vendorID, full->productID), std::tuple(3, 0x05AC, 0x8104));
     EXPECT_EQ(full->name, "Apple Internal Keyboard / Trackpad");
     auto nameless = parseHidUevent("HID_ID=0018:00000ABC:0000DEF0");
     ASSERT_TRUE(nameless);
@@ -110,23 +110,25 @@ TEST(Hidraw, UeventAndTransport) {
     EXPECT_FALSE(nameless->name);
     for (const char* bad : {"HID_NAME=x\n", "HID_ID=0003:zz:0001\n", "HID_ID=0003\n", ""})
         EXPECT_FALSE(parseHidUevent(bad)) << bad;
-
     const std::pair<int, const char*> transports[] = {{0x03, "USB"}, {0x05, "Bluetooth"}, {0x18, "I2C"},
                                                       {0x1C, "SPI"}, {0x06, "Virtual"},   {0x19, "Bus 0x19"}};
     for (auto [bus, name] : transports)
         EXPECT_EQ(transportName(bus), name);
 }
 
-TEST(Hidraw, MatchesOnlyTheSensorAmongDecoys) {
+TEST(Hidraw, MatchesOnlyTheSensorAmongDecoysUnderTheRootsTheEnvironmentNames) {
     Fixture f;
     f.addStandardSet();
-    HidrawManager manager = f.manager();
+    setenv("KNOKLE_HIDRAW_SYSFS_ROOT", f.sys.c_str(), 1);
+    setenv("KNOKLE_HIDRAW_DEV_ROOT", f.dev.c_str(), 1);
+    HidrawManager manager;
+    unsetenv("KNOKLE_HIDRAW_SYSFS_ROOT");
+    unsetenv("KNOKLE_HIDRAW_DEV_ROOT");
+    manager.setDeviceMatching({0x05AC, 0x8104, 0xFF00, 0x03});
     EXPECT_EQ(manager.open(), 0);
     auto devices = manager.copyDevices();
-    ASSERT_TRUE(devices);
-    ASSERT_EQ(devices->size(), 1u);
+    ASSERT_TRUE(devices && devices->size() == 1);
     auto device = std::dynamic_pointer_cast<HidrawDevice>(devices->front());
-    ASSERT_TRUE(device);
     EXPECT_EQ(device->node(), f.dev / "hidraw2");
     EXPECT_EQ(device->property("Product"), "Apple SPU");
     EXPECT_EQ(device->property("Transport"), "SPI");
@@ -137,7 +139,7 @@ TEST(Hidraw, MatchesOnlyTheSensorAmongDecoys) {
     EXPECT_FALSE(missing.copyDevices());
 }
 
-TEST(Hidraw, ReportsFromTheNodeArriveInOrderAndAClosedWriterNeverSpins) {
+TEST(Hidraw, ReportsArriveInOrderWithTheirReadTimesAndAClosedWriterNeverSpins) {
     ensureQtApplication();
     Fixture f;
     f.addStandardSet();
@@ -146,11 +148,13 @@ TEST(Hidraw, ReportsFromTheNodeArriveInOrderAndAClosedWriterNeverSpins) {
     auto device = std::dynamic_pointer_cast<HidrawDevice>(devices->front());
     std::array<std::uint8_t, 64> buffer{};
     Received received;
+    received.device = device.get();
     ASSERT_EQ(device->open(), 0);
     device->registerInputReportCallback(buffer.data(), buffer.size(), &Received::handler, &received);
     device->scheduleWithMainLoop();
 
     std::vector<Bytes> sent;
+    std::vector<double> writeTimes;
     for (int round = 0; round < 2; ++round) {
         // The second writer comes after the first one closed: the node must still deliver.
         int writer = ::open((f.dev / "hidraw2").c_str(), O_WRONLY | O_NONBLOCK);
@@ -158,10 +162,14 @@ TEST(Hidraw, ReportsFromTheNodeArriveInOrderAndAClosedWriterNeverSpins) {
         for (int i = 0; i < 10; ++i) {
             Bytes report = encodeReport(0.01 * i, -0.5, 1.0 + round, 22);
             report[0] = std::uint8_t(round * 10 + i);
+            writeTimes.push_back(sampleClockNow());
             ASSERT_EQ(::write(writer, report.data(), report.size()), ssize_t(report.size()));
             sent.push_back(report);
             // One report at a time: a FIFO, unlike hidraw, would join reports written back to back.
             ASSERT_TRUE(runEventsUntil([&] { return received.reports.size() == sent.size(); }));
+            // Stamped when read, after the write and before its delivery.
+            EXPECT_GE(received.readTimes.back(), writeTimes.back());
+            EXPECT_LE(received.readTimes.back(), sampleClockNow());
         }
         ::close(writer);
         std::size_t wakeupsBefore = device->wakeupCount();
@@ -169,30 +177,7 @@ TEST(Hidraw, ReportsFromTheNodeArriveInOrderAndAClosedWriterNeverSpins) {
         EXPECT_LE(device->wakeupCount() - wakeupsBefore, 1u);
     }
     EXPECT_EQ(received.reports, sent);
-}
-
-TEST(Hidraw, SensorStartsOnTheFixtureAndDecodesReports) {
-    ensureQtApplication();
-    Fixture f;
-    f.addStandardSet();
-    LineCapture capture;
-    MotionSensor sensor([&] { return std::make_unique<HidrawManager>(f.sys, f.dev); });
-    std::vector<double> z;
-    sensor.onSample = [&](double, double, double zz, double) { z.push_back(zz); };
-    sensor.start();
-    auto lines = capture.lines();
-    EXPECT_EQ(lines, (std::vector<std::string>{"[MotionSensor] IOHIDManagerOpen result: 0 (0 = success)",
-                                               "[MotionSensor] Matched 1 SPU accelerometer device(s).",
-                                               "[MotionSensor] Using accelerometer - product: Apple SPU, "
-                                               "transport: SPI",
-                                               "[MotionSensor] Direct device open result: 0"}));
-    int writer = ::open((f.dev / "hidraw2").c_str(), O_WRONLY | O_NONBLOCK);
-    ASSERT_GE(writer, 0);
-    Bytes report = encodeReport(0, 0, -0.75);
-    ASSERT_EQ(::write(writer, report.data(), report.size()), 18);
-    EXPECT_TRUE(runEventsUntil([&] { return !z.empty(); }));
-    ::close(writer);
-    EXPECT_EQ(z, std::vector<double>{-0.75});
+    EXPECT_FALSE(device->currentReportTime()); // only while a report is delivered
 }
 
 TEST(Hidraw, UnopenableNodeGivesItsErrnoAndOneHint) {
@@ -236,12 +221,9 @@ TEST(Hidraw, NodeWithoutPermissionExplainsHowToGetAccess) {
     ASSERT_TRUE(devices && devices->size() == 1);
     auto check = [&] {
         LineCapture capture;
-        int status = devices->front()->open();
-        auto lines = capture.lines();
-        return status == EACCES && lines.size() == 1 &&
-               lines[0].rfind("[MotionSensor] Cannot open " + (f.dev / "hidraw0").string() + ": Permission denied. ",
-                              0) == 0 &&
-               lines[0].find("udev rule") != std::string::npos;
+        std::string hint = "[MotionSensor] Cannot open " + (f.dev / "hidraw0").string() + ": Permission denied. ";
+        return devices->front()->open() == EACCES && capture.lines().size() == 1 &&
+               capture.lines()[0].rfind(hint, 0) == 0 && capture.lines()[0].find("udev rule") != std::string::npos;
     };
     if (geteuid() != 0) {
         EXPECT_TRUE(check());

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AccelerometerFeed.h"
+#include "FakeHid.h"
 #include "FakeModeEnvironment.h"
 #include "FakeShellServices.h"
 #include "LineCapture.h"
@@ -17,12 +17,12 @@
 
 namespace knokle::test {
 
-// Plays motion through the feed in virtual time: each sample is delivered when the loop reaches its time, and
+// Plays motion through the accelerometer in virtual time: each sample is delivered when the loop reaches its time, and
 // the sensor stamps it with that time.
-inline void play(VirtualLoop& loop, AccelerometerFeed& feed, const SyntheticMotion& motion) {
+inline void play(VirtualLoop& loop, FakeHidDevice& device, const SyntheticMotion& motion) {
     for (const auto& sample : motion.samples()) {
         if (sample.t > loop.elapsed()) loop.advance(sample.t - loop.elapsed());
-        feed.deliver(encodeReport(sample.x, sample.y, sample.z));
+        if (device.callback) device.deliver(encodeReport(sample.x, sample.y, sample.z)); // none without a sensor
     }
 }
 
@@ -39,7 +39,8 @@ struct AppHarness {
     FakeLoginItem login;
     FakeAlerts alerts;
     FakeStatusItem status;
-    AccelerometerFeed accelerometer;
+    FakeHid hid;
+    std::shared_ptr<FakeHidDevice> accelerometer = hid.addDevice();
     LineCapture lines;
     FakeCalibration* calibration = nullptr;
     bool didOnboardWhenWindowMade = false;
@@ -50,6 +51,7 @@ struct AppHarness {
     AppHarness() { defaults.values["didOnboard"] = true; }
 
     void storeModes(const std::vector<SlapMode>& modes) { writeFileAtomically(dir / "modes.json", encodeModes(modes)); }
+    void withoutSensor() { hid.devices.emplace(); }
     void arm() { defaults.values["tapsActive"] = true; }
     Settings settings() { return Settings(defaults); }
 
@@ -57,7 +59,7 @@ struct AppHarness {
         AppServices services{env.loop,
                              env.loop.workQueue(),
                              defaults,
-                             accelerometer.factory(),
+                             hid.factory(),
                              [this] { return env.loop.elapsed(); },
                              buttons,
                              hotKeys,
@@ -97,7 +99,7 @@ struct AppHarness {
     void taps(int count, double after = 2.5, double spacing = 0.3, TapShape shape = kFirmTap) {
         SyntheticMotion motion(1000, 1, 0, env.loop.elapsed());
         motion.taps(count, spacing, shape).rest(after);
-        play(env.loop, accelerometer, motion);
+        play(env.loop, *accelerometer, motion);
         env.loop.runPending();
     }
     void rest(double seconds) { taps(0, seconds); }

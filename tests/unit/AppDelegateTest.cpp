@@ -372,7 +372,7 @@ TEST(AppDelegate, EachCountedImpactFlashesTheIconFor015Seconds) {
 
 TEST(AppDelegate, NoSensorSkipsOnboardingAlertsOnceAndLeavesTheReducedMenu) {
     AppHarness h;
-    h.accelerometer.present = false;
+    h.withoutSensor();
     h.defaults.values.erase("didOnboard");
     h.alerts.answer = 1; // "Leave Running"
     auto& app = h.launch();
@@ -394,7 +394,7 @@ TEST(AppDelegate, NoSensorSkipsOnboardingAlertsOnceAndLeavesTheReducedMenu) {
     EXPECT_EQ(h.status.menus.back().size(), 3u);
 
     AppHarness quitting;
-    quitting.accelerometer.present = false;
+    quitting.withoutSensor();
     quitting.launch();
     EXPECT_EQ(quitting.terminated, 1);
 }

@@ -18,7 +18,7 @@ TEST(DemoRecording, GivesOneTwoAndThreeTapGesturesAtTheDefaultFirmness) {
     test::VirtualLoop loop;
     ReplaySource replay(loop, std::string(KNOKLE_SOURCE_DIR) + "/share/demo/gestures.rec", 1.0,
                         [] { return 800000000.0; });
-    MotionSensor sensor(replay.managerFactory(), [&] { return replay.currentReportTime(); });
+    MotionSensor sensor(replay.managerFactory());
     SlapDetector detector;
     SlapCounter counter(loop);
     // The default firmness: level 2 with its windows.

@@ -21,33 +21,41 @@ struct Delivered {
     double z;
     double timestamp;
     double elapsed; // virtual seconds since the loop began
+    bool operator==(const Delivered&) const = default;
 };
 
-// A sensor fed by a replay of the given text, as the composition root wires them.
+// A sensor fed by a replay of the given text. The sensor has no clock of its own: samples take the replay's times.
 struct ReplayRun {
     TempDir dir;
     VirtualLoop loop;
     std::filesystem::path file;
+    LineCapture lines;
     std::unique_ptr<ReplaySource> replay;
     std::unique_ptr<MotionSensor> sensor;
     std::vector<Delivered> delivered;
     int finished = 0;
     int unavailable = 0;
 
-    ReplayRun(const std::string& text, double speed, const std::string& name = "taps.rec") {
+    // Without a text, the recording is a folder.
+    explicit ReplayRun(std::optional<std::string> text, double speed = 1.0, const std::string& name = "taps.rec") {
         file = dir / name;
-        std::ofstream(file) << text;
-        open(speed);
-    }
-    explicit ReplayRun(std::filesystem::path missing) : file(std::move(missing)) { open(1.0); }
-
-    void open(double speed) {
+        if (text)
+            std::ofstream(file) << *text;
+        else
+            std::filesystem::create_directory(file);
         replay = std::make_unique<ReplaySource>(loop, file, speed, [] { return kReplayStart; });
         replay->onFinished = [this] { ++finished; };
-        sensor =
-            std::make_unique<MotionSensor>(replay->managerFactory(), [this] { return replay->currentReportTime(); });
+        sensor = std::make_unique<MotionSensor>(replay->managerFactory(), [] { return 0.0; });
         sensor->onSample = [this](double, double, double z, double t) { delivered.push_back({z, t, loop.elapsed()}); };
         sensor->onUnavailable = [this] { ++unavailable; };
+        sensor->start();
+    }
+    // The replay's own lines, without the sensor's.
+    std::vector<std::string> replayLines() const {
+        std::vector<std::string> out;
+        for (const auto& l : lines.lines())
+            if (l.rfind("[replay] ", 0) == 0) out.push_back(l);
+        return out;
     }
 };
 
@@ -56,46 +64,37 @@ std::string line(double offset, double z) {
     return formatReportLine(offset, bytes.data(), bytes.size()) + "\n";
 }
 
-std::string fourReports() {
-    return line(0.0, 1.0) + line(0.010, 2.0) + line(0.0125, 3.0) + line(0.5, 4.0);
-}
+const std::string kFourReports = line(0.0, 1.0) + line(0.010, 2.0) + line(0.0125, 3.0) + line(0.5, 4.0);
 
 } // namespace
 
-TEST(Replay, RunsTheSensorsStartSequenceAgainstOneDevice) {
-    LineCapture capture;
-    ReplayRun run(fourReports(), 1.0, "knock.rec");
-    run.sensor->start();
-    auto lines = capture.lines();
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "[MotionSensor] IOHIDManagerOpen result: 0 (0 = success)");
-    EXPECT_EQ(lines[1], "[MotionSensor] Matched 1 SPU accelerometer device(s).");
-    EXPECT_EQ(lines[2], "[MotionSensor] Using accelerometer - product: Recording knock.rec, transport: Replay");
-    EXPECT_EQ(lines[3], "[MotionSensor] Direct device open result: 0");
-}
-
-TEST(Replay, DeliversAtRecordedOffsetsScaledBySpeed) {
+TEST(Replay, DeliversEachReportAtItsOffsetScaledBySpeedStampedWithItsRecordedTime) {
     const double offsets[] = {0.0, 0.010, 0.0125, 0.5};
     for (double speed : {1.0, 2.0, 0.5}) {
         SCOPED_TRACE(speed);
-        ReplayRun run(fourReports(), speed);
-        run.sensor->start();
-        run.loop.advance(0.0);
-        EXPECT_EQ(run.delivered.size(), 1u);
+        ReplayRun run(kFourReports, speed, "knock.rec");
+        EXPECT_EQ(run.lines.lines(),
+                  (std::vector<std::string>{
+                      "[MotionSensor] IOHIDManagerOpen result: 0 (0 = success)",
+                      "[MotionSensor] Matched 1 SPU accelerometer device(s).",
+                      "[MotionSensor] Using accelerometer - product: Recording knock.rec, transport: Replay",
+                      "[MotionSensor] Direct device open result: 0"}));
         run.loop.advance(0.0099 / speed);
-        EXPECT_EQ(run.delivered.size(), 1u); // nothing early
+        EXPECT_EQ(run.delivered.size(), 1u); // the first at once, nothing early
+        EXPECT_EQ(run.replay->deliveredCount(), 1u);
+        EXPECT_EQ(run.replay->currentReportTime(), kReplayStart);
         run.loop.advance(1.0 / speed);
         ASSERT_EQ(run.delivered.size(), 4u);
         for (size_t i = 0; i < 4; ++i) {
             EXPECT_EQ(run.delivered[i].z, double(i + 1));
-            // Never early; reports due close together may wait for one delivery tick (4 ms).
+            // Reports due close together may wait for one delivery tick (4 ms).
             EXPECT_GE(run.delivered[i].elapsed, offsets[i] / speed - 1e-9);
             EXPECT_LE(run.delivered[i].elapsed, offsets[i] / speed + 0.004 + 1e-9);
-            // Stamped on the recording's own timeline, whatever the speed.
             EXPECT_NEAR(run.delivered[i].timestamp, kReplayStart + offsets[i], 1e-6);
         }
         EXPECT_EQ(run.finished, 1);
         EXPECT_TRUE(run.replay->finished());
+        EXPECT_EQ(run.replay->deliveredCount(), 4u);
     }
 }
 
@@ -104,69 +103,61 @@ TEST(Replay, SpeedZeroDeliversEverythingInOrderWithoutStarvingTheLoop) {
     for (int i = 0; i < 1000; ++i)
         text += line(i * 0.00125, i);
     ReplayRun run(text, 0.0);
-    run.sensor->start();
     size_t deliveredWhenOtherWorkRan = 0;
     run.loop.post([&] { deliveredWhenOtherWorkRan = run.delivered.size(); });
     run.loop.runPending();
     ASSERT_EQ(run.delivered.size(), 1000u);
     EXPECT_GT(deliveredWhenOtherWorkRan, 0u);
     EXPECT_LT(deliveredWhenOtherWorkRan, 1000u);
-    for (int i = 0; i < 1000; ++i) {
-        EXPECT_EQ(run.delivered[i].z, double(i));
-        EXPECT_EQ(run.delivered[i].elapsed, 0.0);
-        EXPECT_NEAR(run.delivered[i].timestamp, kReplayStart + i * 0.00125, 1e-6);
-    }
+    for (int i = 0; i < 1000; ++i)
+        EXPECT_EQ(run.delivered[i], (Delivered{double(i), kReplayStart + i * 0.00125, 0.0}));
     EXPECT_EQ(run.finished, 1);
 }
 
-TEST(Replay, CommentsAndBlankLinesAreSkipped) {
-    std::string text = "# recorded on a bench\n\n" + line(0.1, 1.0) + "   \n  # indented comment\r\n" + line(0.2, 2.0);
-    ReplayRun run(text, 1.0);
-    run.sensor->start();
+TEST(Replay, ReadsTheRecordingAsItPlays) {
+    ReplayRun run(line(0.1, 1.0) + line(0.2, 2.0));
+    run.loop.advance(0.15);
+    // Lines written after the start are played: nothing was read ahead to the end.
+    std::ofstream(run.file, std::ios::app) << line(0.3, 3.0);
     run.loop.advance(1.0);
-    ASSERT_EQ(run.delivered.size(), 2u);
-    EXPECT_NEAR(run.delivered[1].elapsed, 0.2, 1e-9);
+    ASSERT_EQ(run.delivered.size(), 3u);
+    EXPECT_EQ(run.delivered[2].z, 3.0);
 }
 
-TEST(Replay, MalformedLineStopsTheReplayThereWithOneError) {
+TEST(Replay, MalformedLineEndsTheReplayAfterTheReportsBeforeIt) {
     std::string text = line(0.1, 1.0) + "# note\n" + line(0.2, 2.0) + "0.3 00 0g 00\n" + line(0.4, 4.0);
-    LineCapture capture;
     ReplayRun run(text, 1.0, "bad.rec");
-    run.sensor->start();
-    capture.clear();
-    run.loop.advance(0.25);
+    run.loop.advance(0.15);
+    EXPECT_TRUE(run.replayLines().empty()); // found only when the replay gets there
+    run.loop.advance(0.1);
     EXPECT_EQ(run.delivered.size(), 2u);
+    EXPECT_EQ(run.replayLines(),
+              (std::vector<std::string>{"[replay] " + run.file.string() + ":4: byte 2 is not two hex digits: \"0g\""}));
     EXPECT_EQ(run.finished, 1);
-    std::vector<std::string> errors;
-    for (const auto& l : capture.lines())
-        if (l.rfind("[replay] ", 0) == 0) errors.push_back(l);
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0], "[replay] " + run.file.string() + ":4: byte 2 is not two hex digits: \"0g\"");
     run.loop.advance(5.0);
     EXPECT_EQ(run.delivered.size(), 2u);
     EXPECT_EQ(run.finished, 1);
 }
 
-TEST(Replay, MissingFileIsOneErrorAndNoSensor) {
+TEST(Replay, UnreadableRecordings) {
     TempDir dir;
-    LineCapture capture;
-    ReplayRun run(dir / "absent.rec");
-    run.sensor->start();
+    std::ofstream(dir / "good.rec") << line(0, 1);
+    EXPECT_EQ(ReplaySource::unreadableReason(dir / "good.rec"), std::nullopt);
+    EXPECT_EQ(ReplaySource::unreadableReason(dir / "none.rec"),
+              (dir / "none.rec").string() + ": cannot open: No such file or directory");
+    EXPECT_EQ(ReplaySource::unreadableReason(dir.path()), dir.path().string() + ": cannot open: Is a directory");
+
+    // Started anyway, the replay says why once and counts as no sensor.
+    ReplayRun run(std::nullopt);
     run.loop.advance(1.0);
-    auto lines = capture.lines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(),
-                         "[replay] " + (dir / "absent.rec").string() + ": cannot open: No such file or directory"),
-              1);
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "[MotionSensor] SPU accelerometer not present on this Mac."),
-              lines.end());
+    EXPECT_EQ(run.replayLines(),
+              (std::vector<std::string>{"[replay] " + run.file.string() + ": cannot open: Is a directory"}));
     EXPECT_EQ(run.unavailable, 1);
     EXPECT_EQ(run.finished, 1);
-    EXPECT_TRUE(run.delivered.empty());
 }
 
 TEST(Replay, DestroyedReplayDeliversNothingMore) {
-    ReplayRun run(fourReports(), 1.0);
-    run.sensor->start();
+    ReplayRun run(kFourReports);
     run.loop.advance(0.011);
     ASSERT_EQ(run.delivered.size(), 2u);
     run.replay.reset();
@@ -176,10 +167,8 @@ TEST(Replay, DestroyedReplayDeliversNothingMore) {
 }
 
 TEST(Replay, InvalidSpeedFallsBackToRealTime) {
-    LineCapture capture;
-    ReplayRun run(fourReports(), -3.0);
-    EXPECT_EQ(capture.lines().at(0), "[replay] Speed -3.0 is not a number of zero or more; using 1.");
-    run.sensor->start();
+    ReplayRun run(kFourReports, -3.0);
+    EXPECT_EQ(run.replayLines().at(0), "[replay] Speed -3.0 is not a number of zero or more; using 1.");
     run.loop.advance(0.011);
     EXPECT_EQ(run.delivered.size(), 2u);
 }

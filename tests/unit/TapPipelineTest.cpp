@@ -12,9 +12,10 @@ namespace {
 
 struct PipelineHarness {
     VirtualLoop loop;
-    AccelerometerFeed accelerometer;
+    FakeHid hid;
+    std::shared_ptr<FakeHidDevice> accelerometer = hid.addDevice();
     FakeButtons buttons;
-    TapPipeline pipeline{loop, accelerometer.factory(), [this] { return loop.elapsed(); }, buttons};
+    TapPipeline pipeline{loop, hid.factory(), [this] { return loop.elapsed(); }, buttons};
     std::vector<std::string> events;
     LineCapture lines;
 
@@ -28,7 +29,7 @@ struct PipelineHarness {
         pipeline.start();
         play(SyntheticMotion(1000, 1, 0, 0).rest(0.3));
     }
-    void play(const SyntheticMotion& motion) { test::play(loop, accelerometer, motion); }
+    void play(const SyntheticMotion& motion) { test::play(loop, *accelerometer, motion); }
     bool saw(const std::string& event) const { return std::find(events.begin(), events.end(), event) != events.end(); }
     SyntheticMotion motion() { return SyntheticMotion(1000, 1, 0, loop.elapsed()); }
 };
