@@ -15,16 +15,6 @@ void VirtualLoop::post(std::function<void()> fn) {
     posted.push_back(std::move(fn));
 }
 
-void VirtualLoop::Background::post(std::function<void()> fn) { loop.post(std::move(fn)); }
-
-TimerHandle VirtualLoop::after(Seconds delay, std::function<void()> fn) {
-    return schedule(delay, Seconds(0), std::move(fn));
-}
-
-TimerHandle VirtualLoop::every(Seconds interval, std::function<void()> fn) {
-    return schedule(interval, interval, std::move(fn));
-}
-
 TimerHandle VirtualLoop::schedule(Seconds delay, Seconds interval, std::function<void()> fn) {
     std::lock_guard lock(mutex);
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
@@ -49,7 +39,8 @@ bool VirtualLoop::runOneDueTimer(MonotonicTime limit) {
     PendingTimer timer;
     {
         std::lock_guard lock(mutex);
-        while (!timers.empty() && timers.begin()->second.cancelled->load()) timers.erase(timers.begin());
+        while (!timers.empty() && timers.begin()->second.cancelled->load())
+            timers.erase(timers.begin());
         if (timers.empty() || timers.begin()->first.first > limit) return false;
         auto it = timers.begin();
         if (it->first.first > current) current = it->first.first;
@@ -70,28 +61,25 @@ void VirtualLoop::runPending() {
     }
 }
 
-void VirtualLoop::advance(Seconds duration) {
+void VirtualLoop::runUntil(Seconds duration, bool withPosted) {
     MonotonicTime limit = now() + toSteady(duration);
-    runPending();
-    while (runOneDueTimer(limit)) runPending();
-    std::lock_guard lock(mutex);
-    if (current < limit) current = limit;
-}
-
-void VirtualLoop::sleepFor(Seconds duration) {
-    MonotonicTime limit = now() + toSteady(duration);
+    if (withPosted) runPending();
     while (runOneDueTimer(limit)) {
+        if (withPosted) runPending();
     }
     std::lock_guard lock(mutex);
     if (current < limit) current = limit;
 }
 
-double VirtualLoop::elapsed() const { return std::chrono::duration<double>(now() - start).count(); }
+double VirtualLoop::elapsed() const {
+    return std::chrono::duration<double>(now() - start).count();
+}
 
 size_t VirtualLoop::pendingTimerCount() const {
     std::lock_guard lock(mutex);
     size_t count = 0;
-    for (const auto& [key, timer] : timers) count += timer.cancelled->load() ? 0 : 1;
+    for (const auto& [key, timer] : timers)
+        count += timer.cancelled->load() ? 0 : 1;
     return count;
 }
 

@@ -19,11 +19,15 @@ public:
 
     MonotonicTime now() const override;
     void post(std::function<void()> fn) override;
-    TimerHandle after(Seconds delay, std::function<void()> fn) override;
-    TimerHandle every(Seconds interval, std::function<void()> fn) override;
+    TimerHandle after(Seconds delay, std::function<void()> fn) override {
+        return schedule(delay, Seconds(0), std::move(fn));
+    }
+    TimerHandle every(Seconds interval, std::function<void()> fn) override {
+        return schedule(interval, interval, std::move(fn));
+    }
     // Sleeping moves virtual time forward and fires the main-loop timers that fall due meanwhile, as the
     // real main thread would while another thread sleeps.
-    void sleepFor(Seconds duration) override;
+    void sleepFor(Seconds duration) override { runUntil(duration, false); }
 
     // The background queue: its work runs with the posted work, in the order posted.
     WorkQueue& workQueue() { return background; }
@@ -31,7 +35,7 @@ public:
     // Runs posted main-loop work and background work until none is left (at the current time).
     void runPending();
     // Moves time forward by the duration, running everything that falls due, in order.
-    void advance(Seconds duration);
+    void advance(Seconds duration) { runUntil(duration, true); }
     void advance(double seconds) { advance(Seconds(seconds)); }
     // Seconds of virtual time since the loop was made.
     double elapsed() const;
@@ -43,18 +47,17 @@ private:
         std::function<void()> fn;
         Seconds interval; // zero for a one-shot timer
     };
-    class Background final : public WorkQueue {
-    public:
-        explicit Background(VirtualLoop& loop) : loop(loop) {}
-        void post(std::function<void()> fn) override;
-
-    private:
+    struct Background final : WorkQueue {
         VirtualLoop& loop;
+        explicit Background(VirtualLoop& loop) : loop(loop) {}
+        void post(std::function<void()> fn) override { loop.post(std::move(fn)); }
     };
 
     TimerHandle schedule(Seconds delay, Seconds interval, std::function<void()> fn);
     bool runOneDueTimer(MonotonicTime limit);
     bool runOnePosted();
+    // Runs the timers due by now + duration (with the posted work after each, if asked), then moves there.
+    void runUntil(Seconds duration, bool withPosted);
 
     MonotonicTime start;
     MonotonicTime current;
