@@ -6,7 +6,6 @@
 
 #include <deque>
 #include <map>
-#include <mutex>
 
 namespace knokle::test {
 
@@ -15,10 +14,8 @@ namespace knokle::test {
 // now() equal to its due time. Posted work and background work run when the loop runs pending work.
 class VirtualLoop final : public MainLoop, public Clock {
 public:
-    VirtualLoop();
-
-    MonotonicTime now() const override;
-    void post(std::function<void()> fn) override;
+    MonotonicTime now() const override { return current; }
+    void post(std::function<void()> fn) override { posted.push_back(std::move(fn)); }
     TimerHandle after(Seconds delay, std::function<void()> fn) override {
         return schedule(delay, Seconds(0), std::move(fn));
     }
@@ -38,7 +35,7 @@ public:
     void advance(Seconds duration) { runUntil(duration, true); }
     void advance(double seconds) { advance(Seconds(seconds)); }
     // Seconds of virtual time since the loop was made.
-    double elapsed() const;
+    double elapsed() const { return Seconds(current - start).count(); }
     size_t pendingTimerCount() const;
 
 private:
@@ -54,16 +51,14 @@ private:
     };
 
     TimerHandle schedule(Seconds delay, Seconds interval, std::function<void()> fn);
-    bool runOneDueTimer(MonotonicTime limit);
-    bool runOnePosted();
     // Runs the timers due by now + duration (with the posted work after each, if asked), then moves there.
     void runUntil(Seconds duration, bool withPosted);
 
-    MonotonicTime start;
-    MonotonicTime current;
-    mutable std::recursive_mutex mutex;
+    // Far from zero, like a real steady clock, so that code never mistakes the start for "unset".
+    const MonotonicTime start = MonotonicTime() + std::chrono::hours(1000);
+    MonotonicTime current = start;
     std::deque<std::function<void()>> posted; // main-loop and background work, in posting order
-    std::multimap<std::pair<MonotonicTime, unsigned long>, PendingTimer> timers;
+    std::multimap<std::pair<MonotonicTime, unsigned long>, PendingTimer> timers; // by due time, then by order
     unsigned long sequence = 0;
     Background background{*this};
 };

@@ -1,18 +1,17 @@
 #include "XSession.h"
 
+#include <cctype>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 namespace knokle::test {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 pid_t spawn(const std::vector<std::string>& args, const std::string& display, int keepFd = -1) {
     pid_t pid = fork();
@@ -32,19 +31,6 @@ pid_t spawn(const std::vector<std::string>& args, const std::string& display, in
     _exit(127);
 }
 
-// The display number Xvfb writes to the pipe once it accepts connections; empty if it never does.
-std::string readDisplayNumber(int fd) {
-    std::string number;
-    pollfd pfd{fd, POLLIN, 0};
-    char c;
-    for (auto deadline = Clock::now() + std::chrono::seconds(10); Clock::now() < deadline;) {
-        if (poll(&pfd, 1, 100) <= 0) continue;
-        if (read(fd, &c, 1) <= 0 || c == '\n') break;
-        number.push_back(c);
-    }
-    return number;
-}
-
 } // namespace
 
 XSession::XSession(bool withWindowManager) {
@@ -58,13 +44,16 @@ XSession::XSession(bool withWindowManager) {
         {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"},
         "", fds[1]));
     close(fds[1]);
-    std::string number = readDisplayNumber(fds[0]);
-    close(fds[0]);
-    if (number.empty()) {
+    // Xvfb writes its display number once it accepts connections; the pipe ends empty if it cannot start.
+    char number[16] = "";
+    FILE* fromServer = fdopen(fds[0], "r");
+    bool started = fgets(number, sizeof number, fromServer) && std::isdigit(static_cast<unsigned char>(number[0]));
+    fclose(fromServer);
+    if (!started) {
         failure = "Xvfb did not start (is the xvfb package installed?)";
         return;
     }
-    displayName = ":" + number;
+    displayName = ":" + std::to_string(std::atoi(number));
     if (!withWindowManager) return;
     children.push_back(spawn({"openbox", "--sm-disable"}, displayName));
     // EWMH requests sent before the window manager announces itself are ignored.
