@@ -12,7 +12,7 @@ using namespace knokle;
 namespace fs = std::filesystem;
 
 TEST(EventLog, EnabledOnlyWhenKnokleDebugIsExactlyOne) {
-    for (const char* value : {(const char*)nullptr, "", "0", "true", "1 ", "11", "1"}) {
+    for (const char* value : {static_cast<const char*>(nullptr), "", "0", "true", "1 ", "11", "1"}) {
         bool on = value && std::string(value) == "1";
         test::TempDir dir;
         test::ScopedEnv debug("KNOKLE_DEBUG", value);

@@ -127,14 +127,12 @@ INSTANTIATE_TEST_SUITE_P(Streams, DetectorVerdicts, testing::Values(
 
 TEST(SlapDetector, ThresholdsFollowTheLevelAndTheGesture) {
     // level, in a gesture, last accepted peak: active threshold, release level
-    using Row = std::tuple<int, bool, double, double, double>;
-    for (auto [level, sequence, lastPeak, active, release] :
-         std::initializer_list<Row>{{1, false, 0.0, 0.052, 0.0234},
-                                    {0, false, 0.0, 0.052, 0.0234},
-                                    {3, false, 0.0, 0.12, 0.054},
-                                    {2, true, 0.1, 0.05, 0.054},
-                                    {2, true, 0.2, 0.09, 0.054},
-                                    {1, true, 0.3, 0.135, 0.0234}}) {
+    // clang-format off
+    const std::tuple<int, bool, double, double, double> rows[] = {
+        {1, false, 0.0, 0.052, 0.0234}, {0, false, 0.0, 0.052, 0.0234}, {3, false, 0.0, 0.12, 0.054},
+        {2, true, 0.1, 0.05, 0.054}, {2, true, 0.2, 0.09, 0.054}, {1, true, 0.3, 0.135, 0.0234}};
+    // clang-format on
+    for (auto [level, sequence, lastPeak, active, release] : rows) {
         SlapDetector detector;
         detector.level = level;
         detector.sequenceActive = sequence;
