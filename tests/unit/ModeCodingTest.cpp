@@ -1,5 +1,6 @@
 #include "modes/ModeCoding.h"
 
+#include <array>
 #include <gtest/gtest.h>
 
 using namespace knokle;
@@ -95,12 +96,20 @@ TEST(Uuid, ParsesEitherCaseAndRejectsMalformedText) {
                             "0F8E2A3B-4C5D-4E6F-8A9B-0C1D2E3F4A5:", "{F8E2A3B-4C5D-4E6F-8A9B-0C1D2E3F4A5B}"}) {
         EXPECT_FALSE(Uuid::parse(bad)) << bad;
     }
-    Uuid a = Uuid::random();
-    std::string text = a.upperString();
-    EXPECT_NE(a, Uuid::random());
+    // Random ids are version 4 with the RFC 4122 variant; every other bit varies from id to id.
+    Uuid first = Uuid::random();
+    std::array<int, 16> varied{};
+    for (int n = 0; n < 32; ++n) {
+        Uuid next = Uuid::random();
+        for (size_t i = 0; i < 16; ++i)
+            varied[i] |= first.bytes[i] ^ next.bytes[i];
+    }
+    EXPECT_EQ(varied,
+              (std::array<int, 16>{255, 255, 255, 255, 255, 255, 0x0f, 255, 0x3f, 255, 255, 255, 255, 255, 255, 255}));
+    std::string text = first.upperString();
     EXPECT_EQ(text[14], '4');
-    EXPECT_NE(std::string("89AB").find(text[19]), std::string::npos);
-    EXPECT_EQ(Uuid::parse(text), a);
+    EXPECT_NE(std::string("89AB").find(text[19]), std::string::npos) << text;
+    EXPECT_EQ(Uuid::parse(text), first);
 }
 
 } // namespace
