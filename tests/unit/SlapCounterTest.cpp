@@ -50,7 +50,9 @@ TEST(SlapCounter, GesturesCooldownsAndResets) {
         {"zero cooldown", {{0}, {0}},
          "count 1 @0, cooldown on @0, gesture 1 @0, cooldown off @0, count 1 @0, cooldown on @0, gesture 1 @0, "
          "cooldown off @0", 1, 0},
-        {"reset in the window drops the gesture", {{0}, {300}, {300, true}}, "count 1 @0, count 2 @300"},
+        // The next tap opens a fresh gesture, which the dropped one's timer must not cut short.
+        {"reset in the window drops the gesture", {{0}, {300}, {300, true}, {500}},
+         "count 1 @0, count 2 @300, count 1 @500, cooldown on @1700, gesture 1 @1700, cooldown off @2700"},
         // The next impact counts at once, and the cut-short cooldown never reports its end.
         {"reset in the cooldown", {{0}, {200}, {200, true}, {200}, {700, true}},
          "count 1 @0, cooldown on @0, gesture 1 @0, count 1 @200, cooldown on @200, gesture 1 @200", 1},

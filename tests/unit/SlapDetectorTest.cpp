@@ -118,6 +118,9 @@ INSTANTIATE_TEST_SUITE_P(Streams, DetectorVerdicts, testing::Values(
     // A follow-up tap needs only 45 % of the previous peak, and its force stays relative to the level.
     Stream{"FollowUpInAGesture", 2, [](auto& m) { m.tap(firmTap).rest(0.3).tap(shape(0.09, 0.010)); },
            {V::accept, V::accept}, {1.25, 0.75}, true},
+    Stream{"FollowUpUnder45PercentOfTheFirst", 2,
+           [](auto& m) { m.tap(shape(0.19, 0.008)).rest(0.3).tap(shape(0.08, 0.010)); },
+           {V::accept, V::underThreshold}, {1.58}, true},
     Stream{"SameTapOutsideAGesture", 2, [](auto& m) { m.tap(firmTap).rest(0.3).tap(shape(0.09, 0.010)); },
            {V::accept, V::underThreshold}, {1.25}},
     Stream{"RestOnly", 2, [](auto& m) { m.rest(10); }, {}},
