@@ -30,11 +30,11 @@ TEST(SlapCounter, GesturesCooldownsAndResets) {
          "count 1 @0, count 2 @300, count 3 @900, cooldown on @900, gesture 3 @900, cooldown off @1900"},
         {"a lone tap closes after the initial window", {{0}},
          "count 1 @0, cooldown on @1200, gesture 1 @1200, cooldown off @2200"},
-        // The window after the second tap is 2.2 times the interval, kept between 0.25 and 1.6 s.
-        {"rhythm 0.3 s", {{0}, {300}}, "count 1 @0, count 2 @300, cooldown on @960, gesture 2 @960, cooldown off @1960"},
-        {"rhythm 0.1 s", {{0}, {100}}, "count 1 @0, count 2 @100, cooldown on @350, gesture 2 @350, cooldown off @1350"},
-        {"rhythm 0.5 s", {{0}, {500}}, "count 1 @0, count 2 @500, cooldown on @1600, gesture 2 @1600, cooldown off @2600"},
-        {"rhythm 0.8 s", {{0}, {800}}, "count 1 @0, count 2 @800, cooldown on @2400, gesture 2 @2400, cooldown off @3400"},
+        // Two taps this far apart: the window after the second is 2.2 times that, kept between 0.25 and 1.6 s.
+        {"0.3 s", {{0}, {300}}, "count 1 @0, count 2 @300, cooldown on @960, gesture 2 @960, cooldown off @1960"},
+        {"0.1 s", {{0}, {100}}, "count 1 @0, count 2 @100, cooldown on @350, gesture 2 @350, cooldown off @1350"},
+        {"0.5 s", {{0}, {500}}, "count 1 @0, count 2 @500, cooldown on @1600, gesture 2 @1600, cooldown off @2600"},
+        {"0.8 s", {{0}, {800}}, "count 1 @0, count 2 @800, cooldown on @2400, gesture 2 @2400, cooldown off @3400"},
         // Right after a quick gesture, the rhythm of the last one must not shorten the new window.
         {"first tap after a gesture gets the initial window", {{0}, {100}, {350}},
          "count 1 @0, count 2 @100, cooldown on @350, gesture 2 @350, cooldown off @350, count 1 @350, "
