@@ -8,62 +8,54 @@
 
 using namespace knokle;
 
-using knokle::test::ensureQtApplication;
-using knokle::test::runEventsFor;
-
-TEST(QtMainLoop, PostFromAnotherThreadRunsOnTheMainThreadInOrder) {
-    ensureQtApplication();
+TEST(QtMainLoop, WorkPostedFromAnotherThreadRunsOnTheMainThreadInOrder) {
+    test::ensureQtApplication();
     QtMainLoop loop;
     std::vector<int> order;
-    std::thread::id mainThread = std::this_thread::get_id();
-    bool allOnMain = true;
+    std::vector<std::thread::id> ranOn;
     std::thread other([&] {
-        for (int i = 0; i < 100; ++i)
+        for (int i = 0; i < 100; ++i) {
             loop.post([&, i] {
                 order.push_back(i);
-                allOnMain = allOnMain && std::this_thread::get_id() == mainThread;
+                ranOn.push_back(std::this_thread::get_id());
             });
+        }
     });
     other.join();
-    runEventsFor(50);
+    test::runEventsFor(50);
     ASSERT_EQ(order.size(), 100u);
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(order[i], i);
-    EXPECT_TRUE(allOnMain);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(order[i], i);
+    EXPECT_EQ(std::count(ranOn.begin(), ranOn.end(), std::this_thread::get_id()), 100);
 }
 
-TEST(QtMainLoop, TimerNeverFiresEarlyAndCancelledNeverFires) {
-    ensureQtApplication();
+TEST(QtMainLoop, TimersNeverFireEarlyAlwaysOnTheMainThreadAndNotOnceCancelled) {
+    test::ensureQtApplication();
     QtMainLoop loop;
     MonotonicTime start = loop.now();
     double firedAfter = -1;
-    bool cancelledFired = false;
-    loop.after(Seconds(0.1), [&] { firedAfter = std::chrono::duration<double>(loop.now() - start).count(); });
-    auto handle = loop.after(Seconds(0.05), [&] { cancelledFired = true; });
-    handle.cancel();
-    runEventsFor(250);
-    EXPECT_GE(firedAfter, 0.1);
-    EXPECT_FALSE(cancelledFired);
-}
-
-TEST(QtMainLoop, TimerRequestedFromAnotherThreadFiresOnTheMainThread) {
-    ensureQtApplication();
-    QtMainLoop loop;
     std::thread::id firedOn;
+    bool cancelledFired = false;
+    loop.after(Seconds(0.1), [&] { firedAfter = Seconds(loop.now() - start).count(); });
+    loop.after(Seconds(0.05), [&] { cancelledFired = true; }).cancel();
     std::thread other([&] { loop.after(Seconds(0.02), [&] { firedOn = std::this_thread::get_id(); }); });
     other.join();
-    runEventsFor(150);
+    test::runEventsFor(250);
+    EXPECT_GE(firedAfter, 0.1);
+    EXPECT_FALSE(cancelledFired);
     EXPECT_EQ(firedOn, std::this_thread::get_id());
 }
 
 TEST(ThreadPoolWorkQueue, BlockedTaskDoesNotHoldUpTheNext) {
     ThreadPoolWorkQueue queue(4);
-    std::atomic<bool> release{false};
-    std::atomic<bool> secondRan{false};
+    std::atomic<bool> release{false}, secondRan{false};
     queue.post([&] {
-        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        while (!release)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     });
     queue.post([&] { secondRan = true; });
-    for (int i = 0; i < 2000 && !secondRan; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int i = 0; i < 2000 && !secondRan; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_TRUE(secondRan);
     release = true;
 }

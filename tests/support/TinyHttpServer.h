@@ -4,8 +4,8 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
-#include <netinet/in.h>
 #include <poll.h>
+#include <sstream>
 #include <string>
 #include <sys/socket.h>
 #include <thread>
@@ -14,8 +14,8 @@
 
 namespace knokle::test {
 
-// An HTTP/1.0-style server on 127.0.0.1 with a port chosen by the system, answering each request from a
-// thread of its own with what the handler returns. It records the requests it saw.
+// An HTTP server on 127.0.0.1 with a port chosen by the system, answering one request per connection, on a
+// thread of its own, with what the handler returns. It records the requests it saw ("GET /json/list").
 class TinyHttpServer {
 public:
     struct Reply {
@@ -25,26 +25,32 @@ public:
     using Handler = std::function<Reply(const std::string& method, const std::string& target)>;
 
     explicit TinyHttpServer(Handler handler) : handler(std::move(handler)) {
-        listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in address{.sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}, .sin_zero = {}};
+        auto* raw = reinterpret_cast<sockaddr*>(&address);
         socklen_t length = sizeof address;
-        if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(listener, 16) != 0 || ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        if (::bind(listener, raw, length) != 0 || ::listen(listener, 16) != 0 ||
+            ::getsockname(listener, raw, &length) != 0)
             return;
         boundPort = ntohs(address.sin_port);
-        worker = std::thread([this] { serve(); });
+        worker = std::thread([this] {
+            for (pollfd ready{listener, POLLIN, 0}; !stopping;) {
+                if (::poll(&ready, 1, 50) <= 0) continue;
+                if (int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC); client >= 0) {
+                    answer(client);
+                    ::close(client);
+                }
+            }
+        });
     }
     ~TinyHttpServer() {
         stopping = true;
         if (worker.joinable()) worker.join();
-        if (listener >= 0) ::close(listener);
+        ::close(listener);
     }
     TinyHttpServer(const TinyHttpServer&) = delete;
     TinyHttpServer& operator=(const TinyHttpServer&) = delete;
 
-    int port() const { return boundPort; }
+    int port() const { return boundPort; } // 0 when the server could not start
     std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(boundPort) + path; }
     std::vector<std::string> requests() const {
         std::lock_guard lock(mutex);
@@ -52,41 +58,25 @@ public:
     }
 
 private:
-    void serve() {
-        while (!stopping) {
-            pollfd pfd{listener, POLLIN, 0};
-            if (::poll(&pfd, 1, 50) <= 0) continue;
-            int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client < 0) continue;
-            answer(client);
-            ::close(client);
-        }
-    }
-
     void answer(int client) {
         std::string request;
         char buffer[4096];
-        while (request.find("\r\n\r\n") == std::string::npos) {
-            pollfd pfd{client, POLLIN, 0};
-            if (::poll(&pfd, 1, 2000) <= 0) return;
-            ssize_t n = ::read(client, buffer, sizeof buffer);
+        for (pollfd ready{client, POLLIN, 0}; request.find("\r\n\r\n") == std::string::npos;) {
+            ssize_t n = ::poll(&ready, 1, 2000) > 0 ? ::read(client, buffer, sizeof buffer) : -1;
             if (n <= 0) return;
             request.append(buffer, static_cast<size_t>(n));
         }
-        std::string line = request.substr(0, request.find("\r\n"));
-        size_t space = line.find(' ');
-        std::string method = line.substr(0, space);
-        std::string target = line.substr(space + 1, line.find(' ', space + 1) - space - 1);
+        std::string method, target;
+        std::istringstream(request) >> method >> target;
         {
             std::lock_guard lock(mutex);
             seen.push_back(method + " " + target);
         }
         Reply reply = handler(method, target);
-        std::string response = "HTTP/1.1 " + std::to_string(reply.status) +
-                               " X\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: " +
-                               std::to_string(reply.body.size()) + "\r\n\r\n" + reply.body;
-        size_t sent = 0;
-        while (sent < response.size()) {
+        std::string response = "HTTP/1.1 " + std::to_string(reply.status) + " X\r\nContent-Type: text/html\r\n" +
+                               "Connection: close\r\nContent-Length: " + std::to_string(reply.body.size()) +
+                               "\r\n\r\n" + reply.body;
+        for (size_t sent = 0; sent < response.size();) {
             ssize_t n = ::send(client, response.data() + sent, response.size() - sent, MSG_NOSIGNAL);
             if (n <= 0) return;
             sent += static_cast<size_t>(n);
@@ -94,7 +84,7 @@ private:
     }
 
     Handler handler;
-    int listener = -1;
+    int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int boundPort = 0;
     std::atomic<bool> stopping{false};
     std::thread worker;

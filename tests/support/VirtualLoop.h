@@ -6,7 +6,6 @@
 
 #include <deque>
 #include <map>
-#include <mutex>
 
 namespace knokle::test {
 
@@ -15,15 +14,17 @@ namespace knokle::test {
 // now() equal to its due time. Posted work and background work run when the loop runs pending work.
 class VirtualLoop final : public MainLoop, public Clock {
 public:
-    VirtualLoop();
-
-    MonotonicTime now() const override;
-    void post(std::function<void()> fn) override;
-    TimerHandle after(Seconds delay, std::function<void()> fn) override;
-    TimerHandle every(Seconds interval, std::function<void()> fn) override;
+    MonotonicTime now() const override { return current; }
+    void post(std::function<void()> fn) override { posted.push_back(std::move(fn)); }
+    TimerHandle after(Seconds delay, std::function<void()> fn) override {
+        return schedule(delay, Seconds(0), std::move(fn));
+    }
+    TimerHandle every(Seconds interval, std::function<void()> fn) override {
+        return schedule(interval, interval, std::move(fn));
+    }
     // Sleeping moves virtual time forward and fires the main-loop timers that fall due meanwhile, as the
     // real main thread would while another thread sleeps.
-    void sleepFor(Seconds duration) override;
+    void sleepFor(Seconds duration) override { runUntil(duration, false); }
 
     // The background queue: its work runs with the posted work, in the order posted.
     WorkQueue& workQueue() { return background; }
@@ -31,10 +32,10 @@ public:
     // Runs posted main-loop work and background work until none is left (at the current time).
     void runPending();
     // Moves time forward by the duration, running everything that falls due, in order.
-    void advance(Seconds duration);
+    void advance(Seconds duration) { runUntil(duration, true); }
     void advance(double seconds) { advance(Seconds(seconds)); }
     // Seconds of virtual time since the loop was made.
-    double elapsed() const;
+    double elapsed() const { return Seconds(current - start).count(); }
     size_t pendingTimerCount() const;
 
 private:
@@ -43,24 +44,21 @@ private:
         std::function<void()> fn;
         Seconds interval; // zero for a one-shot timer
     };
-    class Background final : public WorkQueue {
-    public:
-        explicit Background(VirtualLoop& loop) : loop(loop) {}
-        void post(std::function<void()> fn) override;
-
-    private:
+    struct Background final : WorkQueue {
         VirtualLoop& loop;
+        explicit Background(VirtualLoop& loop) : loop(loop) {}
+        void post(std::function<void()> fn) override { loop.post(std::move(fn)); }
     };
 
     TimerHandle schedule(Seconds delay, Seconds interval, std::function<void()> fn);
-    bool runOneDueTimer(MonotonicTime limit);
-    bool runOnePosted();
+    // Runs the timers due by now + duration (with the posted work after each, if asked), then moves there.
+    void runUntil(Seconds duration, bool withPosted);
 
-    MonotonicTime start;
-    MonotonicTime current;
-    mutable std::recursive_mutex mutex;
+    // Far from zero, like a real steady clock, so that code never mistakes the start for "unset".
+    const MonotonicTime start = MonotonicTime() + std::chrono::hours(1000);
+    MonotonicTime current = start;
     std::deque<std::function<void()>> posted; // main-loop and background work, in posting order
-    std::multimap<std::pair<MonotonicTime, unsigned long>, PendingTimer> timers;
+    std::multimap<std::pair<MonotonicTime, unsigned long>, PendingTimer> timers; // by due time, then by order
     unsigned long sequence = 0;
     Background background{*this};
 };

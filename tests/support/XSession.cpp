@@ -1,12 +1,11 @@
 #include "XSession.h"
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
+#include <cctype>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -14,30 +13,22 @@
 namespace knokle::test {
 namespace {
 
-pid_t spawn(const char* const argv[], const std::string& display, int keepFd = -1) {
+pid_t spawn(const std::vector<std::string>& args, const std::string& display, int keepFd = -1) {
     pid_t pid = fork();
     if (pid != 0) return pid;
     if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
     int devNull = open("/dev/null", O_RDWR);
-    dup2(devNull, STDIN_FILENO);
-    dup2(devNull, STDOUT_FILENO);
-    dup2(devNull, STDERR_FILENO);
+    for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+        dup2(devNull, fd);
     for (int fd = 3; fd < 1024; ++fd)
         if (fd != keepFd) close(fd);
     setpgid(0, 0);
-    execvp(argv[0], const_cast<char* const*>(argv));
+    std::vector<char*> argv;
+    for (const auto& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
     _exit(127);
-}
-
-void stop(pid_t pid) {
-    if (pid <= 0) return;
-    kill(pid, SIGTERM);
-    for (int i = 0; i < 100; ++i) {
-        if (waitpid(pid, nullptr, WNOHANG) == pid) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
 }
 
 } // namespace
@@ -48,75 +39,54 @@ XSession::XSession(bool withWindowManager) {
         failure = "pipe failed";
         return;
     }
-    std::string fdText = std::to_string(fds[1]);
-    const char* argv[] = {"Xvfb",        "-displayfd", fdText.c_str(), "-screen",  "0",
-                          "1280x800x24", "-nolisten",  "tcp",          "-noreset", nullptr};
     // -noreset: the server must not reset when its last client leaves, or a test that reconnects races it.
-    xvfb = spawn(argv, "", fds[1]);
+    children.push_back(spawn(
+        {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"},
+        "", fds[1]));
     close(fds[1]);
-    std::string number;
-    pollfd pfd{fds[0], POLLIN, 0};
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (poll(&pfd, 1, 100) <= 0) continue;
-        char c;
-        ssize_t n = read(fds[0], &c, 1);
-        if (n <= 0) break;
-        if (c == '\n') break;
-        number.push_back(c);
-    }
-    close(fds[0]);
-    if (number.empty()) {
+    // Xvfb writes its display number once it accepts connections; the pipe ends empty if it cannot start.
+    char number[16] = "";
+    FILE* fromServer = fdopen(fds[0], "r");
+    bool started = fgets(number, sizeof number, fromServer) && std::isdigit(static_cast<unsigned char>(number[0]));
+    fclose(fromServer);
+    if (!started) {
         failure = "Xvfb did not start (is the xvfb package installed?)";
-        stop(xvfb);
-        xvfb = -1;
         return;
     }
-    displayName = ":" + number;
-    if (withWindowManager) {
-        const char* wmArgv[] = {"openbox", "--sm-disable", nullptr};
-        windowManager = spawn(wmArgv, displayName);
-        if (!waitForWindowManager(10000)) {
-            failure = "openbox did not start";
-            stop(windowManager);
-            stop(xvfb);
-            windowManager = xvfb = -1;
-            displayName.clear();
-        }
+    displayName = ":" + std::to_string(std::atoi(number));
+    if (!withWindowManager) return;
+    children.push_back(spawn({"openbox", "--sm-disable"}, displayName));
+    // EWMH requests sent before the window manager announces itself are ignored.
+    if (run("for i in $(seq 200); do xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' && exit 0; "
+            "sleep 0.05; done; exit 1") != 0) {
+        failure = "openbox did not start";
+        displayName.clear();
     }
 }
 
 XSession::~XSession() {
-    stop(windowManager);
-    stop(xvfb);
+    while (!children.empty())
+        stop(children.back());
 }
 
-bool XSession::waitForWindowManager(int timeoutMs) {
-    // EWMH requests sent before the window manager announces itself are ignored.
-    Display* dpy = XOpenDisplay(displayName.c_str());
-    if (!dpy) return false;
-    Atom check = XInternAtom(dpy, "_NET_SUPPORTING_WM_CHECK", False);
-    bool ready = false;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!ready && std::chrono::steady_clock::now() < deadline) {
-        Atom type;
-        int fmt;
-        unsigned long count, after;
-        unsigned char* data = nullptr;
-        if (XGetWindowProperty(dpy, DefaultRootWindow(dpy), check, 0, 1, False, XA_WINDOW, &type, &fmt, &count, &after,
-                               &data) == Success &&
-            count == 1)
-            ready = true;
-        if (data) XFree(data);
-        if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+void XSession::stop(pid_t pid) {
+    std::erase(children, pid);
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 100; ++i) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    XCloseDisplay(dpy);
-    return ready;
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+}
+
+pid_t XSession::launch(const std::vector<std::string>& argv) {
+    return children.emplace_back(spawn(argv, displayName));
 }
 
 int XSession::run(const std::string& command) const {
-    std::string full = "DISPLAY=" + displayName + " " + command;
-    int status = std::system(full.c_str());
+    int status = std::system(("export DISPLAY=" + displayName + "; " + command).c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

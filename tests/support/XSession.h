@@ -2,11 +2,13 @@
 
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace knokle::test {
 
 // A private X server (Xvfb, display chosen by the server through -displayfd) and, when asked, openbox on
-// it. Both are stopped when the session is destroyed. Nothing here touches the caller's DISPLAY.
+// it. They and every program launched on the session are stopped when it is destroyed. Nothing here touches
+// the caller's DISPLAY.
 class XSession {
 public:
     explicit XSession(bool withWindowManager = false);
@@ -22,12 +24,13 @@ public:
 
     // Runs a command (through /bin/sh) with DISPLAY set to this session; returns its exit status.
     int run(const std::string& command) const;
+    // Starts a program on this display without waiting for it (no shell, output discarded).
+    pid_t launch(const std::vector<std::string>& argv);
+    // Stops a launched program now (SIGTERM, then SIGKILL) and reaps it.
+    void stop(pid_t pid);
 
 private:
-    bool waitForWindowManager(int timeoutMs);
-
-    pid_t xvfb = -1;
-    pid_t windowManager = -1;
+    std::vector<pid_t> children; // the server, the window manager, launched programs: stopped in reverse
     std::string displayName;
     std::string failure;
 };

@@ -2,26 +2,23 @@
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace knokle;
 
-TEST(AtomicFile, WritesAndReplacesLeavingNoTemporaryFiles) {
+TEST(AtomicFile, ReplacesTheFileLeavingNoTemporaryFiles) {
     test::TempDir dir;
     auto file = dir / "store.json";
-    ASSERT_TRUE(writeFileAtomically(file, "first"));
-    ASSERT_TRUE(writeFileAtomically(file, "second, longer"));
-    EXPECT_EQ(readWholeFile(file), "second, longer");
-    int entries = 0;
-    for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator(dir.path()))
-        ++entries;
-    EXPECT_EQ(entries, 1);
-}
+    ASSERT_TRUE(writeFileAtomically(file, "first, longer"));
+    ASSERT_TRUE(writeFileAtomically(file, "second"));
+    EXPECT_EQ(readWholeFile(file), "second");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+    struct stat info {};
+    ASSERT_EQ(stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u) << "an ordinary file of the user's";
 
-TEST(AtomicFile, FailedWriteKeepsTheOldFile) {
-    test::TempDir dir;
-    auto file = dir / "missing-folder" / "store.json";
-    EXPECT_FALSE(writeFileAtomically(file, "x"));
-    EXPECT_FALSE(readWholeFile(file).has_value());
+    EXPECT_FALSE(writeFileAtomically(dir / "missing-folder" / "store.json", "x"));
+    EXPECT_FALSE(readWholeFile(dir / "missing-folder" / "store.json").has_value());
 }
 
 TEST(AtomicFile, UnreadableFileIsKeptAsideUnderANewName) {
@@ -31,7 +28,7 @@ TEST(AtomicFile, UnreadableFileIsKeptAsideUnderANewName) {
     auto kept = keepUnreadableFile(file);
     ASSERT_TRUE(kept.has_value());
     EXPECT_FALSE(std::filesystem::exists(file));
-    EXPECT_NE(kept->filename().string().find("modes.json.unreadable-"), std::string::npos);
+    EXPECT_TRUE(kept->filename().string().starts_with("modes.json.unreadable-")) << *kept;
     EXPECT_EQ(readWholeFile(*kept), "{not json");
 
     // A second one in the same second gets its own name.
@@ -40,4 +37,5 @@ TEST(AtomicFile, UnreadableFileIsKeptAsideUnderANewName) {
     ASSERT_TRUE(second.has_value());
     EXPECT_NE(*second, *kept);
     EXPECT_EQ(readWholeFile(*kept), "{not json");
+    EXPECT_FALSE(keepUnreadableFile(file)) << "nothing left to keep";
 }

@@ -1,8 +1,8 @@
 #include "sensing/SlapCounter.h"
 #include "VirtualLoop.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,170 +10,85 @@ using namespace knokle;
 
 namespace {
 
-// Records every callback as "count N", "cooldown on/off" or "gesture N", with the virtual time it came at.
-class CounterTest : public testing::Test {
-protected:
-    test::VirtualLoop loop;
-    SlapCounter counter{loop};
-    std::vector<std::string> calls;
-    std::vector<double> gestureTimes;
-
-    void SetUp() override {
-        counter.onCountChanged = [this](int n) { calls.push_back("count " + std::to_string(n)); };
-        counter.onCooldownChanged = [this](bool on) { calls.push_back(on ? "cooldown on" : "cooldown off"); };
-        counter.onGesture = [this](int n) {
-            calls.push_back("gesture " + std::to_string(n));
-            gestureTimes.push_back(loop.elapsed());
-        };
-    }
-
-    // Taps at the given offsets (seconds from the start), then lets every timer run out.
-    void tapAt(const std::vector<double>& offsets) {
-        for (double at : offsets) {
-            loop.advance(at - loop.elapsed());
-            counter.registerImpact();
-        }
-    }
+struct Step {
+    long at; // milliseconds from the start
+    bool reset = false;
 };
 
-using Calls = std::vector<std::string>;
+struct Case {
+    const char* name;
+    std::vector<Step> steps; // taps, unless marked as a reset
+    std::string calls;       // every callback with the millisecond it came at, once all timers ran out
+    int fireAt = 3;
+    double cooldown = 1.0;
+};
 
-TEST_F(CounterTest, ThirdTapWithinTheRhythmWindowClosesAtOnce) {
-    tapAt({0, 0.3, 0.9});
-    EXPECT_EQ(calls, (Calls{"count 1", "count 2", "count 3", "cooldown on", "gesture 3"}));
-    EXPECT_DOUBLE_EQ(gestureTimes.at(0), 0.9);
-    loop.advance(1.0);
-    EXPECT_EQ(calls.back(), "cooldown off");
-}
-
-TEST_F(CounterTest, GestureWindowAdaptsToTheRhythm) {
-    struct Case {
-        double interval; // between the first two taps
-        double window;   // after the second tap
+TEST(SlapCounter, GesturesCooldownsAndResets) {
+    // clang-format off
+    const Case cases[] = {
+        {"third tap within the rhythm window closes at once", {{0}, {300}, {900}},
+         "count 1 @0, count 2 @300, count 3 @900, cooldown on @900, gesture 3 @900, cooldown off @1900"},
+        {"a lone tap closes after the initial window", {{0}},
+         "count 1 @0, cooldown on @1200, gesture 1 @1200, cooldown off @2200"},
+        // Two taps this far apart: the window after the second is 2.2 times that, kept between 0.25 and 1.6 s.
+        {"0.3 s", {{0}, {300}}, "count 1 @0, count 2 @300, cooldown on @960, gesture 2 @960, cooldown off @1960"},
+        {"0.1 s", {{0}, {100}}, "count 1 @0, count 2 @100, cooldown on @350, gesture 2 @350, cooldown off @1350"},
+        {"0.5 s", {{0}, {500}}, "count 1 @0, count 2 @500, cooldown on @1600, gesture 2 @1600, cooldown off @2600"},
+        {"0.8 s", {{0}, {800}}, "count 1 @0, count 2 @800, cooldown on @2400, gesture 2 @2400, cooldown off @3400"},
+        // Right after a quick gesture, the rhythm of the last one must not shorten the new window.
+        {"first tap after a gesture gets the initial window", {{0}, {100}, {350}},
+         "count 1 @0, count 2 @100, cooldown on @350, gesture 2 @350, cooldown off @350, count 1 @350, "
+         "cooldown on @1550, gesture 1 @1550, cooldown off @1550", 3, 0},
+        {"fire at 1", {{0}}, "count 1 @0, cooldown on @0, gesture 1 @0, cooldown off @1000", 1},
+        // The third tap falls in the cooldown: a count of 3 is never reached.
+        {"fire at 2", {{0}, {300}, {600}},
+         "count 1 @0, count 2 @300, cooldown on @300, gesture 2 @300, cooldown off @1300", 2},
+        // Ignored impacts do not extend the cooldown; one at the very moment it ends counts.
+        {"impacts in the cooldown", {{0}, {500}, {999}, {1000}},
+         "count 1 @0, cooldown on @0, gesture 1 @0, cooldown off @1000, count 1 @1000, cooldown on @1000, "
+         "gesture 1 @1000, cooldown off @2000", 1},
+        {"zero cooldown", {{0}, {0}},
+         "count 1 @0, cooldown on @0, gesture 1 @0, cooldown off @0, count 1 @0, cooldown on @0, gesture 1 @0, "
+         "cooldown off @0", 1, 0},
+        // The next tap opens a fresh gesture, which the dropped one's timer must not cut short.
+        {"reset in the window drops the gesture", {{0}, {300}, {300, true}, {500}},
+         "count 1 @0, count 2 @300, count 1 @500, cooldown on @1700, gesture 1 @1700, cooldown off @2700"},
+        // The next impact counts at once, and the cut-short cooldown never reports its end.
+        {"reset in the cooldown", {{0}, {200}, {200, true}, {200}, {700, true}},
+         "count 1 @0, cooldown on @0, gesture 1 @0, count 1 @200, cooldown on @200, gesture 1 @200", 1},
     };
-    for (const Case& c : {Case{0.3, 0.66}, Case{0.1, 0.25}, Case{0.5, 1.1}, Case{0.8, 1.6}}) {
-        SCOPED_TRACE(c.interval);
-        test::VirtualLoop local;
-        SlapCounter counter(local);
-        std::vector<double> closed;
-        counter.onGesture = [&](int n) {
-            EXPECT_EQ(n, 2);
-            closed.push_back(local.elapsed());
-        };
-        counter.registerImpact();
-        local.advance(c.interval);
-        counter.registerImpact();
-        local.advance(c.window - 0.001);
-        EXPECT_TRUE(closed.empty());
-        local.advance(0.002);
-        ASSERT_EQ(closed.size(), 1u);
-        EXPECT_NEAR(closed[0], c.interval + c.window, 1e-6);
-    }
-}
-
-TEST_F(CounterTest, SingleTapClosesAfterTheInitialWindow) {
-    tapAt({0});
-    loop.advance(1.199);
-    EXPECT_EQ(calls, Calls{"count 1"});
-    loop.advance(0.001);
-    EXPECT_EQ(calls, (Calls{"count 1", "cooldown on", "gesture 1"}));
-    EXPECT_DOUBLE_EQ(gestureTimes.at(0), 1.2);
-}
-
-TEST_F(CounterTest, FirstTapAfterAGestureGetsTheInitialWindow) {
-    counter.cooldown = 0;
-    tapAt({0, 0.1});
-    loop.advance(0.25);
-    ASSERT_EQ(gestureTimes.size(), 1u);
-    // Right after the gesture: the rhythm of the last one must not shorten the new window.
-    counter.registerImpact();
-    double opened = loop.elapsed();
-    loop.advance(1.19);
-    EXPECT_EQ(gestureTimes.size(), 1u);
-    loop.advance(0.02);
-    ASSERT_EQ(gestureTimes.size(), 2u);
-    EXPECT_NEAR(gestureTimes[1] - opened, 1.2, 1e-9);
-}
-
-TEST_F(CounterTest, FireAtCountClosesEarly) {
-    struct Case {
-        int fireAt;
-        std::vector<double> taps;
-        Calls expected;
-    };
-    for (const Case& c : {Case{1, {0}, {"count 1", "cooldown on", "gesture 1"}},
-                          Case{2, {0, 0.3}, {"count 1", "count 2", "cooldown on", "gesture 2"}},
-                          // The third tap falls in the cooldown: a count of 3 is never reached.
-                          Case{2, {0, 0.3, 0.6}, {"count 1", "count 2", "cooldown on", "gesture 2"}}}) {
-        SCOPED_TRACE(c.fireAt);
-        calls.clear();
-        counter.reset();
+    // clang-format on
+    for (const Case& c : cases) {
+        test::VirtualLoop loop;
+        SlapCounter counter(loop);
         counter.fireAtCount = c.fireAt;
-        double start = loop.elapsed();
-        for (double at : c.taps) {
-            loop.advance(start + at - loop.elapsed());
-            counter.registerImpact();
+        counter.cooldown = c.cooldown;
+        std::string calls;
+        auto note = [&](const std::string& what) {
+            calls += (calls.empty() ? "" : ", ") + what + " @" + std::to_string(std::lround(loop.elapsed() * 1000));
+        };
+        counter.onCountChanged = [&](int n) { note("count " + std::to_string(n)); };
+        counter.onCooldownChanged = [&](bool on) { note(on ? "cooldown on" : "cooldown off"); };
+        counter.onGesture = [&](int n) { note("gesture " + std::to_string(n)); };
+        for (const Step& step : c.steps) {
+            // Whole milliseconds, so that time never drifts a nanosecond short of a timer.
+            loop.advance(static_cast<double>(step.at - std::lround(loop.elapsed() * 1000)) / 1000);
+            step.reset ? counter.reset() : counter.registerImpact();
         }
-        EXPECT_EQ(calls, c.expected);
-        EXPECT_EQ(counter.currentCount(), 0);
-        loop.advance(5);
+        loop.advance(10);
+        EXPECT_EQ(calls, c.calls) << c.name;
+        EXPECT_EQ(counter.currentCount(), 0) << c.name;
     }
-}
-
-TEST_F(CounterTest, ImpactsDuringTheCooldownAreIgnoredAndDoNotExtendIt) {
-    counter.fireAtCount = 1;
-    tapAt({0, 0.5, 0.999});
-    EXPECT_EQ(calls, (Calls{"count 1", "cooldown on", "gesture 1"}));
-    // The cooldown ends 1.0 s after the gesture, not after the ignored impacts; an impact at that very
-    // moment counts.
-    loop.advance(1.0 - loop.elapsed());
-    EXPECT_EQ(calls.back(), "cooldown off");
-    counter.registerImpact();
-    EXPECT_EQ(calls,
-              (Calls{"count 1", "cooldown on", "gesture 1", "cooldown off", "count 1", "cooldown on", "gesture 1"}));
-}
-
-TEST_F(CounterTest, ZeroCooldownLetsTheNextImpactCount) {
-    counter.fireAtCount = 1;
-    counter.cooldown = 0;
-    counter.registerImpact();
-    counter.registerImpact();
-    EXPECT_EQ(gestureTimes.size(), 2u);
-}
-
-TEST_F(CounterTest, ResetDuringTheWindowDropsTheGesture) {
-    tapAt({0, 0.3});
-    counter.reset();
-    loop.advance(5);
-    EXPECT_EQ(calls, (Calls{"count 1", "count 2"}));
-    EXPECT_EQ(counter.currentCount(), 0);
-    EXPECT_EQ(loop.pendingTimerCount(), 0u);
-}
-
-TEST_F(CounterTest, ResetDuringTheCooldownEndsItSilently) {
-    counter.fireAtCount = 1;
-    tapAt({0, 0.2});
-    counter.reset();
-    counter.registerImpact(); // counted at once
-    loop.advance(0.5);
-    counter.reset();
-    loop.advance(5);
-    EXPECT_EQ(calls, (Calls{"count 1", "cooldown on", "gesture 1", "count 1", "cooldown on", "gesture 1"}));
 }
 
 TEST(SlapCounter, TimersOutlivingTheCounterDoNothing) {
     test::VirtualLoop loop;
     int callbacks = 0;
-    {
+    for (int fireAt : {3, 1}) { // a gesture timer, then a cooldown timer, left pending
         SlapCounter counter(loop);
+        counter.fireAtCount = fireAt;
+        counter.registerImpact();
         counter.onGesture = [&](int) { ++callbacks; };
-        counter.onCooldownChanged = [&](bool) { ++callbacks; };
-        counter.registerImpact(); // gesture timer pending
-    }
-    {
-        SlapCounter counter(loop);
-        counter.fireAtCount = 1;
-        counter.registerImpact(); // cooldown timer pending
         counter.onCooldownChanged = [&](bool) { ++callbacks; };
     }
     loop.advance(10);

@@ -14,7 +14,7 @@ TEST(TextFormat, QuotedList) {
         {{"com.apple.Safari"}, R"(["com.apple.Safari"])"},
         {{"a", "b c"}, R"(["a", "b c"])"},
         {{"say \"hi\"", "back\\slash"}, R"(["say \"hi\"", "back\\slash"])"},
-        {{"line\nbreak\ttab"}, R"(["line\nbreak\ttab"])"},
+        {{"line\nbreak\ttab\r\x01\x7f"}, R"(["line\nbreak\ttab\r\u{1}\u{7F}"])"},
         {{"ünïcode ⌘"}, R"(["ünïcode ⌘"])"},
     };
     for (const auto& c : cases)
