@@ -14,22 +14,20 @@
 namespace knokle::test {
 
 // Keeps every handler it was given, even removed ones, so a test can deliver a click that was already on its
-// way when the monitor was removed.
+// way when the monitor went.
 struct FakeButtons final : MouseButtonMonitor {
     bool available = true;
-    int added = 0;
-    std::vector<MonitorToken> removed;
-    std::map<MonitorToken, std::function<void()>> handlers;
+    std::vector<MonitorToken> added, removed;
+    std::vector<std::function<void()>> handlers;
 
     std::optional<MonitorToken> addGlobalMonitor(std::function<void()> handler) override {
         if (!available) return std::nullopt;
-        MonitorToken token = 100 + static_cast<MonitorToken>(++added);
-        handlers[token] = std::move(handler);
-        return token;
+        handlers.push_back(std::move(handler));
+        return added.emplace_back(100 + handlers.size());
     }
     void removeMonitor(MonitorToken token) override { removed.push_back(token); }
     void click() {
-        for (auto& [token, handler] : handlers)
+        for (auto& handler : handlers)
             handler();
     }
 };

@@ -1,4 +1,5 @@
 #include "sensing/ClickWatcher.h"
+#include "FakeShellServices.h"
 #include "VirtualLoop.h"
 
 #include <cmath>
@@ -6,27 +7,7 @@
 
 using namespace knokle;
 
-namespace {
-
-// Keeps every handler it was given, even removed ones, so a test can deliver a click that was already on
-// its way when the monitor went.
-class FakeButtons final : public MouseButtonMonitor {
-public:
-    bool available = true;
-    std::vector<MonitorToken> added, removed;
-    std::vector<std::function<void()>> handlers;
-
-    std::optional<MonitorToken> addGlobalMonitor(std::function<void()> handler) override {
-        if (!available) return std::nullopt;
-        handlers.push_back(std::move(handler));
-        return added.emplace_back(100 + handlers.size());
-    }
-    void removeMonitor(MonitorToken token) override { removed.push_back(token); }
-    void click() {
-        for (auto& handler : handlers)
-            handler();
-    }
-};
+using test::FakeButtons;
 
 TEST(ClickWatcher, InstallsOneMonitorAndRemovesItOnce) {
     test::VirtualLoop loop;
@@ -68,5 +49,3 @@ TEST(ClickWatcher, RecordsTheLatestClick) {
         }
     }
 }
-
-} // namespace
