@@ -4,20 +4,21 @@
 #include "common/SampleClock.h"
 #include "common/TextFormat.h"
 
-#include <QMetaObject>
-#include <QObject>
+#include <QSocketNotifier>
 
 #include <algorithm>
-#include <array>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
-#include <poll.h>
-#include <sys/eventfd.h>
+#include <mutex>
 #include <sys/stat.h>
+#include <sys/timerfd.h>
+#include <thread>
 #include <unistd.h>
 
 namespace knokle {
@@ -185,6 +186,67 @@ std::string transportName(int bus) {
     }
 }
 
+// What the reader thread has read and the main loop has yet to take. The thread owns a reference, so that it may
+// finish its last blocking read after the device is gone; it closes the node and the timer when it ends.
+struct HidrawReadAhead {
+    HidrawReadAhead(int node, int timer, std::size_t reportLength)
+        : node(node), timer(timer), reportLength(reportLength) {}
+    ~HidrawReadAhead() {
+        ::close(node);
+        ::close(timer);
+    }
+
+    void readReports();
+    // Called with the mutex held.
+    void wakeMainLoop(std::chrono::nanoseconds after);
+
+    const int node;
+    const int timer; // a timerfd the main loop watches
+    const std::size_t reportLength;
+    std::atomic<bool> stopped = false;
+    std::atomic<std::size_t> wakeups = 0;
+
+    std::mutex mutex;                                    // guards the rest
+    std::vector<std::uint8_t> bytes;                     // reports back to back
+    std::vector<std::pair<double, std::size_t>> reports; // read time and length of each
+    std::optional<std::string> failure;
+    bool wakeScheduled = false;
+};
+
+void HidrawReadAhead::wakeMainLoop(std::chrono::nanoseconds after) {
+    itimerspec due{};
+    due.it_value.tv_sec = static_cast<time_t>(after.count() / 1000000000);
+    due.it_value.tv_nsec = static_cast<long>(std::max<long long>(after.count() % 1000000000, 1));
+    timerfd_settime(timer, 0, &due, nullptr);
+    wakeScheduled = true;
+}
+
+void HidrawReadAhead::readReports() {
+    std::vector<std::uint8_t> report(reportLength);
+    for (;;) {
+        // A blocking read: the same single system call per report as the plainest reader.
+        ssize_t n = ::read(node, report.data(), report.size());
+        int error = errno;
+        if (stopped) return;
+        ++wakeups;
+        if (n < 0 && error == EINTR) continue;
+        double readTime = sampleClockNow();
+        std::lock_guard lock(mutex);
+        if (n <= 0) {
+            // End of file or a read error (the device went away): stop rather than wake up forever.
+            failure = n == 0 ? std::string("end of file") : std::string(std::strerror(error));
+            wakeMainLoop(std::chrono::nanoseconds(1));
+            return;
+        }
+        reports.emplace_back(readTime, static_cast<std::size_t>(n));
+        bytes.insert(bytes.end(), report.begin(), report.begin() + n);
+        if (reports.size() >= kMaxReportsPerHandOff)
+            wakeMainLoop(std::chrono::nanoseconds(1));
+        else if (!wakeScheduled)
+            wakeMainLoop(kHandOffInterval);
+    }
+}
+
 HidrawDevice::HidrawDevice(std::filesystem::path node, HidUevent info)
     : nodePath(std::move(node)), info(std::move(info)) {}
 
@@ -199,7 +261,7 @@ std::optional<std::string> HidrawDevice::property(const std::string& key) const 
 }
 
 int HidrawDevice::open() {
-    if (fd >= 0) return 0;
+    if (fd >= 0 || readAhead) return 0;
     int opened = ::open(nodePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (opened < 0) {
         int error = errno;
@@ -230,108 +292,78 @@ void HidrawDevice::registerInputReportCallback(std::uint8_t* buffer, std::size_t
 }
 
 void HidrawDevice::scheduleWithMainLoop() {
-    if (fd < 0 || mainContext) return; // a node that did not open never delivers
-    stopSignal = eventfd(0, EFD_CLOEXEC);
-    if (stopSignal < 0) {
+    if (fd < 0 || readAhead) return; // a node that did not open never delivers
+    int timer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    // The reader thread blocks in read (opened non-blocking only so that opening a FIFO never waits).
+    if (timer < 0 || fcntl(fd, F_SETFL, 0) != 0) {
         printLine("[MotionSensor] Cannot read " + nodePath.string() + ": " + std::strerror(errno) + ".");
+        if (timer >= 0) ::close(timer);
         return;
     }
-    mainContext = std::make_unique<QObject>();
-    reader = std::thread([this] { readLoop(); });
+    readAhead = std::make_shared<HidrawReadAhead>(std::exchange(fd, -1), timer, bufferLength ? bufferLength : 64);
+    notifier = std::make_unique<QSocketNotifier>(timer, QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, notifier.get(), [this] { deliverReadAhead(); });
+    std::thread([shared = readAhead] { shared->readReports(); }).detach();
 }
 
-void HidrawDevice::readLoop() {
-    using Clock = std::chrono::steady_clock;
-    std::vector<std::uint8_t> report(bufferLength ? bufferLength : 64);
-    Batch batch;
-    Clock::time_point handOffDue;
-    for (;;) {
-        int timeout = -1;
-        if (!batch.reports.empty()) {
-            auto left = std::chrono::ceil<std::chrono::milliseconds>(handOffDue - Clock::now()).count();
-            timeout = static_cast<int>(std::max<decltype(left)>(left, 0));
-        }
-        pollfd watched[] = {{fd, POLLIN, 0}, {stopSignal, POLLIN, 0}};
-        int ready = ::poll(watched, 2, timeout);
-        ++wakeups;
-        if (ready < 0 && errno != EINTR) {
-            handOff(batch, std::string(std::strerror(errno)));
-            return;
-        }
-        if (watched[1].revents) return;
-        if (ready > 0 && watched[0].revents) {
-            // One read per wake-up: the next report, if already there, wakes poll at once, and no read ends
-            // in EAGAIN.
-            ssize_t n = ::read(fd, report.data(), report.size());
-            if (n > 0) {
-                if (batch.reports.empty()) handOffDue = Clock::now() + kHandOffInterval;
-                batch.reports.emplace_back(sampleClockNow(), static_cast<std::size_t>(n));
-                batch.bytes.insert(batch.bytes.end(), report.begin(), report.begin() + n);
-            } else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
-                // End of file or a read error (the device went away): stop rather than wake up forever.
-                handOff(batch, n == 0 ? std::string("end of file") : std::string(std::strerror(errno)));
-                return;
-            }
-        }
-        if (!batch.reports.empty() && (Clock::now() >= handOffDue || batch.reports.size() >= kMaxReportsPerHandOff)) {
-            handOff(batch, std::nullopt);
-        }
-    }
+std::size_t HidrawDevice::wakeupCount() const {
+    return readAhead ? readAhead->wakeups.load() : 0;
 }
 
-// Reader thread: appends the batch to what the main loop has yet to take, and wakes the main loop unless a
-// wake-up is already on its way.
-void HidrawDevice::handOff(Batch& batch, std::optional<std::string> failure) {
-    std::lock_guard lock(handOffMutex);
-    handedOff.bytes.insert(handedOff.bytes.end(), batch.bytes.begin(), batch.bytes.end());
-    handedOff.reports.insert(handedOff.reports.end(), batch.reports.begin(), batch.reports.end());
-    batch.clear();
-    if (failure) handedOffFailure = std::move(failure);
-    if (handOffPosted) return;
-    handOffPosted = true;
-    QMetaObject::invokeMethod(
-        mainContext.get(), [this] { deliverHandedOff(); }, Qt::QueuedConnection);
-}
-
-void HidrawDevice::deliverHandedOff() {
+void HidrawDevice::deliverReadAhead() {
+    ++readAhead->wakeups;
+    std::uint64_t expirations = 0;
+    [[maybe_unused]] ssize_t cleared = ::read(readAhead->timer, &expirations, sizeof expirations);
+    std::vector<std::uint8_t> bytes;
+    std::vector<std::pair<double, std::size_t>> reports;
     std::optional<std::string> failure;
     {
-        std::lock_guard lock(handOffMutex);
-        std::swap(delivering, handedOff);
-        failure = std::move(handedOffFailure);
-        handedOffFailure.reset();
-        handOffPosted = false;
+        std::lock_guard lock(readAhead->mutex);
+        // Swapping keeps both sides' storage: no allocation once the batches have their usual size.
+        std::swap(bytes, readAhead->bytes);
+        std::swap(reports, readAhead->reports);
+        failure = std::move(readAhead->failure);
+        readAhead->wakeScheduled = false;
     }
     std::size_t offset = 0;
-    for (auto [readTime, length] : delivering.reports) {
-        const std::uint8_t* bytes = delivering.bytes.data() + offset;
+    for (auto [readTime, length] : reports) {
+        std::size_t delivered = std::min(length, bufferLength);
+        if (callback && buffer) {
+            std::copy_n(bytes.data() + offset, delivered, buffer);
+            deliveringTime = readTime;
+            callback(context, 0, this, 0, 0, buffer, static_cast<long>(delivered));
+        }
         offset += length;
-        if (!callback || !buffer) continue;
-        std::copy_n(bytes, std::min(length, bufferLength), buffer);
-        deliveringTime = readTime;
-        callback(context, 0, this, 0, 0, buffer, static_cast<long>(std::min(length, bufferLength)));
     }
     deliveringTime.reset();
-    delivering.clear();
+    {
+        std::lock_guard lock(readAhead->mutex);
+        bytes.clear();
+        reports.clear();
+        if (readAhead->bytes.empty()) std::swap(bytes, readAhead->bytes);
+        if (readAhead->reports.empty()) std::swap(reports, readAhead->reports);
+    }
     if (failure) {
         printLine("[MotionSensor] Accelerometer " + nodePath.string() + " stopped delivering: " + *failure + ".");
         closeNode();
     }
 }
 
-void HidrawDevice::stopReading() {
-    if (!reader.joinable()) return;
-    std::uint64_t one = 1;
-    [[maybe_unused]] ssize_t written = ::write(stopSignal, &one, sizeof one);
-    reader.join();
-}
-
 void HidrawDevice::closeNode() {
-    stopReading();
-    if (stopSignal >= 0) ::close(stopSignal);
+    if (notifier) {
+        notifier->setEnabled(false);
+        // We may be inside the notifier's own signal.
+        notifier.release()->deleteLater();
+    }
+    if (readAhead) {
+        // The reader thread ends after its current read; with our writer closed, a FIFO without outside
+        // writers ends that read at once.
+        readAhead->stopped = true;
+        readAhead.reset();
+    }
     if (keepAliveWriter >= 0) ::close(keepAliveWriter);
     if (fd >= 0) ::close(fd);
-    keepAliveWriter = fd = stopSignal = -1;
+    keepAliveWriter = fd = -1;
 }
 
 HidrawManager::HidrawManager()

@@ -2,18 +2,15 @@
 
 #include "platform/HidManager.h"
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
-class QObject;
+class QSocketNotifier;
 
 namespace knokle {
 
@@ -38,9 +35,12 @@ std::optional<HidUevent> parseHidUevent(std::string_view text);
 // "USB", "Bluetooth", "I2C", "SPI", "Virtual", else "Bus 0xNN".
 std::string transportName(int bus);
 
-// One /dev/hidrawN node. A reader thread reads each report as it comes (each read of a hidraw node returns one
-// report) and stamps it; the main loop receives the reports in order, a few milliseconds' worth at a time, each
-// with its read time. Waking the main loop for every report of a 1 kHz sensor cost three times the reading.
+struct HidrawReadAhead;
+
+// One /dev/hidrawN node. A reader thread blocks on the node, reads each report as it comes (each read of a hidraw
+// node returns one report) and stamps it; the main loop takes the reports in order, some milliseconds' worth at a
+// time, each with its read time. Waking the main loop for every report of a 1 kHz sensor cost three times as
+// much as the reading itself.
 class HidrawDevice final : public HidDevice {
 public:
     HidrawDevice(std::filesystem::path node, HidUevent info);
@@ -56,47 +56,26 @@ public:
     std::optional<double> currentReportTime() const override { return deliveringTime; }
 
     const std::filesystem::path& node() const { return nodePath; }
-    // How often the reader thread woke: a closed writer must not make it spin.
-    std::size_t wakeupCount() const { return wakeups; }
+    // How often the reader thread or the main loop woke for this node: a closed writer must not make it spin.
+    std::size_t wakeupCount() const;
 
 private:
-    // Reports read and not yet delivered, back to back, each with its read time.
-    struct Batch {
-        std::vector<std::uint8_t> bytes;
-        std::vector<std::pair<double, std::size_t>> reports; // read time, length
-        void clear() {
-            bytes.clear();
-            reports.clear();
-        }
-    };
-
-    void readLoop();
-    void handOff(Batch& batch, std::optional<std::string> failure);
-    void deliverHandedOff();
-    void stopReading();
+    void deliverReadAhead();
     void closeNode();
 
     std::filesystem::path nodePath;
     HidUevent info;
-    int fd = -1;
+    int fd = -1; // until the reader thread takes it over
     // On a FIFO (test fixtures) our own writer keeps the read end from reaching end-of-file when the last
     // outside writer closes, which would wake the reader without end.
     int keepAliveWriter = -1;
-    int stopSignal = -1; // an eventfd that ends the reader thread
-    std::thread reader;
-    std::unique_ptr<QObject> mainContext; // receives the hand-offs on the main thread
+    std::shared_ptr<HidrawReadAhead> readAhead; // shared with the reader thread
+    std::unique_ptr<QSocketNotifier> notifier;  // the hand-off timer
     std::uint8_t* buffer = nullptr;
     std::size_t bufferLength = 0;
     InputReportCallback callback = nullptr;
     void* context = nullptr;
     std::optional<double> deliveringTime;
-    std::atomic<std::size_t> wakeups = 0;
-
-    std::mutex handOffMutex; // guards the three below
-    Batch handedOff;
-    std::optional<std::string> handedOffFailure;
-    bool handOffPosted = false;
-    Batch delivering; // main thread only
 };
 
 // Finds hidraw devices through sysfs. The roots are parameters so that tests can use a fixture tree.
