@@ -64,7 +64,7 @@ std::pair<int, int> frameSize(const std::string& display, WindowId window) {
 TEST(FullScreen, WithoutADisplayThereIsNoWindow) {
     X11WindowControl control(std::string{});
     EXPECT_FALSE(control.connected());
-    EXPECT_EQ(control.focusedWindow(getpid()), std::nullopt);
+    EXPECT_EQ(control.applicationWindow(WindowSearch{getpid(), {}, {}}), std::nullopt);
     EXPECT_EQ(control.isFullScreen(42), std::nullopt);
     control.requestFullScreen(42); // nothing to ask; must not crash
 }
@@ -79,15 +79,19 @@ TEST(FullScreen, XtermWindowsUnderOpenboxEnterFullScreen) {
     X11WindowControl control(session.display());
     ASSERT_TRUE(control.connected());
     std::optional<WindowId> firstWindow;
-    ASSERT_TRUE(eventually([&] { return (firstWindow = control.focusedWindow(first)).has_value(); }));
+    ASSERT_TRUE(eventually([&] {
+        return (firstWindow = control.applicationWindow(WindowSearch{first, {}, {}})).has_value();
+    }));
     pid_t second = startXterm(session.display());
     std::optional<WindowId> secondWindow;
-    ASSERT_TRUE(eventually([&] { return (secondWindow = control.focusedWindow(second)).has_value(); }));
+    ASSERT_TRUE(eventually([&] {
+        return (secondWindow = control.applicationWindow(WindowSearch{second, {}, {}})).has_value();
+    }));
 
     // The second one took the focus; the first is still found among the top-level windows.
     EXPECT_NE(*firstWindow, *secondWindow);
-    EXPECT_EQ(control.focusedWindow(first), firstWindow);
-    EXPECT_EQ(control.focusedWindow(999999), std::nullopt);
+    EXPECT_EQ(control.applicationWindow(WindowSearch{first, {}, {}}), firstWindow);
+    EXPECT_EQ(control.applicationWindow(WindowSearch{999999, {}, {}}), std::nullopt);
     EXPECT_EQ(control.isFullScreen(*firstWindow), false);
     EXPECT_EQ(control.isFullScreen(*secondWindow), false);
 
@@ -99,6 +103,6 @@ TEST(FullScreen, XtermWindowsUnderOpenboxEnterFullScreen) {
     // A window that has gone is an unreadable state, not a crash of the whole process.
     stopChild(second);
     EXPECT_TRUE(eventually([&] { return control.isFullScreen(*secondWindow) == std::nullopt; }));
-    EXPECT_EQ(control.focusedWindow(second), std::nullopt);
+    EXPECT_EQ(control.applicationWindow(WindowSearch{second, {}, {}}), std::nullopt);
     stopChild(first);
 }

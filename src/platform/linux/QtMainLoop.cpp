@@ -9,12 +9,17 @@ namespace knokle {
 
 QtMainLoop::QtMainLoop() : context(new QObject) {}
 
-QtMainLoop::~QtMainLoop() { delete context; }
+QtMainLoop::~QtMainLoop() {
+    delete context;
+}
 
-MonotonicTime QtMainLoop::now() const { return std::chrono::steady_clock::now(); }
+MonotonicTime QtMainLoop::now() const {
+    return std::chrono::steady_clock::now();
+}
 
 void QtMainLoop::post(std::function<void()> fn) {
-    QMetaObject::invokeMethod(context, [fn = std::move(fn)] { fn(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        context, [fn = std::move(fn)] { fn(); }, Qt::QueuedConnection);
 }
 
 TimerHandle QtMainLoop::after(Seconds delay, std::function<void()> fn) {

@@ -8,6 +8,8 @@ set(KNOKLE_PLATFORM_LINUX_SOURCES
     src/platform/linux/HidrawManager.cpp
     src/platform/linux/XInputButtonMonitor.cpp
     src/platform/linux/ProcFiles.cpp
+    src/platform/linux/RunningProcesses.cpp
+    src/platform/linux/WellKnownApplications.cpp
     src/platform/linux/DesktopEntries.cpp
     src/platform/linux/GioWorkspace.cpp
     src/platform/linux/X11WindowControl.cpp
