@@ -87,7 +87,9 @@ TEST(Launch, FullScreenFindsTheWindowAfterAHandOff) {
     test::XSession session(true);
     ASSERT_TRUE(session.ok()) << session.error();
     Desktop desktop;
-    script(desktop.dir / "handoff.sh", "xterm -class KnokleHandoff -e sleep 60 >/dev/null 2>&1 &\nexit 0\n");
+    auto handedOff = desktop.dir / "xterm.pid";
+    script(desktop.dir / "handoff.sh", "xterm -class KnokleHandoff -e sleep 60 >/dev/null 2>&1 &\necho $! > '" +
+                                           handedOff.string() + "'\nexit 0\n");
     desktop.entry("org.knokle.Handoff",
                   "Exec=" + (desktop.dir / "handoff.sh").string() + "\nStartupWMClass=KnokleHandoff\n");
     test::RunningProgram older({"xterm", "-class", "KnokleHandoff", "-e", "sleep", "60"},
@@ -107,7 +109,8 @@ TEST(Launch, FullScreenFindsTheWindowAfterAHandOff) {
     auto lines = program.linesUntil([](const std::string&) { return false; }, 200ms);
     for (const auto& line : lines)
         EXPECT_EQ(line.find("[ModeManager]"), std::string::npos) << line;
-    outputOf("pkill -KILL -f 'xterm -class KnokleHandoff'"); // the handed-off xterm left our process group
+    // The handed-off xterm left every process group of ours.
+    if (int pid = std::atoi(readWholeFile(handedOff).value_or("0").c_str()); pid > 0) ::kill(pid, SIGKILL);
 }
 
 // An application started over D-Bus: a failed activation is retried and then given up, with the usual
