@@ -90,10 +90,12 @@ void closeTabs(const ModeServices& services, const std::string& matchText) {
     std::string safe = scriptSafeText(matchText);
     if (safe.empty()) return;
     std::string plainMatch = withoutLineBreaks(matchText);
+    auto live = services.browsers.liveBrowsers();
 
     for (const auto& row : browserTable()) {
         bool isRunning = std::any_of(row.identifiers.begin(), row.identifiers.end(),
-                                     [&](const std::string& id) { return running.count(id) > 0; });
+                                     [&](const std::string& id) { return running.count(id) > 0; }) ||
+                         contains(live, row.applicationName);
         if (!isRunning) continue; // never start a browser just to close its tabs
         TabClosingResult result =
             services.browsers.closeTabs(row.applicationName, tabClosingScript(row.applicationName, safe), plainMatch);

@@ -14,6 +14,8 @@ struct CommandLine {
     bool exitWhenDone = false;                            // "--exit-when-done": end after the recording
     bool help = false;                                    // "--help"
     bool version = false;                                 // "--version"
+    bool installBrowserSupport = false;                   // "--install-browser-support"
+    bool uninstallBrowserSupport = false;                 // "--uninstall-browser-support"
     std::optional<std::vector<std::string>> defaultsArgs; // "defaults ...": the settings command
     std::optional<std::string> error;                     // a flag's value was missing or wrong
 };

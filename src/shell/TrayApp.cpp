@@ -1,7 +1,7 @@
 #include "shell/TrayApp.h"
 
 #include "common/DiagnosticOutput.h"
-#include "platform/linux/DevToolsBrowserScripting.h"
+#include "platform/linux/DesktopBrowserScripting.h"
 #include "platform/linux/ExecutableShortcutRunner.h"
 #include "platform/linux/GioWorkspace.h"
 #include "platform/linux/HidrawManager.h"
@@ -45,7 +45,7 @@ struct DesktopServices {
 
     GioWorkspace workspace;
     X11WindowControl windows;
-    DevToolsBrowserScripting browsers;
+    DesktopBrowserScripting browsers;
     ExecutableShortcutRunner shortcuts;
     SystemClock clock;
 

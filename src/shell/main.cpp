@@ -1,3 +1,5 @@
+#include "platform/linux/BrowserExtensionHost.h"
+#include "platform/linux/BrowserSupportInstaller.h"
 #include "platform/linux/JsonFileDefaults.h"
 #include "shell/CommandLine.h"
 #include "shell/DefaultsCommand.h"
@@ -8,8 +10,14 @@
 
 int main(int argc, char** argv) {
     using namespace knokle;
+    // Started by a browser: standard input and output are the extension's port, nothing else may use them.
+    if (isBrowserHostInvocation(std::vector<std::string>(argv, argv + argc)))
+        return runBrowserExtensionHost(std::vector<std::string>(argv, argv + argc));
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     CommandLine line = parseCommandLine(std::vector<std::string>(argv, argv + argc));
+    if (line.installBrowserSupport) return installBrowserSupport(BrowserSupportPlaces::fromEnvironment(), std::cout);
+    if (line.uninstallBrowserSupport)
+        return uninstallBrowserSupport(BrowserSupportPlaces::fromEnvironment(), std::cout);
     if (line.defaultsArgs) {
         JsonFileDefaults defaults;
         return runDefaultsCommand(*line.defaultsArgs, defaults, std::cout, std::cerr);

@@ -15,5 +15,9 @@ set(KNOKLE_PLATFORM_LINUX_SOURCES
     src/platform/linux/X11WindowControl.cpp
     src/platform/linux/DevToolsTargets.cpp
     src/platform/linux/DevToolsBrowserScripting.cpp
+    src/platform/linux/DesktopBrowserScripting.cpp
+    src/platform/linux/BrowserHosts.cpp
+    src/platform/linux/BrowserExtensionHost.cpp
+    src/platform/linux/BrowserSupportInstaller.cpp
     src/platform/linux/ExecutableShortcutRunner.cpp
 )
