@@ -3,6 +3,7 @@
 #include "TinyHttpServer.h"
 #include "common/AtomicFile.h"
 #include "platform/linux/BrowserHosts.h"
+#include "platform/linux/DevToolsBrowserScripting.h"
 #include "platform/linux/DevToolsTargets.h"
 
 #include <curl/curl.h>
@@ -50,7 +51,7 @@ template <typename Condition> bool eventually(Condition condition, std::chrono::
 // Headless Chromium with the unpacked extension and the host manifest in its own profile.
 struct ChromiumWithExtension {
     test::TempDir temp;
-    fs::path profile = temp / "profile";
+    fs::path profile = temp / "config/chromium"; // where the DevTools fallback looks for its port file
     fs::path runtime = temp / "run";
     std::unique_ptr<test::RunningProgram> browser;
     std::string endpoint;
@@ -104,8 +105,8 @@ struct ChromiumWithExtension {
 } // namespace
 
 // The whole road: a mode run by the program closes the matching tabs of a browser that runs the extension,
-// keeps the others and prints the browser's count.
-TEST(BrowserExtension, AModeClosesMatchingTabsThroughTheExtension) {
+// keeps the others and prints the browser's count. Then the DevTools fallback on the same browser.
+TEST(BrowserExtension, AModeClosesMatchingTabsThroughTheExtensionAndDevToolsStillWorks) {
     test::TinyHttpServer pages([](const std::string&, const std::string& target) {
         return test::TinyHttpServer::Reply{200, "<html><title>" + target + "</title></html>"};
     });
@@ -128,4 +129,15 @@ TEST(BrowserExtension, AModeClosesMatchingTabsThroughTheExtension) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << testing::PrintToString(lines);
     EXPECT_TRUE(eventually([&] { return chromium.count("/alpha/") == 0; }, 10s));
     EXPECT_EQ(chromium.count("/beta/three"), 1);
+
+    program.stop();
+
+    DevToolsBrowserScripting devTools({}, chromium.temp / "config");
+    auto result = devTools.closeTabs("Chromium", "", "BETA");
+    EXPECT_FALSE(result.error) << *result.error;
+    EXPECT_EQ(result.closedCount, 1);
+    EXPECT_TRUE(eventually([&] { return chromium.count("/beta/") == 0; }, 10s));
+    // Once the browser is gone its port file is stale: a browser running then has no endpoint at all.
+    chromium.browser->stop();
+    EXPECT_EQ(devTools.closeTabs("Chromium", "", "beta").error, std::string(kDevToolsNotEnabled));
 }
