@@ -2,7 +2,7 @@
 
 #include "app/StandInServices.h"
 #include "common/DiagnosticOutput.h"
-#include "platform/linux/DevToolsBrowserScripting.h"
+#include "platform/linux/DesktopBrowserScripting.h"
 #include "platform/linux/ExecutableShortcutRunner.h"
 #include "platform/linux/GioWorkspace.h"
 #include "platform/linux/HidrawManager.h"
@@ -46,7 +46,7 @@ struct DesktopServices {
 
     GioWorkspace workspace;
     X11WindowControl windows;
-    DevToolsBrowserScripting browsers;
+    DesktopBrowserScripting browsers;
     ExecutableShortcutRunner shortcuts;
     SystemClock clock;
 

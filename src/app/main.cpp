@@ -1,5 +1,7 @@
 #include "app/TrayApp.h"
 #include "common/DiagnosticOutput.h"
+#include "platform/linux/BrowserExtensionHost.h"
+#include "platform/linux/BrowserSupportInstaller.h"
 #include "platform/linux/JsonFileDefaults.h"
 #include "sensing/ReplaySource.h"
 #include "shell/CommandLine.h"
@@ -10,6 +12,9 @@
 
 int main(int argc, char** argv) {
     using namespace knokle;
+    // Started by a browser: standard input and output are the extension's port, nothing else may use them.
+    if (isBrowserHostInvocation(std::vector<std::string>(argv, argv + argc)))
+        return runBrowserExtensionHost(std::vector<std::string>(argv, argv + argc));
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     CommandLine line = parseCommandLine(std::vector<std::string>(argv, argv + argc));
     if (line.renderModesPreview || line.renderCalPreview) {
@@ -25,6 +30,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "knokle: %s (knokle --help lists what it takes)\n", line.error->c_str());
         return 2;
     }
+    if (line.installBrowserSupport) return installBrowserSupport(BrowserSupportPlaces::fromEnvironment(), std::cout);
+    if (line.uninstallBrowserSupport) return uninstallBrowserSupport(BrowserSupportPlaces::fromEnvironment(), std::cout);
     if (line.help) {
         std::fputs(kUsageText, stdout);
         return 0;

@@ -31,6 +31,21 @@ bool contains(const std::vector<std::string>& list, const std::string& item) {
     return std::find(list.begin(), list.end(), item) != list.end();
 }
 
+// How lines name an application: the identifier as stored, and what it resolved to when that differs.
+std::string label(const std::string& identifier, const ApplicationLookup& lookup) {
+    if (!lookup.application || lookup.application->desktopEntry == identifier) return identifier;
+    return identifier + " (" + lookup.application->desktopEntry + ")";
+}
+
+// The identifier running applications are listed under; nothing (after saying so) when a well-known
+// identifier has no counterpart here.
+std::optional<std::string> runningIdentifier(const std::string& identifier, const ApplicationLookup& lookup) {
+    if (lookup.application) return lookup.application->desktopEntry;
+    if (!lookup.wellKnown) return identifier;
+    printLine(tag + "No counterpart of " + identifier + " was found on this desktop");
+    return std::nullopt;
+}
+
 } // namespace
 
 void runMode(const std::shared_ptr<const ModeServices>& services, const SlapMode& mode) {
@@ -51,6 +66,8 @@ void runMode(const std::shared_ptr<const ModeServices>& services, const SlapMode
         quitApplication(s, bundleIdentifier);
     for (const auto& bundleIdentifier : restartSet)
         waitForExit(s, bundleIdentifier, restartTimeoutSeconds);
+    if (!mode.openApps.empty() && (!s.openAppsFullScreen || s.openAppsFullScreen()))
+        if (auto limitation = s.windows.fullScreenLimitation()) printLine(tag + *limitation);
     for (const auto& bundleIdentifier : mode.openApps)
         launch(services, bundleIdentifier, 0);
 
@@ -73,10 +90,12 @@ void closeTabs(const ModeServices& services, const std::string& matchText) {
     std::string safe = scriptSafeText(matchText);
     if (safe.empty()) return;
     std::string plainMatch = withoutLineBreaks(matchText);
+    auto live = services.browsers.liveBrowsers();
 
     for (const auto& row : browserTable()) {
         bool isRunning = std::any_of(row.identifiers.begin(), row.identifiers.end(),
-                                     [&](const std::string& id) { return running.count(id) > 0; });
+                                     [&](const std::string& id) { return running.count(id) > 0; }) ||
+                         contains(live, row.applicationName);
         if (!isRunning) continue; // never start a browser just to close its tabs
         TabClosingResult result =
             services.browsers.closeTabs(row.applicationName, tabClosingScript(row.applicationName, safe), plainMatch);
@@ -90,12 +109,16 @@ void closeTabs(const ModeServices& services, const std::string& matchText) {
 }
 
 void quitApplication(const ModeServices& services, const std::string& bundleIdentifier) {
+    auto lookup = services.workspace.lookUpApplication(bundleIdentifier);
+    auto target = runningIdentifier(bundleIdentifier, lookup);
+    if (!target) return;
+    std::string name = label(bundleIdentifier, lookup);
     std::vector<RunningApplication> matching;
     for (auto& application : services.workspace.runningApplications()) {
-        if (application.bundleIdentifier == bundleIdentifier) matching.push_back(std::move(application));
+        if (application.bundleIdentifier == *target) matching.push_back(std::move(application));
     }
     if (matching.empty()) {
-        printLine(tag + "Quit: nothing running for " + bundleIdentifier);
+        printLine(tag + "Quit: nothing running for " + name);
         return;
     }
     for (const auto& application : matching) {
@@ -104,39 +127,48 @@ void quitApplication(const ModeServices& services, const std::string& bundleIden
             continue;
         }
         int error = killProcess(services, application.processIdentifier);
-        printLine(tag + "Quit " + bundleIdentifier + " pid " + std::to_string(application.processIdentifier) +
-                  ": SIGKILL " + (error == 0 ? std::string("ok") : "errno " + std::to_string(error)));
+        printLine(tag + "Quit " + name + " pid " + std::to_string(application.processIdentifier) + ": SIGKILL " +
+                  (error == 0 ? std::string("ok") : "errno " + std::to_string(error)));
     }
 }
 
 void waitForExit(const ModeServices& services, const std::string& bundleIdentifier, double timeoutSeconds) {
+    auto lookup = services.workspace.lookUpApplication(bundleIdentifier);
+    std::string target = lookup.application ? lookup.application->desktopEntry : bundleIdentifier;
     MonotonicTime deadline = services.clock.now() + toSteady(Seconds(timeoutSeconds));
     while (services.clock.now() < deadline) {
         auto snapshot = services.workspace.runningApplications();
         bool alive = std::any_of(snapshot.begin(), snapshot.end(), [&](const RunningApplication& application) {
-            return application.bundleIdentifier == bundleIdentifier && !application.isTerminated;
+            return application.bundleIdentifier == target && !application.isTerminated;
         });
         if (!alive) return;
         services.clock.sleepFor(Seconds(exitPollSeconds));
     }
-    printLine(tag + bundleIdentifier + " did not quit within " +
+    printLine(tag + label(bundleIdentifier, lookup) + " did not quit within " +
               std::to_string(static_cast<long long>(timeoutSeconds)) + "s; launching anyway");
 }
 
 void launch(const std::shared_ptr<const ModeServices>& services, const std::string& bundleIdentifier, int attempt) {
-    auto location = services->workspace.urlForApplication(bundleIdentifier);
-    if (!location) {
-        printLine(tag + "Could not find app for bundle ID " + bundleIdentifier);
+    auto lookup = services->workspace.lookUpApplication(bundleIdentifier);
+    if (!lookup.application) {
+        if (lookup.wellKnown)
+            printLine(tag + "No counterpart of " + bundleIdentifier + " was found on this desktop");
+        else
+            printLine(tag + "Could not find app for bundle ID " + bundleIdentifier);
         return;
     }
-    services->workspace.openApplication(*location, [services, bundleIdentifier, attempt](OpenApplicationResult result) {
+    std::string name = label(bundleIdentifier, lookup);
+    // The windows there before the launch, so that a window the launch hands off to can be told apart.
+    WindowSearch search{0, lookup.application->windowNames, services->windows.topLevelWindows()};
+    services->workspace.openApplication(lookup.application->location, [services, bundleIdentifier, name, attempt,
+                                                                       search](OpenApplicationResult result) mutable {
         if (result.errorDescription) {
             if (attempt > lastRetriedAttempt) {
-                printLine(tag + "Gave up launching " + bundleIdentifier + ": " + *result.errorDescription);
+                printLine(tag + "Gave up launching " + name + ": " + *result.errorDescription);
                 return;
             }
             double delay = (attempt + 1) * retryStepSeconds;
-            printLine(tag + bundleIdentifier + " launch failed (" + *result.errorDescription + "); retrying in " +
+            printLine(tag + name + " launch failed (" + *result.errorDescription + "); retrying in " +
                       shortestDecimal(delay) + "s");
             services->mainLoop.after(Seconds(delay), [services, bundleIdentifier, attempt] {
                 launch(services, bundleIdentifier, attempt + 1);
@@ -145,23 +177,28 @@ void launch(const std::shared_ptr<const ModeServices>& services, const std::stri
         }
         if (!result.application) return;
         bool fullScreen = services->openAppsFullScreen ? services->openAppsFullScreen() : true;
-        if (fullScreen) enterFullScreen(services, *result.application);
+        if (!fullScreen) return;
+        search.processIdentifier = result.application->processIdentifier;
+        enterFullScreen(services, name, std::move(search));
     });
 }
 
-void enterFullScreen(const std::shared_ptr<const ModeServices>& services, const RunningApplication& application) {
-    if (application.processIdentifier < 1) return;
-    services->background.post([services, application] {
+void enterFullScreen(const std::shared_ptr<const ModeServices>& services, const std::string& name,
+                     WindowSearch search) {
+    if (search.processIdentifier < 1 && search.names.empty()) return;
+    services->background.post([services, name, search = std::move(search)] {
         const ModeServices& s = *services;
         MonotonicTime deadline = s.clock.now() + toSteady(Seconds(fullScreenTimeoutSeconds));
         while (s.clock.now() < deadline) {
-            if (auto window = s.windows.focusedWindow(application.processIdentifier)) {
+            if (auto window = s.windows.applicationWindow(search)) {
                 if (s.windows.isFullScreen(*window) != true) s.windows.requestFullScreen(*window);
                 return;
             }
             s.clock.sleepFor(Seconds(windowPollSeconds));
         }
-        printLine(tag + "full screen: " + application.bundleIdentifier.value_or("?") + " never exposed a window");
+        // Under Wayland that was said once for the run: a native window is simply out of reach.
+        if (s.windows.fullScreenLimitation()) return;
+        printLine(tag + "full screen: " + name + " never exposed a window");
     });
 }
 

@@ -16,7 +16,8 @@ void closeTabs(const ModeServices& services, const std::string& matchText);
 void quitApplication(const ModeServices& services, const std::string& bundleIdentifier);
 void waitForExit(const ModeServices& services, const std::string& bundleIdentifier, double timeoutSeconds);
 void launch(const std::shared_ptr<const ModeServices>& services, const std::string& bundleIdentifier, int attempt);
-void enterFullScreen(const std::shared_ptr<const ModeServices>& services, const RunningApplication& application);
+// name: how lines name the application.
+void enterFullScreen(const std::shared_ptr<const ModeServices>& services, const std::string& name, WindowSearch search);
 void setFocusMode(const ModeServices& services, const std::string& name);
 
 } // namespace knokle

@@ -1,5 +1,5 @@
-#include "modes/ModeManager.h"
 #include "common/UnicodeText.h"
+#include "modes/ModeManager.h"
 
 #include <algorithm>
 #include <cctype>

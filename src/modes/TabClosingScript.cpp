@@ -16,13 +16,13 @@ void replaceAll(std::string& text, std::string_view from, std::string_view to) {
 const std::vector<BrowserRow>& browserTable() {
     static const std::vector<BrowserRow> table = {
         {"Safari", {"com.apple.Safari"}},
-        {"Google Chrome", {"com.google.Chrome", "google-chrome"}},
+        {"Google Chrome", {"com.google.Chrome", "google-chrome", "google-chrome-beta", "google-chrome-unstable"}},
         {"Microsoft Edge", {"com.microsoft.edgemac", "microsoft-edge", "com.microsoft.Edge"}},
         {"Brave Browser", {"com.brave.Browser", "brave-browser"}},
         {"Vivaldi", {"com.vivaldi.Vivaldi", "vivaldi-stable"}},
         {"Arc", {"company.thebrowser.Browser"}},
-        {"Chromium", {"chromium", "chromium-browser", "org.chromium.Chromium"}},
-        {"Firefox", {"firefox", "firefox-esr", "org.mozilla.firefox"}},
+        {"Chromium", {"chromium", "chromium-browser", "org.chromium.Chromium", "chromium_chromium"}},
+        {"Firefox", {"firefox", "firefox-esr", "org.mozilla.firefox", "firefox_firefox"}},
     };
     return table;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace knokle {
 
@@ -19,6 +20,9 @@ public:
     virtual ~BrowserScripting() = default;
     virtual TabClosingResult closeTabs(const std::string& applicationName, const std::string& scriptText,
                                        const std::string& matchText) = 0;
+    // Application names of browsers known to be running and reachable right now, whether or not the
+    // workspace lists them (a browser started in a way the workspace cannot tell).
+    virtual std::vector<std::string> liveBrowsers() { return {}; }
 };
 
 } // namespace knokle

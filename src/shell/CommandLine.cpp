@@ -14,6 +14,8 @@ const char* const kUsageText =
     "       knokle --replay FILE [--replay-speed N] [--exit-when-done]\n"
     "                                    read taps from a report recording instead of the sensor\n"
     "       knokle defaults read [KEY] | write KEY -bool|-int|-float|-string VALUE | delete KEY\n"
+    "       knokle --install-browser-support | --uninstall-browser-support\n"
+    "                                    let the browsers' Knokle extension reach the program, or undo it\n"
     "       knokle --help | --version\n"
     "environment: KNOKLE_DRYRUN=1 reports gestures without running modes; KNOKLE_DEBUG=1 logs detector\n"
     "decisions; KNOKLE_CONFIG_DIR and KNOKLE_DATA_DIR move the settings and modes folders;\n"
@@ -39,6 +41,10 @@ void parseOwnFlags(const std::vector<std::string>& args, CommandLine& line) {
             line.help = true;
         } else if (arg == "--version") {
             line.version = true;
+        } else if (arg == "--install-browser-support") {
+            line.installBrowserSupport = true;
+        } else if (arg == "--uninstall-browser-support") {
+            line.uninstallBrowserSupport = true;
         } else if (arg == "--exit-when-done") {
             line.exitWhenDone = true;
         } else if (arg == "--exec-mode" && !hasNext) {

@@ -18,6 +18,8 @@ struct CommandLine {
     bool exitWhenDone = false;                            // "--exit-when-done": end after the recording
     bool help = false;                                    // "--help"
     bool version = false;                                 // "--version"
+    bool installBrowserSupport = false;                   // "--install-browser-support"
+    bool uninstallBrowserSupport = false;                 // "--uninstall-browser-support"
     std::optional<std::string> error;                     // an unknown flag, or a flag's value missing or wrong
 };
 

@@ -14,7 +14,7 @@ using namespace knokle;
 TEST(FullScreen, WithoutADisplayThereIsNoWindow) {
     X11WindowControl control(std::string{});
     EXPECT_FALSE(control.connected());
-    EXPECT_EQ(control.focusedWindow(getpid()), std::nullopt);
+    EXPECT_EQ(control.applicationWindow(WindowSearch{getpid(), {}, {}}), std::nullopt);
     EXPECT_EQ(control.isFullScreen(42), std::nullopt);
     control.requestFullScreen(42); // nothing to ask; must not crash
 }
@@ -28,7 +28,7 @@ TEST(FullScreen, XtermWindowsUnderOpenboxEnterFullScreen) {
     auto until = [](const std::function<bool()>& done) { return test::runEventsUntil(done, 15000); };
     auto windowOf = [&](pid_t pid) {
         std::optional<WindowId> window;
-        until([&] { return (window = control.focusedWindow(pid)).has_value(); });
+        until([&] { return (window = control.applicationWindow(WindowSearch{pid, {}, {}})).has_value(); });
         return window;
     };
     pid_t first = session.launch({"xterm", "-e", "sleep", "60"});
@@ -39,8 +39,9 @@ TEST(FullScreen, XtermWindowsUnderOpenboxEnterFullScreen) {
 
     // The second one took the focus; the first is still found among the top-level windows.
     EXPECT_NE(*firstWindow, *secondWindow);
-    EXPECT_EQ(control.focusedWindow(first), firstWindow);
-    EXPECT_EQ(control.focusedWindow(999999), std::nullopt);
+    EXPECT_EQ(control.applicationWindow(WindowSearch{first, {}, {}}), firstWindow);
+    EXPECT_EQ(control.applicationWindow(WindowSearch{999999, {}, {}}), std::nullopt);
+    EXPECT_EQ(control.isFullScreen(*firstWindow), false);
     EXPECT_EQ(control.isFullScreen(*secondWindow), false);
 
     control.requestFullScreen(*firstWindow);
@@ -57,5 +58,5 @@ TEST(FullScreen, XtermWindowsUnderOpenboxEnterFullScreen) {
     // A window that has gone is an unreadable state, not a crash of the whole process.
     session.stop(second);
     EXPECT_TRUE(until([&] { return control.isFullScreen(*secondWindow) == std::nullopt; }));
-    EXPECT_EQ(control.focusedWindow(second), std::nullopt);
+    EXPECT_EQ(control.applicationWindow(WindowSearch{second, {}, {}}), std::nullopt);
 }

@@ -31,11 +31,12 @@ int gioHelper(const std::string& request) {
     std::string verb = request.substr(0, request.find(' '));
     std::string argument = request.substr(request.find(' ') + 1);
     if (verb == "launch") {
-        auto location = workspace.urlForApplication(argument);
-        if (!location) {
+        auto lookup = workspace.lookUpApplication(argument);
+        if (!lookup.application) {
             std::printf("none\n");
             return 0;
         }
+        const std::string* location = &lookup.application->location;
         std::printf("location=%s\nname=%s\nicon=%s\n", location->c_str(), workspace.displayName(*location).c_str(),
                     workspace.iconName(*location).c_str());
         std::promise<OpenApplicationResult> done;
@@ -45,6 +46,16 @@ int gioHelper(const std::string& request) {
             std::printf("id=%s\npid=%d\n", result.application->bundleIdentifier.value_or("?").c_str(),
                         result.application->processIdentifier);
         if (result.errorDescription) std::printf("error=%s\n", result.errorDescription->c_str());
+    } else if (verb == "resolve") {
+        size_t start = 0;
+        while (start < argument.size()) {
+            size_t end = std::min(argument.find(' ', start), argument.size());
+            std::string id = argument.substr(start, end - start);
+            auto lookup = workspace.lookUpApplication(id);
+            std::printf("%s=%s%s\n", id.c_str(), lookup.application ? lookup.application->desktopEntry.c_str() : "-",
+                        lookup.wellKnown ? " (well-known)" : "");
+            start = end + 1;
+        }
     } else if (verb == "open-url") {
         workspace.openURL(argument); // the workspace finishes it before it goes away
     }
@@ -142,8 +153,18 @@ struct TestDesktop {
         entry("testhandler.desktop",
               "Name=Test Handler\nExec=" + (temp / "handler.sh").string() + " %u\nMimeType=x-scheme-handler/https;\n");
         entry("hidden.desktop", "Name=Hidden\nExec=true\nHidden=true\n");
-        EXPECT_TRUE(writeFileAtomically(temp / "config/mimeapps.list",
-                                        "[Default Applications]\nx-scheme-handler/https=testhandler.desktop\n"));
+        entry("mailer.desktop", "Name=Mailer\nExec=true %u\nMimeType=x-scheme-handler/mailto;\n");
+        entry("org.example.Notes.desktop", "Name=Notes\nExec=true %f\nMimeType=text/plain;\n");
+        entry("aaa-term.desktop", "Name=A\nExec=true\nCategories=TerminalEmulator;\n");
+        executable(temp / "term.sh", "exit 0\n");
+        entry("the-terminal.desktop",
+              "Name=T\nExec=" + (temp / "term.sh").string() + "\nCategories=TerminalEmulator;\n");
+        fs::create_directories(temp / "bin");
+        fs::create_symlink(temp / "term.sh", temp / "bin/x-terminal-emulator");
+        EXPECT_TRUE(
+            writeFileAtomically(temp / "config/mimeapps.list",
+                                "[Default Applications]\nx-scheme-handler/https=testhandler.desktop\n"
+                                "x-scheme-handler/mailto=mailer.desktop\ntext/plain=org.example.Notes.desktop\n"));
     }
     void entry(const std::string& name, const std::string& body) {
         ASSERT_TRUE(writeFileAtomically(applications / name, "[Desktop Entry]\nType=Application\n" + body));
@@ -153,7 +174,8 @@ struct TestDesktop {
                 {"XDG_CONFIG_HOME", (temp / "config").string()},
                 {"XDG_DATA_DIRS", (temp / "empty").string()},
                 {"XDG_CONFIG_DIRS", (temp / "empty").string()},
-                {"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"}};
+                {"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"},
+                {"PATH", (temp / "bin").string() + ":/usr/bin:/bin"}};
     }
 };
 
@@ -186,7 +208,7 @@ TEST(Workspace, LaunchesFindsAndKillsADesktopApplication) {
     pid_t child = std::atoi(readWholeFile(desktop.childPid).value_or("0").c_str());
     ASSERT_GT(child, 0);
 
-    // Both the application and the process it started are listed under its ID.
+    // The application is listed under its ID; the helper process it started is part of it, not listed.
     GioWorkspace workspace("/proc", {desktop.applications});
     auto live = [&] {
         std::vector<RunningApplication> found;
@@ -195,20 +217,44 @@ TEST(Workspace, LaunchesFindsAndKillsADesktopApplication) {
         return found;
     };
     std::vector<RunningApplication> running = live();
-    std::set<pid_t> pids;
-    for (const auto& app : running)
-        pids.insert(app.processIdentifier);
-    EXPECT_EQ(pids, (std::set<pid_t>{pid, child}));
+    ASSERT_EQ(running.size(), 1u);
+    EXPECT_EQ(running[0].processIdentifier, pid);
 
-    for (const auto& app : running)
-        workspace.forceTerminate(app);
+    workspace.forceTerminate(running[0]);
     EXPECT_TRUE(eventually([&] { return live().empty(); }));
-    for (pid_t killed : pids)
+    kill(child, SIGKILL);
+    for (pid_t killed : {pid, child})
         EXPECT_TRUE(eventually([&] {
             reapEndedChildren();
             return !fs::exists("/proc/" + std::to_string(killed));
         })) << "pid "
             << killed << " survived";
+}
+
+TEST(Workspace, WellKnownIdentifiersResolveToThisDesktopsChoices) {
+    TestDesktop desktop;
+    const std::string ids = "com.apple.Safari com.apple.mail com.apple.Mail com.apple.Notes com.apple.Terminal "
+                            "com.apple.MobileSMS org.knokle.TestApp com.example.Unknown";
+    const std::map<std::string, std::string> expected = {
+        {"com.apple.Safari", "testhandler (well-known)"},    {"com.apple.mail", "mailer (well-known)"},
+        {"com.apple.Mail", "mailer (well-known)"},           {"com.apple.Notes", "org.example.Notes (well-known)"},
+        {"com.apple.Terminal", "the-terminal (well-known)"}, {"com.apple.MobileSMS", "- (well-known)"},
+        {"org.knokle.TestApp", "org.knokle.TestApp"},        {"com.example.Unknown", "-"},
+    };
+    auto answer = askHelper(desktop.environment(), "resolve " + ids);
+    for (const auto& [id, meaning] : expected)
+        EXPECT_EQ(answer.values[id], meaning) << id;
+
+    // A desktop without defaults or terminals: nothing stands for them.
+    test::TempDir empty;
+    auto bare = askHelper({{"XDG_DATA_HOME", empty.path().string()},
+                           {"XDG_CONFIG_HOME", empty.path().string()},
+                           {"XDG_DATA_DIRS", empty.path().string()},
+                           {"XDG_CONFIG_DIRS", empty.path().string()},
+                           {"PATH", empty.path().string()}},
+                          "resolve com.apple.Safari com.apple.Terminal");
+    EXPECT_EQ(bare.values["com.apple.Safari"], "- (well-known)");
+    EXPECT_EQ(bare.values["com.apple.Terminal"], "- (well-known)");
 }
 
 TEST(Workspace, OpensALinkWithTheDefaultHandler) {

@@ -62,46 +62,62 @@ TEST(DesktopEntries, IdsFromFilesInsideApplicationFolders) {
         EXPECT_EQ(desktopEntryId(c.folder, c.file), c.id) << c.file;
 }
 
-TEST(DesktopEntries, IndexMatchesProgramsOnlyWhenUnambiguous) {
+TEST(DesktopEntries, IndexMatchesResolvedExecutablesOnlyWhenUnambiguous) {
     test::TempDir temp;
     fs::path user = temp / "user";
     fs::path system = temp / "system";
+    fs::path bin = temp / "bin";
     fs::create_directories(user / "sub");
     fs::create_directories(system);
+    fs::create_directories(bin);
     auto entry = [](const fs::path& path, const std::string& body) {
         ASSERT_TRUE(writeFileAtomically(path, "[Desktop Entry]\nType=Application\n" + body));
     };
-    entry(system / "editor.desktop", "Exec=/usr/bin/editor %F\n");
-    entry(user / "sub" / "viewer.desktop", "Exec=viewer\n");
-    entry(system / "term-a.desktop", "Exec=xterm -e a\n");
-    entry(system / "term-b.desktop", "Exec=xterm -e b\n");
-    entry(system / "script.desktop", "Exec=sh -c \"run-me\"\n");
-    // The user's hidden copy shadows the system entry of the same ID.
-    entry(user / "gone.desktop", "Hidden=true\n");
+    for (const char* program : {"editor", "viewer", "xterm", "mine-user", "mine-system", "gone"}) {
+        ASSERT_TRUE(writeFileAtomically(bin / program, "#!/bin/sh\n"));
+        fs::permissions(bin / program, fs::perms::owner_all);
+    }
+    fs::create_symlink(bin / "editor", bin / "editor-link");
+    ASSERT_TRUE(writeFileAtomically(bin / "not-executable", ""));
+    const std::string path = "/nonexistent:" + bin.string();
+    setenv("PATH", (path + ":" + std::getenv("PATH")).c_str(), 1);
+
+    entry(system / "editor.desktop", "Exec=" + (bin / "editor-link").string() + " %F\n");
+    entry(user / "sub" / "viewer.desktop", "Exec=viewer\nStartupWMClass=ViewerWin\n");
+    entry(system / "term-a.desktop", "Exec=xterm -e a\nCategories=System;TerminalEmulator;\n");
+    entry(system / "term-b.desktop", "Exec=xterm -e b\nCategories=TerminalEmulator\n");
+    entry(user / "gone.desktop", "Hidden=true\n"); // the user's hidden copy shadows the system entry
     entry(system / "gone.desktop", "Exec=gone\n");
-    // The user's copy of an ID wins over the system's.
-    entry(user / "mine.desktop", "Exec=mine-user\n");
+    entry(user / "mine.desktop", "Exec=mine-user\n"); // the user's copy of an ID wins over the system's
     entry(system / "mine.desktop", "Exec=mine-system\n");
 
     DesktopEntryIndex index({user, system}, std::chrono::hours(1));
     struct Case {
-        std::string program;
+        std::string executable;
         std::optional<std::string> id;
     };
     const Case cases[] = {
-        {"editor", "editor"},   {"viewer", "sub-viewer"}, {"xterm", std::nullopt},       {"sh", std::nullopt},
-        {"gone", std::nullopt}, {"mine-user", "mine"},    {"mine-system", std::nullopt}, {"nothing", std::nullopt},
+        {"editor", "editor"},  {"viewer", "sub-viewer"},      {"xterm", std::nullopt},       {"gone", std::nullopt},
+        {"mine-user", "mine"}, {"mine-system", std::nullopt}, {"editor-link", std::nullopt},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(index.idForProgram(c.program), c.id) << c.program;
-    EXPECT_TRUE(index.isInstalled("sub-viewer"));
+        EXPECT_EQ(index.idForExecutable((bin / c.executable).string()), c.id) << c.executable;
+    EXPECT_EQ(index.terminalEmulators(), (std::vector<std::string>{"term-a", "term-b"}));
+    EXPECT_EQ(index.entry("sub-viewer")->startupWMClass, "ViewerWin");
     EXPECT_FALSE(index.isInstalled("gone"));
     EXPECT_EQ(index.idForFile(user / "sub" / "viewer.desktop"), "sub-viewer");
     EXPECT_EQ(index.idForFile("/elsewhere/loose.desktop"), "loose");
 
-    // Within the maximum age the reading is kept; an index that may be stale reads again.
+    EXPECT_EQ(resolvedProgram("editor-link", path), (bin / "editor").string());
+    EXPECT_EQ(resolvedProgram("not-executable", path), std::nullopt);
+    EXPECT_EQ(resolvedProgram("relative/editor", path), std::nullopt);
+
+    // Until the check interval has passed the reading is kept; then a changed folder is read again.
     entry(system / "late.desktop", "Exec=late\n");
     EXPECT_FALSE(index.isInstalled("late"));
     DesktopEntryIndex fresh({user, system}, std::chrono::seconds(0));
     EXPECT_TRUE(fresh.isInstalled("late"));
+    fs::remove(system / "late.desktop");
+    fs::last_write_time(system, fs::last_write_time(system) + std::chrono::seconds(2));
+    EXPECT_FALSE(fresh.isInstalled("late"));
 }

@@ -154,6 +154,11 @@ TEST(DevToolsBrowserScripting, PortComesFromTheProfileFolderUnlessConfigured) {
     EXPECT_EQ(off.error, "remote debugging is not enabled (start it with --remote-debugging-port=0, or set its port "
                          "in the settings)");
 
+    // A port file left behind by a browser that has ended: nothing listens there.
+    fs::create_directories(config / "chromium");
+    ASSERT_TRUE(writeFileAtomically(config / "chromium/DevToolsActivePort", "1\n/devtools/browser/x\n"));
+    EXPECT_EQ(fromFile.closeTabs("Chromium", "", "news").error, std::string(kDevToolsNotEnabled));
+
     // A configured port wins over the file; a port of 0 means none is configured.
     DevToolsBrowserScripting configured([](const std::string&) { return 1; }, config.path());
     EXPECT_EQ(configured.closeTabs("Brave Browser", "", "news").error,

@@ -7,6 +7,7 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <map>
+#include <optional>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,25 +17,31 @@ using namespace std::string_literals;
 
 namespace {
 
+constexpr uid_t kUser = 1000;
+
 // A /proc look-alike: one folder per process with the files the scan reads.
 struct FakeProcess {
     pid_t pid;
     pid_t parent = 1;
-    char state = 'S';
     std::string environ;
     std::string cgroup = "0::/\n";
     std::string exe;
-    std::string cmdline;
+    unsigned long start = 0;
+    char state = 'S';
+    uid_t real = kUser, effective = kUser;
+    std::string flatpakInfo;
 };
 
 void writeProcess(const fs::path& root, const FakeProcess& p) {
     fs::path dir = root / std::to_string(p.pid);
-    fs::create_directories(dir);
-    ASSERT_TRUE(writeFileAtomically(dir / "stat", std::to_string(p.pid) + " (name with) spaces) " + p.state + " " +
-                                                      std::to_string(p.parent) + " 0 0 0"));
-    ASSERT_TRUE(writeFileAtomically(dir / "environ", p.environ));
-    ASSERT_TRUE(writeFileAtomically(dir / "cgroup", p.cgroup));
-    ASSERT_TRUE(writeFileAtomically(dir / "cmdline", p.cmdline));
+    fs::create_directories(dir / "root");
+    auto file = [&](const char* name, const std::string& text) { ASSERT_TRUE(writeFileAtomically(dir / name, text)); };
+    file("status", "Name:\tx\nUid:\t" + std::to_string(p.real) + "\t" + std::to_string(p.effective) + "\t0\t0\n");
+    file("stat", std::to_string(p.pid) + " (a (b) c) " + p.state + " " + std::to_string(p.parent) +
+                     " 0 0 0 0 4194560 0 0 0 0 0 0 0 0 20 0 1 0 " + std::to_string(p.start) + " 0 0");
+    file("environ", p.environ);
+    file("cgroup", p.cgroup);
+    if (!p.flatpakInfo.empty()) file("root/.flatpak-info", p.flatpakInfo);
     if (!p.exe.empty()) fs::create_symlink(p.exe, dir / "exe");
 }
 
@@ -47,62 +54,76 @@ void writeEntry(const fs::path& path, const std::string& body) {
     ASSERT_TRUE(writeFileAtomically(path, "[Desktop Entry]\nType=Application\nName=Some App\n" + body));
 }
 
+void executable(const fs::path& path) {
+    fs::create_directories(path.parent_path());
+    ASSERT_TRUE(writeFileAtomically(path, "#!/bin/sh\n"));
+    fs::permissions(path, fs::perms::owner_all);
+}
+
 } // namespace
 
-TEST(GioWorkspace, RunningApplicationsFromProcFiles) {
+TEST(GioWorkspace, RunningApplicationsAreTheUsersOwnMainProcesses) {
     test::TempDir temp;
     fs::path apps = temp / "applications";
     fs::path proc = temp / "proc";
+    fs::path bin = temp / "bin";
     fs::create_directories(apps);
     fs::create_directories(proc / "self");
+    for (const char* program : {"progx", "sleeper", "dup"})
+        executable(bin / program);
+    executable(temp / "elsewhere/sleeper");
     writeEntry(apps / "launched.desktop", "Exec=launched-program\n");
     writeEntry(apps / "org.example.Scoped.desktop", "Exec=scoped\n");
     writeEntry(apps / "google-chrome.desktop", "Exec=/usr/bin/google-chrome-stable %U\n");
-    writeEntry(apps / "progx.desktop", "Exec=progx %U\n");
-    writeEntry(apps / "progy.desktop", "Exec=/usr/bin/progy\n");
-    writeEntry(apps / "dup-a.desktop", "Exec=dup\n");
-    writeEntry(apps / "dup-b.desktop", "Exec=dup --other\n");
-    writeEntry(apps / "shell.desktop", "Exec=sh -c thing\n");
+    writeEntry(apps / "progx.desktop", "Exec=" + (bin / "progx").string() + " %U\n");
+    writeEntry(apps / "sleeper.desktop", "Exec=" + (bin / "sleeper").string() + "\n");
+    writeEntry(apps / "dup-a.desktop", "Exec=" + (bin / "dup").string() + "\n");
+    writeEntry(apps / "dup-b.desktop", "Exec=" + (bin / "dup").string() + " --other\n");
     const fs::path launched = apps / "launched.desktop";
-    const std::string scope = "0::/user.slice/user@1000.service/app.slice/";
+    const std::string slice = "0::/user.slice/user@1000.service/app.slice/";
+    const std::string scope = slice + "app-gnome-org.example.Scoped-77.scope\n";
+    const std::string sandbox = "[Application]\nname=org.example.Sandboxed\n\n[Instance]\ninstance-id=9\n";
+    const std::string progx = (bin / "progx").string();
+    const std::string sleeper = (bin / "sleeper").string();
 
-    const FakeProcess processes[] = {
-        {100, 1, 'S', launchedBy(launched, 100), "0::/\n", "/usr/bin/unrelated", ""},
-        {101, 100, 'S', launchedBy(launched, 100), "0::/\n", "/usr/bin/helper", ""},  // a child inherits
-        {102, 101, 'S', launchedBy(launched, 100), "0::/\n", "", ""},                 // and a grandchild
-        {103, 1, 'S', launchedBy(launched, 100), "0::/\n", "/usr/bin/unrelated", ""}, // left the family: stale
-        {104, 1, 'S', launchedBy(launched, 9999), "0::/\n", "", ""},                  // launcher long gone
-        {105, 1, 'S', "", scope + "app-gnome-org.example.Scoped-77.scope\n", "", ""},
-        {106, 1, 'S', "", scope + "app-gnome-google\\x2dchrome-5.scope\n", "", ""},
-        {107, 1, 'S', "", scope + "app-gnome-not.installed-5.scope\n", "", ""},
-        {108, 1, 'S', "", "0::/\n", "/opt/x/progx (deleted)", ""},
-        {109, 1, 'S', "", "0::/\n", "/usr/lib/real/thing", "/usr/bin/progy\0--flag\0"s},
-        {110, 1, 'S', "", "0::/\n", "/usr/bin/dup", ""},
-        {111, 1, 'S', "", "0::/\n", "/bin/sh", "sh\0-c\0thing\0"s},
-        {112, 1, 'Z', "", scope + "app-gnome-org.example.Scoped-78.scope\n", "", ""},
-        {113, 1, 'S', "", "", "", ""}, // a kernel thread: nothing to go by
+    // Expected: the ID a process is listed under, or nothing when it must not be listed.
+    const std::pair<FakeProcess, std::optional<std::string>> processes[] = {
+        {{100, 1, launchedBy(launched, 100)}, "launched"},
+        {{101, 100, launchedBy(launched, 100), "0::/\n", progx}, std::nullopt}, // its helpers, whatever they run
+        {{102, 101, launchedBy(launched, 100)}, std::nullopt},
+        {{103, 1, launchedBy(launched, 100), "0::/\n", "/usr/bin/unrelated"}, std::nullopt}, // left the family
+        {{104, 1, launchedBy(launched, 9999)}, std::nullopt},                                // launcher long gone
+        {{105, 1, "", scope, "", 500}, "org.example.Scoped"},
+        {{106, 105, "", scope, "", 510}, std::nullopt}, // the rest of its unit
+        {{107, 1, "", scope, "", 600}, std::nullopt},   // even when it left the tree
+        {{108, 1, "", slice + "app-gnome-google\\x2dchrome-5.scope\n"}, "google-chrome"},
+        {{109, 1, "", slice + "app-org.example.Scoped@a1.service\n", "", 0, 'Z'}, "org.example.Scoped"},
+        {{110, 1, "", slice + "app-gnome-not.installed-5.scope\n"}, std::nullopt},
+        {{111, 1, "", "0::/\n", progx + " (deleted)"}, "progx"},
+        {{112, 111, "", "0::/\n", progx}, std::nullopt}, // a child running the same program
+        {{113, 1, "", "0::/\n", (temp / "elsewhere/sleeper").string()}, std::nullopt}, // same name, elsewhere
+        {{114, 1, "", "0::/\n", sleeper}, "sleeper"},
+        {{115, 1, "", "0::/\n", sleeper, 0, 'S', 4242, 4242}, std::nullopt}, // another user's
+        {{116, 1, "", scope, sleeper, 0, 'S', kUser, 0}, std::nullopt},      // set-user-ID: not ours to kill
+        {{117, 1, "", "0::/\n", (bin / "dup").string()}, std::nullopt},      // two entries run it
+        {{118, 1, "", "0::/\n", "", 40, 'S', kUser, kUser, sandbox}, "org.example.Sandboxed"},
+        {{119, 118, "", "0::/\n", "", 50, 'S', kUser, kUser, sandbox}, std::nullopt},
+        {{120, 1, "", "0::/\n", "", 0, 'S', kUser, kUser, "[Instance]\ninstance-id=3\n"}, std::nullopt},
     };
-    for (const auto& p : processes)
-        writeProcess(proc, p);
+    for (const auto& [process, expected] : processes)
+        writeProcess(proc, process);
 
-    GioWorkspace workspace(proc, {apps});
-    std::map<pid_t, RunningApplication> byPid;
+    GioWorkspace workspace(proc, {apps}, kUser);
+    std::map<pid_t, RunningApplication> listed;
     for (const auto& app : workspace.runningApplications())
-        byPid[app.processIdentifier] = app;
-
-    const std::map<pid_t, std::pair<std::string, bool>> expected = {
-        {100, {"launched", false}},      {101, {"launched", false}},
-        {102, {"launched", false}},      {105, {"org.example.Scoped", false}},
-        {106, {"google-chrome", false}}, {108, {"progx", false}},
-        {109, {"progy", false}},         {112, {"org.example.Scoped", true}},
-    };
-    for (const auto& [pid, app] : byPid) {
-        auto want = expected.find(pid);
-        ASSERT_NE(want, expected.end()) << "pid " << pid << " listed as " << app.bundleIdentifier.value_or("?");
-        EXPECT_EQ(app.bundleIdentifier, want->second.first) << pid;
-        EXPECT_EQ(app.isTerminated, want->second.second) << pid;
+        listed[app.processIdentifier] = app;
+    for (const auto& [process, expected] : processes) {
+        auto it = listed.find(process.pid);
+        ASSERT_EQ(it != listed.end(), expected.has_value()) << "pid " << process.pid;
+        if (!expected) continue;
+        EXPECT_EQ(it->second.bundleIdentifier, *expected) << process.pid;
+        EXPECT_EQ(it->second.isTerminated, process.state == 'Z') << process.pid;
     }
-    EXPECT_EQ(byPid.size(), expected.size());
 }
 
 TEST(GioWorkspace, ForceTerminateKillsByPidAndIgnoresEntriesWithoutOne) {

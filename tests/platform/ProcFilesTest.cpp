@@ -17,19 +17,23 @@ TEST(ProcFiles, EnvironValueFindsWholeNamesOnly) {
     EXPECT_EQ(environValue("", "PATH"), std::nullopt);
 }
 
-TEST(ProcFiles, ProcStatReadsStateAndParentAfterTheCommandName) {
+TEST(ProcFiles, ProcStatReadsStateParentStartAndKernelThreads) {
     struct Case {
         std::string text;
         std::optional<char> state;
         pid_t parent;
+        unsigned long long start;
+        bool kernelThread;
     };
+    const std::string tail = " 0 0 0 0 0 0 0 0 20 0 1 0 8812 0";
     const Case cases[] = {
-        {"1234 (bash) S 1200 1234 1234 0 -1", 'S', 1200},
-        {"77 (a) b) (c) Z 1 77 77", 'Z', 1}, // a command name with spaces and parentheses
-        {"5 (x) R 0 0", 'R', 0},
-        {"5 (x)", std::nullopt, 0},
-        {"garbage", std::nullopt, 0},
-        {"5 (x) S notanumber", std::nullopt, 0},
+        {"1234 (bash) S 1200 1234 1234 0 -1 4194560" + tail, 'S', 1200, 8812, false},
+        {"77 (a) b) (c) Z 1 77 77 0 0 4194304" + tail, 'Z', 1, 8812, false}, // a name with spaces and parentheses
+        {"3 (kworker/0:1) I 2 0 0 0 -1 69238880" + tail, 'I', 2, 8812, true},
+        {"5 (x) R 0 0", 'R', 0, 0, false}, // short lines keep what they have
+        {"5 (x)", std::nullopt, 0, 0, false},
+        {"garbage", std::nullopt, 0, 0, false},
+        {"5 (x) S notanumber", std::nullopt, 0, 0, false},
     };
     for (const auto& c : cases) {
         auto stat = parseProcStat(c.text);
@@ -37,7 +41,25 @@ TEST(ProcFiles, ProcStatReadsStateAndParentAfterTheCommandName) {
         if (!stat) continue;
         EXPECT_EQ(stat->state, *c.state) << c.text;
         EXPECT_EQ(stat->parent, c.parent) << c.text;
+        EXPECT_EQ(stat->startTime, c.start) << c.text;
+        EXPECT_EQ(stat->kernelThread, c.kernelThread) << c.text;
     }
+}
+
+TEST(ProcFiles, StatusUidsAndFlatpakInfo) {
+    auto uids = parseStatusUids("Name:\tx\nUmask:\t0022\nUid:\t1000\t0\t0\t0\nGid:\t5\t5\t5\t5\n");
+    ASSERT_TRUE(uids);
+    EXPECT_EQ(uids->real, 1000u);
+    EXPECT_EQ(uids->effective, 0u);
+    EXPECT_FALSE(parseStatusUids("Name:\tx\nGid:\t5\t5\n"));
+    EXPECT_FALSE(parseStatusUids("Uid:\t1000\n"));
+
+    auto sandbox = parseFlatpakInfo("[Application]\nname=org.mozilla.firefox\nruntime=x\n\n[Instance]\n"
+                                    "instance-id=1234\nname=wrong\n");
+    ASSERT_TRUE(sandbox);
+    EXPECT_EQ(sandbox->application, "org.mozilla.firefox");
+    EXPECT_EQ(sandbox->instance, "1234");
+    EXPECT_FALSE(parseFlatpakInfo("[Instance]\ninstance-id=1\n"));
 }
 
 TEST(ProcFiles, CgroupUnitNamesGiveApplicationCandidates) {

@@ -40,6 +40,12 @@ public:
         installed[bundleIdentifier] = location;
         return location;
     }
+    // A well-known identifier of the other desktop that means the installed entry here (or, with an empty
+    // entry, nothing).
+    void meanHere(const std::string& identifier, const std::string& entry) {
+        std::lock_guard lock(mutex);
+        wellKnown[identifier] = entry;
+    }
     // Answers for the next open requests of the location, in order; the last one repeats.
     void answerOpens(const std::string& location, std::vector<OpenApplicationResult> answers) {
         std::lock_guard lock(mutex);
@@ -107,11 +113,13 @@ public:
         std::lock_guard lock(mutex);
         forceTerminated.push_back(application);
     }
-    std::optional<std::string> urlForApplication(const std::string& bundleIdentifier) override {
+    ApplicationLookup lookUpApplication(const std::string& identifier) override {
         std::lock_guard lock(mutex);
-        auto it = installed.find(bundleIdentifier);
-        if (it == installed.end()) return std::nullopt;
-        return it->second;
+        auto known = wellKnown.find(identifier);
+        bool isWellKnown = known != wellKnown.end() && !installed.count(identifier);
+        auto it = installed.find(isWellKnown ? known->second : identifier);
+        if (it == installed.end()) return {std::nullopt, isWellKnown};
+        return {ResolvedApplication{it->first, it->second, {it->first}}, isWellKnown};
     }
     void openApplication(const std::string& location, std::function<void(OpenApplicationResult)> completion) override {
         if (onOpenApplication) onOpenApplication(location);
@@ -147,6 +155,7 @@ private:
     std::vector<RunningApplication> running;
     std::function<std::vector<RunningApplication>()> runningProvider;
     std::map<std::string, std::string> installed;
+    std::map<std::string, std::string> wellKnown;
     std::map<std::string, std::deque<OpenApplicationResult>> scripted;
     std::vector<OpenRequest> requests;
     std::vector<std::string> urls;

@@ -1,6 +1,7 @@
 #include "FakeModeEnvironment.h"
 #include "LineCapture.h"
 #include "TempDir.h"
+#include "common/AtomicFile.h"
 
 #include <gtest/gtest.h>
 
@@ -156,7 +157,7 @@ TEST_F(ModeRunnerTest, FailedLaunchRetriesThreeTimesThenGivesUp) {
 }
 
 TEST_F(ModeRunnerTest, LateAnswersDriveRetriesAndFullScreen) {
-    auto location = env.workspace.install("slow");
+    env.workspace.install("slow");
     SlapMode mode;
     mode.openApps = {"slow"};
     manager.execute(mode); // held: nothing answered yet
@@ -174,43 +175,56 @@ TEST_F(ModeRunnerTest, LateAnswersDriveRetriesAndFullScreen) {
     ASSERT_TRUE(env.workspace.completeOpen(1, FakeWorkspace::launched("slow", 77)));
     env.loop.advance(10);
     EXPECT_EQ(env.windows.fullScreenRequests(), std::vector<WindowId>{9001});
-    EXPECT_EQ(env.windows.pollCount(77), 4);
+    EXPECT_EQ(env.windows.searchCount(), 4);
     EXPECT_FALSE(env.workspace.completeOpen(1, FakeWorkspace::neither())); // answered once only
     EXPECT_EQ(lines.lines(), Lines{"[ModeManager] slow launch failed (not yet); retrying in 0.6s"});
 }
 
 TEST_F(ModeRunnerTest, FullScreenAfterLaunch) {
+    const Lines never = {"[ModeManager] full screen: viewer never exposed a window"};
+    const std::string wayland = "full screen works only for X11 windows here";
     struct Case {
         const char* why;
         bool setting;
         std::optional<RunningApplication> launchedApp;
-        int windowAfterPolls; // -1: never
+        int pidWindowAfter;   // searches before the pid's window shows; -1: never
+        int namedWindowAfter; // the same for a window carrying the entry's name (a hand-off); -1: never
         std::optional<bool> alreadyFullScreen;
-        bool expectRequest;
+        bool onWayland;
+        std::optional<WindowId> expectRequest;
         Lines expectedLines;
     };
     const Case cases[] = {
-        {"window at once", true, app("viewer", 5), 0, false, true, {}},
-        {"window after 5 s of polling", true, app("viewer", 5), 25, false, true, {}},
-        {"unreadable state is asked to go full screen", true, app("viewer", 5), 0, std::nullopt, true, {}},
-        {"already full screen: left alone", true, app("viewer", 5), 0, true, false, {}},
-        {"setting off: left as opened", false, app("viewer", 5), 0, false, false, {}},
-        {"no usable process", true, app("viewer", 0), 0, false, false, {}},
-        {"launched without an application", true, std::nullopt, 0, false, false, {}},
-        {"never a window",
+        {"window at once", true, app("viewer", 5), 0, -1, false, false, 600, {}},
+        {"window after 5 s of searching", true, app("viewer", 5), 25, -1, false, false, 600, {}},
+        {"unreadable state is asked to go full screen", true, app("viewer", 5), 0, -1, std::nullopt, false, 600, {}},
+        {"already full screen: left alone", true, app("viewer", 5), 0, -1, true, false, std::nullopt, {}},
+        {"setting off: left as opened", false, app("viewer", 5), 0, -1, false, false, std::nullopt, {}},
+        {"handed off: the launched pid never owns it", true, app("viewer", 5), -1, 2, false, false, 700, {}},
+        {"started over D-Bus, pid 0: the named window", true, app("viewer", 0), -1, 3, false, false, 700, {}},
+        {"a named window from before the launch is not it", true, app("viewer", 0), -1, 0, false, false, std::nullopt,
+         never},
+        {"launched without an application", true, std::nullopt, 0, -1, false, false, std::nullopt, {}},
+        {"never a window", true, app("viewer", 5), -1, -1, false, false, std::nullopt, never},
+        {"Wayland: said once, X11 windows still found",
+         true,
+         app("viewer", 5),
+         0,
+         -1,
+         false,
+         true,
+         600,
+         {"[ModeManager] " + wayland}},
+        {"Wayland: a window never found is not reported",
          true,
          app("viewer", 5),
          -1,
-         false,
-         false,
-         {"[ModeManager] full screen: viewer never exposed a window"}},
-        {"never a window, no identifier",
-         true,
-         RunningApplication{std::nullopt, 5, false},
          -1,
          false,
-         false,
-         {"[ModeManager] full screen: ? never exposed a window"}},
+         true,
+         std::nullopt,
+         {"[ModeManager] " + wayland}},
+        {"Wayland, setting off: nothing said", false, app("viewer", 5), -1, -1, false, true, std::nullopt, {}},
     };
     for (const auto& c : cases) {
         test::FakeModeEnvironment fresh;
@@ -218,17 +232,58 @@ TEST_F(ModeRunnerTest, FullScreenAfterLaunch) {
         *fresh.fullScreenSetting = c.setting;
         auto location = fresh.workspace.install("viewer");
         fresh.workspace.answerOpens(location, {OpenApplicationResult{c.launchedApp, std::nullopt}});
-        if (c.windowAfterPolls >= 0) fresh.windows.exposeWindow(5, 600, c.windowAfterPolls);
+        if (c.pidWindowAfter >= 0) fresh.windows.exposeWindow(5, 600, c.pidWindowAfter);
+        if (c.namedWindowAfter >= 0) fresh.windows.exposeNamedWindow("viewer", 700, c.namedWindowAfter);
         fresh.windows.setFullScreen(600, c.alreadyFullScreen);
+        if (c.onWayland) fresh.windows.setLimitation(wayland);
         SlapMode mode;
         mode.openApps = {"viewer"};
+        if (c.onWayland) mode.openApps.push_back("viewer"); // two launches: still one line
         ModeManager runner(fresh.services(), dir / "runner.json");
         runner.execute(mode);
         fresh.loop.advance(10);
 
-        EXPECT_EQ(fresh.windows.fullScreenRequests().size(), c.expectRequest ? 1u : 0u) << c.why;
+        auto expectedRequests = c.expectRequest ? std::vector<WindowId>{*c.expectRequest} : std::vector<WindowId>{};
+        EXPECT_EQ(fresh.windows.fullScreenRequests(), expectedRequests) << c.why;
         EXPECT_EQ(captured.lines(), c.expectedLines) << c.why;
     }
+}
+
+TEST_F(ModeRunnerTest, WellKnownIdentifiersMeanThisDesktopsApplications) {
+    auto firefox = env.workspace.install("firefox-esr");
+    env.workspace.install("thunderbird");
+    env.workspace.install("com.apple.Notes", "/apps/a-real-entry-of-that-name.desktop");
+    env.workspace.meanHere("com.apple.Safari", "firefox-esr");
+    env.workspace.meanHere("com.apple.mail", "thunderbird");
+    env.workspace.meanHere("com.apple.Notes", "org.gnome.TextEditor"); // installed as itself: that wins
+    env.workspace.meanHere("com.apple.MobileSMS", "");
+    env.workspace.setRunning({app("thunderbird", 31), app("firefox-esr", 41)});
+    env.workspace.answerOpens(firefox, {FakeWorkspace::failed("busy"), FakeWorkspace::launched("firefox-esr", 42)});
+    env.windows.exposeWindow(42, 5000, 0);
+    SlapMode mode;
+    mode.quitApps = {"com.apple.MobileSMS", "com.apple.mail", "com.apple.Safari"};
+    mode.openApps = {"com.apple.Safari", "com.apple.Notes", "com.apple.MobileSMS", "com.apple.Unknown"};
+    env.workspace.setRunningProvider([&] {
+        // Gone once signalled, so the restart of the browser goes on at once.
+        return env.signals.signalled().empty() ? std::vector<RunningApplication>{app("firefox-esr", 41)}
+                                               : std::vector<RunningApplication>{};
+    });
+    auto stored = readWholeFile(manager.storeURL());
+    manager.execute(mode);
+    env.loop.advance(10);
+
+    EXPECT_EQ(lines.lines(), (Lines{
+                                 "[ModeManager] No counterpart of com.apple.MobileSMS was found on this desktop",
+                                 "[ModeManager] Quit: nothing running for com.apple.mail (thunderbird)",
+                                 "[ModeManager] Quit com.apple.Safari (firefox-esr) pid 41: SIGKILL ok",
+                                 "[ModeManager] com.apple.Safari (firefox-esr) launch failed (busy); retrying in 0.6s",
+                                 "[ModeManager] No counterpart of com.apple.MobileSMS was found on this desktop",
+                                 "[ModeManager] Could not find app for bundle ID com.apple.Unknown",
+                             }));
+    EXPECT_EQ(env.workspace.openedLocations(), (Lines{firefox, "/apps/a-real-entry-of-that-name.desktop", firefox}));
+    EXPECT_EQ(env.windows.fullScreenRequests(), std::vector<WindowId>{5000});
+    // The store keeps the identifiers as written.
+    EXPECT_EQ(readWholeFile(manager.storeURL()), stored);
 }
 
 TEST_F(ModeRunnerTest, ClosesTabsInRunningBrowsersInTableOrder) {

@@ -6,10 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <random>
 #include <set>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace knokle;
@@ -213,32 +210,4 @@ TEST(ModeStore, FileThatCannotBeKeptAsideIsNeverOverwritten) {
     ASSERT_EQ(lines.lines().size(), 1u);
     EXPECT_EQ(lines.lines()[0], "[ModeManager] Could not read " + file.string() +
                                     "; started from the default modes and will not save over it");
-}
-
-// A saver killed at any instant leaves a complete store behind: the old one or the new one.
-TEST(ModeStore, StoreSurvivesTheSaverBeingKilledMidWrite) {
-    test::TempDir dir;
-    auto file = dir / "modes.json";
-    { ModeManager seed(nullptr, file); }
-    std::mt19937 random(12345);
-    for (int kill = 0; kill < 30; ++kill) {
-        pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            ModeManager manager(nullptr, file);
-            SlapMode mode = manager.modes.empty() ? SlapMode{} : manager.modes[0];
-            for (long i = 0;; ++i) {
-                mode.name = std::string(static_cast<size_t>(i % 4000), 'x'); // sizes vary, so a torn write shows
-                mode.openURLs.assign(static_cast<size_t>(i % 7), "https://example.org/" + std::to_string(i));
-                manager.addOrUpdate(mode);
-            }
-        }
-        ::usleep(std::uniform_int_distribution<useconds_t>(500, 15000)(random)); // a random instant, not a timer
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        auto stored = decodeModes(readWholeFile(file).value_or(""));
-        ASSERT_TRUE(stored.has_value()) << "after kill " << kill;
-        EXPECT_EQ(stored->size(), 3u);
-    }
 }

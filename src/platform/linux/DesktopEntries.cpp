@@ -2,7 +2,9 @@
 
 #include "common/AtomicFile.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace knokle {
 namespace {
@@ -83,13 +85,16 @@ std::optional<std::vector<std::string>> splitExec(std::string_view exec) {
     return arguments;
 }
 
-// Programs that start something else: their processes say nothing about which entry started them.
+} // namespace
+
 bool isGenericLauncher(const std::string& baseName) {
     static const std::set<std::string> launchers = {
         "sh",   "bash",    "dash", "zsh", "env",  "python", "python3",  "perl", "ruby", "node",
         "java", "flatpak", "snap", "gjs", "sudo", "pkexec", "xdg-open", "gio",  "wine", "mono"};
     return launchers.count(baseName) > 0;
 }
+
+namespace {
 
 std::string baseNameOf(const std::string& program) {
     return fs::path(program).filename().string();
@@ -122,6 +127,10 @@ std::optional<DesktopEntryFacts> parseDesktopEntry(std::string_view text) {
             facts.exec = unescapeValue(value);
         else if (key == "Hidden")
             facts.hidden = value == "true";
+        else if (key == "StartupWMClass")
+            facts.startupWMClass = unescapeValue(value);
+        else if (key == "Categories")
+            facts.terminalEmulator = (";" + std::string(value) + ";").find(";TerminalEmulator;") != std::string::npos;
     }
     if (!sawMainGroup) return std::nullopt;
     return facts;
@@ -178,33 +187,85 @@ std::vector<fs::path> defaultApplicationFolders() {
     return folders;
 }
 
-DesktopEntryIndex::DesktopEntryIndex(std::vector<fs::path> folders, std::chrono::steady_clock::duration maxAge)
-    : folders(std::move(folders)), maxAge(maxAge) {}
+std::optional<std::string> resolvedProgram(const std::string& program, std::string_view searchPath) {
+    auto canonicalExecutable = [](const fs::path& path) -> std::optional<std::string> {
+        std::error_code ec;
+        fs::path real = fs::canonical(path, ec);
+        if (ec || !fs::is_regular_file(real, ec) || ::access(real.c_str(), X_OK) != 0) return std::nullopt;
+        return real.string();
+    };
+    if (program.empty()) return std::nullopt;
+    if (program.find('/') != std::string::npos)
+        return fs::path(program).is_absolute() ? canonicalExecutable(program) : std::nullopt;
+    size_t start = 0;
+    while (start <= searchPath.size()) {
+        size_t end = searchPath.find(':', start);
+        if (end == std::string_view::npos) end = searchPath.size();
+        std::string_view folder = searchPath.substr(start, end - start);
+        if (!folder.empty() && folder.front() == '/')
+            if (auto found = canonicalExecutable(fs::path(folder) / program)) return found;
+        start = end + 1;
+    }
+    return std::nullopt;
+}
+
+DesktopEntryIndex::DesktopEntryIndex(std::vector<fs::path> folders, std::chrono::steady_clock::duration checkInterval)
+    : folders(std::move(folders)), checkInterval(checkInterval) {}
+
+bool DesktopEntryIndex::foldersChangedLocked() {
+    auto now = std::chrono::steady_clock::now();
+    if (checkedAt && now - *checkedAt < checkInterval) return false;
+    checkedAt = now;
+    if (folderTimes.empty()) return true;
+    for (const auto& [folder, time] : folderTimes) {
+        std::error_code ec;
+        if (fs::last_write_time(folder, ec) != time) return true;
+    }
+    // A folder that did not exist at the last reading may have been made since.
+    for (const auto& folder : folders) {
+        std::error_code ec;
+        if (!folderTimes.count(folder) && fs::exists(folder, ec)) return true;
+    }
+    return false;
+}
 
 void DesktopEntryIndex::refreshLocked() {
-    auto now = std::chrono::steady_clock::now();
-    if (readAt && now - *readAt < maxAge) return;
-    readAt = now;
+    if (!foldersChangedLocked()) return;
     installed.clear();
-    idsByProgram.clear();
+    terminals.clear();
+    idsByExecutable.clear();
+    folderTimes.clear();
+    const char* pathVariable = std::getenv("PATH");
+    std::string searchPath = pathVariable ? pathVariable : "/usr/local/bin:/usr/bin:/bin";
     std::set<std::string> seen; // IDs already decided by an earlier folder, hidden ones included
     for (const auto& folder : folders) {
         std::error_code ec;
         fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
         if (ec) continue;
+        folderTimes[folder] = fs::last_write_time(folder, ec);
+        std::vector<std::string> folderTerminals;
         for (; it != fs::recursive_directory_iterator(); it.increment(ec)) {
             if (ec) break;
+            if (it->is_directory(ec)) {
+                folderTimes[it->path()] = fs::last_write_time(it->path(), ec);
+                continue;
+            }
             auto id = desktopEntryId(folder, it->path());
             if (!id || !seen.insert(*id).second) continue;
             auto text = readWholeFile(it->path());
             auto facts = text ? parseDesktopEntry(*text) : std::nullopt;
             if (!facts || facts->hidden) continue;
-            installed.insert(*id);
-            auto program = execProgram(facts->exec);
-            if (!program) continue;
-            std::string baseName = baseNameOf(*program);
-            if (!isGenericLauncher(baseName)) idsByProgram[baseName].insert(*id);
+            InstalledEntry entry{
+                it->path(), execProgram(facts->exec).value_or(""), {}, facts->startupWMClass, facts->terminalEmulator};
+            if (!entry.program.empty() && !isGenericLauncher(baseNameOf(entry.program))) {
+                entry.resolved = resolvedProgram(entry.program, searchPath).value_or("");
+                if (!entry.resolved.empty()) idsByExecutable[entry.resolved].insert(*id);
+            }
+            if (entry.terminalEmulator) folderTerminals.push_back(*id);
+            installed.emplace(*id, std::move(entry));
         }
+        std::sort(folderTerminals.begin(), folderTerminals.end());
+        terminals.insert(terminals.end(), folderTerminals.begin(), folderTerminals.end());
     }
 }
 
@@ -214,6 +275,14 @@ bool DesktopEntryIndex::isInstalled(const std::string& id) {
     return installed.count(id) > 0;
 }
 
+std::optional<InstalledEntry> DesktopEntryIndex::entry(const std::string& id) {
+    std::lock_guard lock(mutex);
+    refreshLocked();
+    auto it = installed.find(id);
+    if (it == installed.end()) return std::nullopt;
+    return it->second;
+}
+
 std::optional<std::string> DesktopEntryIndex::idForFile(const fs::path& file) {
     for (const auto& folder : folders)
         if (auto id = desktopEntryId(folder, file)) return id;
@@ -221,12 +290,18 @@ std::optional<std::string> DesktopEntryIndex::idForFile(const fs::path& file) {
     return desktopEntryId(file.parent_path(), file);
 }
 
-std::optional<std::string> DesktopEntryIndex::idForProgram(const std::string& baseName) {
+std::optional<std::string> DesktopEntryIndex::idForExecutable(const std::string& path) {
     std::lock_guard lock(mutex);
     refreshLocked();
-    auto it = idsByProgram.find(baseName);
-    if (it == idsByProgram.end() || it->second.size() != 1) return std::nullopt;
+    auto it = idsByExecutable.find(path);
+    if (it == idsByExecutable.end() || it->second.size() != 1) return std::nullopt;
     return *it->second.begin();
+}
+
+std::vector<std::string> DesktopEntryIndex::terminalEmulators() {
+    std::lock_guard lock(mutex);
+    refreshLocked();
+    return terminals;
 }
 
 } // namespace knokle

@@ -16,6 +16,8 @@ namespace knokle {
 struct DesktopEntryFacts {
     std::string exec; // the Exec key of the [Desktop Entry] group, string escapes undone
     bool hidden = false;
+    std::string startupWMClass;
+    bool terminalEmulator = false; // "TerminalEmulator" among its Categories
 };
 std::optional<DesktopEntryFacts> parseDesktopEntry(std::string_view text);
 
@@ -28,32 +30,54 @@ std::optional<std::string> execProgram(std::string_view exec);
 std::optional<std::string> desktopEntryId(const std::filesystem::path& applicationsFolder,
                                           const std::filesystem::path& file);
 
+// The absolute, symlink-free path of a program named in an Exec line: a bare name is looked up in the
+// folders of searchPath (":"-separated); nothing when there is no such executable file.
+std::optional<std::string> resolvedProgram(const std::string& program, std::string_view searchPath);
+
+// Programs that start something else: their processes say nothing about which entry started them.
+bool isGenericLauncher(const std::string& baseName);
+
 // $XDG_DATA_HOME/applications, then each of $XDG_DATA_DIRS' applications folders, with their defaults.
 std::vector<std::filesystem::path> defaultApplicationFolders();
 
-// The installed entries of some applications folders (earlier folders win for the same ID), read again when
-// the last reading is older than maxAge. Callable from any thread.
+// One installed entry, as the index keeps it.
+struct InstalledEntry {
+    std::filesystem::path file;
+    std::string program;  // as the Exec line names it
+    std::string resolved; // its absolute path, when it could be found
+    std::string startupWMClass;
+    bool terminalEmulator = false;
+};
+
+// The installed entries of some applications folders (earlier folders win for the same ID). The folders are
+// read again when one of them has changed, checked at most once per checkInterval. Callable from any thread.
 class DesktopEntryIndex {
 public:
-    DesktopEntryIndex(std::vector<std::filesystem::path> folders, std::chrono::steady_clock::duration maxAge);
+    DesktopEntryIndex(std::vector<std::filesystem::path> folders, std::chrono::steady_clock::duration checkInterval);
 
     bool isInstalled(const std::string& id);
+    std::optional<InstalledEntry> entry(const std::string& id);
     // The ID of a desktop entry file given by path (GIO_LAUNCHED_DESKTOP_FILE).
     std::optional<std::string> idForFile(const std::filesystem::path& file);
-    // The one installed entry whose Exec program has this base name; nothing when none or several have.
-    std::optional<std::string> idForProgram(const std::string& baseName);
+    // The one installed entry whose Exec program resolves to this executable; nothing when none or several do.
+    std::optional<std::string> idForExecutable(const std::string& path);
+    // Entries in the TerminalEmulator category, in folder order, then by ID.
+    std::vector<std::string> terminalEmulators();
 
     const std::vector<std::filesystem::path>& applicationFolders() const { return folders; }
 
 private:
     void refreshLocked();
+    bool foldersChangedLocked();
 
     std::vector<std::filesystem::path> folders;
-    std::chrono::steady_clock::duration maxAge;
+    std::chrono::steady_clock::duration checkInterval;
     std::mutex mutex;
-    std::optional<std::chrono::steady_clock::time_point> readAt;
-    std::set<std::string> installed;
-    std::map<std::string, std::set<std::string>> idsByProgram;
+    std::optional<std::chrono::steady_clock::time_point> checkedAt;
+    std::map<std::filesystem::path, std::filesystem::file_time_type> folderTimes;
+    std::map<std::string, InstalledEntry> installed;
+    std::vector<std::string> terminals;
+    std::map<std::string, std::set<std::string>> idsByExecutable;
 };
 
 } // namespace knokle

@@ -16,6 +16,7 @@ namespace fs = std::filesystem;
 
 struct HttpAnswer {
     bool answered = false;
+    bool refused = false; // nothing listens on the port
     long status = 0;
     std::string body;
 };
@@ -38,7 +39,11 @@ HttpAnswer httpGet(const std::string& url, std::chrono::milliseconds timeout) {
     curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, appendBody);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &answer.body);
-    if (curl_easy_perform(curl.get()) != CURLE_OK) return answer;
+    CURLcode code = curl_easy_perform(curl.get());
+    if (code != CURLE_OK) {
+        answer.refused = code == CURLE_COULDNT_CONNECT;
+        return answer;
+    }
     answer.answered = true;
     curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &answer.status);
     return answer;
@@ -67,9 +72,14 @@ DevToolsBrowserScripting::DevToolsBrowserScripting(PortLookup configuredPort, st
                                                    std::chrono::milliseconds timeout)
     : configuredPort(std::move(configuredPort)), configFolder(std::move(configFolder)), timeout(timeout) {}
 
-std::optional<int> DevToolsBrowserScripting::portFor(const std::string& applicationName) const {
+const char* const kDevToolsNotEnabled =
+    "remote debugging is not enabled (start it with --remote-debugging-port=0, or set its port in the settings)";
+
+std::optional<int> DevToolsBrowserScripting::portFor(const std::string& applicationName, bool& fromFile) const {
+    fromFile = false;
     if (configuredPort)
         if (auto port = configuredPort(applicationName); port && *port >= 1 && *port <= 65535) return port;
+    fromFile = true;
     fs::path root = configFolder ? *configFolder : userConfigFolder();
     if (root.empty()) return std::nullopt;
     for (const auto& folder : profileFolderNames(applicationName))
@@ -94,14 +104,15 @@ TabClosingResult DevToolsBrowserScripting::closeTabs(const std::string& applicat
     std::string match = withoutLineBreaks(matchText);
     if (match.empty()) return TabClosingResult{0, std::nullopt};
 
-    auto port = portFor(applicationName);
-    if (!port)
-        return failure("remote debugging is not enabled (start it with --remote-debugging-port=0, or set its port "
-                       "in the settings)");
+    bool fromFile = false;
+    auto port = portFor(applicationName, fromFile);
+    if (!port) return failure(kDevToolsNotEnabled);
     std::string base = "http://127.0.0.1:" + std::to_string(*port);
     std::string portText = std::to_string(*port);
 
     HttpAnswer list = httpGet(base + "/json/list", timeout);
+    // The browser leaves its port file behind when it ends; the running one then has no endpoint at all.
+    if (!list.answered && list.refused && fromFile) return failure(kDevToolsNotEnabled);
     if (!list.answered) return failure("its DevTools endpoint did not answer on port " + portText);
     if (list.status != 200)
         return failure("its DevTools endpoint on port " + portText + " answered with HTTP status " +

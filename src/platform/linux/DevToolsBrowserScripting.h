@@ -10,6 +10,8 @@
 
 namespace knokle {
 
+extern const char* const kDevToolsNotEnabled; // the reason given when a browser has no DevTools endpoint
+
 // Closes tabs of Chromium-family browsers through their DevTools HTTP endpoint on 127.0.0.1. The port is
 // the configured one for the browser, else the one its profile folder's DevToolsActivePort file names.
 // The script text is for scripting hosts and is not used here.
@@ -27,7 +29,8 @@ public:
                                const std::string& matchText) override;
 
 private:
-    std::optional<int> portFor(const std::string& applicationName) const;
+    // fromFile: the port came from the profile's DevToolsActivePort file, which may be stale.
+    std::optional<int> portFor(const std::string& applicationName, bool& fromFile) const;
 
     PortLookup configuredPort;
     std::optional<std::filesystem::path> configFolder;

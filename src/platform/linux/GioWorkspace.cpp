@@ -1,10 +1,11 @@
 #include "platform/linux/GioWorkspace.h"
 
-#include "common/AtomicFile.h"
-#include "platform/linux/ProcFiles.h"
+#include "platform/linux/RunningProcesses.h"
+#include "platform/linux/WellKnownApplications.h"
 
-#include <charconv>
+#include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 #include <map>
@@ -19,31 +20,6 @@ namespace fs = std::filesystem;
 // Launched programs must not write into our standard output, where the diagnostic lines go.
 constexpr auto kSpawnFlags =
     static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL);
-
-// Descendants of a launched program inherit its variables; an ancestor chain longer than this is a loop.
-constexpr int kMaxAncestors = 64;
-
-struct ProcessFacts {
-    ProcStat stat;
-    std::optional<std::string> desktopFile;
-    std::optional<pid_t> desktopFilePid;
-};
-
-std::optional<pid_t> parsePid(std::string_view text) {
-    pid_t value = 0;
-    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || ptr != text.data() + text.size() || value < 1) return std::nullopt;
-    return value;
-}
-
-std::string readLink(const fs::path& path) {
-    std::error_code ec;
-    std::string target = fs::read_symlink(path, ec).string();
-    if (ec) return {};
-    const std::string deleted = " (deleted)";
-    if (target.ends_with(deleted)) target.resize(target.size() - deleted.size());
-    return target;
-}
 
 template <typename T> struct GObjectDeleter {
     void operator()(T* object) const {
@@ -67,10 +43,74 @@ std::string fileStem(const std::string& location) {
     return fs::path(location).stem().string();
 }
 
+std::string withoutDesktopSuffix(std::string id) {
+    if (id.ends_with(".desktop")) id.resize(id.size() - 8);
+    return id;
+}
+
+// The session bus path of an application ID: dots become slashes, dashes underscores.
+std::string applicationObjectPath(const std::string& id) {
+    std::string path = "/" + id;
+    std::replace(path.begin(), path.end(), '.', '/');
+    std::replace(path.begin(), path.end(), '-', '_');
+    return path;
+}
+
+// Starts an application that asks to be started over D-Bus, and waits for the answer, so that a failure
+// is seen (GIO sends the request and forgets it). Nothing when there is no session bus: then it is spawned.
+std::optional<OpenApplicationResult> activateOverBus(GDesktopAppInfo* info, const std::string& id) {
+    if (!g_desktop_app_info_get_boolean(info, "DBusActivatable")) return std::nullopt;
+    GObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+    if (!bus) return std::nullopt;
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus.get(), id.c_str(), applicationObjectPath(id).c_str(), "org.freedesktop.Application", "Activate",
+        g_variant_new("(@a{sv})", g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0)), nullptr,
+        G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error);
+    OpenApplicationResult result;
+    if (!reply) {
+        if (error) g_dbus_error_strip_remote_error(error);
+        result.errorDescription = takeError(error, "the application did not answer over D-Bus");
+        return result;
+    }
+    g_variant_unref(reply);
+    // The process that now owns the name, when the bus tells; otherwise the launch has no pid of its own.
+    std::int32_t pid = 0;
+    if (GVariant* owner = g_dbus_connection_call_sync(bus.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                      "org.freedesktop.DBus", "GetConnectionUnixProcessID",
+                                                      g_variant_new("(s)", id.c_str()), G_VARIANT_TYPE("(u)"),
+                                                      G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr)) {
+        guint32 value = 0;
+        g_variant_get(owner, "(u)", &value);
+        pid = static_cast<std::int32_t>(value);
+        g_variant_unref(owner);
+    }
+    result.application = RunningApplication{id, pid, false};
+    return result;
+}
+
+// What the runner needs of an installed entry: its ID, file and the names its windows may carry.
+std::optional<ResolvedApplication> resolved(GAppInfo* app) {
+    if (!app || !G_IS_DESKTOP_APP_INFO(app)) return std::nullopt;
+    const char* id = g_app_info_get_id(app);
+    const char* filename = g_desktop_app_info_get_filename(G_DESKTOP_APP_INFO(app));
+    if (!filename) return std::nullopt;
+    ResolvedApplication application{
+        withoutDesktopSuffix(id ? id : fs::path(filename).filename().string()), filename, {}};
+    application.windowNames.push_back(application.desktopEntry);
+    if (const char* wmClass = g_desktop_app_info_get_startup_wm_class(G_DESKTOP_APP_INFO(app)); wmClass && *wmClass)
+        application.windowNames.emplace_back(wmClass);
+    if (const char* program = g_app_info_get_executable(app); program && *program) {
+        std::string name = fs::path(program).filename().string();
+        if (!isGenericLauncher(name)) application.windowNames.push_back(name);
+    }
+    return application;
+}
+
 } // namespace
 
-GioWorkspace::GioWorkspace(fs::path procRoot, std::vector<fs::path> applicationFolders)
-    : procRoot(std::move(procRoot)), entries(std::move(applicationFolders), std::chrono::seconds(3)),
+GioWorkspace::GioWorkspace(fs::path procRoot, std::vector<fs::path> applicationFolders, uid_t user)
+    : procRoot(std::move(procRoot)), user(user), entries(std::move(applicationFolders), std::chrono::seconds(1)),
       launcher([this] { launcherLoop(); }) {}
 
 GioWorkspace::~GioWorkspace() {
@@ -96,79 +136,31 @@ void GioWorkspace::launcherLoop() {
 }
 
 std::vector<RunningApplication> GioWorkspace::runningApplications() {
-    std::map<pid_t, ProcessFacts> processes;
-    std::error_code ec;
-    for (fs::directory_iterator it(procRoot, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        auto pid = parsePid(it->path().filename().string());
-        if (!pid) continue;
-        auto statText = readWholeFile(it->path() / "stat");
-        auto stat = statText ? parseProcStat(*statText) : std::nullopt;
-        if (!stat) continue; // gone meanwhile
-        ProcessFacts facts{*stat, {}, {}};
-        // Only our own processes' environments are readable; the others fall back to cgroup and program.
-        if (auto environ = readWholeFile(it->path() / "environ")) {
-            facts.desktopFile = environValue(*environ, "GIO_LAUNCHED_DESKTOP_FILE");
-            if (auto pidText = environValue(*environ, "GIO_LAUNCHED_DESKTOP_FILE_PID"))
-                facts.desktopFilePid = parsePid(*pidText);
-        }
-        processes.emplace(*pid, std::move(facts));
-    }
-
-    // The variables are trusted when they name this process, or an ancestor that carries the same file:
-    // a process that left its launcher's family (or a reused pid) keeps stale ones.
-    auto launchedFile = [&](pid_t pid, const ProcessFacts& facts) -> std::optional<std::string> {
-        if (!facts.desktopFile || !facts.desktopFilePid) return std::nullopt;
-        pid_t current = pid;
-        for (int step = 0; step < kMaxAncestors && current > 0; ++step) {
-            auto found = processes.find(current);
-            if (found == processes.end() || found->second.desktopFile != facts.desktopFile) return std::nullopt;
-            if (current == *facts.desktopFilePid) return facts.desktopFile;
-            current = found->second.stat.parent;
-        }
-        return std::nullopt;
-    };
-
-    std::vector<RunningApplication> result;
-    for (const auto& [pid, facts] : processes) {
-        std::optional<std::string> id;
-        if (auto file = launchedFile(pid, facts)) id = entries.idForFile(*file);
-        fs::path dir = procRoot / std::to_string(pid);
-        if (!id) {
-            if (auto cgroup = readWholeFile(dir / "cgroup"))
-                for (const auto& candidate : cgroupApplicationCandidates(*cgroup))
-                    if (entries.isInstalled(candidate)) {
-                        id = candidate;
-                        break;
-                    }
-        }
-        if (!id) {
-            std::string exe = readLink(dir / "exe");
-            if (!exe.empty()) id = entries.idForProgram(fs::path(exe).filename().string());
-            if (!id) {
-                auto cmdline = readWholeFile(dir / "cmdline");
-                auto arguments = cmdline ? cmdlineArguments(*cmdline) : std::vector<std::string>{};
-                if (!arguments.empty() && !arguments[0].empty())
-                    id = entries.idForProgram(fs::path(arguments[0]).filename().string());
-            }
-        }
-        if (!id) continue;
-        bool terminated = facts.stat.state == 'Z' || facts.stat.state == 'X';
-        result.push_back(RunningApplication{id, static_cast<std::int32_t>(pid), terminated});
-    }
-    return result;
+    return scanRunningApplications(procRoot, user, entries);
 }
 
 void GioWorkspace::forceTerminate(const RunningApplication& application) {
     if (application.processIdentifier >= 1) ::kill(application.processIdentifier, SIGKILL);
 }
 
-std::optional<std::string> GioWorkspace::urlForApplication(const std::string& bundleIdentifier) {
-    if (bundleIdentifier.empty()) return std::nullopt;
-    GObjectPtr<GDesktopAppInfo> info(g_desktop_app_info_new((bundleIdentifier + ".desktop").c_str()));
-    if (!info) return std::nullopt;
-    const char* filename = g_desktop_app_info_get_filename(info.get());
-    if (!filename) return std::nullopt;
-    return std::string(filename);
+ApplicationLookup GioWorkspace::lookUpApplication(const std::string& identifier) {
+    if (identifier.empty()) return {};
+    GObjectPtr<GAppInfo> own(G_APP_INFO(g_desktop_app_info_new((identifier + ".desktop").c_str())));
+    if (own) return {resolved(own.get()), false};
+    auto role = wellKnownRole(identifier);
+    if (!role) return {};
+    GObjectPtr<GAppInfo> choice;
+    if (auto type = roleContentType(*role)) {
+        choice.reset(g_app_info_get_default_for_type(type->c_str(), FALSE));
+    } else if (*role == DesktopRole::terminal) {
+        const char* path = std::getenv("PATH");
+        auto alternative = resolvedProgram("x-terminal-emulator", path ? path : "/usr/bin:/bin");
+        auto id = alternative ? entries.idForExecutable(*alternative) : std::nullopt;
+        auto terminals = entries.terminalEmulators();
+        if (!id && !terminals.empty()) id = terminals.front();
+        if (id) choice.reset(G_APP_INFO(g_desktop_app_info_new((*id + ".desktop").c_str())));
+    }
+    return {resolved(choice.get()), true};
 }
 
 void GioWorkspace::openApplication(const std::string& location, std::function<void(OpenApplicationResult)> completion) {
@@ -180,6 +172,12 @@ void GioWorkspace::openApplication(const std::string& location, std::function<vo
             completion(std::move(result));
             return;
         }
+        auto id = entries.idForFile(location);
+        std::string desktopEntry = id ? *id : fileStem(location);
+        if (auto activated = activateOverBus(info.get(), desktopEntry)) {
+            completion(std::move(*activated));
+            return;
+        }
         GObjectPtr<GAppLaunchContext> context(g_app_launch_context_new());
         GPid pid = 0;
         GError* error = nullptr;
@@ -188,9 +186,7 @@ void GioWorkspace::openApplication(const std::string& location, std::function<vo
         if (!launched) {
             result.errorDescription = takeError(error, "the application could not be started");
         } else {
-            auto id = entries.idForFile(location);
-            result.application = RunningApplication{id ? id : std::optional<std::string>(fileStem(location)),
-                                                    static_cast<std::int32_t>(pid), false};
+            result.application = RunningApplication{desktopEntry, static_cast<std::int32_t>(pid), false};
         }
         completion(std::move(result));
     };

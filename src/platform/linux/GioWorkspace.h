@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 
 namespace knokle {
 
@@ -16,13 +17,15 @@ namespace knokle {
 class GioWorkspace final : public Workspace {
 public:
     // procRoot and applicationFolders are there for tests; the defaults are the system's.
+    // Only processes of `user` are ever listed.
     explicit GioWorkspace(std::filesystem::path procRoot = "/proc",
-                          std::vector<std::filesystem::path> applicationFolders = defaultApplicationFolders());
+                          std::vector<std::filesystem::path> applicationFolders = defaultApplicationFolders(),
+                          uid_t user = ::getuid());
     ~GioWorkspace() override; // finishes the launches already asked for
 
     std::vector<RunningApplication> runningApplications() override;
     void forceTerminate(const RunningApplication& application) override;
-    std::optional<std::string> urlForApplication(const std::string& bundleIdentifier) override;
+    ApplicationLookup lookUpApplication(const std::string& identifier) override;
     void openApplication(const std::string& location, std::function<void(OpenApplicationResult)> completion) override;
     void openURL(const std::string& url) override;
     std::string displayName(const std::string& location) override;
@@ -32,6 +35,7 @@ private:
     void launcherLoop();
 
     std::filesystem::path procRoot;
+    uid_t user;
     DesktopEntryIndex entries;
 
     // Launches run one after another on a thread of their own, so that the caller returns at once and no

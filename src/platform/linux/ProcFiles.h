@@ -21,6 +21,8 @@ std::vector<std::string> cmdlineArguments(std::string_view cmdline);
 struct ProcStat {
     char state = '?';
     pid_t parent = 0;
+    unsigned long long startTime = 0; // clock ticks after boot
+    bool kernelThread = false;
 };
 std::optional<ProcStat> parseProcStat(std::string_view stat);
 
@@ -29,6 +31,23 @@ std::optional<ProcStat> parseProcStat(std::string_view stat);
 // Whether a launcher part is present cannot be told from the name alone, so both readings are offered and
 // the caller keeps the one that names an installed entry.
 std::vector<std::string> cgroupApplicationCandidates(std::string_view cgroupFile);
+
+// The real and effective user IDs on the "Uid:" line of /proc/PID/status.
+struct ProcessUids {
+    uid_t real = 0;
+    uid_t effective = 0;
+};
+std::optional<ProcessUids> parseStatusUids(std::string_view status);
+
+// The path of the unified (or name=systemd) hierarchy in /proc/PID/cgroup; empty when there is none.
+std::string_view cgroupPath(std::string_view cgroupFile);
+
+// What a Flatpak sandbox's .flatpak-info says: the application's ID and the instance's.
+struct FlatpakInstance {
+    std::string application;
+    std::string instance;
+};
+std::optional<FlatpakInstance> parseFlatpakInfo(std::string_view text);
 
 // "\x2d" escapes of systemd unit names undone.
 std::string unescapeUnitName(std::string_view text);

@@ -4,8 +4,12 @@
 
 namespace knokle {
 
-MonotonicTime SystemClock::now() const { return std::chrono::steady_clock::now(); }
+MonotonicTime SystemClock::now() const {
+    return std::chrono::steady_clock::now();
+}
 
-void SystemClock::sleepFor(Seconds duration) { std::this_thread::sleep_for(toSteady(duration)); }
+void SystemClock::sleepFor(Seconds duration) {
+    std::this_thread::sleep_for(toSteady(duration));
+}
 
 } // namespace knokle

@@ -10,7 +10,8 @@ ThreadPoolWorkQueue::~ThreadPoolWorkQueue() {
         stopping = true;
     }
     wake.notify_all();
-    for (auto& worker : workers) worker.join();
+    for (auto& worker : workers)
+        worker.join();
 }
 
 void ThreadPoolWorkQueue::post(std::function<void()> fn) {

@@ -2,8 +2,11 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <set>
+#include <string_view>
 
 namespace knokle {
 namespace {
@@ -96,19 +99,87 @@ std::optional<unsigned long> X11WindowControl::windowPid(unsigned long window) {
     return values->front();
 }
 
-std::optional<WindowId> X11WindowControl::focusedWindow(std::int32_t processIdentifier) {
-    std::lock_guard lock(mutex);
-    if (!display || processIdentifier < 1) return std::nullopt;
-    auto pid = static_cast<unsigned long>(processIdentifier);
+std::vector<std::string> X11WindowControl::textList(unsigned long window, const char* property) {
+    Atom atom = XInternAtom(display, property, False);
+    Atom actualType = None;
+    int actualFormat = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    std::vector<std::string> texts;
+    if (XGetWindowProperty(display, window, atom, 0, kMaxListItems, False, AnyPropertyType, &actualType, &actualFormat,
+                           &count, &after, &data) != Success)
+        return texts;
+    if (data && actualFormat == 8) {
+        // NUL-separated texts (WM_CLASS holds two: the instance name and the class).
+        std::string_view all(reinterpret_cast<const char*>(data), count);
+        size_t start = 0;
+        while (start < all.size()) {
+            size_t end = all.find('\0', start);
+            if (end == std::string_view::npos) end = all.size();
+            if (end > start) texts.emplace_back(all.substr(start, end - start));
+            start = end + 1;
+        }
+    }
+    if (data) XFree(data);
+    return texts;
+}
+
+bool X11WindowControl::carriesName(unsigned long window, const std::vector<std::string>& names) {
+    auto same = [](std::string_view a, std::string_view b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               });
+    };
+    for (const char* property : {"WM_CLASS", "_GTK_APPLICATION_ID", "_KDE_NET_WM_DESKTOP_FILE"}) {
+        for (std::string text : textList(window, property)) {
+            if (text.ends_with(".desktop")) text.resize(text.size() - 8);
+            for (const auto& name : names)
+                if (same(text, name)) return true;
+        }
+    }
+    return false;
+}
+
+std::vector<unsigned long> X11WindowControl::clientsLocked() {
     Window root = DefaultRootWindow(display);
-    auto active = cardinalList(root, "_NET_ACTIVE_WINDOW", XA_WINDOW);
+    // The client list is in the order the windows were mapped, oldest first.
+    auto clients = cardinalList(root, "_NET_CLIENT_LIST", XA_WINDOW);
+    if (!clients || clients->empty()) clients = cardinalList(root, "_NET_CLIENT_LIST_STACKING", XA_WINDOW);
+    return clients.value_or(std::vector<unsigned long>{});
+}
+
+std::vector<WindowId> X11WindowControl::topLevelWindows() {
+    std::lock_guard lock(mutex);
+    if (!display) return {};
+    auto clients = clientsLocked();
+    return std::vector<WindowId>(clients.begin(), clients.end());
+}
+
+std::optional<WindowId> X11WindowControl::applicationWindow(const WindowSearch& search) {
+    std::lock_guard lock(mutex);
+    if (!display) return std::nullopt;
+    auto clients = clientsLocked();
+    if (!search.names.empty()) {
+        std::set<WindowId> existing(search.existing.begin(), search.existing.end());
+        for (auto it = clients.rbegin(); it != clients.rend(); ++it)
+            if (!existing.count(*it) && carriesName(*it, search.names)) return *it;
+    }
+    if (search.processIdentifier < 1) return std::nullopt;
+    auto pid = static_cast<unsigned long>(search.processIdentifier);
+    auto active = cardinalList(DefaultRootWindow(display), "_NET_ACTIVE_WINDOW", XA_WINDOW);
     if (active && !active->empty() && active->front() != None && windowPid(active->front()) == pid)
         return active->front();
-    auto clients = cardinalList(root, "_NET_CLIENT_LIST_STACKING", XA_WINDOW);
-    if (!clients || clients->empty()) clients = cardinalList(root, "_NET_CLIENT_LIST", XA_WINDOW);
-    if (!clients) return std::nullopt;
-    for (unsigned long window : *clients)
+    for (unsigned long window : clients)
         if (windowPid(window) == pid) return window;
+    return std::nullopt;
+}
+
+std::optional<std::string> X11WindowControl::fullScreenLimitation() {
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const char* session = std::getenv("XDG_SESSION_TYPE");
+    if ((wayland && *wayland) || (session && std::string_view(session) == "wayland"))
+        return "full screen works only for X11 windows in a Wayland session; other windows are left as they open";
     return std::nullopt;
 }
 

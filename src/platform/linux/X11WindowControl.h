@@ -21,9 +21,11 @@ public:
     X11WindowControl(const X11WindowControl&) = delete;
     X11WindowControl& operator=(const X11WindowControl&) = delete;
 
-    std::optional<WindowId> focusedWindow(std::int32_t processIdentifier) override;
+    std::vector<WindowId> topLevelWindows() override;
+    std::optional<WindowId> applicationWindow(const WindowSearch& search) override;
     std::optional<bool> isFullScreen(WindowId window) override;
     void requestFullScreen(WindowId window) override;
+    std::optional<std::string> fullScreenLimitation() override;
 
     bool connected() const { return display != nullptr; }
 
@@ -31,6 +33,9 @@ private:
     std::optional<std::vector<unsigned long>> cardinalList(unsigned long window, const char* property,
                                                            unsigned long type);
     std::optional<unsigned long> windowPid(unsigned long window);
+    std::vector<std::string> textList(unsigned long window, const char* property);
+    bool carriesName(unsigned long window, const std::vector<std::string>& names);
+    std::vector<unsigned long> clientsLocked();
 
     std::mutex mutex;
     _XDisplay* display = nullptr;

@@ -8,10 +8,16 @@ set(KNOKLE_PLATFORM_LINUX_SOURCES
     src/platform/linux/HidrawManager.cpp
     src/platform/linux/XInputButtonMonitor.cpp
     src/platform/linux/ProcFiles.cpp
+    src/platform/linux/RunningProcesses.cpp
+    src/platform/linux/WellKnownApplications.cpp
     src/platform/linux/DesktopEntries.cpp
     src/platform/linux/GioWorkspace.cpp
     src/platform/linux/X11WindowControl.cpp
     src/platform/linux/DevToolsTargets.cpp
     src/platform/linux/DevToolsBrowserScripting.cpp
+    src/platform/linux/DesktopBrowserScripting.cpp
+    src/platform/linux/BrowserHosts.cpp
+    src/platform/linux/BrowserExtensionHost.cpp
+    src/platform/linux/BrowserSupportInstaller.cpp
     src/platform/linux/ExecutableShortcutRunner.cpp
 )
