@@ -14,4 +14,8 @@ set(KNOKLE_PLATFORM_LINUX_SOURCES
     src/platform/linux/DevToolsTargets.cpp
     src/platform/linux/DevToolsBrowserScripting.cpp
     src/platform/linux/ExecutableShortcutRunner.cpp
+    src/platform/linux/UnixSocketSingleInstance.cpp
+    src/platform/linux/X11WindowActivation.cpp
+    src/platform/linux/DesktopTrayHost.cpp
+    src/platform/linux/HidrawSensorAccess.cpp
 )
