@@ -42,6 +42,15 @@ QScreen* screenFor(QWidget* window, QWidget* other) {
     return QGuiApplication::primaryScreen();
 }
 
+// A window that was never shown has no frame yet: it will get the same decorations as the other one.
+QRect expectedFrame(const QWidget* window, const QWidget* other) {
+    QRect frame = window->frameGeometry();
+    if (frame != window->geometry()) return frame;
+    QRect otherFrame = other->frameGeometry(), otherClient = other->geometry();
+    QSize decorations = otherFrame.size() - otherClient.size();
+    return QRect(window->pos(), window->size() + decorations);
+}
+
 } // namespace
 
 WindowPresenter::WindowPresenter(std::function<void(QWidget*)> activate) : activate(std::move(activate)) {}
@@ -57,7 +66,7 @@ void WindowPresenter::present(QWidget* window, QWidget* other) const {
         QScreen* screen = screenFor(window, other);
         std::optional<ScreenRect> area;
         if (screen) area = screenRect(screen->availableGeometry());
-        auto placed = placeBeside(screenRect(window->frameGeometry()), screenRect(other->frameGeometry()), area);
+        auto placed = placeBeside(screenRect(expectedFrame(window, other)), screenRect(other->frameGeometry()), area);
         if (placed) window->move(int(std::lround(placed->x)), int(std::lround(placed->y)));
     }
     // The other window stays just behind the presented one.

@@ -455,6 +455,9 @@ TEST(AppDelegate, NoSensorSkipsOnboardingAlertsOnceAndLeavesTheReducedMenu) {
         titles.push_back(item.separator ? "---" : item.title);
     EXPECT_EQ(titles, (std::vector<std::string>{"No motion sensor on this computer", "---", "Quit Knokle"}));
     EXPECT_EQ(h.status.menus.back().size(), 3u);
+    app.reopen();
+    EXPECT_EQ(h.alerts.shown.size(), 2u) << "a second launch explains again";
+    EXPECT_FALSE(h.calibration);
 
     AppHarness quitting;
     quitting.accelerometer.present = false;
@@ -483,12 +486,25 @@ TEST(AppDelegate, UnreadableSensorAlertsOnceAndPostponesOnboarding) {
         EXPECT_FALSE(h.calibration);
         EXPECT_FALSE(h.defaults.values.count("didOnboard"));
         EXPECT_GT(app.menuNeedsUpdate().size(), 3u) << "the full menu stays";
+        // Launched again: the explanation again, not a window for a sensor that cannot be read.
+        app.reopen();
+        EXPECT_EQ(h.alerts.shown.size(), 2u);
+        EXPECT_FALSE(h.calibration);
     }
     AppHarness readable;
     Unreadable access;
     readable.sensorAccess = &access;
     readable.launch();
     EXPECT_TRUE(readable.alerts.shown.empty());
+}
+
+TEST(AppDelegate, SecondLaunchOpensTheCalibrationWindow) {
+    AppHarness h;
+    auto& app = h.launch();
+    app.reopen();
+    ASSERT_TRUE(h.calibration);
+    EXPECT_TRUE(h.calibration->visible);
+    EXPECT_TRUE(h.alerts.shown.empty());
 }
 
 TEST(AppDelegate, OnboardingWritesTheFlagBeforeOpeningTheWindowOnce) {

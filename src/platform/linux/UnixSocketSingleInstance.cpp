@@ -18,7 +18,6 @@
 namespace knokle {
 namespace {
 
-constexpr int kAnswerWaitMs = 2000;
 constexpr int kConnectTries = 40; // 1 s: the running instance may be between taking the lock and listening
 constexpr std::size_t kMaxMessage = 512;
 
@@ -96,8 +95,9 @@ std::filesystem::path UnixSocketSingleInstance::defaultRuntimeFolder() {
     return isPrivateFolder(fallback) ? fallback : std::filesystem::path();
 }
 
-UnixSocketSingleInstance::UnixSocketSingleInstance(const std::string& identity, std::filesystem::path runtimeFolder)
-    : folder(std::move(runtimeFolder)) {
+UnixSocketSingleInstance::UnixSocketSingleInstance(const std::string& identity, std::filesystem::path runtimeFolder,
+                                                   std::chrono::milliseconds wait)
+    : folder(std::move(runtimeFolder)), answerWait(wait) {
     if (folder.empty()) return;
     std::string base = "knokle-" + fnv1a(identity);
     socketFile = folder / (base + ".socket");
@@ -145,7 +145,7 @@ SingleInstance::Claim UnixSocketSingleInstance::handOver(const std::string& star
         if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
             writeAll(fd, "show " + cleanStartupId(startupId) + "\n");
             std::string answer;
-            bool answered = readLine(fd, answer, kAnswerWaitMs) && answer == "ok";
+            bool answered = readLine(fd, answer, int(answerWait.count())) && answer == "ok";
             ::close(fd);
             return answered ? Claim::handedOver : Claim::noAnswer;
         }

@@ -2,6 +2,7 @@
 
 #include "platform/SingleInstance.h"
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 
@@ -14,9 +15,11 @@ namespace knokle {
 class UnixSocketSingleInstance final : public SingleInstance {
 public:
     // `identity` tells instances apart (programs with different settings folders run side by side); the
-    // socket lives in `runtimeFolder`, which must be private to this user.
+    // socket lives in `runtimeFolder`, which must be private to this user. A later launch waits `answerWait`
+    // for the running one to take its request.
     explicit UnixSocketSingleInstance(const std::string& identity,
-                                      std::filesystem::path runtimeFolder = defaultRuntimeFolder());
+                                      std::filesystem::path runtimeFolder = defaultRuntimeFolder(),
+                                      std::chrono::milliseconds answerWait = std::chrono::seconds(2));
     ~UnixSocketSingleInstance() override;
     UnixSocketSingleInstance(const UnixSocketSingleInstance&) = delete;
     UnixSocketSingleInstance& operator=(const UnixSocketSingleInstance&) = delete;
@@ -35,6 +38,7 @@ private:
     void acceptWaiting();
 
     std::filesystem::path folder;
+    std::chrono::milliseconds answerWait;
     std::filesystem::path socketFile;
     std::filesystem::path lockFile;
     int lockFd = -1;
