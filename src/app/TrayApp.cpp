@@ -180,10 +180,10 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
             setup, [&presenter](QWidget* window) { presenter.present(window, nullptr); });
     };
 
-    AppDelegate delegate(AppServices{
-        loop, background, defaults, managers, sampleClock, buttons, hotKeys, loginItem, alerts,
-        tray ? static_cast<StatusItem&>(*tray) : noStatusItem, desktop.modeServices(loop, background, defaults),
-        std::nullopt, [] { QCoreApplication::quit(); }, makeCalibration, nullptr, nullptr, sensorAccess.get()});
+    AppDelegate delegate(AppServices{loop, background, defaults, managers, sampleClock, buttons, hotKeys, loginItem,
+                                     alerts, tray ? static_cast<StatusItem&>(*tray) : noStatusItem,
+                                     desktop.modeServices(loop, background, defaults), std::nullopt,
+                                     [] { endProcess(0); }, makeCalibration, nullptr, nullptr, sensorAccess.get()});
     if (tray) {
         tray->menuContent = [&delegate] { return delegate.menuNeedsUpdate(); };
         tray->onChoose = [&delegate](const MenuItem& item) { delegate.perform(item); };

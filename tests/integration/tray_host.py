@@ -8,7 +8,8 @@
   tray_host.py click ITEM LABEL   sends the "clicked" event to the first item with that label
   tray_host.py icon ITEM      prints the largest IconPixmap as JSON: {"width", "height", "opaque": [x0, y0, x1, y1]}
                               (the bounding box of pixels with alpha above 0x40), or {} when there is none
-  tray_host.py activate ITEM  calls Activate(0, 0), as a left click on the item does
+  tray_host.py icons ITEM LOG appends the glyph height of the largest IconPixmap to LOG, once now ("ready H")
+                              and again at each NewIcon signal, as a panel redraws the item
 
 ITEM is "BUSNAME/PATH" as written to the watch log. Uses /usr/bin/python3 for the dbus and gi modules.
 """
@@ -134,18 +135,21 @@ def click(item, label):
     time.sleep(0.05)
     for entry in menu_entries(menu):
         if entry["label"] == label:
-            menu.Event(entry["id"], "clicked", dbus.Int32(0, variant_level=1), dbus.UInt32(0),
-                       dbus_interface=MENU_IFACE)
+            try:
+                menu.Event(entry["id"], "clicked", dbus.Int32(0, variant_level=1), dbus.UInt32(0),
+                           dbus_interface=MENU_IFACE)
+            except dbus.exceptions.DBusException as error:
+                # "Quit" may end the program before its answer.
+                if error.get_dbus_name() != "org.freedesktop.DBus.Error.NoReply":
+                    raise
             return
     sys.exit("no item labelled %r" % label)
 
 
-def icon(item):
-    props = dbus.Interface(item_proxy(item), dbus.PROPERTIES_IFACE)
+def icon_box(props):
     pixmaps = props.Get(ITEM_IFACE, "IconPixmap")
     if not pixmaps:
-        print("{}")
-        return
+        return {}
     width, height, data = max(pixmaps, key=lambda p: int(p[0]) * int(p[1]))
     width, height, data = int(width), int(height), bytes(data)
     xs, ys = [], []
@@ -155,13 +159,36 @@ def icon(item):
                 xs.append(x)
                 ys.append(y)
     box = [min(xs), min(ys), max(xs) + 1, max(ys) + 1] if xs else []
-    print(json.dumps({"width": width, "height": height, "opaque": box}))
+    return {"width": width, "height": height, "opaque": box}
 
 
-def activate(item):
-    item_proxy(item).Activate(dbus.Int32(0), dbus.Int32(0), dbus_interface=ITEM_IFACE)
+def icon(item):
+    print(json.dumps(icon_box(dbus.Interface(item_proxy(item), dbus.PROPERTIES_IFACE))))
+
+
+def icons(item, log_path):
+    from dbus.mainloop.glib import DBusGMainLoop
+    from gi.repository import GLib
+
+    DBusGMainLoop(set_as_default=True)
+    name, _, path = item.partition("/")
+    bus = dbus.SessionBus()
+    props = dbus.Interface(bus.get_object(name, "/" + path), dbus.PROPERTIES_IFACE)
+
+    def height():
+        box = icon_box(props).get("opaque", [])
+        return box[3] - box[1] if box else 0
+
+    def changed():
+        with open(log_path, "a") as log:
+            log.write("%d\n" % height())
+
+    bus.add_signal_receiver(changed, "NewIcon", ITEM_IFACE, name, "/" + path)
+    with open(log_path, "a") as log:
+        log.write("ready %d\n" % height())
+    GLib.MainLoop().run()
 
 
 if __name__ == "__main__":
     command, args = sys.argv[1], sys.argv[2:]
-    {"watch": watch, "layout": layout, "click": click, "icon": icon, "activate": activate}[command](*args)
+    {"watch": watch, "layout": layout, "click": click, "icon": icon, "icons": icons}[command](*args)
