@@ -22,7 +22,7 @@ struct Fixture {
     }
     void installEntry(const std::filesystem::path& dataDir, const std::string& exec) {
         std::filesystem::create_directories(dataDir / "applications");
-        writeFileAtomically(dataDir / "applications/knokle.desktop",
+        writeFileAtomically(dataDir / "applications/org.knokle.Knokle.desktop",
                             "[Desktop Entry]\nType=Application\nName=Knokle\nExec=" + exec + "\n");
     }
 };
@@ -35,7 +35,7 @@ TEST(XdgAutostartLoginItem, RegisterWritesTheEntryAndUnregisterRemovesIt) {
     EXPECT_EQ(item.status(), LoginItemStatus::notRegistered);
     EXPECT_EQ(item.registerItem(), std::nullopt);
     EXPECT_EQ(item.status(), LoginItemStatus::enabled);
-    auto text = readWholeFile(f.where.autostartFolder / "knokle.desktop");
+    auto text = readWholeFile(f.where.autostartFolder / "org.knokle.Knokle.desktop");
     ASSERT_TRUE(text);
     EXPECT_EQ(desktopExecProgram(*desktopEntryValue(*text, "Exec")), f.where.executable.string());
     EXPECT_EQ(item.unregisterItem(), std::nullopt);
@@ -45,7 +45,8 @@ TEST(XdgAutostartLoginItem, RegisterWritesTheEntryAndUnregisterRemovesIt) {
 TEST(XdgAutostartLoginItem, AHiddenEntryIsNotEnabled) {
     Fixture f;
     std::filesystem::create_directories(f.where.autostartFolder);
-    writeFileAtomically(f.where.autostartFolder / "knokle.desktop", "[Desktop Entry]\nExec=knokle\nHidden=true\n");
+    writeFileAtomically(f.where.autostartFolder / "org.knokle.Knokle.desktop",
+                        "[Desktop Entry]\nExec=knokle\nHidden=true\n");
     EXPECT_EQ(XdgAutostartLoginItem(f.where).status(), LoginItemStatus::notRegistered);
 }
 

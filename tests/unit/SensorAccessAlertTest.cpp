@@ -1,4 +1,5 @@
 #include "shell/SensorAccessAlert.h"
+#include "common/AtomicFile.h"
 
 #include <gtest/gtest.h>
 
@@ -55,4 +56,11 @@ TEST(SensorAccessAlert, ShellWords) {
     };
     for (const auto& [text, word] : cases)
         EXPECT_EQ(shellWord(text), word) << text;
+}
+
+// The alert's fallback writes the same rule as the one Knokle ships.
+TEST(SensorAccessAlert, RuleIsTheShippedOne) {
+    auto text = readWholeFile(std::filesystem::path(KNOKLE_SOURCE_DIR) / "share/udev" / kUdevRuleName);
+    ASSERT_TRUE(text);
+    EXPECT_TRUE(contains(*text, std::string("\n") + kUdevRule + "\n")) << *text;
 }
