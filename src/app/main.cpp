@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (line.version) {
-        std::puts("knokle 0.1.0");
+        std::puts("knokle " KNOKLE_VERSION);
         return 0;
     }
     if (line.replayFile) {

@@ -3,6 +3,7 @@
 #include "common/DiagnosticOutput.h"
 #include "common/TextFormat.h"
 #include "sensing/Firmness.h"
+#include "shell/SensorAccessAlert.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -62,6 +63,12 @@ void AppDelegate::applicationDidFinishLaunching() {
     pipeline.start();
     registerHotKey();
     if (sensorMissing) return;
+    if (services.sensorAccess) sensorUnreadable = services.sensorAccess->unreadableSensor();
+    if (sensorUnreadable) {
+        // Calibrating a sensor that delivers nothing would only confuse; onboarding waits for a readable one.
+        services.loop.post(guarded([this] { reportUnreadableSensor(*sensorUnreadable); }));
+        return;
+    }
     if (!settings.didOnboard()) {
         // Written first, so a crash during the first calibration does not repeat it.
         settings.setDidOnboard(true);
@@ -140,12 +147,15 @@ void AppDelegate::reportNoSensor() {
     rebuildMenu();
     Alert alert;
     alert.style = AlertStyle::warning;
-    alert.messageText = "This Mac has no motion sensor";
-    alert.informativeText = "Knokle detects taps with the built-in accelerometer, which only MacBooks have. Desktop "
-                            "Macs (mini, Studio, iMac, Pro) can't detect taps, so Knokle won't be able to do anything "
-                            "here.";
+    alert.messageText = "This computer has no motion sensor";
+    alert.informativeText = "Knokle detects taps with the accelerometer built into Apple-silicon MacBooks. This "
+                            "computer has none that Knokle can find, so Knokle won't be able to do anything here.";
     alert.buttons = {"Quit Knokle", "Leave Running"};
     if (services.alerts.runModal(alert) == 0) quit();
+}
+
+void AppDelegate::reportUnreadableSensor(const SensorAccessProblem& problem) {
+    if (services.alerts.runModal(sensorAccessAlert(problem)) == 0) quit();
 }
 
 void AppDelegate::testMode(const std::optional<Uuid>& representedObject) {
@@ -273,6 +283,16 @@ void AppDelegate::flashMenuBarIcon() {
     services.statusItem.setIcon(true);
     // Not coalesced: each impact restores 0.15 s after itself.
     services.loop.after(Seconds(0.15), guarded([this] { services.statusItem.setIcon(false); }));
+}
+
+void AppDelegate::reopen() {
+    // Without a sensor to test, the explanation is what there is to see.
+    if (sensorMissing)
+        reportNoSensor();
+    else if (sensorUnreadable)
+        reportUnreadableSensor(*sensorUnreadable);
+    else
+        showCalibration();
 }
 
 void AppDelegate::quit() {

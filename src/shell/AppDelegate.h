@@ -7,6 +7,7 @@
 #include "platform/LoginItem.h"
 #include "platform/MainLoop.h"
 #include "platform/MouseButtonMonitor.h"
+#include "platform/SensorAccess.h"
 #include "platform/UserDefaults.h"
 #include "platform/WorkQueue.h"
 #include "shell/CalibrationPanel.h"
@@ -43,6 +44,8 @@ struct AppServices {
     std::function<void()> openModeEditor;
     // Looks up an environment variable (getenv by default).
     std::function<const char*(const char*)> environment;
+    // Tells why an accelerometer that is there cannot be read; none when reports come from elsewhere.
+    const SensorAccess* sensorAccess = nullptr;
 };
 
 // The application controller: the armed state, what a finished gesture does, the settings' effects on the tap
@@ -72,6 +75,8 @@ public:
     void showCalibration();
     void editModes();
     void quit();
+    // The program was launched again while running: the user wants to see it.
+    void reopen();
 
     // Whether taps are being counted into a gesture that can still close.
     bool gestureInProgress() const { return pipeline.gestureInProgress(); }
@@ -82,6 +87,7 @@ private:
     void wireUpPipeline();
     void handleGesture(int count);
     void reportNoSensor();
+    void reportUnreadableSensor(const SensorAccessProblem& problem);
     void flashMenuBarIcon();
     void registerHotKey();
     void applyFirmness(std::int64_t level);
@@ -106,6 +112,7 @@ private:
     std::unique_ptr<CalibrationPanel> calibration;
     std::unique_ptr<GlobalHotKey> armHotKey;
     bool sensorMissing = false;
+    std::optional<SensorAccessProblem> sensorUnreadable;
     const bool dryRun;
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 };

@@ -4,6 +4,9 @@ set(KNOKLE_SHELL_SOURCES
     src/shell/DefaultsCommand.cpp
     src/shell/Hotkey.cpp
     src/shell/StatusMenu.cpp
+    src/shell/StatusIconGeometry.cpp
+    src/shell/WindowPlacement.cpp
+    src/shell/SensorAccessAlert.cpp
     src/shell/AppDelegate.cpp
     src/shell/TapPipeline.cpp
     src/shell/CommandLine.cpp

@@ -2,4 +2,10 @@
 set(KNOKLE_WINDOWS_SOURCES
     src/windows/QtKeyConversion.cpp
     src/windows/QtAlertPresenter.cpp
+    src/windows/StatusIcon.cpp
+    src/windows/ModeRowWidget.cpp
+    src/windows/TrayStatusItem.cpp
+    src/windows/WindowPresenter.cpp
+    src/windows/WindowCloseObserver.cpp
+    src/windows/StandInCalibrationWindow.cpp
 )

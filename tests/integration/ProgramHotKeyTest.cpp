@@ -26,13 +26,14 @@ namespace {
 // The program running in the background on the session's display, its output going to a file.
 class RunningProgram {
 public:
+    // Without a tray (offscreen), so that only the shortcut can arm taps; `config` names its settings folder.
     RunningProgram(const test::XSession& session, const test::TempDir& dir, const std::string& name,
-                   const std::filesystem::path& recording)
+                   const std::filesystem::path& recording, const std::string& config = "config")
         : log(dir / (name + ".log")) {
         std::string command = "exec env DISPLAY=" + session.display() +
-                              " DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent"
+                              " QT_QPA_PLATFORM=offscreen DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent"
                               " KNOKLE_CONFIG_DIR=" +
-                              test::shellQuoted((dir / "config").string()) +
+                              test::shellQuoted((dir / config).string()) +
                               " KNOKLE_DATA_DIR=" + test::shellQuoted((dir / "data").string()) +
                               " XDG_CONFIG_HOME=" + test::shellQuoted((dir / "xdg").string()) + " timeout 60 " +
                               test::shellQuoted(KNOKLE_EXECUTABLE) + " --replay " +
@@ -109,7 +110,8 @@ TEST(ProgramHotKey, EachPressOfTheDefaultShortcutTogglesTheArmedStateOnce) {
     ASSERT_EQ(session.run("xdotool key super+alt+t"), 0);
     ASSERT_TRUE(waitForTapsActive(dir, false)) << first.output();
 
-    // A second copy cannot have the shortcut too, and says why it does nothing.
-    RunningProgram second(session, dir, "second", dir / "rest.rec");
+    // A second copy (with settings of its own, else it would hand over to the first) cannot have the shortcut
+    // too, and says why it does nothing.
+    RunningProgram second(session, dir, "second", dir / "rest.rec", "other-config");
     EXPECT_TRUE(second.waitForOutput("[info] The shortcut ⌥⌘T is in use by another program")) << second.output();
 }
