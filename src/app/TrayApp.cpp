@@ -1,5 +1,6 @@
 #include "app/TrayApp.h"
 
+#include "app/AppWindows.h"
 #include "app/StandInServices.h"
 #include "common/DiagnosticOutput.h"
 #include "platform/linux/DevToolsBrowserScripting.h"
@@ -109,9 +110,10 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
         sampleClock = [source = replay.get()] { return source->currentReportTime(); };
     }
 
+    AppWindows windows(loop);
     AppDelegate delegate(AppServices{loop, background, defaults, managers, sampleClock, buttons, hotKeys, loginItem,
                                      alerts, statusItem, desktop.modeServices(loop, background, defaults), std::nullopt,
-                                     [] { QCoreApplication::quit(); }, nullptr, nullptr, nullptr});
+                                     [] { QCoreApplication::quit(); }, windows.calibrationFactory(), nullptr, nullptr});
 
     std::unique_ptr<ExitWhenSettled> exitWhenSettled;
     if (replay && line.exitWhenDone) {

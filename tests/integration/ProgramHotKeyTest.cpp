@@ -7,63 +7,15 @@
 #include "sensing/MotionSensor.h"
 #include "sensing/ReportRecording.h"
 
-#include <csignal>
-#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-
-extern char** environ;
 
 using namespace knokle;
+using test::RunningProgram;
 
 namespace {
-
-// The program running in the background on the session's display, its output going to a file.
-class RunningProgram {
-public:
-    RunningProgram(const test::XSession& session, const test::TempDir& dir, const std::string& name,
-                   const std::filesystem::path& recording)
-        : log(dir / (name + ".log")) {
-        std::string command = "exec env DISPLAY=" + session.display() +
-                              " DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent"
-                              " KNOKLE_CONFIG_DIR=" +
-                              test::shellQuoted((dir / "config").string()) +
-                              " KNOKLE_DATA_DIR=" + test::shellQuoted((dir / "data").string()) +
-                              " XDG_CONFIG_HOME=" + test::shellQuoted((dir / "xdg").string()) + " timeout 60 " +
-                              test::shellQuoted(KNOKLE_EXECUTABLE) + " --replay " +
-                              test::shellQuoted(recording.string()) + " > " + test::shellQuoted(log.string()) + " 2>&1";
-        const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-        posix_spawnattr_setpgroup(&attributes, 0);
-        if (posix_spawn(&pid, "/bin/sh", nullptr, &attributes, const_cast<char**>(argv), environ) != 0) pid = -1;
-        posix_spawnattr_destroy(&attributes);
-    }
-    ~RunningProgram() {
-        if (pid <= 0) return;
-        ::kill(-pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-    }
-
-    std::string output() const { return readWholeFile(log).value_or(""); }
-    bool waitForOutput(const std::string& text, int limitMs = 10000) const {
-        for (int waited = 0; waited < limitMs; waited += 20) {
-            if (output().find(text) != std::string::npos) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return false;
-    }
-
-private:
-    std::filesystem::path log;
-    pid_t pid = -1;
-};
 
 std::optional<bool> storedTapsActive(const test::TempDir& dir) {
     auto text = readWholeFile(dir / "config/settings.json");
