@@ -1,3 +1,4 @@
+#include "app/PreviewProcess.h"
 #include "app/TrayApp.h"
 #include "platform/linux/JsonFileDefaults.h"
 #include "shell/CommandLine.h"
@@ -10,10 +11,11 @@ int main(int argc, char** argv) {
     using namespace knokle;
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     CommandLine line = parseCommandLine(std::vector<std::string>(argv, argv + argc));
-    if (line.renderModesPreview || line.renderCalPreview) {
-        std::fputs("knokle: this build cannot render previews yet\n", stderr);
+    if (line.renderModesPreview) {
+        std::fputs("knokle: this build cannot render the modes preview yet\n", stderr);
         return 1;
     }
+    if (line.renderCalPreview) return runPreviewProcess(line, argc, argv);
     if (line.execModePath) return runExecModeProcess(*line.execModePath, argc, argv);
     if (line.defaultsArgs) {
         JsonFileDefaults defaults;

@@ -16,4 +16,5 @@ set(KNOKLE_SHELL_SOURCES
     src/shell/CalibrationModel.cpp
     src/shell/ModeEditor.cpp
     src/shell/ApplicationCatalog.cpp
+    src/shell/PreviewLevel.cpp
 )

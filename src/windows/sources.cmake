@@ -11,4 +11,5 @@ set(KNOKLE_WINDOWS_SOURCES
     src/windows/BlockMeterView.cpp
     src/windows/HotkeyRecorder.cpp
     src/windows/CalibrationWindowController.cpp
+    src/windows/PreviewRenderer.cpp
 )
