@@ -74,6 +74,7 @@ void HotkeyRecorder::stopRecording() {
 }
 
 void HotkeyRecorder::mousePressEvent(QMouseEvent*) {
+    setFocus(Qt::MouseFocusReason);
     if (recording)
         stopRecording();
     else

@@ -5,9 +5,13 @@
 #include "XSession.h"
 #include "common/AtomicFile.h"
 #include "modes/ModeCoding.h"
+#include "sensing/MotionSensor.h"
+#include "sensing/ReportRecording.h"
 #include "shell/Palette.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <numeric>
 #include <optional>
 #include <thread>
@@ -66,26 +70,117 @@ bool near(unsigned long pixel, const Colour& colour) {
     return channel(pixel >> 16, colour.red) && channel(pixel >> 8, colour.green) && channel(pixel, colour.blue);
 }
 
-bool count(Display* display, Window window, Counts& counts) {
+// The part of the window on screen, read from the root window (the window may be taller than the screen, and
+// then cannot be read whole); its origin in root coordinates.
+struct Grab {
+    XImage* image = nullptr;
+    int x = 0, y = 0;
+    ~Grab() {
+        if (image) XDestroyImage(image);
+    }
+};
+
+bool grab(Display* display, Window window, Grab& out) {
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable) return false;
-    XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
-    if (!image) return false;
+    Window root = DefaultRootWindow(display), child;
+    XTranslateCoordinates(display, window, root, 0, 0, &out.x, &out.y, &child);
+    int screenWidth = DisplayWidth(display, DefaultScreen(display));
+    int screenHeight = DisplayHeight(display, DefaultScreen(display));
+    int left = std::max(out.x, 0), top = std::max(out.y, 0);
+    int right = std::min(out.x + attributes.width, screenWidth),
+        bottom = std::min(out.y + attributes.height, screenHeight);
+    if (right <= left || bottom <= top) return false;
+    out.x = left;
+    out.y = top;
+    out.image = XGetImage(display, root, left, top, unsigned(right - left), unsigned(bottom - top), AllPlanes, ZPixmap);
+    return out.image != nullptr;
+}
+
+bool count(Display* display, Window window, Counts& counts) {
+    Grab shot;
+    if (!grab(display, window, shot)) return false;
+    XImage* image = shot.image;
     const Colour secondBlock = mix(Palette::neon, Palette::warm, 1.0 / 12);
-    for (int y = 0; y < attributes.height; ++y) {
+    for (int y = 0; y < image->height; ++y) {
         int meter = 0, good = 0;
-        for (int x = 0; x < attributes.width; ++x) {
+        for (int x = 0; x < image->width; ++x) {
             unsigned long pixel = XGetPixel(image, x, y);
             meter += near(pixel, secondBlock);
             good += near(pixel, Palette::good);
         }
         counts.add(y, meter, good);
     }
-    XDestroyImage(image);
     return true;
 }
 
+// The middle of the window's pixels in one colour, in root coordinates.
+std::optional<std::pair<int, int>> centreOf(Display* display, Window window, const Colour& colour) {
+    Grab shot;
+    if (!grab(display, window, shot)) return std::nullopt;
+    long sumX = 0, sumY = 0, n = 0;
+    for (int y = 0; y < shot.image->height; ++y)
+        for (int x = 0; x < shot.image->width; ++x)
+            if (near(XGetPixel(shot.image, x, y), colour)) sumX += x, sumY += y, ++n;
+    if (n < 50) return std::nullopt;
+    return std::pair{shot.x + int(sumX / n), shot.y + int(sumY / n)};
+}
+
+nlohmann::json storedSettings(const test::TempDir& dir) {
+    auto json = nlohmann::json::parse(readWholeFile(dir / "config/settings.json").value_or("{}"), nullptr, false);
+    return json.is_object() ? json : nlohmann::json::object();
+}
+
+template <typename Condition> bool waitFor(Condition done, int limitMs = 5000) {
+    for (int waited = 0; waited < limitMs; waited += 20) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return done();
+}
+
 } // namespace
+
+TEST(CalibrationWindowProgram, TheCurrentShortcutCanBeRecordedAgain) {
+    test::XSession session;
+    ASSERT_TRUE(session.ok()) << session.error();
+    test::TempDir dir;
+    std::vector<RecordedReport> reports; // quiet: a sensor, and nothing else
+    for (int i = 0; i < 200; ++i)
+        reports.push_back({i / 1000.0, encodeReport(0, 0, -1)});
+    {
+        std::ofstream out(dir / "rest.rec");
+        writeRecording(out, reports);
+    }
+    test::RunningProgram program(session, dir, "program", dir / "rest.rec", {"XDG_RUNTIME_DIR=" + dir.path().string()});
+    Display* display = XOpenDisplay(session.display().c_str());
+    ASSERT_TRUE(display);
+    std::optional<Window> window;
+    ASSERT_TRUE(waitFor([&] {
+        return (window = findWindow(display, DefaultRootWindow(display), "Test Your Taps")).has_value();
+    })) << program.output();
+    // The shortcut box is the window's one field-coloured control.
+    std::optional<std::pair<int, int>> box;
+    ASSERT_TRUE(waitFor([&] { return (box = centreOf(display, *window, Palette::field)).has_value(); }));
+    ASSERT_EQ(
+        session.run("xdotool mousemove " + std::to_string(box->first) + " " + std::to_string(box->second) + " click 1"),
+        0);
+    ASSERT_TRUE(waitFor([&] { return centreOf(display, *window, Palette::neonFill).has_value(); }))
+        << "the box shows it is listening";
+
+    ASSERT_EQ(session.run("xdotool key super+alt+t"), 0);
+    ASSERT_TRUE(waitFor([&] { return storedSettings(dir).contains("hotkeyKeyCode"); })) << program.output();
+    auto settings = storedSettings(dir);
+    EXPECT_EQ(settings["hotkeyKeyCode"], 17);
+    EXPECT_EQ(settings["hotkeyMods"], 2304);
+    EXPECT_EQ(settings["hotkeyDisplay"], "⌥⌘T");
+    EXPECT_NE(settings.value("tapsActive", false), true) << "the press was recorded, not taken as the shortcut";
+
+    // Recorded and registered again: the next press arms taps.
+    ASSERT_EQ(session.run("xdotool key super+alt+t"), 0);
+    EXPECT_TRUE(waitFor([&] { return storedSettings(dir).value("tapsActive", false); })) << program.output();
+    XCloseDisplay(display);
+}
 
 TEST(CalibrationWindowProgram, ShowsTheDemoTapsLiveAndNoModeFires) {
     test::XSession session;
