@@ -1,5 +1,6 @@
 #include "app/PreviewProcess.h"
 
+#include "platform/linux/GioWorkspace.h"
 #include "platform/linux/QtMainLoop.h"
 #include "windows/PreviewRenderer.h"
 
@@ -15,7 +16,12 @@ int runPreviewProcess(const CommandLine& line, int argc, char** argv) {
     QtMainLoop loop;
     std::vector<std::string> args(argv, argv + argc);
     bool written = false;
-    if (line.renderCalPreview) written = PreviewRenderer::renderCalibration(*line.renderCalPreview, args, loop);
+    if (line.renderModesPreview) {
+        GioWorkspace workspace;
+        written = PreviewRenderer::renderModes(*line.renderModesPreview, loop, workspace);
+    } else if (line.renderCalPreview) {
+        written = PreviewRenderer::renderCalibration(*line.renderCalPreview, args, loop);
+    }
     return written ? 0 : 1;
 }
 

@@ -110,10 +110,12 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
         sampleClock = [source = replay.get()] { return source->currentReportTime(); };
     }
 
-    AppWindows windows(loop);
+    AppWindows windows(loop, desktop.workspace);
     AppDelegate delegate(AppServices{loop, background, defaults, managers, sampleClock, buttons, hotKeys, loginItem,
                                      alerts, statusItem, desktop.modeServices(loop, background, defaults), std::nullopt,
-                                     [] { QCoreApplication::quit(); }, windows.calibrationFactory(), nullptr, nullptr});
+                                     [] { QCoreApplication::quit(); }, windows.calibrationFactory(),
+                                     windows.modeEditorOpener(), nullptr});
+    windows.delegate = &delegate;
 
     std::unique_ptr<ExitWhenSettled> exitWhenSettled;
     if (replay && line.exitWhenDone) {

@@ -11,11 +11,7 @@ int main(int argc, char** argv) {
     using namespace knokle;
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     CommandLine line = parseCommandLine(std::vector<std::string>(argv, argv + argc));
-    if (line.renderModesPreview) {
-        std::fputs("knokle: this build cannot render the modes preview yet\n", stderr);
-        return 1;
-    }
-    if (line.renderCalPreview) return runPreviewProcess(line, argc, argv);
+    if (line.renderModesPreview || line.renderCalPreview) return runPreviewProcess(line, argc, argv);
     if (line.execModePath) return runExecModeProcess(*line.execModePath, argc, argv);
     if (line.defaultsArgs) {
         JsonFileDefaults defaults;

@@ -54,7 +54,7 @@ void ModeEditor::loadMode(int count) {
     // Blank links are hidden here but stay stored until this mode is next saved.
     removeBlank(working.openURLs);
     removeBlank(working.closeURLs);
-    ++loads;
+    ++rows;
     if (onLoaded) onLoaded();
 }
 
@@ -77,6 +77,7 @@ void ModeEditor::tapCountChanged(int index) {
 
 void ModeEditor::changed() {
     save();
+    ++rows;
     if (onListsChanged) onListsChanged();
 }
 
@@ -96,14 +97,14 @@ void ModeEditor::addEntry(ModeList which) {
 
 void ModeEditor::editEntry(ModeList which, size_t index, const std::string& text, unsigned madeAt) {
     auto& entries = mutableList(which);
-    if (madeAt != loads || index >= entries.size()) return;
+    if (madeAt != rows || index >= entries.size()) return;
     entries[index] = text;
     save();
 }
 
 void ModeEditor::removeEntry(ModeList which, size_t index, unsigned madeAt) {
     auto& entries = mutableList(which);
-    if (madeAt != loads || index >= entries.size()) return;
+    if (madeAt != rows || index >= entries.size()) return;
     entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(index));
     changed();
 }
@@ -128,9 +129,13 @@ void ModeEditor::windowWillClose() {
     stripEmptyURLs();
 }
 
+double ModeEditor::wantedContentHeight(double header, double body, double footer) {
+    return header + 34 + 18 + 12 + footer + 20 + body;
+}
+
 double ModeEditor::fittedContentHeight(double header, double body, double footer,
                                        std::optional<double> visibleScreenHeight) {
-    double wanted = header + 34 + 18 + 12 + footer + 20 + body;
+    double wanted = wantedContentHeight(header, body, footer);
     double cap = visibleScreenHeight ? std::min(*visibleScreenHeight - 70, 820.0) : 820.0;
     return std::min(wanted, cap);
 }

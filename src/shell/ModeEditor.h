@@ -29,8 +29,9 @@ public:
     int count() const { return tapCount; }
     const SlapMode& mode() const { return working; }
     const std::vector<std::string>& list(ModeList which) const;
-    // Changes at every load: rows made for one mode carry it, so that a late edit never lands in another.
-    unsigned generation() const { return loads; }
+    // Changes whenever the rows are made anew (a load, an entry added or removed): each row carries the value
+    // it was made at, so that a late edit never lands in another mode or on another entry.
+    unsigned generation() const { return rows; }
     const StyledText& footer() const { return footerLine; }
 
     void loadMode(int count);
@@ -59,6 +60,7 @@ public:
     std::function<void()> onClose;
 
     // The window's content height: everything it wants, capped by the screen (70 kept free, never over 820).
+    static double wantedContentHeight(double header, double body, double footer);
     static double fittedContentHeight(double header, double body, double footer,
                                       std::optional<double> visibleScreenHeight);
     static constexpr const char* kAppsPlaceholder = "Nothing yet — click Add App";
@@ -73,7 +75,7 @@ private:
     MainLoop& loop;
     int tapCount = 1;
     SlapMode working;
-    unsigned loads = 0;
+    unsigned rows = 0;
     StyledText footerLine;
     TimerHandle closeTimer;
 };

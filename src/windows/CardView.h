@@ -10,6 +10,7 @@ namespace knokle {
 
 // A rounded panel that groups related controls, with a hairline border and a faint shadow.
 class CardView : public QWidget {
+    Q_OBJECT
 public:
     explicit CardView(QWidget* parent = nullptr);
 

@@ -12,4 +12,10 @@ set(KNOKLE_WINDOWS_SOURCES
     src/windows/HotkeyRecorder.cpp
     src/windows/CalibrationWindowController.cpp
     src/windows/PreviewRenderer.cpp
+    src/windows/Proxy.cpp
+    src/windows/EditProxy.cpp
+    src/windows/FlippedView.cpp
+    src/windows/EditorRows.cpp
+    src/windows/ApplicationChooser.cpp
+    src/windows/ModesWindowController.cpp
 )

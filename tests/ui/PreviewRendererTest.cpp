@@ -20,15 +20,17 @@ namespace {
 
 class PreviewRenderer : public testing::Test {
 protected:
-    void SetUp() override { test::ensureWidgetsApplication(); }
+    void SetUp() override {
+        test::ensureWidgetsApplication();
+        std::filesystem::create_directories(dir / "tmp");
+    }
 
     std::vector<std::string> env() const {
-        return {"TMPDIR=" + (dir / "tmp").string(), "XDG_RUNTIME_DIR=" + (dir / "tmp").string(),
+        return {"TMPDIR=" + (dir / "tmp").string(), "XDG_RUNTIME_DIR=" + dir.path().string(),
                 "KNOKLE_DATA_DIR=" + (dir / "data").string(), "KNOKLE_CONFIG_DIR=" + (dir / "config").string()};
     }
     void TearDown() override {
         // Nothing of a render stays in the temporary folder.
-        std::filesystem::create_directories(dir / "tmp");
         for (const auto& entry : std::filesystem::directory_iterator(dir / "tmp"))
             EXPECT_EQ(entry.path().filename().string().rfind("knokle-preview", 0), std::string::npos) << entry.path();
     }
@@ -142,4 +144,36 @@ TEST_F(PreviewRenderer, DefaultCalibrationPath) {
     EXPECT_EQ(result.status, 0);
     EXPECT_TRUE(result.has("rendered calibration preview -> /tmp/cal_preview.png")) << result.output;
     EXPECT_EQ(QImage("/tmp/cal_preview.png").width(), 460);
+}
+
+TEST_F(PreviewRenderer, ModesPictureFromASampleStoreThatLeavesNothingBehind) {
+    std::filesystem::create_directories(dir / "data");
+    const std::string mine = R"([{"id":"not even valid"}])";
+    { std::ofstream(dir / "data/modes.json") << mine; }
+    for (int run = 0; run < 2; ++run) {
+        auto result = runProgram(env(), {"--render-modes-preview", out("modes.png")});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_TRUE(result.has("rendered modes preview -> " + out("modes.png"))) << result.output;
+    }
+    EXPECT_EQ(readWholeFile(dir / "data/modes.json"), mine) << "the user's store is never touched";
+    QImage picture(QString::fromStdString(out("modes.png")));
+    EXPECT_EQ(picture.width(), 560);
+    EXPECT_GT(picture.height(), 500);
+    EXPECT_LE(picture.height(), 820);
+    EXPECT_EQ(picture.pixel(2, 2), rgbOf(Palette::bg));
+    // "1 Tap" selected: the pill under the first third of the picker, not under the others.
+    int pillRow = -1;
+    for (int y = 60; y < 250 && pillRow < 0; ++y)
+        if (near(picture.pixel(60, y), rgbOf(Palette::neonFill), 1)) pillRow = y;
+    ASSERT_GE(pillRow, 0);
+    EXPECT_TRUE(near(picture.pixel(400, pillRow), rgbOf(Palette::well), 1));
+}
+
+TEST_F(PreviewRenderer, WithBothFlagsOnlyTheEditorIsRenderedToItsDefault) {
+    auto result = runProgram(env(), {"--render-cal-preview", out("cal.png"), "--render-modes-preview"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_FALSE(result.hasPrefix("rendered calibration preview")) << result.output;
+    EXPECT_TRUE(result.has("rendered modes preview -> /tmp/modes_preview.png")) << result.output;
+    EXPECT_FALSE(std::filesystem::exists(dir / "cal.png"));
+    EXPECT_EQ(QImage("/tmp/modes_preview.png").width(), 560);
 }

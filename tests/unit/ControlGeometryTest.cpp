@@ -36,7 +36,7 @@ TEST(Symbols, EveryDesignSymbolHasAGlyphAndOthersNone) {
     } cases[] = {
         {"waveform", 0xF430},  {"wind", 0xF59D},         {"mountain.2.fill", 0xF2F5},      {"hourglass", 0xF51F},
         {"keyboard", 0xF30C},  {"plus", 0xF415},         {"minus.circle.fill", 0xF376},    {"link", 0xF337},
-        {"xmark.app", 0xF157}, {"xmark.circle", 0xF159}, {"arrow.up.forward.app", 0xF3CB},
+        {"xmark.app", 0xF157}, {"xmark.circle", 0xF159}, {"arrow.up.forward.app", 0xF3CB}, {"app.generic", 0xF614},
     };
     for (const auto& c : cases)
         EXPECT_EQ(symbolGlyph(c.name), std::optional<char32_t>(c.glyph)) << c.name;

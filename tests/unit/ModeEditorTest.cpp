@@ -121,6 +121,15 @@ TEST(ModeEditor, EditsAndRemovalsByIndex) {
     h.editor->removeEntry(ModeList::openURLs, 0, made);
     EXPECT_EQ(h.storedFor(1)->openURLs, std::vector<std::string>{" b.org "});
     EXPECT_EQ(h.rebuilds, 1);
+
+    // Rows made before the removal stand for other entries now: what they deliver is dropped.
+    h.editor->editEntry(ModeList::openURLs, 0, "stale", made);
+    h.editor->removeEntry(ModeList::openURLs, 0, made);
+    EXPECT_EQ(h.storedFor(1)->openURLs, std::vector<std::string>{" b.org "});
+    unsigned remade = h.editor->generation();
+    EXPECT_NE(remade, made);
+    h.editor->addEntry(ModeList::closeURLs);
+    EXPECT_NE(h.editor->generation(), remade) << "adding makes the rows anew too";
 }
 
 TEST(ModeEditor, ALateEditAfterTheCountChangedNeverLandsInTheNewMode) {
