@@ -1,5 +1,6 @@
 #include "app/TrayApp.h"
 
+#include "app/AppWindows.h"
 #include "app/StandInServices.h"
 #include "common/DiagnosticOutput.h"
 #include "platform/linux/DesktopBrowserScripting.h"
@@ -175,15 +176,15 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     } else {
         sensorAccess = std::make_unique<HidrawSensorAccess>();
     }
-    auto makeCalibration = [&presenter](const CalibrationSetup& setup) -> std::unique_ptr<CalibrationPanel> {
-        return std::make_unique<StandInCalibrationWindow>(
-            setup, [&presenter](QWidget* window) { presenter.present(window, nullptr); });
-    };
 
+    AppWindows windows(loop, desktop.workspace);
+    windows.present = [&presenter](QWidget* window) { presenter.present(window, nullptr); };
     AppDelegate delegate(AppServices{loop, background, defaults, managers, sampleClock, buttons, hotKeys, loginItem,
                                      alerts, tray ? static_cast<StatusItem&>(*tray) : noStatusItem,
                                      desktop.modeServices(loop, background, defaults), std::nullopt,
-                                     [] { endProcess(0); }, makeCalibration, nullptr, nullptr, sensorAccess.get()});
+                                     [] { endProcess(0); }, windows.calibrationFactory(),
+                                     windows.modeEditorOpener(), nullptr, sensorAccess.get()});
+    windows.delegate = &delegate;
     if (tray) {
         tray->menuContent = [&delegate] { return delegate.menuNeedsUpdate(); };
         tray->onChoose = [&delegate](const MenuItem& item) { delegate.perform(item); };

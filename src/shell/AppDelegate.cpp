@@ -169,8 +169,12 @@ void AppDelegate::registerHotKey() {
     HotKeyFailure failure;
     armHotKey = GlobalHotKey::make(services.hotKeys, services.loop, settings.hotkeyKeyCode(), settings.hotkeyMods(),
                                    guarded(&AppDelegate::toggleActive), &failure);
+    if (!armHotKey) reportHotKeyFailure(failure);
+}
+
+void AppDelegate::reportHotKeyFailure(const HotKeyFailure& failure) {
     // Without this the shortcut would silently do nothing.
-    if (!armHotKey && failure.kind == HotKeyFailure::Kind::inUse)
+    if (failure.kind == HotKeyFailure::Kind::inUse)
         printLine("[info] The shortcut " + settings.hotkeyDisplay() +
                   " is in use by another program; arm and pause taps from the menu instead.");
 }
@@ -318,6 +322,7 @@ void AppDelegate::showCalibration() {
             calibration->onFirmnessChange = guarded(&AppDelegate::calibrationFirmnessChanged);
             calibration->onCooldownChange = guarded(&AppDelegate::calibrationCooldownChanged);
             calibration->onAutoPauseChange = guarded(&AppDelegate::calibrationAutoPauseChanged);
+            calibration->onRecordingChange = guarded(&AppDelegate::calibrationRecordingChanged);
             calibration->onClose = guarded([this] { calibrationClosed(); });
             calibration->onHotkeyChange = [this, token = std::weak_ptr<bool>(alive)](
                                               std::uint32_t key, std::uint32_t mods, const std::string& display) {
@@ -337,6 +342,10 @@ void AppDelegate::editModes() {
 }
 
 void AppDelegate::calibrationClosed() {
+    refreshMaxCount();
+}
+
+void AppDelegate::modesChanged() {
     refreshMaxCount();
 }
 
@@ -363,6 +372,20 @@ void AppDelegate::calibrationHotkeyChanged(std::uint32_t keyCode, std::uint32_t 
     registerHotKey();
     previous.reset();
     rebuildMenu();
+}
+
+void AppDelegate::calibrationRecordingChanged(bool listening) {
+    if (!armHotKey) return;
+    if (listening) {
+        armHotKey->suspend();
+        return;
+    }
+    HotKeyFailure failure;
+    if (!armHotKey->resume(&failure)) {
+        // Taken by another program while the recorder listened.
+        armHotKey.reset();
+        reportHotKeyFailure(failure);
+    }
 }
 
 void AppDelegate::calibrationAutoPauseChanged(bool on) {

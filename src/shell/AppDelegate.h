@@ -78,6 +78,11 @@ public:
     // The program was launched again while running: the user wants to see it.
     void reopen();
 
+    // The mode editor changed the stored modes, or closed: the firing count follows the modes again.
+    void modesChanged();
+    // The one mode manager, shared with the mode editor so that both see the same modes.
+    std::shared_ptr<ModeManager> sharedModeManager() const { return modeManager; }
+
     // Whether taps are being counted into a gesture that can still close.
     bool gestureInProgress() const { return pipeline.gestureInProgress(); }
     // The longest a gesture can stay open after its last tap, at the current firmness.
@@ -90,6 +95,7 @@ private:
     void reportUnreadableSensor(const SensorAccessProblem& problem);
     void flashMenuBarIcon();
     void registerHotKey();
+    void reportHotKeyFailure(const HotKeyFailure& failure);
     void applyFirmness(std::int64_t level);
     void refreshMaxCount();
     void rebuildMenu();
@@ -100,6 +106,7 @@ private:
     void calibrationCooldownChanged(double seconds);
     void calibrationHotkeyChanged(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display);
     void calibrationAutoPauseChanged(bool on);
+    void calibrationRecordingChanged(bool listening);
     void runInBackground(const SlapMode& mode);
     // Wraps fn so that it does nothing once the controller is gone.
     std::function<void()> guarded(std::function<void()> fn) const;

@@ -12,4 +12,12 @@ set(KNOKLE_SHELL_SOURCES
     src/shell/CommandLine.cpp
     src/shell/ExecMode.cpp
     src/shell/ExitWhenSettled.cpp
+    src/shell/Palette.cpp
+    src/shell/Symbols.cpp
+    src/shell/ControlGeometry.cpp
+    src/shell/MeterModel.cpp
+    src/shell/CalibrationModel.cpp
+    src/shell/ModeEditor.cpp
+    src/shell/ApplicationCatalog.cpp
+    src/shell/PreviewLevel.cpp
 )

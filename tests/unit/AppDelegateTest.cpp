@@ -489,3 +489,56 @@ TEST(AppDelegate, NothingRunsOnceTheControllerIsGone) {
     EXPECT_TRUE(h.status.icons.empty());
     EXPECT_EQ(h.said().size(), 1u);
 }
+
+TEST(AppDelegate, TheEditorsChangesReachTheFiringCount) {
+    AppHarness h;
+    h.storeModes({modeWith(1, "A", {"x"})});
+    auto& app = h.launch();
+    EXPECT_EQ(tapsUntilAGestureCloses(h), 1);
+
+    // The editor works on the controller's own mode manager.
+    auto modes = app.sharedModeManager();
+    modes->addOrUpdate(modeWith(2, "B", {"y"}));
+    h.rest(1.5);
+    EXPECT_EQ(tapsUntilAGestureCloses(h), 1) << "not yet told";
+    app.modesChanged();
+    h.rest(1.5);
+    EXPECT_EQ(tapsUntilAGestureCloses(h), 2);
+}
+
+TEST(AppDelegate, TheShortcutStepsAsideWhileTheRecorderListens) {
+    AppHarness h;
+    auto& app = h.launch();
+    app.showCalibration();
+    auto& window = *h.calibration;
+    h.hotKeys.journal.clear();
+    window.onRecordingChange(true);
+    EXPECT_TRUE(h.hotKeys.registered.empty()) << "the recorder must see the current combination";
+    window.onRecordingChange(false);
+    EXPECT_EQ(h.hotKeys.journal, (std::vector<std::string>{"unregister 1", "register 17/2304"}));
+    h.hotKeys.press();
+    h.env.loop.runPending();
+    EXPECT_TRUE(h.settings().tapsActive());
+
+    // A new shortcut recorded while listening is registered at once; stopping leaves it alone.
+    window.onRecordingChange(true);
+    window.onHotkeyChange(40, 0x0300, "⇧⌘K");
+    h.hotKeys.journal.clear();
+    window.onRecordingChange(false);
+    EXPECT_TRUE(h.hotKeys.journal.empty());
+    ASSERT_EQ(h.hotKeys.registered.size(), 1u);
+    EXPECT_EQ(h.hotKeys.registered.begin()->second.keyCode, 40u);
+
+    // Taken by another program while listening: said once, and the key stays gone.
+    window.onRecordingChange(true);
+    h.hotKeys.refuse = HotKeyFailure{HotKeyFailure::Kind::inUse, "in use"};
+    h.lines.clear();
+    window.onRecordingChange(false);
+    EXPECT_EQ(h.said(), std::vector<std::string>{"[info] The shortcut ⇧⌘K is in use by another program; arm and "
+                                                 "pause taps from the menu instead."});
+    h.hotKeys.refuse.reset();
+    h.hotKeys.journal.clear();
+    window.onRecordingChange(true);
+    window.onRecordingChange(false);
+    EXPECT_TRUE(h.hotKeys.journal.empty());
+}
