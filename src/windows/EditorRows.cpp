@@ -54,7 +54,11 @@ CardView* card(const std::string& symbol, const Colour& tint, const QString& tit
 }
 
 AppLook appLook(Workspace* workspace, const std::string& identifier) {
-    std::optional<std::string> location = workspace ? workspace->urlForApplication(identifier) : std::nullopt;
+    // The application the identifier means here, so a mode from the other desktop shows this desktop's choice.
+    std::optional<std::string> location;
+    if (workspace) {
+        if (auto found = workspace->lookUpApplication(identifier).application) location = found->location;
+    }
     if (!location) {
         return {QString::fromStdString(identifier), Theme::symbolImage("app.generic", Palette::textDim, kAppIconSize),
                 false};

@@ -31,7 +31,8 @@ bool capture(QWidget* content, const std::string& path) {
         return false;
     }
     errno = 0;
-    if (!writeFileAtomically(path, std::string_view(png.constData(), static_cast<size_t>(png.size())))) {
+    if (!writeFileAtomically(path, std::string_view(png.constData(), static_cast<size_t>(png.size())),
+                             SymbolicLinks::replace)) {
         std::fprintf(stderr, "knokle: could not write %s (%s)\n", path.c_str(),
                      errno ? std::strerror(errno) : "write failed");
         return false;

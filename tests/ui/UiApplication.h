@@ -10,7 +10,9 @@ inline void ensureUiApplication() {
     static int argc = 1;
     static char name[] = "knokle_ui_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
+    // Never destroyed: widgets and input devices that outlive a test must not meet a dead application at exit.
+    static QApplication* instance = new QApplication(argc, argv);
+    (void)instance;
 }
 
 } // namespace knokle::test
