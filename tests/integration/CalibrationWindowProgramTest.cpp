@@ -1,8 +1,6 @@
-// The real program with the calibration window open on a private X server, fed the bundled demo recording.
+// The real program with the calibration window open on a private desktop, fed the bundled demo recording.
 
-#include "ProgramRun.h"
-#include "TempDir.h"
-#include "XSession.h"
+#include "TrayDesktop.h"
 #include "common/AtomicFile.h"
 #include "modes/ModeCoding.h"
 #include "sensing/MotionSensor.h"
@@ -11,34 +9,16 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <numeric>
 #include <optional>
 #include <thread>
 // After gtest: Xlib's macros (None, Bool) would break it.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+#include "XWindows.h"
 
 using namespace knokle;
+using test::waitFor;
 
 namespace {
-
-std::optional<Window> findWindow(Display* display, Window parent, const std::string& title) {
-    Window root, up, *children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(display, parent, &root, &up, &children, &count)) return std::nullopt;
-    std::optional<Window> found;
-    for (unsigned i = 0; i < count && !found; ++i) {
-        char* name = nullptr;
-        if (XFetchName(display, children[i], &name) && name) {
-            if (title == name) found = children[i];
-            XFree(name);
-        }
-        if (!found) found = findWindow(display, children[i], title);
-    }
-    if (children) XFree(children);
-    return found;
-}
 
 // Row by row, the most pixels seen in two colours over many grabs: the second meter block lit, and a detection
 // (on the status line, or the meter's flash).
@@ -63,51 +43,22 @@ struct Counts {
     }
 };
 
-bool near(unsigned long pixel, const Colour& colour) {
+bool near(std::uint32_t pixel, const Colour& colour) {
     auto channel = [](unsigned long value, double expected) {
         return std::abs(static_cast<int>(value & 0xff) - static_cast<int>(expected * 255 + 0.5)) <= 1;
     };
     return channel(pixel >> 16, colour.red) && channel(pixel >> 8, colour.green) && channel(pixel, colour.blue);
 }
 
-// The part of the window on screen, read from the root window (the window may be taller than the screen, and
-// then cannot be read whole); its origin in root coordinates.
-struct Grab {
-    XImage* image = nullptr;
-    int x = 0, y = 0;
-    ~Grab() {
-        if (image) XDestroyImage(image);
-    }
-};
-
-bool grab(Display* display, Window window, Grab& out) {
-    XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable) return false;
-    Window root = DefaultRootWindow(display), child;
-    XTranslateCoordinates(display, window, root, 0, 0, &out.x, &out.y, &child);
-    int screenWidth = DisplayWidth(display, DefaultScreen(display));
-    int screenHeight = DisplayHeight(display, DefaultScreen(display));
-    int left = std::max(out.x, 0), top = std::max(out.y, 0);
-    int right = std::min(out.x + attributes.width, screenWidth),
-        bottom = std::min(out.y + attributes.height, screenHeight);
-    if (right <= left || bottom <= top) return false;
-    out.x = left;
-    out.y = top;
-    out.image = XGetImage(display, root, left, top, unsigned(right - left), unsigned(bottom - top), AllPlanes, ZPixmap);
-    return out.image != nullptr;
-}
-
-bool count(Display* display, Window window, Counts& counts) {
-    Grab shot;
-    if (!grab(display, window, shot)) return false;
-    XImage* image = shot.image;
+bool count(test::XWindows& x, Window window, Counts& counts) {
+    auto shot = x.shot(window);
+    if (shot.pixels.empty()) return false;
     const Colour secondBlock = mix(Palette::neon, Palette::warm, 1.0 / 12);
-    for (int y = 0; y < image->height; ++y) {
+    for (int y = 0; y < shot.height; ++y) {
         int meter = 0, good = 0;
-        for (int x = 0; x < image->width; ++x) {
-            unsigned long pixel = XGetPixel(image, x, y);
-            meter += near(pixel, secondBlock);
-            good += near(pixel, Palette::good);
+        for (int column = 0; column < shot.width; ++column) {
+            meter += near(shot.at(column, y), secondBlock);
+            good += near(shot.at(column, y), Palette::good);
         }
         counts.add(y, meter, good);
     }
@@ -115,82 +66,69 @@ bool count(Display* display, Window window, Counts& counts) {
 }
 
 // The middle of the window's pixels in one colour, in root coordinates.
-std::optional<std::pair<int, int>> centreOf(Display* display, Window window, const Colour& colour) {
-    Grab shot;
-    if (!grab(display, window, shot)) return std::nullopt;
+std::optional<std::pair<int, int>> centreOf(test::XWindows& x, Window window, const Colour& colour) {
+    auto shot = x.shot(window);
     long sumX = 0, sumY = 0, n = 0;
-    for (int y = 0; y < shot.image->height; ++y)
-        for (int x = 0; x < shot.image->width; ++x)
-            if (near(XGetPixel(shot.image, x, y), colour)) sumX += x, sumY += y, ++n;
+    for (int y = 0; y < shot.height; ++y)
+        for (int column = 0; column < shot.width; ++column)
+            if (near(shot.at(column, y), colour)) sumX += column, sumY += y, ++n;
     if (n < 50) return std::nullopt;
     return std::pair{shot.x + int(sumX / n), shot.y + int(sumY / n)};
 }
 
-nlohmann::json storedSettings(const test::TempDir& dir) {
-    auto json = nlohmann::json::parse(readWholeFile(dir / "config/settings.json").value_or("{}"), nullptr, false);
+nlohmann::json storedSettings(const test::TrayDesktop& desktop) {
+    auto json = nlohmann::json::parse(test::TrayDesktop::text(desktop.dir / "config/settings/settings.json"), nullptr,
+                                      false);
     return json.is_object() ? json : nlohmann::json::object();
-}
-
-template <typename Condition> bool waitFor(Condition done, int limitMs = 5000) {
-    for (int waited = 0; waited < limitMs; waited += 20) {
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return done();
 }
 
 } // namespace
 
 TEST(CalibrationWindowProgram, TheCurrentShortcutCanBeRecordedAgain) {
-    test::XSession session;
-    ASSERT_TRUE(session.ok()) << session.error();
-    test::TempDir dir;
+    test::TrayDesktop desktop;
+    ASSERT_TRUE(desktop.ok()) << desktop.session.error();
     std::vector<RecordedReport> reports; // quiet: a sensor, and nothing else
     for (int i = 0; i < 200; ++i)
         reports.push_back({i / 1000.0, encodeReport(0, 0, -1)});
     {
-        std::ofstream out(dir / "rest.rec");
+        std::ofstream out(desktop.dir / "rest.rec");
         writeRecording(out, reports);
     }
-    test::RunningProgram program(session, dir, "program", dir / "rest.rec", {"XDG_RUNTIME_DIR=" + dir.path().string()});
-    Display* display = XOpenDisplay(session.display().c_str());
-    ASSERT_TRUE(display);
-    std::optional<Window> window;
-    ASSERT_TRUE(waitFor([&] {
-        return (window = findWindow(display, DefaultRootWindow(display), "Test Your Taps")).has_value();
-    })) << program.output();
+    // First run: the calibration window opens by itself.
+    auto program = desktop.start({"--replay", (desktop.dir / "rest.rec").string()});
+    test::XWindows x(desktop.session.display());
+    Window window = 0;
+    ASSERT_TRUE(waitFor([&] { return (window = x.find("Test Your Taps")) != 0; })) << desktop.log();
     // The shortcut box is the window's one field-coloured control.
     std::optional<std::pair<int, int>> box;
-    ASSERT_TRUE(waitFor([&] { return (box = centreOf(display, *window, Palette::field)).has_value(); }));
-    ASSERT_EQ(
-        session.run("xdotool mousemove " + std::to_string(box->first) + " " + std::to_string(box->second) + " click 1"),
-        0);
-    ASSERT_TRUE(waitFor([&] { return centreOf(display, *window, Palette::neonFill).has_value(); }))
+    ASSERT_TRUE(waitFor([&] { return (box = centreOf(x, window, Palette::field)).has_value(); }));
+    ASSERT_EQ(desktop.session.run("xdotool mousemove " + std::to_string(box->first) + " " +
+                                  std::to_string(box->second) + " click 1"),
+              0);
+    ASSERT_TRUE(waitFor([&] { return centreOf(x, window, Palette::neonFill).has_value(); }))
         << "the box shows it is listening";
 
-    ASSERT_EQ(session.run("xdotool key super+alt+t"), 0);
-    ASSERT_TRUE(waitFor([&] { return storedSettings(dir).contains("hotkeyKeyCode"); })) << program.output();
-    auto settings = storedSettings(dir);
+    ASSERT_EQ(desktop.session.run("xdotool key super+alt+t"), 0);
+    ASSERT_TRUE(waitFor([&] { return storedSettings(desktop).contains("hotkeyKeyCode"); })) << desktop.log();
+    auto settings = storedSettings(desktop);
     EXPECT_EQ(settings["hotkeyKeyCode"], 17);
     EXPECT_EQ(settings["hotkeyMods"], 2304);
     EXPECT_EQ(settings["hotkeyDisplay"], "⌥⌘T");
     EXPECT_NE(settings.value("tapsActive", false), true) << "the press was recorded, not taken as the shortcut";
 
     // Recorded and registered again: the next press arms taps.
-    ASSERT_EQ(session.run("xdotool key super+alt+t"), 0);
-    EXPECT_TRUE(waitFor([&] { return storedSettings(dir).value("tapsActive", false); })) << program.output();
-    XCloseDisplay(display);
+    ASSERT_EQ(desktop.session.run("xdotool key super+alt+t"), 0);
+    EXPECT_TRUE(waitFor([&] { return storedSettings(desktop).value("tapsActive", false); })) << desktop.log();
 }
 
 TEST(CalibrationWindowProgram, ShowsTheDemoTapsLiveAndNoModeFires) {
-    test::XSession session;
-    ASSERT_TRUE(session.ok()) << session.error();
-    test::TempDir dir;
+    test::TrayDesktop desktop;
+    ASSERT_TRUE(desktop.ok()) << desktop.session.error();
     // Armed, with a mode for every count: only the open window keeps them from firing. First run: the
     // calibration window opens by itself.
-    std::filesystem::create_directories(dir / "config");
-    std::filesystem::create_directories(dir / "data");
-    writeFileAtomically(dir / "config/settings.json", R"({"tapsActive": true, "autoPause": false})");
+    std::filesystem::create_directories(desktop.dir / "config/settings");
+    std::filesystem::create_directories(desktop.dir / "config/data");
+    writeFileAtomically(desktop.dir / "config/settings/settings.json", R"({"tapsActive": true, "autoPause": false})");
     std::vector<SlapMode> modes;
     for (int taps = 1; taps <= 3; ++taps) {
         SlapMode mode;
@@ -199,19 +137,13 @@ TEST(CalibrationWindowProgram, ShowsTheDemoTapsLiveAndNoModeFires) {
         mode.openURLs = {"http://localhost:9/"};
         modes.push_back(mode);
     }
-    writeFileAtomically(dir / "data/modes.json", encodeModes(modes));
+    writeFileAtomically(desktop.dir / "config/data/modes.json", encodeModes(modes));
 
-    test::RunningProgram program(session, dir, "program",
-                                 std::filesystem::path(KNOKLE_SOURCE_DIR) / "share/demo/gestures.rec",
-                                 {"KNOKLE_DRYRUN=1", "XDG_RUNTIME_DIR=" + dir.path().string()});
-    Display* display = XOpenDisplay(session.display().c_str());
-    ASSERT_TRUE(display);
-    std::optional<Window> window;
-    for (int waited = 0; waited < 10000 && !window; waited += 20) {
-        window = findWindow(display, DefaultRootWindow(display), "Test Your Taps");
-        if (!window) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    ASSERT_TRUE(window) << program.output();
+    auto program = desktop.start({"--replay", std::string(KNOKLE_SOURCE_DIR) + "/share/demo/gestures.rec"},
+                                 {"KNOKLE_DRYRUN=1"});
+    test::XWindows x(desktop.session.display());
+    Window window = 0;
+    ASSERT_TRUE(waitFor([&] { return (window = x.find("Test Your Taps")) != 0; })) << desktop.log();
 
     std::optional<Counts> before;
     Counts most;
@@ -219,17 +151,14 @@ TEST(CalibrationWindowProgram, ShowsTheDemoTapsLiveAndNoModeFires) {
     while (std::chrono::steady_clock::now() < limit) {
         if (!before) {
             Counts first;
-            if (count(display, *window, first)) before = first;
+            if (count(x, window, first)) before = first;
         } else {
-            count(display, *window, most);
+            count(x, window, most);
         }
-        if (program.output().find("[test] 3-tap") != std::string::npos) break;
+        if (desktop.log().find("[test] 3-tap") != std::string::npos) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    XCloseDisplay(display);
-    RecordProperty("meterPixels", most.meterPixels());
-    RecordProperty("statusPixels", most.statusPixels());
-    std::string output = program.output();
+    std::string output = desktop.log();
 
     ASSERT_TRUE(before) << "the window was never viewable";
     EXPECT_EQ(before->meterPixels(), 0);

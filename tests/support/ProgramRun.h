@@ -1,19 +1,10 @@
 #pragma once
 
-#include "TempDir.h"
-#include "XSession.h"
-#include "common/AtomicFile.h"
-
 #include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
-#include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace knokle::test {
 
@@ -77,52 +68,5 @@ inline ProgramResult runProgram(const std::vector<std::string>& environment, con
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
-
-// The program running in the background on the session's display, replaying a recording, with its settings
-// and modes in the folder and its output going to a file there. Ended (with its process group) on destruction.
-class RunningProgram {
-public:
-    RunningProgram(const XSession& session, const TempDir& dir, const std::string& name,
-                   const std::filesystem::path& recording, const std::vector<std::string>& environment = {})
-        : log(dir / (name + ".log")) {
-        std::string command = "exec env DISPLAY=" + session.display() +
-                              " DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent"
-                              " KNOKLE_CONFIG_DIR=" +
-                              shellQuoted((dir / "config").string()) +
-                              " KNOKLE_DATA_DIR=" + shellQuoted((dir / "data").string()) +
-                              " XDG_CONFIG_HOME=" + shellQuoted((dir / "xdg").string());
-        for (const auto& variable : environment)
-            command += " " + shellQuoted(variable);
-        command += " timeout 60 " + shellQuoted(KNOKLE_EXECUTABLE) + " --replay " + shellQuoted(recording.string()) +
-                   " > " + shellQuoted(log.string()) + " 2>&1";
-        const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-        posix_spawnattr_setpgroup(&attributes, 0);
-        if (posix_spawn(&pid, "/bin/sh", nullptr, &attributes, const_cast<char**>(argv), environ) != 0) pid = -1;
-        posix_spawnattr_destroy(&attributes);
-    }
-    ~RunningProgram() {
-        if (pid <= 0) return;
-        ::kill(-pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-    }
-    RunningProgram(const RunningProgram&) = delete;
-    RunningProgram& operator=(const RunningProgram&) = delete;
-
-    std::string output() const { return readWholeFile(log).value_or(""); }
-    bool waitForOutput(const std::string& text, int limitMs = 10000) const {
-        for (int waited = 0; waited < limitMs; waited += 20) {
-            if (output().find(text) != std::string::npos) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return false;
-    }
-
-private:
-    std::filesystem::path log;
-    pid_t pid = -1;
-};
 
 } // namespace knokle::test

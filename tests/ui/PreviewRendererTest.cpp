@@ -3,6 +3,7 @@
 #include "ProgramRun.h"
 #include "TempDir.h"
 #include "VirtualLoop.h"
+#include "common/AtomicFile.h"
 #include "WidgetTesting.h"
 #include "windows/BlockMeterView.h"
 #include "windows/CalibrationWindowController.h"
