@@ -1,16 +1,21 @@
 #include "app/TrayApp.h"
 
+#include "app/AppWindows.h"
 #include "app/StandInServices.h"
 #include "common/DiagnosticOutput.h"
 #include "platform/linux/DesktopBrowserScripting.h"
+#include "platform/linux/DesktopTrayHost.h"
 #include "platform/linux/ExecutableShortcutRunner.h"
 #include "platform/linux/GioWorkspace.h"
 #include "platform/linux/HidrawManager.h"
+#include "platform/linux/HidrawSensorAccess.h"
 #include "platform/linux/JsonFileDefaults.h"
 #include "platform/linux/QtMainLoop.h"
 #include "platform/linux/SystemClock.h"
 #include "platform/linux/ThreadPoolWorkQueue.h"
+#include "platform/linux/UnixSocketSingleInstance.h"
 #include "platform/linux/X11HotKeyService.h"
+#include "platform/linux/X11WindowActivation.h"
 #include "platform/linux/X11WindowControl.h"
 #include "platform/linux/XInputButtonMonitor.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
@@ -20,9 +25,14 @@
 #include "shell/ExitWhenSettled.h"
 #include "shell/Settings.h"
 #include "windows/QtAlertPresenter.h"
+#include "windows/StandInCalibrationWindow.h"
+#include "windows/TrayStatusItem.h"
+#include "windows/WindowPresenter.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
@@ -65,9 +75,35 @@ struct DesktopServices {
 }
 
 bool hasDisplay() {
-    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
         if (const char* value = std::getenv(name); value && *value) return true;
     return false;
+}
+
+// Asked for explicitly (tests, the demo): the program runs without a tray item or anything on screen.
+bool headless() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    std::string_view name = platform ? platform : "";
+    return name.rfind("offscreen", 0) == 0 || name.rfind("minimal", 0) == 0;
+}
+
+// At login the program may start before the panel that shows it.
+bool waitForTrayHost(const TrayHost& host) {
+    QEventLoop wait;
+    QTimer poll;
+    int polls = 0;
+    QObject::connect(&poll, &QTimer::timeout, &wait, [&] {
+        if (host.available() || ++polls >= 40) wait.quit();
+    });
+    if (host.available()) return true;
+    poll.start(250);
+    wait.exec();
+    return host.available();
+}
+
+std::string environmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
 }
 
 } // namespace
@@ -85,10 +121,32 @@ int runExecModeProcess(const std::string& path, int argc, char** argv) {
 }
 
 int runTrayApplication(const CommandLine& line, int argc, char** argv) {
-    // Without any display the program still runs, with nothing on screen.
-    if (!hasDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // One program per settings folder: a second launch shows the running one instead.
+    UnixSocketSingleInstance instance(JsonFileDefaults::defaultFile().parent_path().lexically_normal().string());
+    switch (instance.claim(environmentValue("DESKTOP_STARTUP_ID"))) {
+    case SingleInstance::Claim::handedOver:
+        printLine("[info] Knokle is already running; it shows its Test Taps window.");
+        return 0;
+    case SingleInstance::Claim::noAnswer:
+        printLine("[info] Knokle is already running but does not answer; quit it and start it again.");
+        return 1;
+    case SingleInstance::Claim::primary:
+    case SingleInstance::Claim::unavailable:
+        break;
+    }
+    bool withTray = !headless();
+    // An alert nobody can see would only hang there.
+    if (withTray && !hasDisplay()) {
+        printLine("[info] No display to show Knokle on: start it in a desktop session (DISPLAY is not set).");
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    if (withTray && !waitForTrayHost(DesktopTrayHost())) {
+        printLine("[info] No tray to show Knokle in: the desktop shows no tray items (on GNOME, turn on the "
+                  "AppIndicator extension).");
+        return 1;
+    }
 
     QtMainLoop loop;
     ThreadPoolWorkQueue background;
@@ -98,20 +156,43 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     X11HotKeyService hotKeys;
     XdgAutostartLoginItem loginItem;
     QtAlertPresenter alerts;
-    NoStatusItem statusItem;
+    NoStatusItem noStatusItem;
+    std::unique_ptr<TrayStatusItem> tray;
+    if (withTray) tray = std::make_unique<TrayStatusItem>();
+    X11WindowActivation activation;
+    bool onX11 = QGuiApplication::platformName() == "xcb";
+    WindowPresenter presenter([&activation, onX11](QWidget* window) {
+        if (onX11) activation.activate(window->winId());
+    });
 
     std::unique_ptr<ReplaySource> replay;
     HidManagerFactory managers = [] { return std::make_unique<HidrawManager>(); };
     std::function<double()> sampleClock; // the monotonic clock, unless a recording keeps its own timeline
+    std::unique_ptr<HidrawSensorAccess> sensorAccess;
     if (line.replayFile) {
         replay = std::make_unique<ReplaySource>(loop, *line.replayFile, line.replaySpeed);
         managers = replay->managerFactory();
         sampleClock = [source = replay.get()] { return source->currentReportTime(); };
+    } else {
+        sensorAccess = std::make_unique<HidrawSensorAccess>();
     }
 
+    AppWindows windows(loop, desktop.workspace);
+    windows.present = [&presenter](QWidget* window) { presenter.present(window, nullptr); };
     AppDelegate delegate(AppServices{loop, background, defaults, managers, sampleClock, buttons, hotKeys, loginItem,
-                                     alerts, statusItem, desktop.modeServices(loop, background, defaults), std::nullopt,
-                                     [] { QCoreApplication::quit(); }, nullptr, nullptr, nullptr});
+                                     alerts, tray ? static_cast<StatusItem&>(*tray) : noStatusItem,
+                                     desktop.modeServices(loop, background, defaults), std::nullopt,
+                                     [] { endProcess(0); }, windows.calibrationFactory(),
+                                     windows.modeEditorOpener(), nullptr, sensorAccess.get()});
+    windows.delegate = &delegate;
+    if (tray) {
+        tray->menuContent = [&delegate] { return delegate.menuNeedsUpdate(); };
+        tray->onChoose = [&delegate](const MenuItem& item) { delegate.perform(item); };
+    }
+    instance.listen([&](const std::string& startupId) {
+        activation.completeLaunch(startupId);
+        delegate.reopen();
+    });
 
     std::unique_ptr<ExitWhenSettled> exitWhenSettled;
     if (replay && line.exitWhenDone) {
@@ -121,7 +202,10 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
         replay->onFinished = [settle = exitWhenSettled.get()] { settle->recordingFinished(); };
     }
 
-    loop.post([&] { delegate.applicationDidFinishLaunching(); });
+    loop.post([&] {
+        delegate.applicationDidFinishLaunching();
+        if (tray) tray->show();
+    });
     endProcess(QApplication::exec());
 }
 

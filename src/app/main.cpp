@@ -1,3 +1,4 @@
+#include "app/PreviewProcess.h"
 #include "app/TrayApp.h"
 #include "common/DiagnosticOutput.h"
 #include "platform/linux/BrowserExtensionHost.h"
@@ -17,10 +18,7 @@ int main(int argc, char** argv) {
         return runBrowserExtensionHost(std::vector<std::string>(argv, argv + argc));
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     CommandLine line = parseCommandLine(std::vector<std::string>(argv, argv + argc));
-    if (line.renderModesPreview || line.renderCalPreview) {
-        std::fputs("knokle: this build cannot render previews yet\n", stderr);
-        return 1;
-    }
+    if (line.renderModesPreview || line.renderCalPreview) return runPreviewProcess(line, argc, argv);
     if (line.execModePath) return runExecModeProcess(*line.execModePath, argc, argv);
     if (line.defaultsArgs) {
         JsonFileDefaults defaults;
@@ -37,7 +35,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (line.version) {
-        std::puts("knokle 0.1.0");
+        std::puts("knokle " KNOKLE_VERSION);
         return 0;
     }
     if (line.replayFile) {

@@ -2,4 +2,6 @@
 set(KNOKLE_APP_SOURCES
     src/app/main.cpp
     src/app/TrayApp.cpp
+    src/app/AppWindows.cpp
+    src/app/PreviewProcess.cpp
 )

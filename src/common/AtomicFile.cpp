@@ -77,8 +77,8 @@ void removeStaleTemporaries(const std::string& prefix) {
 
 } // namespace
 
-bool writeFileAtomically(const std::filesystem::path& requested, std::string_view bytes) {
-    std::filesystem::path path = throughLinks(requested);
+bool writeFileAtomically(const std::filesystem::path& requested, std::string_view bytes, SymbolicLinks links) {
+    std::filesystem::path path = links == SymbolicLinks::writeThrough ? throughLinks(requested) : requested;
     std::string prefix = (path.parent_path() / ("." + path.filename().string() + ".")).string();
     std::string temporary;
     int fd = createTemporary(prefix, temporary);

@@ -12,7 +12,12 @@ namespace knokle {
 // the new one, never a mix. A symbolic link is written through to its target; the file keeps its permission
 // bits (a new one follows the umask); temporary files that an earlier crash left are removed. Returns false (and
 // leaves the old file) when any step fails.
-bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+enum class SymbolicLinks {
+    writeThrough, // the user's own files: a dotfile manager's link stays a link
+    replace,      // files we make at a path given to us: a planted link is never followed
+};
+bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                         SymbolicLinks links = SymbolicLinks::writeThrough);
 
 // Reads the whole file; nothing when it does not exist or cannot be read.
 std::optional<std::string> readWholeFile(const std::filesystem::path& path);

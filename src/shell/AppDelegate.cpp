@@ -3,6 +3,7 @@
 #include "common/DiagnosticOutput.h"
 #include "common/TextFormat.h"
 #include "sensing/Firmness.h"
+#include "shell/SensorAccessAlert.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -62,6 +63,12 @@ void AppDelegate::applicationDidFinishLaunching() {
     pipeline.start();
     registerHotKey();
     if (sensorMissing) return;
+    if (services.sensorAccess) sensorUnreadable = services.sensorAccess->unreadableSensor();
+    if (sensorUnreadable) {
+        // Calibrating a sensor that delivers nothing would only confuse; onboarding waits for a readable one.
+        services.loop.post(guarded([this] { reportUnreadableSensor(*sensorUnreadable); }));
+        return;
+    }
     if (!settings.didOnboard()) {
         // Written first, so a crash during the first calibration does not repeat it.
         settings.setDidOnboard(true);
@@ -140,12 +147,15 @@ void AppDelegate::reportNoSensor() {
     rebuildMenu();
     Alert alert;
     alert.style = AlertStyle::warning;
-    alert.messageText = "This Mac has no motion sensor";
-    alert.informativeText = "Knokle detects taps with the built-in accelerometer, which only MacBooks have. Desktop "
-                            "Macs (mini, Studio, iMac, Pro) can't detect taps, so Knokle won't be able to do anything "
-                            "here.";
+    alert.messageText = "This computer has no motion sensor";
+    alert.informativeText = "Knokle detects taps with the accelerometer built into Apple-silicon MacBooks. This "
+                            "computer has none that Knokle can find, so Knokle won't be able to do anything here.";
     alert.buttons = {"Quit Knokle", "Leave Running"};
     if (services.alerts.runModal(alert) == 0) quit();
+}
+
+void AppDelegate::reportUnreadableSensor(const SensorAccessProblem& problem) {
+    if (services.alerts.runModal(sensorAccessAlert(problem)) == 0) quit();
 }
 
 void AppDelegate::testMode(const std::optional<Uuid>& representedObject) {
@@ -159,8 +169,12 @@ void AppDelegate::registerHotKey() {
     HotKeyFailure failure;
     armHotKey = GlobalHotKey::make(services.hotKeys, services.loop, settings.hotkeyKeyCode(), settings.hotkeyMods(),
                                    guarded(&AppDelegate::toggleActive), &failure);
+    if (!armHotKey) reportHotKeyFailure(failure);
+}
+
+void AppDelegate::reportHotKeyFailure(const HotKeyFailure& failure) {
     // Without this the shortcut would silently do nothing.
-    if (!armHotKey && failure.kind == HotKeyFailure::Kind::inUse)
+    if (failure.kind == HotKeyFailure::Kind::inUse)
         printLine("[info] The shortcut " + settings.hotkeyDisplay() +
                   " is in use by another program; arm and pause taps from the menu instead.");
 }
@@ -275,6 +289,16 @@ void AppDelegate::flashMenuBarIcon() {
     services.loop.after(Seconds(0.15), guarded([this] { services.statusItem.setIcon(false); }));
 }
 
+void AppDelegate::reopen() {
+    // Without a sensor to test, the explanation is what there is to see.
+    if (sensorMissing)
+        reportNoSensor();
+    else if (sensorUnreadable)
+        reportUnreadableSensor(*sensorUnreadable);
+    else
+        showCalibration();
+}
+
 void AppDelegate::quit() {
     if (services.terminate) services.terminate();
 }
@@ -298,6 +322,7 @@ void AppDelegate::showCalibration() {
             calibration->onFirmnessChange = guarded(&AppDelegate::calibrationFirmnessChanged);
             calibration->onCooldownChange = guarded(&AppDelegate::calibrationCooldownChanged);
             calibration->onAutoPauseChange = guarded(&AppDelegate::calibrationAutoPauseChanged);
+            calibration->onRecordingChange = guarded(&AppDelegate::calibrationRecordingChanged);
             calibration->onClose = guarded([this] { calibrationClosed(); });
             calibration->onHotkeyChange = [this, token = std::weak_ptr<bool>(alive)](
                                               std::uint32_t key, std::uint32_t mods, const std::string& display) {
@@ -317,6 +342,10 @@ void AppDelegate::editModes() {
 }
 
 void AppDelegate::calibrationClosed() {
+    refreshMaxCount();
+}
+
+void AppDelegate::modesChanged() {
     refreshMaxCount();
 }
 
@@ -343,6 +372,20 @@ void AppDelegate::calibrationHotkeyChanged(std::uint32_t keyCode, std::uint32_t 
     registerHotKey();
     previous.reset();
     rebuildMenu();
+}
+
+void AppDelegate::calibrationRecordingChanged(bool listening) {
+    if (!armHotKey) return;
+    if (listening) {
+        armHotKey->suspend();
+        return;
+    }
+    HotKeyFailure failure;
+    if (!armHotKey->resume(&failure)) {
+        // Taken by another program while the recorder listened.
+        armHotKey.reset();
+        reportHotKeyFailure(failure);
+    }
 }
 
 void AppDelegate::calibrationAutoPauseChanged(bool on) {

@@ -7,6 +7,7 @@
 #include "platform/LoginItem.h"
 #include "platform/MainLoop.h"
 #include "platform/MouseButtonMonitor.h"
+#include "platform/SensorAccess.h"
 #include "platform/UserDefaults.h"
 #include "platform/WorkQueue.h"
 #include "shell/CalibrationPanel.h"
@@ -43,6 +44,8 @@ struct AppServices {
     std::function<void()> openModeEditor;
     // Looks up an environment variable (getenv by default).
     std::function<const char*(const char*)> environment;
+    // Tells why an accelerometer that is there cannot be read; none when reports come from elsewhere.
+    const SensorAccess* sensorAccess = nullptr;
 };
 
 // The application controller: the armed state, what a finished gesture does, the settings' effects on the tap
@@ -72,6 +75,13 @@ public:
     void showCalibration();
     void editModes();
     void quit();
+    // The program was launched again while running: the user wants to see it.
+    void reopen();
+
+    // The mode editor changed the stored modes, or closed: the firing count follows the modes again.
+    void modesChanged();
+    // The one mode manager, shared with the mode editor so that both see the same modes.
+    std::shared_ptr<ModeManager> sharedModeManager() const { return modeManager; }
 
     // Whether taps are being counted into a gesture that can still close.
     bool gestureInProgress() const { return pipeline.gestureInProgress(); }
@@ -82,8 +92,10 @@ private:
     void wireUpPipeline();
     void handleGesture(int count);
     void reportNoSensor();
+    void reportUnreadableSensor(const SensorAccessProblem& problem);
     void flashMenuBarIcon();
     void registerHotKey();
+    void reportHotKeyFailure(const HotKeyFailure& failure);
     void applyFirmness(std::int64_t level);
     void refreshMaxCount();
     void rebuildMenu();
@@ -94,6 +106,7 @@ private:
     void calibrationCooldownChanged(double seconds);
     void calibrationHotkeyChanged(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display);
     void calibrationAutoPauseChanged(bool on);
+    void calibrationRecordingChanged(bool listening);
     void runInBackground(const SlapMode& mode);
     // Wraps fn so that it does nothing once the controller is gone.
     std::function<void()> guarded(std::function<void()> fn) const;
@@ -106,6 +119,7 @@ private:
     std::unique_ptr<CalibrationPanel> calibration;
     std::unique_ptr<GlobalHotKey> armHotKey;
     bool sensorMissing = false;
+    std::optional<SensorAccessProblem> sensorUnreadable;
     const bool dryRun;
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 };

@@ -34,6 +34,8 @@ public:
     std::function<void(double)> onCooldownChange;
     std::function<void(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display)> onHotkeyChange;
     std::function<void(bool)> onAutoPauseChange;
+    // The shortcut recorder starts (true) or stops (false) listening for a new combination.
+    std::function<void(bool listening)> onRecordingChange;
     // Set by the controller; the window calls it when it closes.
     std::function<void()> onClose;
 };

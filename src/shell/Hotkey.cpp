@@ -4,31 +4,50 @@
 
 namespace knokle {
 
-GlobalHotKey::GlobalHotKey(HotKeyService& service, std::shared_ptr<std::function<void()>> onPress)
-    : service(service), onPress(std::move(onPress)) {}
+GlobalHotKey::GlobalHotKey(HotKeyService& service, MainLoop& loop, std::uint32_t keyCode, std::uint32_t modifiers,
+                           std::function<void()> onPress)
+    : service(service), loop(loop), keyCode(keyCode), modifiers(modifiers),
+      onPress(std::make_shared<std::function<void()>>(std::move(onPress))) {}
 
 std::unique_ptr<GlobalHotKey> GlobalHotKey::make(HotKeyService& service, MainLoop& loop, std::uint32_t keyCode,
                                                  std::uint32_t modifiers, std::function<void()> onPress,
                                                  HotKeyFailure* failure) {
-    auto press = std::make_shared<std::function<void()>>(std::move(onPress));
-    std::unique_ptr<GlobalHotKey> hotKey(new GlobalHotKey(service, press));
+    std::unique_ptr<GlobalHotKey> hotKey(new GlobalHotKey(service, loop, keyCode, modifiers, std::move(onPress)));
+    if (!hotKey->registerCombination(failure)) return nullptr;
+    return hotKey;
+}
+
+bool GlobalHotKey::registerCombination(HotKeyFailure* failure) {
     // The press is queued rather than run inside the service's event handling; the queued call keeps the
     // closure alive even if this registration is replaced meanwhile.
-    auto registered = service.registerHotKey(keyCode, modifiers, [&loop, press] {
+    auto registered = service.registerHotKey(keyCode, modifiers, [&loop = loop, press = onPress] {
         loop.post([press] {
             if (*press) (*press)();
         });
     });
     if (auto* why = std::get_if<HotKeyFailure>(&registered)) {
         if (failure) *failure = *why;
-        return nullptr;
+        return false;
     }
-    hotKey->ref = std::get<HotKeyToken>(registered);
-    return hotKey;
+    ref = std::get<HotKeyToken>(registered);
+    return true;
 }
 
 GlobalHotKey::~GlobalHotKey() {
     if (ref) service.unregisterHotKey(*ref);
+}
+
+void GlobalHotKey::suspend() {
+    if (suspended) return;
+    suspended = true;
+    if (ref) service.unregisterHotKey(*ref);
+    ref.reset();
+}
+
+bool GlobalHotKey::resume(HotKeyFailure* failure) {
+    if (!suspended) return ref.has_value();
+    suspended = false;
+    return registerCombination(failure);
 }
 
 std::uint32_t GlobalHotKey::carbonModifiers(std::uint64_t flags) {

@@ -42,17 +42,30 @@ public:
     GlobalHotKey(const GlobalHotKey&) = delete;
     GlobalHotKey& operator=(const GlobalHotKey&) = delete;
 
+    // Gives up the registration until resumed, so that the combination reaches the program's own windows (the
+    // shortcut recorder must be able to record the current shortcut again).
+    void suspend();
+    // Registers the same combination again; false (and failure, if given, says why) when it cannot.
+    bool resume(HotKeyFailure* failure = nullptr);
+    bool isSuspended() const { return suspended; }
+
     static std::uint32_t carbonModifiers(std::uint64_t flags);
     static std::string displayString(std::uint16_t keyCode, std::uint64_t flags,
                                      const std::optional<std::string>& chars);
     static std::string keyName(std::uint16_t code, const std::optional<std::string>& chars);
 
 private:
-    GlobalHotKey(HotKeyService& service, std::shared_ptr<std::function<void()>> onPress);
+    GlobalHotKey(HotKeyService& service, MainLoop& loop, std::uint32_t keyCode, std::uint32_t modifiers,
+                 std::function<void()> onPress);
+    bool registerCombination(HotKeyFailure* failure);
 
     HotKeyService& service;
+    MainLoop& loop;
+    std::uint32_t keyCode;
+    std::uint32_t modifiers;
     std::optional<HotKeyToken> ref;
     std::shared_ptr<std::function<void()>> onPress;
+    bool suspended = false;
 };
 
 } // namespace knokle

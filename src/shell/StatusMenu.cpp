@@ -59,7 +59,7 @@ std::string tapCountDots(std::int64_t slapCount) {
 std::vector<MenuItem> populate(const MenuInputs& in) {
     std::vector<MenuItem> menu;
     if (in.sensorMissing) {
-        MenuItem missing = item("No motion sensor on this Mac", MenuAction::none, "", false);
+        MenuItem missing = item("No motion sensor on this computer", MenuAction::none, "", false);
         missing.enabled = false;
         menu.push_back(missing);
         menu.push_back(separator());

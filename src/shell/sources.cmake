@@ -4,9 +4,20 @@ set(KNOKLE_SHELL_SOURCES
     src/shell/DefaultsCommand.cpp
     src/shell/Hotkey.cpp
     src/shell/StatusMenu.cpp
+    src/shell/StatusIconGeometry.cpp
+    src/shell/WindowPlacement.cpp
+    src/shell/SensorAccessAlert.cpp
     src/shell/AppDelegate.cpp
     src/shell/TapPipeline.cpp
     src/shell/CommandLine.cpp
     src/shell/ExecMode.cpp
     src/shell/ExitWhenSettled.cpp
+    src/shell/Palette.cpp
+    src/shell/Symbols.cpp
+    src/shell/ControlGeometry.cpp
+    src/shell/MeterModel.cpp
+    src/shell/CalibrationModel.cpp
+    src/shell/ModeEditor.cpp
+    src/shell/ApplicationCatalog.cpp
+    src/shell/PreviewLevel.cpp
 )

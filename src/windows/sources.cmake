@@ -2,4 +2,26 @@
 set(KNOKLE_WINDOWS_SOURCES
     src/windows/QtKeyConversion.cpp
     src/windows/QtAlertPresenter.cpp
+    src/windows/StatusIcon.cpp
+    src/windows/ModeRowWidget.cpp
+    src/windows/TrayStatusItem.cpp
+    src/windows/WindowPresenter.cpp
+    src/windows/WindowCloseObserver.cpp
+    src/windows/StandInCalibrationWindow.cpp
+    src/windows/Theme.cpp
+    src/windows/CardView.cpp
+    src/windows/AccentButton.cpp
+    src/windows/ThemedTextField.cpp
+    src/windows/ThemedSwitch.cpp
+    src/windows/SlidingSegmented.cpp
+    src/windows/BlockMeterView.cpp
+    src/windows/HotkeyRecorder.cpp
+    src/windows/CalibrationWindowController.cpp
+    src/windows/PreviewRenderer.cpp
+    src/windows/Proxy.cpp
+    src/windows/EditProxy.cpp
+    src/windows/FlippedView.cpp
+    src/windows/EditorRows.cpp
+    src/windows/ApplicationChooser.cpp
+    src/windows/ModesWindowController.cpp
 )

@@ -1,5 +1,5 @@
-#include "shell/Hotkey.h"
 #include "windows/QtKeyConversion.h"
+#include "shell/Hotkey.h"
 
 #include <QKeyEvent>
 #include <gtest/gtest.h>

@@ -45,6 +45,7 @@ struct AppHarness {
     FakeCalibration* calibration = nullptr;
     bool didOnboardWhenWindowMade = false;
     std::map<std::string, std::string> environment;
+    const SensorAccess* sensorAccess = nullptr;
     int terminated = 0;
     std::unique_ptr<AppDelegate> app;
 
@@ -81,7 +82,8 @@ struct AppHarness {
                              [this](const char* name) -> const char* {
                                  auto it = environment.find(name);
                                  return it == environment.end() ? nullptr : it->second.c_str();
-                             }};
+                             },
+                             sensorAccess};
         app = std::make_unique<AppDelegate>(std::move(services));
         return *app;
     }

@@ -381,22 +381,67 @@ TEST(AppDelegate, NoSensorSkipsOnboardingAlertsOnceAndLeavesTheReducedMenu) {
     ASSERT_EQ(h.alerts.shown.size(), 1u);
     const Alert& alert = h.alerts.shown[0];
     EXPECT_EQ(alert.style, AlertStyle::warning);
-    EXPECT_EQ(alert.messageText, "This Mac has no motion sensor");
+    EXPECT_EQ(alert.messageText, "This computer has no motion sensor");
     EXPECT_EQ(alert.informativeText,
-              "Knokle detects taps with the built-in accelerometer, which only MacBooks have. Desktop Macs (mini, "
-              "Studio, iMac, Pro) can't detect taps, so Knokle won't be able to do anything here.");
+              "Knokle detects taps with the accelerometer built into Apple-silicon MacBooks. This computer has none "
+              "that Knokle can find, so Knokle won't be able to do anything here.");
     EXPECT_EQ(alert.buttons, (std::vector<std::string>{"Quit Knokle", "Leave Running"}));
     EXPECT_EQ(h.terminated, 0);
     std::vector<std::string> titles;
     for (const auto& item : app.menuNeedsUpdate())
         titles.push_back(item.separator ? "---" : item.title);
-    EXPECT_EQ(titles, (std::vector<std::string>{"No motion sensor on this Mac", "---", "Quit Knokle"}));
+    EXPECT_EQ(titles, (std::vector<std::string>{"No motion sensor on this computer", "---", "Quit Knokle"}));
     EXPECT_EQ(h.status.menus.back().size(), 3u);
+    app.reopen();
+    EXPECT_EQ(h.alerts.shown.size(), 2u) << "a second launch explains again";
+    EXPECT_FALSE(h.calibration);
 
     AppHarness quitting;
     quitting.withoutSensor();
     quitting.launch();
     EXPECT_EQ(quitting.terminated, 1);
+}
+
+// The device is there but cannot be opened: the user is told how to fix it, and the first calibration waits.
+TEST(AppDelegate, UnreadableSensorAlertsOnceAndPostponesOnboarding) {
+    struct Unreadable final : SensorAccess {
+        std::optional<SensorAccessProblem> problem;
+        std::optional<SensorAccessProblem> unreadableSensor() const override { return problem; }
+    };
+    for (int answer : {0, 1}) {
+        SCOPED_TRACE(answer);
+        AppHarness h;
+        Unreadable access;
+        access.problem = SensorAccessProblem{"/dev/hidraw3", "Permission denied", std::nullopt, std::nullopt};
+        h.sensorAccess = &access;
+        h.defaults.values.erase("didOnboard");
+        h.alerts.answer = answer;
+        auto& app = h.launch();
+        ASSERT_EQ(h.alerts.shown.size(), 1u);
+        EXPECT_EQ(h.alerts.shown[0].messageText, "Knokle can't read the motion sensor");
+        EXPECT_EQ(h.terminated, answer == 0 ? 1 : 0);
+        EXPECT_FALSE(h.calibration);
+        EXPECT_FALSE(h.defaults.values.count("didOnboard"));
+        EXPECT_GT(app.menuNeedsUpdate().size(), 3u) << "the full menu stays";
+        // Launched again: the explanation again, not a window for a sensor that cannot be read.
+        app.reopen();
+        EXPECT_EQ(h.alerts.shown.size(), 2u);
+        EXPECT_FALSE(h.calibration);
+    }
+    AppHarness readable;
+    Unreadable access;
+    readable.sensorAccess = &access;
+    readable.launch();
+    EXPECT_TRUE(readable.alerts.shown.empty());
+}
+
+TEST(AppDelegate, SecondLaunchOpensTheCalibrationWindow) {
+    AppHarness h;
+    auto& app = h.launch();
+    app.reopen();
+    ASSERT_TRUE(h.calibration);
+    EXPECT_TRUE(h.calibration->visible);
+    EXPECT_TRUE(h.alerts.shown.empty());
 }
 
 TEST(AppDelegate, OnboardingWritesTheFlagBeforeOpeningTheWindowOnce) {
@@ -443,4 +488,57 @@ TEST(AppDelegate, NothingRunsOnceTheControllerIsGone) {
     h.env.loop.advance(5.0);
     EXPECT_TRUE(h.status.icons.empty());
     EXPECT_EQ(h.said().size(), 1u);
+}
+
+TEST(AppDelegate, TheEditorsChangesReachTheFiringCount) {
+    AppHarness h;
+    h.storeModes({modeWith(1, "A", {"x"})});
+    auto& app = h.launch();
+    EXPECT_EQ(tapsUntilAGestureCloses(h), 1);
+
+    // The editor works on the controller's own mode manager.
+    auto modes = app.sharedModeManager();
+    modes->addOrUpdate(modeWith(2, "B", {"y"}));
+    h.rest(1.5);
+    EXPECT_EQ(tapsUntilAGestureCloses(h), 1) << "not yet told";
+    app.modesChanged();
+    h.rest(1.5);
+    EXPECT_EQ(tapsUntilAGestureCloses(h), 2);
+}
+
+TEST(AppDelegate, TheShortcutStepsAsideWhileTheRecorderListens) {
+    AppHarness h;
+    auto& app = h.launch();
+    app.showCalibration();
+    auto& window = *h.calibration;
+    h.hotKeys.journal.clear();
+    window.onRecordingChange(true);
+    EXPECT_TRUE(h.hotKeys.registered.empty()) << "the recorder must see the current combination";
+    window.onRecordingChange(false);
+    EXPECT_EQ(h.hotKeys.journal, (std::vector<std::string>{"unregister 1", "register 17/2304"}));
+    h.hotKeys.press();
+    h.env.loop.runPending();
+    EXPECT_TRUE(h.settings().tapsActive());
+
+    // A new shortcut recorded while listening is registered at once; stopping leaves it alone.
+    window.onRecordingChange(true);
+    window.onHotkeyChange(40, 0x0300, "⇧⌘K");
+    h.hotKeys.journal.clear();
+    window.onRecordingChange(false);
+    EXPECT_TRUE(h.hotKeys.journal.empty());
+    ASSERT_EQ(h.hotKeys.registered.size(), 1u);
+    EXPECT_EQ(h.hotKeys.registered.begin()->second.keyCode, 40u);
+
+    // Taken by another program while listening: said once, and the key stays gone.
+    window.onRecordingChange(true);
+    h.hotKeys.refuse = HotKeyFailure{HotKeyFailure::Kind::inUse, "in use"};
+    h.lines.clear();
+    window.onRecordingChange(false);
+    EXPECT_EQ(h.said(), std::vector<std::string>{"[info] The shortcut ⇧⌘K is in use by another program; arm and "
+                                                 "pause taps from the menu instead."});
+    h.hotKeys.refuse.reset();
+    h.hotKeys.journal.clear();
+    window.onRecordingChange(true);
+    window.onRecordingChange(false);
+    EXPECT_TRUE(h.hotKeys.journal.empty());
 }

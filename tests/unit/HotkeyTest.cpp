@@ -85,3 +85,31 @@ TEST(GlobalHotKey, FailureYieldsNothingAndSaysWhy) {
     EXPECT_EQ(why.kind, HotKeyFailure::Kind::inUse);
     EXPECT_EQ(why.reason, "in use by another program");
 }
+
+TEST(GlobalHotKey, SuspendingGivesUpTheGrabUntilResumed) {
+    test::FakeHotKeys service;
+    test::VirtualLoop loop;
+    int presses = 0;
+    auto hotKey = GlobalHotKey::make(service, loop, 17, 2304, [&] { ++presses; });
+    hotKey->suspend();
+    hotKey->suspend();
+    EXPECT_TRUE(hotKey->isSuspended());
+    EXPECT_TRUE(service.registered.empty());
+    EXPECT_EQ(service.journal, (std::vector<std::string>{"register 17/2304", "unregister 1"}));
+
+    EXPECT_TRUE(hotKey->resume());
+    EXPECT_TRUE(hotKey->resume()) << "resuming a registered key changes nothing";
+    EXPECT_EQ(service.journal.size(), 3u);
+    service.press();
+    loop.runPending();
+    EXPECT_EQ(presses, 1) << "the same press handler after resuming";
+
+    // Taken meanwhile: resuming fails and says why; the key is gone for good, so nothing unregisters twice.
+    hotKey->suspend();
+    service.refuse = HotKeyFailure{HotKeyFailure::Kind::inUse, "in use by another program"};
+    HotKeyFailure why;
+    EXPECT_FALSE(hotKey->resume(&why));
+    EXPECT_EQ(why.kind, HotKeyFailure::Kind::inUse);
+    hotKey.reset();
+    EXPECT_EQ(service.journal.back(), "register 17/2304");
+}

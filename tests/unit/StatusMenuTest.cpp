@@ -116,7 +116,7 @@ TEST(StatusMenu, NoSensorMenuIgnoresEverythingElse) {
     in.tapsActive = true;
     in.modes = {{uuid(1), "One", 1}};
     auto menu = populate(in);
-    EXPECT_EQ(texts(menu), (std::vector<std::string>{"No motion sensor on this Mac", "---", "Quit Knokle"}));
+    EXPECT_EQ(texts(menu), (std::vector<std::string>{"No motion sensor on this computer", "---", "Quit Knokle"}));
     EXPECT_FALSE(menu[0].enabled);
     EXPECT_EQ(menu[0].action, MenuAction::none);
     EXPECT_EQ(menu[2].action, MenuAction::quit);

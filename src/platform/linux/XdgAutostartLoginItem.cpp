@@ -128,7 +128,9 @@ std::optional<std::string> XdgAutostartLoginItem::registerItem() {
                         "Exec=" +
                         quotedExecArgument(where.executable.string()) +
                         "\n"
-                        "Icon=knokle\n"
+                        "Icon=" +
+                        std::string(kDesktopEntryId) +
+                        "\n"
                         "Terminal=false\n"
                         "X-GNOME-Autostart-enabled=true\n";
     if (!writeFileAtomically(entryFile(), entry))
@@ -146,7 +148,7 @@ std::optional<std::string> XdgAutostartLoginItem::unregisterItem() {
 bool XdgAutostartLoginItem::canChange() const {
     if (where.executable.empty()) return false;
     for (const auto& dir : where.dataDirs) {
-        auto text = readWholeFile(dir / "applications" / "knokle.desktop");
+        auto text = readWholeFile(dir / "applications" / (std::string(kDesktopEntryId) + ".desktop"));
         if (!text) continue;
         // The first entry found is the one the desktop uses; it must start this very program.
         auto exec = desktopEntryValue(*text, "Exec");

@@ -8,12 +8,15 @@
 
 namespace knokle {
 
-// The login item as an XDG autostart entry, $XDG_CONFIG_HOME/autostart/knokle.desktop.
+// The program's desktop entry ID: org.knokle.Knokle.desktop in applications/ once installed.
+inline constexpr const char* kDesktopEntryId = "org.knokle.Knokle";
+
+// The login item as an XDG autostart entry, $XDG_CONFIG_HOME/autostart/org.knokle.Knokle.desktop.
 class XdgAutostartLoginItem final : public LoginItem {
 public:
     struct Locations {
         std::filesystem::path autostartFolder;
-        std::vector<std::filesystem::path> dataDirs; // searched for applications/knokle.desktop, in order
+        std::vector<std::filesystem::path> dataDirs; // searched for the installed entry, in order
         std::filesystem::path executable;            // this program
     };
     // From the environment: XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_DATA_DIRS and /proc/self/exe.
@@ -26,7 +29,9 @@ public:
     std::optional<std::string> unregisterItem() override;
     bool canChange() const override;
 
-    std::filesystem::path entryFile() const { return where.autostartFolder / "knokle.desktop"; }
+    std::filesystem::path entryFile() const {
+        return where.autostartFolder / (std::string(kDesktopEntryId) + ".desktop");
+    }
 
 private:
     Locations where;

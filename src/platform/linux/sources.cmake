@@ -20,4 +20,8 @@ set(KNOKLE_PLATFORM_LINUX_SOURCES
     src/platform/linux/BrowserExtensionHost.cpp
     src/platform/linux/BrowserSupportInstaller.cpp
     src/platform/linux/ExecutableShortcutRunner.cpp
+    src/platform/linux/UnixSocketSingleInstance.cpp
+    src/platform/linux/X11WindowActivation.cpp
+    src/platform/linux/DesktopTrayHost.cpp
+    src/platform/linux/HidrawSensorAccess.cpp
 )

@@ -1,0 +1,50 @@
+#include "app/AppWindows.h"
+
+#include "platform/linux/DesktopEntries.h"
+#include "shell/AppDelegate.h"
+#include "shell/ApplicationCatalog.h"
+#include "windows/CalibrationWindowController.h"
+#include "windows/ModesWindowController.h"
+
+#include <QGuiApplication>
+
+namespace knokle {
+
+AppWindows::AppWindows(MainLoop& loop, Workspace& workspace) : loop(loop), workspace(workspace) {}
+
+AppWindows::~AppWindows() = default;
+
+bool AppWindows::canShowWindows() {
+    return QGuiApplication::platformName() != "offscreen";
+}
+
+std::function<std::unique_ptr<CalibrationPanel>(const CalibrationSetup&)> AppWindows::calibrationFactory() {
+    if (!canShowWindows()) return nullptr;
+    return [this](const CalibrationSetup& setup) -> std::unique_ptr<CalibrationPanel> {
+        auto controller = std::make_unique<CalibrationWindowController>(loop, present);
+        controller->apply(setup);
+        controller->buildUI();
+        return controller;
+    };
+}
+
+std::function<void()> AppWindows::modeEditorOpener() {
+    if (!canShowWindows()) return nullptr;
+    return [this] { openModeEditor(); };
+}
+
+void AppWindows::openModeEditor() {
+    if (!delegate) return;
+    if (!modesWindow) {
+        ModesWindowController::Services services{
+            loop, &workspace, [] { return installedApplications(defaultApplicationFolders()); }, present, nullptr};
+        modesWindow = std::make_unique<ModesWindowController>(delegate->sharedModeManager(), std::move(services));
+        modesWindow->onModesChanged = [this] { delegate->modesChanged(); };
+        modesWindow->onClosed = [this] { delegate->modesChanged(); };
+    }
+    modesWindow->resetFooter();
+    modesWindow->loadMode(modesWindow->count());
+    modesWindow->present();
+}
+
+} // namespace knokle

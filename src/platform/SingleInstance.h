@@ -1,0 +1,26 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace knokle {
+
+// One running tray program per user and settings folder: a later launch hands over to the running one.
+class SingleInstance {
+public:
+    enum class Claim {
+        primary,    // this process is the running instance now
+        handedOver, // another instance is running and was asked to show itself
+        noAnswer,   // another instance is running but did not take the request
+        unavailable // nothing could be arranged (no private runtime folder); the caller runs on its own
+    };
+
+    virtual ~SingleInstance() = default;
+    // Becomes the running instance, or asks the running one to show itself, passing the launch's startup id
+    // (the desktop's launch-feedback token, "" for none).
+    virtual Claim claim(const std::string& startupId) = 0;
+    // Once primary: calls onLaunch on the main loop with the startup id of each later launch.
+    virtual void listen(std::function<void(const std::string& startupId)> onLaunch) = 0;
+};
+
+} // namespace knokle

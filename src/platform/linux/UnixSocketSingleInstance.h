@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/SingleInstance.h"
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+
+class QSocketNotifier;
+
+namespace knokle {
+
+// The running instance holds a lock file and listens on a Unix socket beside it, in a folder only this user
+// can enter; a later launch that cannot take the lock connects and sends "show STARTUP-ID".
+class UnixSocketSingleInstance final : public SingleInstance {
+public:
+    // `identity` tells instances apart (programs with different settings folders run side by side); the
+    // socket lives in `runtimeFolder`, which must be private to this user. A later launch waits `answerWait`
+    // for the running one to take its request.
+    explicit UnixSocketSingleInstance(const std::string& identity,
+                                      std::filesystem::path runtimeFolder = defaultRuntimeFolder(),
+                                      std::chrono::milliseconds answerWait = std::chrono::seconds(2));
+    ~UnixSocketSingleInstance() override;
+    UnixSocketSingleInstance(const UnixSocketSingleInstance&) = delete;
+    UnixSocketSingleInstance& operator=(const UnixSocketSingleInstance&) = delete;
+
+    // $XDG_RUNTIME_DIR when it is private to this user, else /tmp/knokle-UID (made private); empty when
+    // neither is.
+    static std::filesystem::path defaultRuntimeFolder();
+
+    Claim claim(const std::string& startupId) override;
+    void listen(std::function<void(const std::string& startupId)> onLaunch) override;
+
+    const std::filesystem::path& socketPath() const { return socketFile; }
+
+private:
+    Claim handOver(const std::string& startupId) const;
+    void acceptWaiting();
+
+    std::filesystem::path folder;
+    std::chrono::milliseconds answerWait;
+    std::filesystem::path socketFile;
+    std::filesystem::path lockFile;
+    int lockFd = -1;
+    int listenFd = -1;
+    std::unique_ptr<QSocketNotifier> notifier;
+    std::function<void(const std::string&)> onLaunch;
+};
+
+} // namespace knokle

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace knokle {
+
+// The tray glyph: a bold serif "t", drawn in one colour (the panel's text colour) on a transparent square, as
+// a template image would be tinted.
+namespace StatusIcon {
+
+// The glyph's outline at size 100, made once; empty when the font or the glyph is missing.
+const QPainterPath& outline();
+
+// One square picture of the glyph, `side` device-independent pixels wide; slightly larger while flashing.
+// Without an outline it is transparent.
+QPixmap make(bool filled, int side, const QColor& colour, qreal devicePixelRatio = 1);
+
+// The glyph at the sizes panels ask for.
+QIcon icon(bool filled, const QColor& colour);
+
+} // namespace StatusIcon
+} // namespace knokle

@@ -1,0 +1,207 @@
+#pragma once
+
+// A desktop as a tray program sees it: a private X server with a window manager, a private session bus and a
+// small StatusNotifierWatcher that registers items (tray_host.py), started before the program.
+
+#include "ProgramRun.h"
+#include "TempDir.h"
+#include "XSession.h"
+#include "common/AtomicFile.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <nlohmann/json.hpp>
+#include <poll.h>
+#include <spawn.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace knokle::test {
+
+inline const std::string kTrayHost = std::string(KNOKLE_SOURCE_DIR) + "/tests/integration/tray_host.py";
+
+// A child process in a process group of its own, its output in a file; killed with its group at the end.
+class Child {
+public:
+    Child() = default;
+    Child(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+          const std::filesystem::path& output) {
+        std::vector<char*> args, env;
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        for (const auto& e : environment)
+            env.push_back(const_cast<char*>(e.c_str()));
+        env.push_back(nullptr);
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&files, 1, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        posix_spawn_file_actions_adddup2(&files, 1, 2);
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);
+        if (posix_spawnp(&pid, args[0], &files, &attributes, args.data(), env.data()) != 0) pid = -1;
+        posix_spawnattr_destroy(&attributes);
+        posix_spawn_file_actions_destroy(&files);
+    }
+    Child(Child&& other) noexcept : pid(std::exchange(other.pid, -1)) {}
+    Child& operator=(Child&& other) noexcept {
+        stop();
+        pid = std::exchange(other.pid, -1);
+        return *this;
+    }
+    ~Child() { stop(); }
+
+    bool running() const { return pid > 0; }
+    // The exit status once the process has ended within the time, else nothing.
+    std::optional<int> wait(int limitMs) {
+        for (int waited = 0; pid > 0 && waited <= limitMs; waited += 20) {
+            int status = 0;
+            if (::waitpid(pid, &status, WNOHANG) == pid) {
+                pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return std::nullopt;
+    }
+    void stop() {
+        if (pid <= 0) return;
+        ::kill(-pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
+
+private:
+    pid_t pid = -1;
+};
+
+inline bool waitFor(const std::function<bool()>& done, int limitMs = 10000) {
+    for (int waited = 0; waited < limitMs; waited += 20) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return done();
+}
+
+class TrayDesktop {
+public:
+    TempDir dir;
+    XSession session{true};
+    std::string busAddress;
+    std::string item; // the registered item, "BUSNAME/PATH"
+
+    explicit TrayDesktop(bool withWatcher = true) {
+        std::filesystem::create_directories(dir / "run");
+        ::chmod((dir / "run").c_str(), 0700);
+        startBus();
+        if (withWatcher && !busAddress.empty()) {
+            watcher = Child({"/usr/bin/python3", kTrayHost, "watch", (dir / "watch.log").string()}, busEnvironment(),
+                            dir / "watcher.out");
+            waitFor([&] { return text(dir / "watch.log").find("ready") != std::string::npos; });
+        }
+    }
+    ~TrayDesktop() {
+        watcher.stop();
+        bus.stop();
+    }
+
+    bool ok() const { return session.ok() && !busAddress.empty(); }
+
+    // The environment of a program on this desktop, with settings, modes and runtime files in `config`.
+    std::vector<std::string> environment(const std::string& config = "config") const {
+        auto env = busEnvironment();
+        for (std::string v :
+             std::vector<std::string>{"KNOKLE_CONFIG_DIR=" + (dir / config / "settings").string(),
+                                      "KNOKLE_DATA_DIR=" + (dir / config / "data").string(),
+                                      "XDG_CONFIG_HOME=" + (dir / config / "xdg-config").string(),
+                                      "XDG_DATA_HOME=" + (dir / config / "xdg-data").string(),
+                                      "XDG_DATA_DIRS=" + (dir / "none").string(), "HOME=" + dir.path().string(),
+                                      "XDG_RUNTIME_DIR=" + (dir / "run").string(), std::string("QT_QPA_PLATFORM=xcb")})
+            env.push_back(v);
+        return env;
+    }
+
+    Child start(const std::vector<std::string>& args, const std::vector<std::string>& extra = {},
+                const std::string& config = "config", const std::string& log = "program.log") {
+        auto env = environment(config);
+        env.insert(env.end(), extra.begin(), extra.end());
+        std::vector<std::string> argv{"timeout", "90", KNOKLE_EXECUTABLE};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return Child(argv, env, dir / log);
+    }
+
+    // Waits for the next item to register with the watcher.
+    bool waitForItem(std::size_t count = 1, int limitMs = 10000) {
+        return waitFor(
+            [&] {
+                auto lines = registered();
+                if (lines.size() < count) return false;
+                std::istringstream line(lines[count - 1]);
+                std::string time, name, path;
+                line >> time >> name >> path;
+                item = name + path;
+                return true;
+            },
+            limitMs);
+    }
+    std::vector<std::string> registered() const {
+        std::vector<std::string> lines;
+        std::istringstream log(text(dir / "watch.log"));
+        for (std::string line; std::getline(log, line);)
+            if (line != "ready") lines.push_back(line);
+        return lines;
+    }
+
+    // Runs tray_host.py with a command on the registered item; its standard output.
+    std::string host(const std::vector<std::string>& args) const {
+        std::string command =
+            "env DBUS_SESSION_BUS_ADDRESS=" + shellQuoted(busAddress) + " /usr/bin/python3 " + shellQuoted(kTrayHost);
+        for (const auto& a : args)
+            command += " " + shellQuoted(a);
+        FILE* pipe = ::popen(command.c_str(), "r");
+        std::string out;
+        char buffer[4096];
+        size_t n;
+        while (pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            out.append(buffer, n);
+        if (pipe) ::pclose(pipe);
+        return out;
+    }
+    nlohmann::json menu() const { return nlohmann::json::parse(host({"layout", item}), nullptr, false); }
+    void click(const std::string& label) const { host({"click", item, label}); }
+
+    static std::string text(const std::filesystem::path& file) { return readWholeFile(file).value_or(""); }
+    std::string log(const std::string& name = "program.log") const { return text(dir / name); }
+    bool waitForLog(const std::string& part, const std::string& name = "program.log", int limitMs = 10000) const {
+        return waitFor([&] { return log(name).find(part) != std::string::npos; }, limitMs);
+    }
+
+private:
+    std::vector<std::string> busEnvironment() const {
+        return {"DISPLAY=" + session.display(), "DBUS_SESSION_BUS_ADDRESS=" + busAddress, "PATH=" + pathVariable()};
+    }
+    static std::string pathVariable() {
+        const char* path = std::getenv("PATH");
+        return path ? path : "/usr/bin:/bin";
+    }
+    void startBus() {
+        auto addressFile = dir / "bus.address";
+        bus = Child({"sh", "-c", "exec dbus-daemon --session --nofork --print-address=1 > " + shellQuoted(addressFile)},
+                    {"PATH=" + pathVariable()}, dir / "bus.out");
+        waitFor([&] { return text(addressFile).find('\n') != std::string::npos; }, 5000);
+        busAddress = text(addressFile);
+        while (!busAddress.empty() && busAddress.back() == '\n')
+            busAddress.pop_back();
+    }
+
+    Child bus;
+    Child watcher;
+};
+
+} // namespace knokle::test

@@ -1,0 +1,166 @@
+#include "WidgetTesting.h"
+#include "windows/AccentButton.h"
+#include "windows/CardView.h"
+#include "windows/SlidingSegmented.h"
+#include "windows/Theme.h"
+#include "windows/ThemedSwitch.h"
+#include "windows/ThemedTextField.h"
+
+#include <QSignalSpy>
+#include <QVariantAnimation>
+#include <gtest/gtest.h>
+
+using namespace knokle;
+using test::near;
+using test::rgbOf;
+
+namespace {
+
+class Controls : public testing::Test {
+protected:
+    void SetUp() override { test::ensureWidgetsApplication(); }
+};
+
+// Runs a control's animation to its end at once.
+void finish(QObject* owner, int index = 0) {
+    auto animations = owner->findChildren<QVariantAnimation*>();
+    ASSERT_LT(index, animations.size());
+    animations[index]->setCurrentTime(animations[index]->duration());
+}
+
+} // namespace
+
+TEST_F(Controls, SwitchFlipsSlidesAndTellsOnlyThoseListening) {
+    ThemedSwitch toggle;
+    EXPECT_EQ(toggle.size(), QSize(42, 24));
+    EXPECT_EQ(toggle.trackFrame(), (Rect{1, 2, 40, 20}));
+    EXPECT_EQ(toggle.knobFrame(), (Rect{3, 4, 16, 16}));
+
+    QSignalSpy switched(&toggle, &ThemedSwitch::switched);
+    test::click(&toggle, {5, 5});
+    EXPECT_TRUE(toggle.isOn());
+    EXPECT_EQ(switched.count(), 1);
+    EXPECT_EQ(toggle.knobFrame().x, 3) << "slides rather than jumps";
+    auto* slide = toggle.findChild<QVariantAnimation*>();
+    EXPECT_EQ(slide->duration(), 180);
+    EXPECT_EQ(slide->easingCurve().type(), QEasingCurve::InOutQuad);
+    finish(&toggle);
+    EXPECT_EQ(toggle.knobFrame(), (Rect{23, 4, 16, 16}));
+
+    QImage on = test::grabbed(&toggle);
+    EXPECT_TRUE(near(on.pixel(12, 12), rgbOf(Palette::neonFill))) << "track when on";
+    EXPECT_EQ(on.pixel(31, 12), qRgb(255, 255, 255)) << "the knob";
+
+    test::click(&toggle, {5, 5}, Qt::RightButton);
+    EXPECT_TRUE(toggle.isOn()) << "only the main button flips it";
+    toggle.setOn(false);
+    EXPECT_EQ(toggle.knobFrame().x, 3) << "set without animation";
+    EXPECT_EQ(switched.count(), 1) << "setting is not a user's flip";
+    EXPECT_TRUE(near(test::grabbed(&toggle).pixel(30, 12), rgbOf(Palette::well)));
+
+    ThemedSwitch alone; // no one listening: it still flips
+    test::click(&alone, {5, 5});
+    EXPECT_TRUE(alone.isOn());
+}
+
+TEST_F(Controls, SegmentedClampsItsSelection) {
+    struct Case {
+        int selected, shown;
+    } cases[] = {{7, 2}, {-2, 0}, {1, 1}};
+    for (const auto& c : cases)
+        EXPECT_EQ(SlidingSegmented({"a", "b", "c"}, c.selected).selectedIndex(), c.shown) << c.selected;
+    SlidingSegmented none({}, 3);
+    EXPECT_EQ(none.selectedIndex(), 0);
+    none.resize(100, 34);
+    none.clickAt(50);
+    EXPECT_EQ(none.selectedIndex(), 0);
+}
+
+TEST_F(Controls, SegmentedClicksSlideThePillAndReportOnlyChanges) {
+    SlidingSegmented picker({"1 Tap", "2 Taps", "3 Taps"}, 0);
+    picker.resize(300, 34);
+    EXPECT_EQ(picker.height(), 34);
+    std::vector<int> changes;
+    picker.onChange = [&](int index) { changes.push_back(index); };
+
+    test::click(&picker, {50, 10});
+    EXPECT_TRUE(changes.empty()) << "the selected segment again";
+    test::click(&picker, {299.9, 10});
+    EXPECT_EQ(changes, std::vector<int>{2}) << "the far right edge is the last segment";
+    EXPECT_EQ(picker.pillFrame(), picker.restingPillFrame(0)) << "slides rather than jumps";
+    auto* slide = picker.findChildren<QVariantAnimation*>()[0];
+    EXPECT_EQ(slide->duration(), 220);
+    EXPECT_EQ(slide->easingCurve().type(), QEasingCurve::OutQuad);
+    finish(&picker);
+    EXPECT_EQ(picker.pillFrame(), (Rect{203, 3, 94, 28}));
+    EXPECT_EQ(picker.labelColour(2), Palette::text);
+    EXPECT_EQ(picker.labelColour(0), Palette::textDim);
+
+    QImage drawn = test::grabbed(&picker);
+    EXPECT_TRUE(near(drawn.pixel(210, 6), rgbOf(Palette::neonFill))) << "pill";
+    EXPECT_TRUE(near(drawn.pixel(10, 6), rgbOf(Palette::well))) << "well";
+    EXPECT_TRUE(near(drawn.pixel(150, 0), rgbOf(Palette::border), 12)) << "hairline";
+
+    picker.isEnabledLike = false;
+    test::click(&picker, {150, 10});
+    EXPECT_EQ(picker.selectedIndex(), 2) << "clicks are ignored while it looks disabled";
+    EXPECT_EQ(changes.size(), 1u);
+}
+
+TEST_F(Controls, SegmentedOpacityFades) {
+    SlidingSegmented choice({"1s", "2s"}, 0);
+    choice.resize(200, 34);
+    choice.setOpacity(0.35, false);
+    EXPECT_EQ(choice.opacity(), 0.35);
+    QImage faded = test::grabbed(&choice);
+    choice.setOpacity(1, true);
+    EXPECT_EQ(choice.opacity(), 0.35);
+    finish(&choice, 1);
+    EXPECT_EQ(choice.opacity(), 1);
+    EXPECT_NE(faded.pixel(20, 10), test::grabbed(&choice).pixel(20, 10));
+}
+
+TEST_F(Controls, SymbolsAreTintedAndUnknownNamesGiveNothing) {
+    EXPECT_TRUE(Theme::symbolImage("no.such.symbol", Palette::good).isNull());
+    QImage symbol = Theme::symbolImage("minus.circle.fill", Palette::bad).toImage();
+    ASSERT_EQ(symbol.size(), QSize(18, 18));
+    int tinted = 0, other = 0;
+    for (int y = 0; y < 18; ++y)
+        for (int x = 0; x < 18; ++x) {
+            QColor pixel = symbol.pixelColor(x, y);
+            if (pixel.alpha() < 128) continue; // edges: premultiplied rounding
+            bool tint = near(pixel.rgb(), rgbOf(Palette::bad), 3);
+            tinted += tint && pixel.alpha() == 255;
+            other += !tint;
+        }
+    EXPECT_GT(tinted, 100) << "a filled circle";
+    EXPECT_EQ(other, 0);
+}
+
+TEST_F(Controls, ButtonFieldAndCardLooks) {
+    AccentButton done("Done");
+    EXPECT_EQ(done.sizeHint().height(), 30);
+    EXPECT_EQ(done.sizeHint().width(), 84);
+    AccentButton wide("A much longer title");
+    EXPECT_GT(wide.sizeHint().width(), 84);
+    done.resize(done.sizeHint());
+    EXPECT_TRUE(near(test::grabbed(&done).pixel(8, 15), rgbOf(Palette::neonFill)));
+
+    ThemedTextField field("example.org", "https://…");
+    field.resize(410, field.sizeHint().height());
+    EXPECT_EQ(field.height(), 30);
+    EXPECT_EQ(field.placeholderText(), "https://…");
+    QImage drawn = test::grabbed(&field);
+    EXPECT_TRUE(near(drawn.pixel(200, 15), rgbOf(Palette::field)));
+    EXPECT_TRUE(near(drawn.pixel(200, 0), rgbOf(Palette::border), 12));
+    EXPECT_NEAR(field.inputMethodQuery(Qt::ImCursorRectangle).toRect().center().y(), 15, 1);
+    field.setCursorPosition(0);
+    EXPECT_NEAR(field.inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x(), 9, 3)
+        << "the caret sits 9 in from the border";
+
+    CardView card;
+    card.resize(200, 100);
+    QImage panel = test::grabbed(&card);
+    EXPECT_TRUE(near(panel.pixel(100, 50), rgbOf(Palette::card)));
+    EXPECT_TRUE(near(panel.pixel(100, 0), rgbOf(Palette::border), 12));
+}

@@ -1,0 +1,132 @@
+#include "windows/HotkeyRecorder.h"
+#include "WidgetTesting.h"
+
+#include <QShortcut>
+#include <QTest>
+#include <QVBoxLayout>
+#include <gtest/gtest.h>
+
+using namespace knokle;
+using test::near;
+using test::rgbOf;
+
+namespace {
+
+// A window holding the recorder, shown and active, with a Return shortcut like the calibration window's Done.
+class HotkeyRecorderTest : public testing::Test {
+protected:
+    void SetUp() override {
+        test::ensureWidgetsApplication();
+        window = std::make_unique<QWidget>();
+        auto* layout = new QVBoxLayout(window.get());
+        recorder = new HotkeyRecorder("⌥⌘T");
+        layout->addWidget(recorder);
+        auto* done = new QShortcut(QKeySequence(Qt::Key_Return), window.get());
+        QObject::connect(done, &QShortcut::activated, [this] { said.push_back("done"); });
+        recorder->onChange = [this](std::uint32_t key, std::uint32_t mods, const std::string& display) {
+            said.push_back(std::to_string(key) + "/" + std::to_string(mods) + " " + display);
+        };
+        recorder->onRecordingChange = [this](bool on) { said.push_back(on ? "listening" : "stopped"); };
+        recorder->beep = [this] { said.push_back("beep"); };
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(window->windowHandle(), key, modifiers);
+    }
+    void startRecording() {
+        test::click(recorder, {10, 10});
+        said.clear();
+    }
+
+    std::unique_ptr<QWidget> window;
+    HotkeyRecorder* recorder = nullptr;
+    std::vector<std::string> said;
+};
+
+} // namespace
+
+TEST_F(HotkeyRecorderTest, AKeyWithAModifierBecomesTheShortcut) {
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* recorded;
+    } cases[] = {
+        {Qt::Key_K, Qt::MetaModifier | Qt::ShiftModifier, "40/768 ⇧⌘K"},
+        {Qt::Key_Space, Qt::ControlModifier | Qt::AltModifier, "49/6144 ⌃⌥Space"},
+        {Qt::Key_Return, Qt::AltModifier, "36/2048 ⌥↩"},
+        {Qt::Key_Left, Qt::AltModifier, "123/2048 ⌥←"},
+        {Qt::Key_A, Qt::ShiftModifier, "0/512 ⇧A"},
+        {Qt::Key_T, Qt::MetaModifier | Qt::AltModifier, "17/2304 ⌥⌘T"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.recorded);
+        startRecording();
+        EXPECT_TRUE(recorder->isRecording());
+        EXPECT_EQ(recorder->shownText(), "Press keys");
+        press(c.key, c.modifiers);
+        EXPECT_EQ(said, (std::vector<std::string>{c.recorded, "stopped"}));
+        EXPECT_FALSE(recorder->isRecording());
+        std::string recorded = c.recorded;
+        EXPECT_EQ(recorder->label(), recorded.substr(recorded.find(' ') + 1));
+    }
+}
+
+TEST_F(HotkeyRecorderTest, WithoutAModifierItBeepsAndEscapeKeepsTheOldShortcut) {
+    test::click(recorder, {10, 10});
+    EXPECT_EQ(said, std::vector<std::string>{"listening"});
+    said.clear();
+    press(Qt::Key_K);
+    press(Qt::Key_Return);
+    press(Qt::Key_Shift, Qt::ShiftModifier); // a modifier on its own is not a key press to record
+    EXPECT_EQ(said, (std::vector<std::string>{"beep", "beep"})) << "no window shortcut while listening";
+    EXPECT_TRUE(recorder->isRecording());
+    press(Qt::Key_Escape);
+    EXPECT_EQ(said.back(), "stopped");
+    EXPECT_EQ(recorder->label(), "⌥⌘T");
+    EXPECT_EQ(recorder->shownText(), "⌥⌘T");
+
+    said.clear();
+    press(Qt::Key_Return);
+    EXPECT_EQ(said, std::vector<std::string>{"done"}) << "keys go their usual way once it stops";
+}
+
+TEST_F(HotkeyRecorderTest, ASecondClickOrAnotherWindowStopsIt) {
+    test::click(recorder, {10, 10});
+    test::click(recorder, {10, 10});
+    EXPECT_EQ(said, (std::vector<std::string>{"listening", "stopped"}));
+    EXPECT_EQ(recorder->label(), "⌥⌘T");
+
+    startRecording();
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    EXPECT_EQ(said, std::vector<std::string>{"stopped"});
+    EXPECT_FALSE(recorder->isRecording());
+}
+
+TEST_F(HotkeyRecorderTest, Drawing) {
+    window->layout()->activate();
+    EXPECT_EQ(recorder->height(), 30);
+    EXPECT_GE(recorder->width(), 130);
+    QImage idle = test::grabbed(recorder);
+    EXPECT_TRUE(near(idle.pixel(4, 15), rgbOf(Palette::field)));
+    EXPECT_TRUE(near(idle.pixel(recorder->width() / 2, 1), rgbOf(Palette::border), 12));
+    startRecording();
+    QImage listening = test::grabbed(recorder);
+    EXPECT_TRUE(near(listening.pixel(4, 15), rgbOf(Palette::neonFill)));
+    // The 1-point outline is centred on the inset path: half of it covers the fill's first row.
+    EXPECT_TRUE(near(listening.pixel(recorder->width() / 2, 1), test::over(Palette::neon, 0.5, Palette::neonFill)));
+    int white = 0;
+    for (int x = 0; x < listening.width(); ++x)
+        for (int y = 0; y < listening.height(); ++y)
+            white += qRed(listening.pixel(x, y)) > 230 && qBlue(listening.pixel(x, y)) > 230;
+    EXPECT_GT(white, 10) << "the prompt in white";
+
+    // Destroyed while listening: it stops first, so the program's shortcut comes back.
+    said.clear();
+    delete recorder;
+    EXPECT_EQ(said, std::vector<std::string>{"stopped"});
+}

@@ -1,0 +1,265 @@
+#include "FakeWorkspace.h"
+#include "TempDir.h"
+#include "VirtualLoop.h"
+#include "WidgetTesting.h"
+#include "common/AtomicFile.h"
+#include "modes/ModeCoding.h"
+#include "windows/ApplicationChooser.h"
+#include "windows/EditorRows.h"
+#include "windows/ModesWindowController.h"
+#include "windows/SlidingSegmented.h"
+#include "windows/ThemedTextField.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QVBoxLayout>
+#include <gtest/gtest.h>
+
+using namespace knokle;
+using test::rgbOf;
+
+namespace {
+
+SlapMode stored(int count, std::string name, std::vector<std::string> apps = {}, std::vector<std::string> urls = {}) {
+    SlapMode mode;
+    mode.slapCount = count;
+    mode.name = std::move(name);
+    mode.openApps = std::move(apps);
+    mode.openURLs = std::move(urls);
+    return mode;
+}
+
+class ModesWindow : public testing::Test {
+protected:
+    void SetUp() override { test::ensureWidgetsApplication(); }
+
+    // The editor on its own store, in virtual time, on a screen of the given visible height.
+    ModesWindowController& open(const std::vector<SlapMode>& modes, std::optional<double> screen = 2000) {
+        writeFileAtomically(dir / "modes.json", encodeModes(modes));
+        manager = std::make_shared<ModeManager>(nullptr, dir / "modes.json");
+        screenHeight = screen;
+        editor = std::make_unique<ModesWindowController>(
+            manager, ModesWindowController::Services{loop, &workspace, nullptr, nullptr,
+                                                     [this](QWidget*) { return screenHeight; }});
+        editor->onModesChanged = [this] { ++saves; };
+        editor->onClosed = [this] { ++closed; };
+        editor->chooseApplications = [this](std::function<void(std::vector<std::string>)> done) { done(chosen); };
+        return *editor;
+    }
+    void show() {
+        editor->present();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(editor->window()));
+    }
+    std::optional<SlapMode> storedFor(int count) const {
+        auto modes = decodeModes(readWholeFile(dir / "modes.json").value_or("")).value_or(std::vector<SlapMode>{});
+        for (const auto& mode : modes)
+            if (mode.slapCount == count) return mode;
+        return std::nullopt;
+    }
+    // The rows of a list as the user sees them: names, field texts or the placeholder.
+    static std::vector<std::string> rows(QVBoxLayout* stack) {
+        std::vector<std::string> out;
+        for (int i = 0; i < stack->count(); ++i) {
+            QWidget* row = stack->itemAt(i)->widget();
+            if (auto* field = row->findChild<QLineEdit*>())
+                out.push_back(field->text().toStdString());
+            else if (auto* name = row->findChild<QLabel*>("name"))
+                out.push_back(name->text().toStdString());
+            else if (auto* label = qobject_cast<QLabel*>(row))
+                out.push_back(label->text().toStdString());
+        }
+        return out;
+    }
+    static QLineEdit* field(QVBoxLayout* stack, int i) { return stack->itemAt(i)->widget()->findChild<QLineEdit*>(); }
+    static void clickRemove(QVBoxLayout* stack, int i) {
+        stack->itemAt(i)->widget()->findChild<QPushButton*>("remove")->click();
+    }
+
+    test::TempDir dir;
+    test::VirtualLoop loop;
+    test::FakeWorkspace workspace;
+    std::shared_ptr<ModeManager> manager;
+    std::unique_ptr<ModesWindowController> editor;
+    std::optional<double> screenHeight;
+    std::vector<std::string> chosen;
+    int saves = 0, closed = 0;
+};
+
+} // namespace
+
+TEST_F(ModesWindow, OpensOnTheOneTapModeWithItsRows) {
+    workspace.install("org.gnome.Calculator", "/apps/calc.desktop");
+    workspace.setDisplayName("/apps/calc.desktop", "Calculator.app Pro.app");
+    auto& e = open({stored(1, "Work", {"org.gnome.Calculator", "gone.app"}, {"a.com", "   "})});
+    EXPECT_EQ(e.tapPicker->selectedIndex(), 0);
+    EXPECT_EQ(e.count(), 1);
+    EXPECT_EQ(e.nameField->text(), "Work");
+    EXPECT_EQ(rows(e.opensStack), (std::vector<std::string>{"Calculator Pro", "gone.app"}))
+        << "names without .app; a missing application by its identifier";
+    EXPECT_EQ(rows(e.quitsStack), std::vector<std::string>{"Nothing yet — click Add App"});
+    EXPECT_EQ(rows(e.urlsStack), std::vector<std::string>{"a.com"}) << "a blank link shows no row";
+    EXPECT_EQ(rows(e.closeUrlsStack), std::vector<std::string>{"Nothing yet — matches any tab containing the text"});
+    EXPECT_EQ(storedFor(1)->openURLs.size(), 2u) << "kept in the store until the mode is saved";
+    EXPECT_EQ(e.window()->width(), 560);
+    EXPECT_EQ(e.window()->windowTitle(), "Knokle Modes");
+    EXPECT_EQ(saves, 0);
+
+    auto missing = EditorRows::appLook(&workspace, "gone.app");
+    EXPECT_FALSE(missing.found);
+    EXPECT_EQ(missing.name, "gone.app");
+    EXPECT_FALSE(missing.icon.isNull()) << "a generic icon";
+}
+
+TEST_F(ModesWindow, TypingSavesHalfASecondAfterTheLastKeyAndLeavingSavesItTrimmed) {
+    auto& e = open({stored(1, "", {}, {"a.com"})});
+    show();
+    QLineEdit* link = field(e.urlsStack, 0);
+    link->setFocus();
+    link->selectAll();
+    QTest::keyClicks(link, " b");
+    loop.advance(0.3);
+    QTest::keyClicks(link, "c ");
+    loop.advance(0.49);
+    EXPECT_EQ(saves, 0);
+    loop.advance(0.01);
+    EXPECT_EQ(saves, 1) << "one save for the whole burst";
+    EXPECT_EQ(storedFor(1)->openURLs, std::vector<std::string>{" bc "}) << "as typed while typing";
+    link->clearFocus();
+    EXPECT_EQ(storedFor(1)->openURLs, std::vector<std::string>{"bc"}) << "trimmed when editing ends";
+    EXPECT_EQ(saves, 2);
+    loop.advance(1);
+    EXPECT_EQ(saves, 2);
+}
+
+TEST_F(ModesWindow, ReturnInTheNameSavesConfirmsAndClosesThenReopeningResets) {
+    auto& e = open({stored(1, "Old")});
+    show();
+    e.tapCountChanged(1);
+    e.tapPicker->clickAt(300); // what the user sees follows
+    e.nameField->setFocus();
+    e.nameField->selectAll();
+    QTest::keyClicks(e.nameField, "Deep Work ");
+    QTest::keyClick(e.nameField, Qt::Key_Return);
+    EXPECT_EQ(storedFor(2)->name, "Deep Work ") << "the field's text exactly";
+    EXPECT_EQ(e.savedHint->text(), "Saved ✓");
+    EXPECT_EQ(e.savedHint->palette().color(QPalette::WindowText).rgb(), rgbOf(Palette::good));
+    loop.advance(0.44);
+    EXPECT_TRUE(e.window()->isVisible());
+    loop.advance(0.01);
+    EXPECT_FALSE(e.window()->isVisible());
+    EXPECT_EQ(closed, 1);
+
+    // As the application opens it again: footer reset, the same count reloaded from the store.
+    e.resetFooter();
+    e.loadMode(e.count());
+    EXPECT_EQ(e.savedHint->text(), "Changes save automatically");
+    EXPECT_EQ(e.count(), 2);
+    EXPECT_EQ(e.nameField->text(), "Deep Work ");
+}
+
+TEST_F(ModesWindow, ChangingTheCountKeepsWhatWasJustTypedInTheModeItWasTypedFor) {
+    auto& e = open({stored(1, "One", {}, {"a.com"}), stored(3, "Three", {}, {"three.com"})});
+    show();
+    e.addEntry(ModeList::openURLs);
+    QLineEdit* blank = field(e.urlsStack, 1);
+    ASSERT_TRUE(blank);
+    QLineEdit* first = field(e.urlsStack, 0);
+    first->setFocus();
+    first->selectAll();
+    QTest::keyClicks(first, "new.com ");
+    test::click(e.tapPicker, {e.tapPicker->width() - 1.0, 10}); // "3 Taps" before the typing delay ran out
+    EXPECT_EQ(storedFor(1)->openURLs, std::vector<std::string>{"new.com"}) << "saved, blank entry stripped";
+    EXPECT_EQ(e.count(), 3);
+    EXPECT_EQ(rows(e.urlsStack), std::vector<std::string>{"three.com"});
+    loop.advance(2);
+    EXPECT_EQ(storedFor(3)->openURLs, std::vector<std::string>{"three.com"}) << "nothing late lands here";
+    EXPECT_EQ(storedFor(1)->openURLs, std::vector<std::string>{"new.com"});
+}
+
+TEST_F(ModesWindow, AppsAreAddedInTheChoosersOrderOnceAndRemovedByTheirRow) {
+    auto& e = open({stored(1, "", {"xterm"})});
+    chosen = {"chromium", "xterm", "org.gnome.Calculator", "vim"};
+    e.addApps(ModeList::openApps);
+    EXPECT_EQ(saves, 3) << "the one already listed is neither added nor saved";
+    EXPECT_EQ(storedFor(1)->openApps, (std::vector<std::string>{"xterm", "chromium", "org.gnome.Calculator", "vim"}));
+    EXPECT_EQ(rows(e.opensStack), storedFor(1)->openApps);
+    chosen.clear();
+    e.addApps(ModeList::quitApps);
+    EXPECT_EQ(saves, 3) << "cancelled";
+
+    clickRemove(e.opensStack, 1);
+    EXPECT_EQ(storedFor(1)->openApps, (std::vector<std::string>{"xterm", "org.gnome.Calculator", "vim"}));
+    for (int i = 0; i < 3; ++i)
+        clickRemove(e.opensStack, 0);
+    EXPECT_EQ(rows(e.opensStack), std::vector<std::string>{"Nothing yet — click Add App"});
+}
+
+TEST_F(ModesWindow, ClosingStripsBlankLinks) {
+    auto& e = open({stored(1, "x", {}, {"a.com"})});
+    show();
+    e.addEntry(ModeList::closeURLs);
+    e.addEntry(ModeList::openURLs);
+    EXPECT_EQ(storedFor(1)->closeURLs, std::vector<std::string>{""}) << "stored until the next strip";
+    e.window()->close();
+    EXPECT_TRUE(storedFor(1)->closeURLs.empty());
+    EXPECT_EQ(storedFor(1)->openURLs, std::vector<std::string>{"a.com"});
+    loop.runPending();
+    EXPECT_EQ(closed, 1);
+}
+
+TEST_F(ModesWindow, TheWindowFitsItsContentWithinTheScreen) {
+    std::vector<std::string> many;
+    for (int i = 0; i < 30; ++i)
+        many.push_back("app" + std::to_string(i));
+    struct Case {
+        std::optional<double> screen;
+        int most;
+    } cases[] = {{700, 630}, {2000, 820}, {std::nullopt, 820}};
+    for (const auto& c : cases) {
+        auto& e = open({stored(1, "", many)}, c.screen);
+        EXPECT_EQ(e.window()->height(), c.most);
+    }
+
+    auto& e = open({stored(1, "", {}), stored(2, "", many)}, 2000);
+    show();
+    e.window()->move(100, 50);
+    int shortHeight = e.window()->height();
+    EXPECT_LT(shortHeight, 820);
+    e.tapCountChanged(1);
+    EXPECT_EQ(e.window()->height(), 820);
+    EXPECT_EQ(e.window()->y(), 50) << "the top edge stays put";
+}
+
+TEST_F(ModesWindow, TheChooserListsSearchesAndKeepsTheOrderOfChoosing) {
+    ApplicationChooser chooser({{"chromium", "Chromium", ""},
+                                {"org.gnome.Calculator", "Calculator", ""},
+                                {"xterm", "XTerm", "/no/such/icon.png"}});
+    EXPECT_EQ(chooser.list()->count(), 3);
+    chooser.toggle("xterm");
+    chooser.toggle("chromium");
+    chooser.toggle("org.gnome.Calculator");
+    chooser.toggle("chromium");
+    chooser.toggle("chromium");
+    EXPECT_EQ(chooser.chosen(), (std::vector<std::string>{"xterm", "org.gnome.Calculator", "chromium"}));
+    chooser.searchField()->setText("calc");
+    EXPECT_EQ(chooser.shownCount(), 1);
+    EXPECT_EQ(chooser.chosen().size(), 3u) << "hidden by the search, still chosen";
+    chooser.searchField()->setText("");
+    EXPECT_EQ(chooser.shownCount(), 3);
+}
+
+TEST_F(ModesWindow, RemovingARowKeepsWhatWasJustTypedInAnother) {
+    auto& e = open({stored(1, "", {}, {"a.com", "b.com"})});
+    show();
+    QLineEdit* second = field(e.urlsStack, 1);
+    second->setFocus();
+    second->selectAll();
+    QTest::keyClicks(second, "typed.com");
+    clickRemove(e.urlsStack, 0); // within the typing delay, focus still in the field
+    EXPECT_EQ(storedFor(1)->openURLs, std::vector<std::string>{"typed.com"});
+    EXPECT_EQ(rows(e.urlsStack), std::vector<std::string>{"typed.com"});
+    loop.advance(1);
+    EXPECT_EQ(storedFor(1)->openURLs, std::vector<std::string>{"typed.com"});
+}

@@ -1,0 +1,180 @@
+// The preview flags, run as the program itself.
+
+#include "ProgramRun.h"
+#include "TempDir.h"
+#include "VirtualLoop.h"
+#include "common/AtomicFile.h"
+#include "WidgetTesting.h"
+#include "windows/BlockMeterView.h"
+#include "windows/CalibrationWindowController.h"
+
+#include <QImage>
+#include <fstream>
+#include <gtest/gtest.h>
+
+using namespace knokle;
+using test::near;
+using test::rgbOf;
+using test::runProgram;
+
+namespace {
+
+class PreviewRenderer : public testing::Test {
+protected:
+    void SetUp() override {
+        test::ensureWidgetsApplication();
+        std::filesystem::create_directories(dir / "tmp");
+    }
+
+    std::vector<std::string> env() const {
+        return {"TMPDIR=" + (dir / "tmp").string(), "XDG_RUNTIME_DIR=" + dir.path().string(),
+                "KNOKLE_DATA_DIR=" + (dir / "data").string(), "KNOKLE_CONFIG_DIR=" + (dir / "config").string()};
+    }
+    void TearDown() override {
+        // Nothing of a render stays in the temporary folder.
+        for (const auto& entry : std::filesystem::directory_iterator(dir / "tmp"))
+            EXPECT_EQ(entry.path().filename().string().rfind("knokle-preview", 0), std::string::npos) << entry.path();
+    }
+    std::string out(const char* name) const { return (dir / name).string(); }
+
+    test::TempDir dir;
+};
+
+// Where the sample calibration window's meter blocks are, laid out here as the renderer lays it out.
+struct MeterLayout {
+    QSize window;
+    std::array<QPoint, MeterModel::kBlocks> centres;
+};
+
+MeterLayout sampleLayout() {
+    test::VirtualLoop loop;
+    CalibrationWindowController c(loop);
+    CalibrationSetup setup;
+    setup.hotkeyDisplay = "⌥⌘T";
+    setup.thresholdG = 0.21;
+    setup.markerFraction = 0.6;
+    c.apply(setup);
+    c.buildUI();
+    test::grabbed(c.window());
+    MeterLayout layout{c.window()->size(), {}};
+    auto* meter = c.meter();
+    auto blocks = meter->model().blocks(meter->width(), meter->height(), false);
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        QPoint centre(int(blocks[i].frame.x + blocks[i].frame.width / 2), int(blocks[i].frame.y + 15));
+        layout.centres[i] = meter->mapTo(c.window(), centre);
+    }
+    return layout;
+}
+
+std::vector<std::string> concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+} // namespace
+
+TEST_F(PreviewRenderer, CalibrationPictureAtItsSizeWithTheLevelAskedFor) {
+    MeterLayout layout = sampleLayout();
+    const QRgb atRest = test::over(Palette::well, 0.5, Palette::card);
+    struct Case {
+        std::vector<std::string> levels;
+        int lit; // meter blocks lit
+    } cases[] = {
+        {{}, 0},
+        {{"--level=0.9"}, 20},
+        {{"--level=abc"}, 0},
+        {{"--level="}, 0},
+        {{"--level=0.05", "--level=0.9"}, 3}, // the first one counts: 0.05 / 0.21 × 0.6 × 20 = 2.9
+        {{"--level=x", "--level=0.9"}, 0},
+        {{"--level=-1"}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.levels.empty() ? "no level" : c.levels[0]);
+        std::vector<std::string> args{"--render-cal-preview", out("cal.png")};
+        args.insert(args.end(), c.levels.begin(), c.levels.end());
+        auto result = runProgram(env(), args);
+        EXPECT_EQ(result.status, 0);
+        EXPECT_TRUE(result.has("rendered calibration preview -> " + out("cal.png"))) << result.output;
+        QImage picture(QString::fromStdString(out("cal.png")));
+        ASSERT_EQ(picture.size(), layout.window);
+        EXPECT_EQ(picture.width(), 460);
+        EXPECT_EQ(picture.pixel(2, 2), rgbOf(Palette::bg));
+        for (int i = 0; i < MeterModel::kBlocks; ++i) {
+            QRgb pixel = picture.pixel(layout.centres[size_t(i)]);
+            if (i < c.lit) {
+                EXPECT_FALSE(near(pixel, atRest)) << "block " << i << " lit";
+            } else if (i < 12) {
+                EXPECT_TRUE(near(pixel, atRest)) << "block " << i << " at rest";
+            }
+        }
+        if (c.lit == 20) {
+            EXPECT_TRUE(near(picture.pixel(layout.centres[0]), rgbOf(Palette::neon)));
+            EXPECT_TRUE(near(picture.pixel(layout.centres[19]), rgbOf(mix(Palette::warm, Palette::bad, 7.0 / 8))));
+        }
+    }
+}
+
+TEST_F(PreviewRenderer, TwiceTheSizeAtScaleTwo) {
+    auto result = runProgram(concat(env(), {"QT_SCALE_FACTOR=2"}), {"--render-cal-preview", out("cal2.png")});
+    ASSERT_EQ(result.status, 0) << result.output;
+    QImage picture(QString::fromStdString(out("cal2.png")));
+    EXPECT_EQ(picture.width(), 920);
+    EXPECT_EQ(picture.height(), 2 * sampleLayout().window.height());
+}
+
+TEST_F(PreviewRenderer, APlantedLinkIsReplacedNotFollowed) {
+    std::filesystem::create_directories(dir / "elsewhere");
+    { std::ofstream(dir / "elsewhere/precious") << "keep me"; }
+    std::filesystem::create_symlink(dir / "elsewhere/precious", dir / "cal.png");
+    auto result = runProgram(env(), {"--render-cal-preview", out("cal.png")});
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "cal.png"));
+    EXPECT_FALSE(QImage(QString::fromStdString(out("cal.png"))).isNull());
+    EXPECT_EQ(readWholeFile(dir / "elsewhere/precious"), "keep me");
+}
+
+TEST_F(PreviewRenderer, AnUnwritablePathIsAFailureNotASuccess) {
+    auto result = runProgram(env(), {"--render-cal-preview", out("no/such/folder/cal.png")});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_FALSE(result.hasPrefix("rendered calibration preview")) << result.output;
+    EXPECT_TRUE(result.hasPrefix("knokle: could not write " + out("no/such/folder/cal.png"))) << result.output;
+}
+
+TEST_F(PreviewRenderer, DefaultCalibrationPath) {
+    auto result = runProgram(env(), {"--render-cal-preview"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(result.has("rendered calibration preview -> /tmp/cal_preview.png")) << result.output;
+    EXPECT_EQ(QImage("/tmp/cal_preview.png").width(), 460);
+}
+
+TEST_F(PreviewRenderer, ModesPictureFromASampleStoreThatLeavesNothingBehind) {
+    std::filesystem::create_directories(dir / "data");
+    const std::string mine = R"([{"id":"not even valid"}])";
+    { std::ofstream(dir / "data/modes.json") << mine; }
+    for (int run = 0; run < 2; ++run) {
+        auto result = runProgram(env(), {"--render-modes-preview", out("modes.png")});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_TRUE(result.has("rendered modes preview -> " + out("modes.png"))) << result.output;
+    }
+    EXPECT_EQ(readWholeFile(dir / "data/modes.json"), mine) << "the user's store is never touched";
+    QImage picture(QString::fromStdString(out("modes.png")));
+    EXPECT_EQ(picture.width(), 560);
+    EXPECT_GT(picture.height(), 500);
+    EXPECT_LE(picture.height(), 820);
+    EXPECT_EQ(picture.pixel(2, 2), rgbOf(Palette::bg));
+    // "1 Tap" selected: the pill under the first third of the picker, not under the others.
+    int pillRow = -1;
+    for (int y = 60; y < 250 && pillRow < 0; ++y)
+        if (near(picture.pixel(60, y), rgbOf(Palette::neonFill), 1)) pillRow = y;
+    ASSERT_GE(pillRow, 0);
+    EXPECT_TRUE(near(picture.pixel(400, pillRow), rgbOf(Palette::well), 1));
+}
+
+TEST_F(PreviewRenderer, WithBothFlagsOnlyTheEditorIsRenderedToItsDefault) {
+    auto result = runProgram(env(), {"--render-cal-preview", out("cal.png"), "--render-modes-preview"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_FALSE(result.hasPrefix("rendered calibration preview")) << result.output;
+    EXPECT_TRUE(result.has("rendered modes preview -> /tmp/modes_preview.png")) << result.output;
+    EXPECT_FALSE(std::filesystem::exists(dir / "cal.png"));
+    EXPECT_EQ(QImage("/tmp/modes_preview.png").width(), 560);
+}

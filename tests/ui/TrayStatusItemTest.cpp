@@ -1,0 +1,140 @@
+#include "windows/TrayStatusItem.h"
+#include "UiApplication.h"
+#include "windows/ModeRowWidget.h"
+
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QWidgetAction>
+#include <gtest/gtest.h>
+
+using namespace knokle;
+
+namespace {
+
+MenuInputs inputs() {
+    MenuInputs in;
+    in.hotkeyDisplay = "⌥⌘T";
+    in.tapsActive = true;
+    in.modes = {{Uuid{}, "Deep_work & more", 2}, {Uuid{}, "Chat", 1}};
+    return in;
+}
+
+// What the panel is given: one line per action, "---" for separators, then [x] or [ ] for toggles, "off" for
+// disabled items and the shortcut.
+std::vector<std::string> shown(QMenu& menu) {
+    std::vector<std::string> out;
+    for (QAction* a : menu.actions()) {
+        if (a->isSeparator()) {
+            out.push_back("---");
+            continue;
+        }
+        std::string line = a->text().toStdString();
+        if (a->isCheckable()) line += a->isChecked() ? " [x]" : " [ ]";
+        if (!a->isEnabled()) line += " off";
+        if (!a->shortcut().isEmpty()) line += " " + a->shortcut().toString().toStdString();
+        out.push_back(line);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(TrayStatusItem, MenuShowsTheContentItIsGiven) {
+    test::ensureUiApplication();
+    TrayStatusItem item;
+    item.setMenu(populate(inputs()));
+    EXPECT_EQ(shown(item.contextMenu()),
+              (std::vector<std::string>{"Taps Active  (⌥⌘T) [x]", "Auto-pause after each tap [x]", "---", "●○○   Chat",
+                                        "●●○   Deep__work && more", "---", "Test Taps Ctrl+T", "Edit Modes Ctrl+E",
+                                        "Open at Login [ ] off", "---", "Quit Knokle Ctrl+Q"}));
+    // Mode rows are drawn with their runs where the program draws the menu.
+    auto* row = qobject_cast<QWidgetAction*>(item.contextMenu().actions()[3]);
+    ASSERT_TRUE(row);
+    EXPECT_TRUE(dynamic_cast<ModeRowWidget*>(row->defaultWidget()));
+
+    MenuInputs missing;
+    missing.sensorMissing = true;
+    item.setMenu(populate(missing));
+    EXPECT_EQ(shown(item.contextMenu()),
+              (std::vector<std::string>{"No motion sensor on this computer off", "---", "Quit Knokle Ctrl+Q"}));
+}
+
+TEST(TrayStatusItem, RebuiltAsItOpensAndChoicesArriveAfterwards) {
+    test::ensureUiApplication();
+    TrayStatusItem item;
+    MenuInputs in = inputs();
+    int asked = 0;
+    item.menuContent = [&] {
+        ++asked;
+        return populate(in);
+    };
+    std::vector<MenuItem> chosen;
+    item.onChoose = [&](const MenuItem& m) { chosen.push_back(m); };
+
+    in.tapsActive = false;
+    emit item.contextMenu().aboutToShow();
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(item.contextMenu().actions()[0]->text().toStdString(), "Taps Paused  (⌥⌘T)");
+
+    item.contextMenu().actions()[0]->trigger();
+    EXPECT_TRUE(chosen.empty()) << "the choice waits until the menu's own handling is over";
+    QCoreApplication::processEvents();
+    ASSERT_EQ(chosen.size(), 1u);
+    EXPECT_EQ(chosen[0].action, MenuAction::toggleActive);
+
+    // A click on a drawn mode row chooses that mode.
+    auto* row = qobject_cast<QWidgetAction*>(item.contextMenu().actions()[3]);
+    ASSERT_TRUE(row);
+    QWidget* widget = row->defaultWidget();
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &release);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(chosen.size(), 2u);
+    EXPECT_EQ(chosen[1].action, MenuAction::testMode);
+    EXPECT_EQ(chosen[1].displayText(), "●○○   Chat");
+}
+
+TEST(TrayStatusItem, FlashShowsTheLargerGlyph) {
+    test::ensureUiApplication();
+    TrayStatusItem item;
+    auto inkHeight = [&] {
+        QImage image = item.currentIcon().pixmap(64, 64).toImage().convertToFormat(QImage::Format_ARGB32);
+        int top = image.height(), bottom = -1;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qAlpha(image.pixel(x, y)) > 0) {
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        return bottom - top + 1;
+    };
+    int normal = inkHeight();
+    EXPECT_GT(normal, 50);
+    item.setIcon(true);
+    EXPECT_GT(inkHeight(), normal);
+    item.setIcon(false);
+    EXPECT_EQ(inkHeight(), normal);
+}
+
+TEST(ModeRowWidget, DrawsBothRunsInTheirFonts) {
+    test::ensureUiApplication();
+    QFont menu("DejaVu Sans");
+    menu.setPointSizeF(11);
+    QFont dots = ModeRowWidget::runFont(menu, TextRun{"●●○", -4.5, 1.0, 1.5});
+    EXPECT_DOUBLE_EQ(dots.pointSizeF(), 6.5);
+    EXPECT_DOUBLE_EQ(dots.letterSpacing(), 1.5);
+    EXPECT_EQ(ModeRowWidget::runFont(menu, TextRun{"   Name", 0, 0, 0}), menu);
+
+    ModeRowWidget row({TextRun{"●●○", -4.5, 1.0, 1.5}, TextRun{"   Name", 0, 0, 0}}, nullptr);
+    ModeRowWidget longer({TextRun{"●●○", -4.5, 1.0, 1.5}, TextRun{"   A much longer name", 0, 0, 0}}, nullptr);
+    EXPECT_GT(longer.sizeHint().width(), row.sizeHint().width());
+    row.resize(row.sizeHint());
+    QImage image = row.grab().toImage();
+    QColor background = image.pixelColor(0, 0);
+    int inked = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            inked += image.pixelColor(x, y) != background;
+    EXPECT_GT(inked, 30);
+}

@@ -1,0 +1,104 @@
+#include "windows/WindowPresenter.h"
+#include "UiApplication.h"
+#include "windows/WindowCloseObserver.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+using namespace knokle;
+
+namespace {
+
+struct App {
+    App() { test::ensureUiApplication(); }
+};
+
+struct Windows : App {
+    QWidget editor, calibration;
+    std::vector<QWidget*> activated;
+    WindowPresenter presenter{[this](QWidget* w) { activated.push_back(w); }};
+    QRect area;
+
+    Windows() {
+        area = QGuiApplication::primaryScreen()->availableGeometry();
+        // Positions are those of the frames, as the presenter sees windows.
+        editor.resize(300, 250);
+        editor.move(area.center().x() - 150, area.top() + 100);
+        calibration.resize(200, 200);
+        calibration.move(area.center().x() - 100, area.top() + 50);
+    }
+};
+
+} // namespace
+
+TEST(WindowPresenter, OpensBesideTheOtherWindowOnTheSameSpot) {
+    Windows w;
+    w.presenter.present(&w.editor, &w.calibration);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.editor.pos(), QPoint(w.area.center().x() - 150, w.area.top() + 100)) << "nothing to avoid yet";
+    EXPECT_EQ(w.activated, std::vector<QWidget*>{&w.editor}) << "activated once on screen";
+    QRect editorFrame = w.editor.frameGeometry();
+
+    // Never shown, so without a frame yet: it is expected to get the editor's.
+    QRect calibrationFrame(w.calibration.pos(),
+                           w.calibration.size() + w.editor.frameGeometry().size() - w.editor.geometry().size());
+    w.presenter.present(&w.calibration, &w.editor);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(w.calibration.isVisible());
+    auto expected = placeBeside(WindowPresenter::screenRect(calibrationFrame), WindowPresenter::screenRect(editorFrame),
+                                WindowPresenter::screenRect(w.area));
+    ASSERT_TRUE(expected);
+    EXPECT_EQ(w.calibration.pos(), QPoint(int(expected->x), int(expected->y)));
+    EXPECT_EQ(w.calibration.pos().x(), editorFrame.right() + 1 - 40);
+    EXPECT_EQ(w.calibration.frameGeometry().bottom(), editorFrame.bottom() - 30);
+    EXPECT_EQ(w.activated.back(), &w.calibration);
+
+    // Already on screen: brought forward, never moved.
+    QPoint before = w.calibration.pos();
+    w.presenter.present(&w.calibration, &w.editor);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.calibration.pos(), before);
+    EXPECT_EQ(w.activated.size(), 3u);
+}
+
+TEST(WindowPresenter, ClosedOrDistantOtherWindowIsNotAvoided) {
+    Windows w;
+    w.presenter.present(&w.editor, nullptr);
+    w.editor.hide();
+    w.presenter.present(&w.calibration, &w.editor);
+    EXPECT_EQ(w.calibration.pos(), QPoint(w.area.center().x() - 100, w.area.top() + 50));
+    EXPECT_FALSE(w.editor.isVisible()) << "a closed window is not brought back";
+
+    w.calibration.hide();
+    w.presenter.present(&w.editor, nullptr);
+    w.calibration.move(w.editor.frameGeometry().center().x() + 60 - 100, w.area.top() + 50);
+    w.presenter.present(&w.calibration, &w.editor);
+    EXPECT_EQ(w.calibration.pos().x(), w.editor.frameGeometry().center().x() + 60 - 100) << "centres 60 apart";
+
+    w.presenter.present(nullptr, &w.editor);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.activated.size(), 4u);
+}
+
+TEST(WindowPresenter, MinimisedWindowComesBack) {
+    Windows w;
+    w.presenter.present(&w.editor, nullptr);
+    w.editor.showMinimized();
+    w.presenter.present(&w.editor, nullptr);
+    EXPECT_FALSE(w.editor.isMinimized());
+}
+
+TEST(WindowCloseObserver, RunsEachTimeTheWindowIsClosedAndSeesItGone) {
+    test::ensureUiApplication();
+    QWidget window;
+    std::vector<bool> visibleWhenCalled;
+    new WindowCloseObserver(&window, [&] { visibleWhenCalled.push_back(window.isVisible()); });
+    window.show();
+    window.close();
+    window.show();
+    window.hide();
+    EXPECT_EQ(visibleWhenCalled, (std::vector<bool>{false, false}));
+}

@@ -1,0 +1,84 @@
+#include "shell/ControlGeometry.h"
+#include "shell/Palette.h"
+#include "shell/Symbols.h"
+
+#include <gtest/gtest.h>
+
+using namespace knokle;
+namespace G = ControlGeometry;
+
+TEST(Palette, MixIsClampedAndOpaque) {
+    struct Case {
+        double t;
+        Colour expected;
+    } cases[] = {
+        {0.5, {128.5 / 255, 130.5 / 255, 136.5 / 255, 1}},
+        {0, Palette::bg},
+        {-1, Palette::bg},
+        {1, Palette::text},
+        {2, Palette::text},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.t);
+        Colour mixed = mix(Palette::bg.withAlpha(0.2), Palette::text.withAlpha(0.4), c.t);
+        EXPECT_NEAR(mixed.red, c.expected.red, 1e-12);
+        EXPECT_NEAR(mixed.green, c.expected.green, 1e-12);
+        EXPECT_NEAR(mixed.blue, c.expected.blue, 1e-12);
+        EXPECT_EQ(mixed.alpha, 1);
+    }
+    EXPECT_EQ(Palette::neonFill, (Colour{30 / 255.0, 62 / 255.0, 122 / 255.0, 1}));
+}
+
+TEST(Symbols, EveryDesignSymbolHasAGlyphAndOthersNone) {
+    struct Case {
+        const char* name;
+        char32_t glyph;
+    } cases[] = {
+        {"waveform", 0xF430},  {"wind", 0xF59D},         {"mountain.2.fill", 0xF2F5},      {"hourglass", 0xF51F},
+        {"keyboard", 0xF30C},  {"plus", 0xF415},         {"minus.circle.fill", 0xF376},    {"link", 0xF337},
+        {"xmark.app", 0xF157}, {"xmark.circle", 0xF159}, {"arrow.up.forward.app", 0xF3CB}, {"app.generic", 0xF614},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(symbolGlyph(c.name), std::optional<char32_t>(c.glyph)) << c.name;
+    EXPECT_EQ(symbolGlyph("no.such.symbol"), std::nullopt);
+    EXPECT_EQ(symbolGlyph(""), std::nullopt);
+    EXPECT_EQ(symbolGlyph("Waveform"), std::nullopt);
+}
+
+TEST(ControlGeometry, SwitchTrackAndKnob) {
+    Rect bounds{0, 0, 42, 24};
+    EXPECT_EQ(G::switchTrack(bounds), (Rect{1, 2, 40, 20}));
+    EXPECT_EQ(G::switchKnob(bounds, false), (Rect{3, 4, 16, 16}));
+    EXPECT_EQ(G::switchKnob(bounds, true), (Rect{23, 4, 16, 16}));
+    // A taller switch keeps the insets: the knob grows with the track.
+    EXPECT_EQ(G::switchKnob({0, 0, 60, 30}, true), (Rect{1 + 58 - 22 - 2, 4, 22, 22}));
+}
+
+TEST(ControlGeometry, SegmentedSelectionPillsAndClicks) {
+    struct Selection {
+        int selected, count, shown;
+    } selections[] = {{7, 3, 2}, {-2, 3, 0}, {1, 3, 1}, {4, 0, 0}, {0, 1, 0}};
+    for (const auto& s : selections)
+        EXPECT_EQ(G::clampedSelection(s.selected, s.count), s.shown) << s.selected << " of " << s.count;
+
+    EXPECT_EQ(G::pillFrame(300, 34, 3, 0), (Rect{3, 3, 94, 28}));
+    EXPECT_EQ(G::pillFrame(300, 34, 3, 2), (Rect{203, 3, 94, 28}));
+    EXPECT_EQ(G::segmentLabelFrame(300, 34, 3, 1, 16), (Rect{100, 9, 100, 16}));
+
+    struct Click {
+        double x;
+        int segment;
+    } clicks[] = {{0, 0}, {99.9, 0}, {100, 1}, {250, 2}, {299.99, 2}, {300, 2}, {340, 2}, {-5, 0}};
+    for (const auto& c : clicks)
+        EXPECT_EQ(G::segmentAt(c.x, 300, 3), c.segment) << "x " << c.x;
+    EXPECT_EQ(G::segmentAt(10, 300, 0), 0);
+}
+
+TEST(ControlGeometry, FieldRecorderAndButton) {
+    EXPECT_EQ(G::fieldTextRect({0, 0, 410, 30}), (Rect{9, 6, 392, 18}));
+    EXPECT_EQ(G::recorderOutline({0, 0, 130, 30}), (Rect{1, 1, 128, 28}));
+    // Centred across, one point below the middle down.
+    EXPECT_EQ(G::recorderTextFrame({0, 0, 130, 30}, 40, 16), (Rect{45, 8, 40, 16}));
+    EXPECT_EQ(G::buttonWidth(30), 84);
+    EXPECT_EQ(G::buttonWidth(60.2), 93);
+}

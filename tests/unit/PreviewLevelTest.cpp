@@ -1,0 +1,24 @@
+#include "shell/PreviewLevel.h"
+
+#include <gtest/gtest.h>
+
+using namespace knokle;
+
+TEST(PreviewLevel, TheFirstLevelArgumentCountsWhenItIsANumber) {
+    struct Case {
+        std::vector<std::string> args;
+        std::optional<double> level;
+    } cases[] = {
+        {{"knokle", "--render-cal-preview"}, std::nullopt},
+        {{"knokle", "--level=0.9"}, 0.9},
+        {{"--level=1e-1", "--level=2"}, 0.1},
+        {{"--level=abc", "--level=0.9"}, std::nullopt},
+        {{"--level=", "--level=0.9"}, std::nullopt},
+        {{"--level=0.9x"}, std::nullopt},
+        {{"--level=-0.5"}, -0.5},
+        {{"--level"}, std::nullopt},
+        {{"x--level=0.3", "--level=0.4"}, 0.4},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(previewLevel(c.args), c.level) << (c.args.empty() ? "" : c.args.back());
+}
