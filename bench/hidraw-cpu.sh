@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # CPU time per accelerometer report: the real program reading its sensor from a fixture sysfs tree whose device
-# node is a FIFO, against a bare blocking reader (bench/bare_hid_reader.c), both fed the same reports side by side.
-# Usage: bench/hidraw-cpu.sh [KNOKLE [SECONDS [RATE]]]   (defaults: build/knokle, 10, 1000)
+# node is a FIFO, against a bare blocking reader (bench/bare_hid_reader.c), all fed the same reports at the same
+# time. Several programs (say, two builds) may be given; each runs with its own fixture and settings.
+#
+#   bench/hidraw-cpu.sh [KNOKLE...]          (default: build/knokle)
+#   SECONDS_FED=10 RATE=1000 bench/hidraw-cpu.sh
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-exe=$(realpath "${1:-$here/build/knokle}")
-seconds=${2:-10}
-rate=${3:-1000}
+seconds=${SECONDS_FED:-10}
+rate=${RATE:-1000}
+[ $# -gt 0 ] || set -- "$here/build/knokle"
 scratch=$(mktemp -d)
 pids=()
 cleanup() {
@@ -18,29 +21,11 @@ trap cleanup EXIT
 
 cc -O2 -std=c11 -o "$scratch/bare" "$here/bench/bare_hid_reader.c"
 
-# The accelerometer as the program looks for it: Apple vendor and product, usage page 0xFF00, usage 3.
-node="$scratch/sys/class/hidraw/hidraw0/device"
-mkdir -p "$node" "$scratch/dev" "$scratch/config" "$scratch/data"
-printf 'HID_ID=001C:000005AC:00008104\nHID_NAME=Bench SPU\n' >"$node/uevent"
-printf '\x06\x00\xff\x0a\x03\x00\xa1\x01\x15\x00\x75\x08\x95\x40\x81\x02\xc0' >"$node/report_descriptor"
-mkfifo "$scratch/dev/hidraw0" "$scratch/bare.fifo"
-
-export KNOKLE_CONFIG_DIR="$scratch/config" KNOKLE_DATA_DIR="$scratch/data" KNOKLE_DRYRUN=1
-export QT_QPA_PLATFORM=offscreen DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent XDG_RUNTIME_DIR="$scratch"
-export KNOKLE_HIDRAW_SYSFS_ROOT="$scratch/sys" KNOKLE_HIDRAW_DEV_ROOT="$scratch/dev"
+export KNOKLE_DRYRUN=1 QT_QPA_PLATFORM=offscreen DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
 unset DISPLAY WAYLAND_DISPLAY
-# The steady tray state: no first-run calibration window with its meter timer.
-"$exe" defaults write didOnboard -bool true >/dev/null
-
-"$exe" >"$scratch/knokle.out" 2>&1 &
-pids+=($!)
-knokle=$!
-"$scratch/bare" read "$scratch/bare.fifo" >"$scratch/bare.out" &
-pids+=($!)
-bare=$!
 
 waitFor() { # FILE TEXT
-    for _ in $(seq 100); do
+    for _ in $(seq 200); do
         grep -q "$2" "$1" 2>/dev/null && return 0
         sleep 0.1
     done
@@ -48,7 +33,34 @@ waitFor() { # FILE TEXT
     cat "$1" >&2
     exit 1
 }
-waitFor "$scratch/knokle.out" 'Direct device open result: 0'
+
+# Each program gets a fixture with the accelerometer as it looks for it (Apple vendor and product, usage page
+# 0xFF00, usage 3), its own settings (in the steady tray state: no first-run calibration window with its meter
+# timer) and its own FIFO.
+names=() fifos=()
+for i in $(seq $#); do
+    exe=$(realpath "${!i}")
+    run="$scratch/run$i"
+    node="$run/sys/class/hidraw/hidraw0/device"
+    mkdir -p "$node" "$run/dev" "$run/config" "$run/data"
+    printf 'HID_ID=001C:000005AC:00008104\nHID_NAME=Bench SPU\n' >"$node/uevent"
+    printf '\x06\x00\xff\x0a\x03\x00\xa1\x01\x15\x00\x75\x08\x95\x40\x81\x02\xc0' >"$node/report_descriptor"
+    mkfifo "$run/dev/hidraw0"
+    (
+        export KNOKLE_CONFIG_DIR="$run/config" KNOKLE_DATA_DIR="$run/data" XDG_RUNTIME_DIR="$run"
+        export KNOKLE_HIDRAW_SYSFS_ROOT="$run/sys" KNOKLE_HIDRAW_DEV_ROOT="$run/dev"
+        "$exe" defaults write didOnboard -bool true >/dev/null
+        exec "$exe" >"$run/out" 2>&1
+    ) &
+    pids+=($!)
+    names+=("$exe")
+    fifos+=("$run/dev/hidraw0")
+    waitFor "$run/out" 'Direct device open result: 0'
+done
+mkfifo "$scratch/bare.fifo"
+"$scratch/bare" read "$scratch/bare.fifo" >"$scratch/bare.out" &
+bare=$!
+pids+=("$bare")
 waitFor "$scratch/bare.out" ready
 sleep 1 # let start-up work finish
 
@@ -62,22 +74,25 @@ cpuNs() {
     echo "$total"
 }
 
-k0=$(cpuNs "$knokle")
-b0=$(cpuNs "$bare")
-"$scratch/bare" feed "$seconds" "$rate" "$scratch/dev/hidraw0" "$scratch/bare.fifo"
-sleep 0.3 # let both drain
-k1=$(cpuNs "$knokle")
-b1=$(cpuNs "$bare")
-kill -0 "$knokle" 2>/dev/null || { echo "hidraw-cpu: knokle ended early:" >&2; cat "$scratch/knokle.out" >&2; exit 1; }
+before=()
+for pid in "${pids[@]}"; do before+=("$(cpuNs "$pid")"); done
+"$scratch/bare" feed "$seconds" "$rate" "${fifos[@]}" "$scratch/bare.fifo"
+sleep 0.3 # let everyone drain
+used=()
+for i in "${!pids[@]}"; do
+    kill -0 "${pids[$i]}" 2>/dev/null || { echo "hidraw-cpu: ${names[$i]:-bare reader} ended early" >&2; exit 1; }
+    used+=($(($(cpuNs "${pids[$i]}") - before[i])))
+done
 kill -TERM "$bare"
 wait "$bare" || true
 reports=$(awk -v s="$seconds" -v r="$rate" 'BEGIN { printf "%d", s * r }')
 received=$(tail -n 1 "$scratch/bare.out")
 [ "$received" = "$reports" ] || echo "hidraw-cpu: the bare reader received $received of $reports reports" >&2
 
-awk -v k=$((k1 - k0)) -v b=$((b1 - b0)) -v n="$reports" -v s="$seconds" -v r="$rate" 'BEGIN {
-    printf "%d reports each, %s a second for %s s\n", n, r, s
-    printf "knokle: %6.2f us CPU per report\n", k / n / 1000
-    printf "bare:   %6.2f us CPU per report\n", b / n / 1000
-    printf "ratio:  %6.2f\n", (b > 0 ? k / b : 0)
-}'
+bareNs=${used[-1]}
+echo "$reports reports each, $rate a second for $seconds s; CPU per report:"
+awk -v b="$bareNs" -v n="$reports" 'BEGIN { printf "  bare reader  %6.2f us\n", b / n / 1000 }'
+for i in "${!names[@]}"; do
+    awk -v k="${used[$i]}" -v b="$bareNs" -v n="$reports" -v name="${names[$i]}" \
+        'BEGIN { printf "  knokle       %6.2f us  %.2f x bare  (%s)\n", k / n / 1000, k / b, name }'
+done

@@ -62,8 +62,8 @@ struct Fixture {
 
 struct Received {
     HidDevice* device = nullptr;
-    std::vector<Bytes> reports;
-    std::vector<double> readTimes;
+    std::vector<Bytes> reports = {};
+    std::vector<double> readTimes = {};
     static void handler(void* context, int, void*, int, std::uint32_t, const std::uint8_t* report, long length) {
         auto* self = static_cast<Received*>(context);
         self->reports.emplace_back(report, report + length);
@@ -147,8 +147,7 @@ TEST(Hidraw, ReportsArriveInOrderWithTheirReadTimesAndAClosedWriterNeverSpins) {
     ASSERT_TRUE(devices && devices->size() == 1);
     auto device = std::dynamic_pointer_cast<HidrawDevice>(devices->front());
     std::array<std::uint8_t, 64> buffer{};
-    Received received;
-    received.device = device.get();
+    Received received{device.get()};
     ASSERT_EQ(device->open(), 0);
     device->registerInputReportCallback(buffer.data(), buffer.size(), &Received::handler, &received);
     device->scheduleWithMainLoop();
@@ -178,6 +177,29 @@ TEST(Hidraw, ReportsArriveInOrderWithTheirReadTimesAndAClosedWriterNeverSpins) {
     }
     EXPECT_EQ(received.reports, sent);
     EXPECT_FALSE(device->currentReportTime()); // only while a report is delivered
+}
+
+TEST(Hidraw, ANodeAtEndOfFileIsReportedOnceAndLeftAlone) {
+    ensureQtApplication();
+    Fixture f;
+    f.addDevice("hidraw4", "HID_ID=001C:000005AC:00008104\nHID_NAME=Apple SPU\n", kSensorDescriptor);
+    std::filesystem::create_symlink("/dev/null", f.dev / "hidraw4"); // a character device that only ends
+    auto devices = f.manager().copyDevices();
+    ASSERT_TRUE(devices && devices->size() == 1);
+    auto device = std::dynamic_pointer_cast<HidrawDevice>(devices->front());
+    Received received{device.get()};
+    std::array<std::uint8_t, 64> buffer{};
+    LineCapture capture;
+    ASSERT_EQ(device->open(), 0);
+    device->registerInputReportCallback(buffer.data(), buffer.size(), &Received::handler, &received);
+    device->scheduleWithMainLoop();
+    ASSERT_TRUE(runEventsUntil([&] { return !capture.lines().empty(); }));
+    runEventsFor(100);
+    EXPECT_EQ(capture.lines(),
+              (std::vector<std::string>{"[MotionSensor] Accelerometer " + (f.dev / "hidraw4").string() +
+                                        " stopped delivering: end of file."}));
+    EXPECT_LE(device->wakeupCount(), 2u);
+    EXPECT_TRUE(received.reports.empty());
 }
 
 TEST(Hidraw, UnopenableNodeGivesItsErrnoAndOneHint) {

@@ -19,8 +19,6 @@ struct FakeHidDevice final : HidDevice {
     std::map<std::string, std::string> properties{{"Product", "SPU"}, {"Transport", "SPI"}};
     int openStatus = 0;
     std::optional<double> readTime; // what currentReportTime() answers
-    int openCalls = 0;
-    bool scheduled = false;
     std::uint8_t* buffer = nullptr;
     std::size_t bufferLength = 0;
     InputReportCallback callback = nullptr;
@@ -31,7 +29,6 @@ struct FakeHidDevice final : HidDevice {
         return it == properties.end() ? std::nullopt : std::optional(it->second);
     }
     int open() override {
-        ++openCalls;
         journal.push_back("device open");
         return openStatus;
     }
@@ -42,10 +39,7 @@ struct FakeHidDevice final : HidDevice {
         callback = cb;
         context = ctx;
     }
-    void scheduleWithMainLoop() override {
-        journal.push_back("device schedule");
-        scheduled = true;
-    }
+    void scheduleWithMainLoop() override { journal.push_back("device schedule"); }
     std::optional<double> currentReportTime() const override { return readTime; }
 
     // Fills the lent buffer and calls the handler.

@@ -70,26 +70,23 @@ const std::string kFourReports = line(0.0, 1.0) + line(0.010, 2.0) + line(0.0125
 
 TEST(Replay, DeliversEachReportAtItsOffsetScaledBySpeedStampedWithItsRecordedTime) {
     const double offsets[] = {0.0, 0.010, 0.0125, 0.5};
-    for (double speed : {1.0, 2.0, 0.5}) {
+    for (auto [speed, played] : {std::pair(1.0, 1.0), {2.0, 2.0}, {0.5, 0.5}, {-3.0, 1.0}}) {
         SCOPED_TRACE(speed);
         ReplayRun run(kFourReports, speed, "knock.rec");
-        EXPECT_EQ(run.lines.lines(),
-                  (std::vector<std::string>{
-                      "[MotionSensor] IOHIDManagerOpen result: 0 (0 = success)",
-                      "[MotionSensor] Matched 1 SPU accelerometer device(s).",
-                      "[MotionSensor] Using accelerometer - product: Recording knock.rec, transport: Replay",
-                      "[MotionSensor] Direct device open result: 0"}));
-        run.loop.advance(0.0099 / speed);
+        auto lines = run.lines.lines();
+        EXPECT_EQ(lines.front() == "[replay] Speed -3.0 is not a number of zero or more; using 1.", speed < 0);
+        EXPECT_EQ(lines.at(lines.size() - 2),
+                  "[MotionSensor] Using accelerometer - product: Recording knock.rec, transport: Replay");
+        run.loop.advance(0.0099 / played);
         EXPECT_EQ(run.delivered.size(), 1u); // the first at once, nothing early
-        EXPECT_EQ(run.replay->deliveredCount(), 1u);
         EXPECT_EQ(run.replay->currentReportTime(), kReplayStart);
-        run.loop.advance(1.0 / speed);
+        run.loop.advance(1.0 / played);
         ASSERT_EQ(run.delivered.size(), 4u);
         for (size_t i = 0; i < 4; ++i) {
             EXPECT_EQ(run.delivered[i].z, double(i + 1));
             // Reports due close together may wait for one delivery tick (4 ms).
-            EXPECT_GE(run.delivered[i].elapsed, offsets[i] / speed - 1e-9);
-            EXPECT_LE(run.delivered[i].elapsed, offsets[i] / speed + 0.004 + 1e-9);
+            EXPECT_GE(run.delivered[i].elapsed, offsets[i] / played - 1e-9);
+            EXPECT_LE(run.delivered[i].elapsed, offsets[i] / played + 0.004 + 1e-9);
             EXPECT_NEAR(run.delivered[i].timestamp, kReplayStart + offsets[i], 1e-6);
         }
         EXPECT_EQ(run.finished, 1);
@@ -164,11 +161,4 @@ TEST(Replay, DestroyedReplayDeliversNothingMore) {
     run.loop.advance(1.0);
     EXPECT_EQ(run.delivered.size(), 2u);
     EXPECT_EQ(run.finished, 0);
-}
-
-TEST(Replay, InvalidSpeedFallsBackToRealTime) {
-    ReplayRun run(kFourReports, -3.0);
-    EXPECT_EQ(run.replayLines().at(0), "[replay] Speed -3.0 is not a number of zero or more; using 1.");
-    run.loop.advance(0.011);
-    EXPECT_EQ(run.delivered.size(), 2u);
 }

@@ -307,10 +307,11 @@ void HidrawDevice::scheduleWithMainLoop() {
 }
 
 std::size_t HidrawDevice::wakeupCount() const {
-    return readAhead ? readAhead->wakeups.load() : 0;
+    return readAhead ? readAhead->wakeups.load() : wakeupsWhenClosed;
 }
 
 void HidrawDevice::deliverReadAhead() {
+    if (!readAhead) return;
     ++readAhead->wakeups;
     std::uint64_t expirations = 0;
     [[maybe_unused]] ssize_t cleared = ::read(readAhead->timer, &expirations, sizeof expirations);
@@ -359,6 +360,7 @@ void HidrawDevice::closeNode() {
         // The reader thread ends after its current read; with our writer closed, a FIFO without outside
         // writers ends that read at once.
         readAhead->stopped = true;
+        wakeupsWhenClosed = readAhead->wakeups;
         readAhead.reset();
     }
     if (keepAliveWriter >= 0) ::close(keepAliveWriter);

@@ -76,6 +76,7 @@ private:
     InputReportCallback callback = nullptr;
     void* context = nullptr;
     std::optional<double> deliveringTime;
+    std::size_t wakeupsWhenClosed = 0;
 };
 
 // Finds hidraw devices through sysfs. The roots are parameters so that tests can use a fixture tree.
