@@ -1,19 +1,16 @@
 #include "platform/linux/DesktopEntries.h"
-
 #include "TempDir.h"
 #include "common/AtomicFile.h"
+#include "platform/linux/XdgAutostartLoginItem.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace knokle;
 namespace fs = std::filesystem;
 
 TEST(DesktopEntries, ExecProgram) {
-    struct Case {
-        std::string exec;
-        std::optional<std::string> program;
-    };
-    const Case cases[] = {
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
         {"gedit %U", "gedit"},
         {"/usr/bin/firefox-esr %u", "/usr/bin/firefox-esr"},
         {"\"/opt/My App/bin/app\" --new-window %F", "/opt/My App/bin/app"},
@@ -26,8 +23,8 @@ TEST(DesktopEntries, ExecProgram) {
         {"", std::nullopt},
         {"\"\" arg", std::nullopt},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(execProgram(c.exec), c.program) << c.exec;
+    for (const auto& [exec, program] : cases)
+        EXPECT_EQ(execProgram(exec), program) << exec;
 }
 
 TEST(DesktopEntries, ParseReadsTheMainGroupOnly) {
@@ -46,11 +43,7 @@ TEST(DesktopEntries, ParseReadsTheMainGroupOnly) {
 }
 
 TEST(DesktopEntries, IdsFromFilesInsideApplicationFolders) {
-    struct Case {
-        std::string folder, file;
-        std::optional<std::string> id;
-    };
-    const Case cases[] = {
+    const std::tuple<std::string, std::string, std::optional<std::string>> cases[] = {
         {"/usr/share/applications", "/usr/share/applications/firefox.desktop", "firefox"},
         {"/usr/share/applications", "/usr/share/applications/kde4/kate.desktop", "kde4-kate"},
         {"/usr/share/applications/", "/usr/share/applications/./org.gnome.Foo.desktop", "org.gnome.Foo"},
@@ -58,8 +51,8 @@ TEST(DesktopEntries, IdsFromFilesInsideApplicationFolders) {
         {"/usr/share/applications", "/usr/share/applications/readme.txt", std::nullopt},
         {"/usr/share/applications", "/usr/share/applications/.desktop", std::nullopt},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(desktopEntryId(c.folder, c.file), c.id) << c.file;
+    for (const auto& [folder, file, id] : cases)
+        EXPECT_EQ(desktopEntryId(folder, file), id) << file;
 }
 
 TEST(DesktopEntries, IndexMatchesResolvedExecutablesOnlyWhenUnambiguous) {
@@ -67,9 +60,8 @@ TEST(DesktopEntries, IndexMatchesResolvedExecutablesOnlyWhenUnambiguous) {
     fs::path user = temp / "user";
     fs::path system = temp / "system";
     fs::path bin = temp / "bin";
-    fs::create_directories(user / "sub");
-    fs::create_directories(system);
-    fs::create_directories(bin);
+    for (const auto& folder : {user / "sub", system, bin})
+        fs::create_directories(folder);
     auto entry = [](const fs::path& path, const std::string& body) {
         ASSERT_TRUE(writeFileAtomically(path, "[Desktop Entry]\nType=Application\n" + body));
     };
@@ -92,16 +84,12 @@ TEST(DesktopEntries, IndexMatchesResolvedExecutablesOnlyWhenUnambiguous) {
     entry(system / "mine.desktop", "Exec=mine-system\n");
 
     DesktopEntryIndex index({user, system}, std::chrono::hours(1));
-    struct Case {
-        std::string executable;
-        std::optional<std::string> id;
-    };
-    const Case cases[] = {
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
         {"editor", "editor"},  {"viewer", "sub-viewer"},      {"xterm", std::nullopt},       {"gone", std::nullopt},
         {"mine-user", "mine"}, {"mine-system", std::nullopt}, {"editor-link", std::nullopt},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(index.idForExecutable((bin / c.executable).string()), c.id) << c.executable;
+    for (const auto& [executable, id] : cases)
+        EXPECT_EQ(index.idForExecutable((bin / executable).string()), id) << executable;
     EXPECT_EQ(index.terminalEmulators(), (std::vector<std::string>{"term-a", "term-b"}));
     EXPECT_EQ(index.entry("sub-viewer")->startupWMClass, "ViewerWin");
     EXPECT_FALSE(index.isInstalled("gone"));
@@ -120,4 +108,85 @@ TEST(DesktopEntries, IndexMatchesResolvedExecutablesOnlyWhenUnambiguous) {
     fs::remove(system / "late.desktop");
     fs::last_write_time(system, fs::last_write_time(system) + std::chrono::seconds(2));
     EXPECT_FALSE(fresh.isInstalled("late"));
+}
+
+namespace {
+
+struct Fixture {
+    test::TempDir dir;
+    XdgAutostartLoginItem::Locations where;
+    Fixture() {
+        where.autostartFolder = dir / "config/autostart";
+        where.dataDirs = {dir / "data-home", dir / "data-sys"};
+        where.executable = dir / "bin/knokle";
+        std::filesystem::create_directories(dir / "bin");
+        writeFileAtomically(where.executable, "#!/bin/sh\n");
+        ::chmod(where.executable.c_str(), 0755);
+    }
+    void installEntry(const std::filesystem::path& dataDir, const std::string& exec) {
+        std::filesystem::create_directories(dataDir / "applications");
+        writeFileAtomically(dataDir / "applications/org.knokle.Knokle.desktop",
+                            "[Desktop Entry]\nType=Application\nName=Knokle\nExec=" + exec + "\n");
+    }
+};
+
+} // namespace
+
+TEST(XdgAutostartLoginItem, RegisterWritesTheEntryUnregisterRemovesItAndAHiddenOneIsNotEnabled) {
+    Fixture f;
+    XdgAutostartLoginItem item(f.where);
+    auto entry = f.where.autostartFolder / "org.knokle.Knokle.desktop";
+    EXPECT_EQ(item.status(), LoginItemStatus::notRegistered);
+    EXPECT_EQ(item.registerItem(), std::nullopt);
+    EXPECT_EQ(item.status(), LoginItemStatus::enabled);
+    auto text = readWholeFile(entry);
+    ASSERT_TRUE(text);
+    EXPECT_EQ(desktopExecProgram(*desktopEntryValue(*text, "Exec")), f.where.executable.string());
+    EXPECT_EQ(item.unregisterItem(), std::nullopt);
+    EXPECT_EQ(item.status(), LoginItemStatus::notRegistered);
+
+    writeFileAtomically(entry, "[Desktop Entry]\nExec=knokle\nHidden=true\n");
+    EXPECT_EQ(item.status(), LoginItemStatus::notRegistered);
+    writeFileAtomically(entry, "[Desktop Entry]\nExec=knokle\n[Desktop Action x]\nHidden=true\n");
+    EXPECT_EQ(item.status(), LoginItemStatus::enabled) << "keys of other groups do not count";
+
+    // A file where the folder should be.
+    std::filesystem::remove_all(f.where.autostartFolder);
+    writeFileAtomically(f.where.autostartFolder, "x");
+    auto error = item.registerItem();
+    ASSERT_TRUE(error);
+    EXPECT_NE(error->find(f.where.autostartFolder.string()), std::string::npos) << *error;
+}
+
+TEST(XdgAutostartLoginItem, ChangeableOnlyWhenInstalledWithItsDesktopEntry) {
+    struct Case {
+        const char* what;
+        std::function<void(Fixture&)> setUp;
+        bool changeable;
+    } cases[] = {
+        {"no desktop entry", [](Fixture&) {}, false},
+        {"entry starts this program",
+         [](Fixture& f) { f.installEntry(f.where.dataDirs[1], f.where.executable.string()); }, true},
+        {"entry quoted with arguments",
+         [](Fixture& f) { f.installEntry(f.where.dataDirs[0], "\"" + f.where.executable.string() + "\" --flag %U"); },
+         true},
+        {"entry starts another program", [](Fixture& f) { f.installEntry(f.where.dataDirs[1], "/bin/true"); }, false},
+        {"first entry found wins",
+         [](Fixture& f) {
+             f.installEntry(f.where.dataDirs[0], "/bin/true");
+             f.installEntry(f.where.dataDirs[1], f.where.executable.string());
+         },
+         false},
+    };
+    for (auto& c : cases) {
+        Fixture f;
+        c.setUp(f);
+        EXPECT_EQ(XdgAutostartLoginItem(f.where).canChange(), c.changeable) << c.what;
+    }
+}
+
+TEST(XdgAutostartLoginItem, DesktopEntryParsing) {
+    EXPECT_EQ(desktopEntryValue("# c\n[Desktop Entry]\nName = Knokle\nExec=a b\n", "Name"), "Knokle");
+    EXPECT_EQ(desktopExecProgram("  /usr/bin/knokle %U"), "/usr/bin/knokle");
+    EXPECT_EQ(desktopExecProgram(R"("/opt/my \"app\"/knokle" --x)"), R"(/opt/my "app"/knokle)");
 }

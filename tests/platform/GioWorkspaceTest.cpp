@@ -1,7 +1,7 @@
 #include "platform/linux/GioWorkspace.h"
-
 #include "TempDir.h"
 #include "common/AtomicFile.h"
+#include "platform/linux/ProcFiles.h"
 
 #include <csignal>
 #include <future>
@@ -128,59 +128,118 @@ TEST(GioWorkspace, RunningApplicationsAreTheUsersOwnMainProcesses) {
 
 TEST(GioWorkspace, ForceTerminateKillsByPidAndIgnoresEntriesWithoutOne) {
     pid_t child = fork();
-    if (child == 0) {
-        pause();
-        _exit(0);
-    }
+    if (child == 0) _exit(pause());
     ASSERT_GT(child, 0);
     GioWorkspace workspace;
     // A pid of 0 would signal our own process group; it must be left alone (this test would die).
-    workspace.forceTerminate(RunningApplication{"x", 0, false});
-    workspace.forceTerminate(RunningApplication{"x", -1, false});
-    workspace.forceTerminate(RunningApplication{"x", child, false});
+    for (pid_t pid : {0, -1, child})
+        workspace.forceTerminate(RunningApplication{"x", pid, false});
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(WTERMSIG(status), SIGKILL);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
 }
 
-TEST(GioWorkspace, NamesAndIconsFromTheEntryFile) {
+TEST(GioWorkspace, NamesIconsAndFailedOpensFromTheEntryFile) {
     test::TempDir temp;
     writeEntry(temp / "themed.desktop", "Exec=true\nIcon=accessories-text-editor\n");
     writeEntry(temp / "file-icon.desktop", "Exec=true\nIcon=" + (temp / "icon.png").string() + "\n");
     writeEntry(temp / "no-icon.desktop", "Exec=true\n");
-    GioWorkspace workspace(temp.path(), {});
-    EXPECT_EQ(workspace.displayName((temp / "themed.desktop").string()), "Some App");
-    EXPECT_EQ(workspace.iconName((temp / "themed.desktop").string()), "accessories-text-editor");
-    EXPECT_EQ(workspace.iconName((temp / "file-icon.desktop").string()), (temp / "icon.png").string());
-    EXPECT_EQ(workspace.iconName((temp / "no-icon.desktop").string()), "");
-    EXPECT_EQ(workspace.displayName((temp / "missing.desktop").string()), "missing");
-    EXPECT_EQ(workspace.iconName((temp / "missing.desktop").string()), "");
-}
-
-TEST(GioWorkspace, FailedOpenCompletesOnceWithAReadableError) {
-    test::TempDir temp;
     // GLib refuses this itself: the working folder does not exist.
     writeEntry(temp / "bad-path.desktop", "Exec=true\nPath=" + (temp / "no-such-folder").string() + "\n");
     GioWorkspace workspace(temp.path(), {});
-    struct Case {
-        std::string location;
-        std::string errorContains;
-    };
-    const Case cases[] = {
-        {(temp / "missing.desktop").string(), "missing.desktop"},
-        {(temp / "bad-path.desktop").string(), "no-such-folder"},
-    };
-    for (const auto& c : cases) {
+    auto at = [&](const char* name) { return (temp / name).string(); };
+    EXPECT_EQ(workspace.displayName(at("themed.desktop")), "Some App");
+    EXPECT_EQ(workspace.iconName(at("themed.desktop")), "accessories-text-editor");
+    EXPECT_EQ(workspace.iconName(at("file-icon.desktop")), at("icon.png"));
+    EXPECT_EQ(workspace.iconName(at("no-icon.desktop")), "");
+    EXPECT_EQ(workspace.displayName(at("missing.desktop")), "missing");
+    EXPECT_EQ(workspace.iconName(at("missing.desktop")), "");
+
+    for (auto [entry, errorContains] : {std::pair{"missing.desktop", "missing.desktop"}, {"bad-path.desktop", "no-such-folder"}}) {
         std::promise<OpenApplicationResult> done;
-        int calls = 0;
-        workspace.openApplication(c.location, [&](OpenApplicationResult result) {
+        std::atomic<int> calls = 0;
+        workspace.openApplication(at(entry), [&](OpenApplicationResult result) {
             if (++calls == 1) done.set_value(std::move(result));
         });
         auto result = done.get_future().get();
-        EXPECT_FALSE(result.application) << c.location;
-        ASSERT_TRUE(result.errorDescription) << c.location;
-        EXPECT_NE(result.errorDescription->find(c.errorContains), std::string::npos) << *result.errorDescription;
+        EXPECT_FALSE(result.application) << entry;
+        ASSERT_TRUE(result.errorDescription) << entry;
+        EXPECT_NE(result.errorDescription->find(errorContains), std::string::npos) << *result.errorDescription;
         EXPECT_EQ(calls, 1);
     }
+}
+
+TEST(ProcFiles, EnvironValueFindsWholeNamesOnly) {
+    const std::string environ = "PATH=/bin\0GIO_LAUNCHED_DESKTOP_FILE_PID=42\0GIO_LAUNCHED_DESKTOP_FILE=/a/b.desktop\0"
+                                "EMPTY=\0EQ=a=b"s;
+    EXPECT_EQ(environValue(environ, "GIO_LAUNCHED_DESKTOP_FILE"), "/a/b.desktop");
+    EXPECT_EQ(environValue(environ, "GIO_LAUNCHED_DESKTOP_FILE_PID"), "42");
+    EXPECT_EQ(environValue(environ, "EMPTY"), "");
+    EXPECT_EQ(environValue(environ, "EQ"), "a=b"); // the last entry has no trailing NUL
+    EXPECT_EQ(environValue(environ, "PAT"), std::nullopt);
+    EXPECT_EQ(environValue(environ, "GIO_LAUNCHED"), std::nullopt);
+    EXPECT_EQ(environValue("", "PATH"), std::nullopt);
+}
+
+TEST(ProcFiles, ProcStatReadsStateParentStartAndKernelThreads) {
+    const std::string tail = " 0 0 0 0 0 0 0 0 20 0 1 0 8812 0";
+    // Text, then state (nothing: unreadable), parent, start time and whether it is a kernel thread.
+    const std::tuple<std::string, std::optional<char>, pid_t, unsigned long long, bool> cases[] = {
+        {"1234 (bash) S 1200 1234 1234 0 -1 4194560" + tail, 'S', 1200, 8812, false},
+        {"77 (a) b) (c) Z 1 77 77 0 0 4194304" + tail, 'Z', 1, 8812, false}, // a name with spaces and parentheses
+        {"3 (kworker/0:1) I 2 0 0 0 -1 69238880" + tail, 'I', 2, 8812, true},
+        {"5 (x) R 0 0", 'R', 0, 0, false}, // short lines keep what they have
+        {"5 (x)", std::nullopt, 0, 0, false},
+        {"garbage", std::nullopt, 0, 0, false},
+        {"5 (x) S notanumber", std::nullopt, 0, 0, false},
+    };
+    for (const auto& [text, state, parent, start, kernelThread] : cases) {
+        auto stat = parseProcStat(text);
+        ASSERT_EQ(stat.has_value(), state.has_value()) << text;
+        if (!stat) continue;
+        EXPECT_EQ(std::tuple(stat->state, stat->parent, stat->startTime, stat->kernelThread),
+                  std::tuple(*state, parent, start, kernelThread))
+            << text;
+    }
+}
+
+TEST(ProcFiles, StatusUidsAndFlatpakInfo) {
+    auto uids = parseStatusUids("Name:\tx\nUmask:\t0022\nUid:\t1000\t0\t0\t0\nGid:\t5\t5\t5\t5\n");
+    ASSERT_TRUE(uids);
+    EXPECT_EQ(uids->real, 1000u);
+    EXPECT_EQ(uids->effective, 0u);
+    EXPECT_FALSE(parseStatusUids("Name:\tx\nGid:\t5\t5\n"));
+    EXPECT_FALSE(parseStatusUids("Uid:\t1000\n"));
+
+    auto sandbox = parseFlatpakInfo("[Application]\nname=org.mozilla.firefox\nruntime=x\n\n[Instance]\n"
+                                    "instance-id=1234\nname=wrong\n");
+    ASSERT_TRUE(sandbox);
+    EXPECT_EQ(sandbox->application, "org.mozilla.firefox");
+    EXPECT_EQ(sandbox->instance, "1234");
+    EXPECT_FALSE(parseFlatpakInfo("[Instance]\ninstance-id=1\n"));
+}
+
+TEST(ProcFiles, CgroupUnitNamesGiveApplicationCandidates) {
+    const std::string userSlice = "0::/user.slice/user-1000.slice/user@1000.service/app.slice/";
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {userSlice + "app-gnome-org.gnome.TextEditor-4711.scope\n",
+         {"org.gnome.TextEditor", "gnome-org.gnome.TextEditor"}},
+        {userSlice + "app-gnome-google\\x2dchrome-99.scope\n", {"google-chrome", "gnome-google-chrome"}},
+        {userSlice + "app-org.example.Viewer@a1b2.service\n", {"org.example.Viewer"}},
+        {userSlice + "app-kde-org.kde.dolphin.service\n", {"org.kde.dolphin", "kde-org.kde.dolphin"}},
+        {userSlice + "app-firefox-12.scope\n", {"firefox"}},
+        {userSlice + "app-odd\\xZZ-12.scope\n", {"odd\\xZZ"}}, // an incomplete escape stays as it is
+        // Units that are not application units, or no unit at all.
+        {userSlice + "dbus-:1.2-org.freedesktop.Notifications@0.service\n", {}},
+        {userSlice + "app-gnome.slice\n", {}},
+        {userSlice + "app-.scope\n", {}},
+        {"0::/\n", {}},
+        {"", {}},
+        // Legacy hierarchies: the named systemd one counts, the unified one wins when both exist.
+        {"4:memory:/app-gnome-wrong-1.scope\n1:name=systemd:/user.slice/app-gnome-nautilus-5.scope\n",
+         {"nautilus", "gnome-nautilus"}},
+        {"1:name=systemd:/app-gnome-old-5.scope\n0::/x/app-gnome-new-6.scope\n", {"new", "gnome-new"}},
+    };
+    for (const auto& [file, candidates] : cases)
+        EXPECT_EQ(cgroupApplicationCandidates(file), candidates) << file;
 }

@@ -1,25 +1,22 @@
 #include "LineCapture.h"
+#include "QtEventLoop.h"
+#include "ScopedEnv.h"
 #include "TempDir.h"
 #include "common/SampleClock.h"
 #include "platform/linux/HidrawManager.h"
+#include "platform/linux/HidrawSensorAccess.h"
 #include "sensing/MotionSensor.h"
-
-#include "QtEventLoop.h"
-
-#include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace knokle;
-using knokle::test::ensureQtApplication;
-using knokle::test::LineCapture;
-using knokle::test::runEventsFor;
-using knokle::test::runEventsUntil;
-using knokle::test::TempDir;
+using namespace knokle::test;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -29,41 +26,52 @@ const Bytes kSensorDescriptor = {0xFE, 0x02, 0x10, 0xAA, 0xBB,                  
                                  0x06, 0x00, 0xFF, 0x0A, 0x03, 0x00, 0xA1, 0x01, // vendor page 0xFF00, usage 3
                                  0x15, 0x00, 0x75, 0x08, 0x95, 0x16, 0x81, 0x02, 0xC0};
 const Bytes kKeyboardDescriptor = {0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x75, 0x01, 0x81, 0x02, 0xC0};
+const char* const kSpu = "HID_ID=001C:000005AC:00008104\nHID_NAME=Apple SPU\n";
 
 // sysfs and /dev as the manager sees them, under a temporary folder.
 struct Fixture {
     TempDir dir;
-    std::filesystem::path sys = dir / "sys";
-    std::filesystem::path dev = dir / "dev";
+    fs::path sys = dir / "sys";
+    fs::path dev = dir / "dev";
 
-    Fixture() { std::filesystem::create_directories(dev); }
+    Fixture() { fs::create_directories(dev); }
 
-    void addDevice(const std::string& node, const std::string& uevent, const Bytes& descriptor) {
+    void addDevice(const std::string& node, const std::string& uevent, const Bytes& descriptor = kSensorDescriptor) {
         auto folder = sys / "class" / "hidraw" / node / "device";
-        std::filesystem::create_directories(folder);
+        fs::create_directories(folder);
         std::ofstream(folder / "uevent") << uevent;
         std::ofstream(folder / "report_descriptor", std::ios::binary)
             .write(reinterpret_cast<const char*>(descriptor.data()), std::streamsize(descriptor.size()));
     }
-    void addStandardSet() {
-        addDevice("hidraw0", "HID_ID=0003:0000046D:00008104\nHID_NAME=Logitech Receiver\n", kSensorDescriptor);
+    // Another vendor's sensor, the sensor's own IDs on a keyboard, and a device without identity.
+    void addDecoys() {
+        addDevice("hidraw0", "HID_ID=0003:0000046D:00008104\nHID_NAME=Logitech Receiver\n");
         addDevice("hidraw1", "HID_ID=001C:000005AC:00008104\nHID_NAME=Apple Keyboard\n", kKeyboardDescriptor);
-        addDevice("hidraw2", "DRIVER=hid-generic\nHID_ID=001C:000005AC:00008104\nHID_NAME=Apple SPU\n",
-                  kSensorDescriptor);
-        addDevice("hidraw3", "HID_NAME=No identity\n", kSensorDescriptor);
-        ASSERT_EQ(mkfifo((dev / "hidraw2").c_str(), 0600), 0);
+        addDevice("hidraw3", "HID_NAME=No identity\n");
     }
-    HidrawManager manager() {
+    // The one device a manager matching the accelerometer finds, or nothing when it finds another number.
+    std::shared_ptr<HidrawDevice> onlyDevice() {
         HidrawManager m(sys, dev);
         m.setDeviceMatching({0x05AC, 0x8104, 0xFF00, 0x03});
-        return m;
+        auto devices = m.copyDevices();
+        if (!devices || devices->size() != 1) return nullptr;
+        return std::dynamic_pointer_cast<HidrawDevice>(devices->front());
     }
 };
 
+// Opens and schedules a device and keeps what it delivers, with the read time each report carried.
 struct Received {
-    HidDevice* device = nullptr;
-    std::vector<Bytes> reports = {};
-    std::vector<double> readTimes = {};
+    std::shared_ptr<HidrawDevice> device;
+    std::array<std::uint8_t, 64> buffer{};
+    std::vector<Bytes> reports;
+    std::vector<double> readTimes;
+
+    explicit Received(std::shared_ptr<HidrawDevice> d) : device(std::move(d)) {
+        ensureQtApplication();
+        EXPECT_EQ(device->open(), 0);
+        device->registerInputReportCallback(buffer.data(), buffer.size(), &handler, this);
+        device->scheduleWithMainLoop();
+    }
     static void handler(void* context, int, void*, int, std::uint32_t, const std::uint8_t* report, long length) {
         auto* self = static_cast<Received*>(context);
         self->reports.emplace_back(report, report + length);
@@ -74,12 +82,7 @@ struct Received {
 } // namespace
 
 TEST(Hidraw, TopLevelUsagesOfReportDescriptors) {
-    struct Case {
-        const char* name;
-        Bytes descriptor;
-        std::vector<HidUsage> usages;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, Bytes, std::vector<HidUsage>> cases[] = {
         {"sensor with long item and 2-byte usage", kSensorDescriptor, {{0xFF00, 3}}},
         {"nested collection is not top level",
          {0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x01, 0xA1, 0x00, 0xC0, 0xC0},
@@ -94,8 +97,8 @@ TEST(Hidraw, TopLevelUsagesOfReportDescriptors) {
         {"long item running past the end", {0xFE, 0x20, 0x10, 0x01, 0xA1, 0x01}, {}},
         {"empty", {}, {}},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(topLevelUsages(c.descriptor), c.usages) << c.name;
+    for (const auto& [name, descriptor, usages] : cases)
+        EXPECT_EQ(topLevelUsages(descriptor), usages) << name;
 }
 
 TEST(Hidraw, UeventAndTransport) {
@@ -118,15 +121,15 @@ TEST(Hidraw, UeventAndTransport) {
 
 TEST(Hidraw, MatchesOnlyTheSensorAmongDecoysUnderTheRootsTheEnvironmentNames) {
     Fixture f;
-    f.addStandardSet();
-    setenv("KNOKLE_HIDRAW_SYSFS_ROOT", f.sys.c_str(), 1);
-    setenv("KNOKLE_HIDRAW_DEV_ROOT", f.dev.c_str(), 1);
-    HidrawManager manager;
-    unsetenv("KNOKLE_HIDRAW_SYSFS_ROOT");
-    unsetenv("KNOKLE_HIDRAW_DEV_ROOT");
-    manager.setDeviceMatching({0x05AC, 0x8104, 0xFF00, 0x03});
-    EXPECT_EQ(manager.open(), 0);
-    auto devices = manager.copyDevices();
+    f.addDecoys();
+    f.addDevice("hidraw2", std::string("DRIVER=hid-generic\n") + kSpu);
+    auto manager = [&] {
+        ScopedEnv sys("KNOKLE_HIDRAW_SYSFS_ROOT", f.sys.c_str()), dev("KNOKLE_HIDRAW_DEV_ROOT", f.dev.c_str());
+        return std::make_unique<HidrawManager>();
+    }();
+    manager->setDeviceMatching({0x05AC, 0x8104, 0xFF00, 0x03});
+    EXPECT_EQ(manager->open(), 0);
+    auto devices = manager->copyDevices();
     ASSERT_TRUE(devices && devices->size() == 1);
     auto device = std::dynamic_pointer_cast<HidrawDevice>(devices->front());
     EXPECT_EQ(device->node(), f.dev / "hidraw2");
@@ -140,20 +143,14 @@ TEST(Hidraw, MatchesOnlyTheSensorAmongDecoysUnderTheRootsTheEnvironmentNames) {
 }
 
 TEST(Hidraw, ReportsArriveInOrderWithTheirReadTimesAndAClosedWriterNeverSpins) {
-    ensureQtApplication();
     Fixture f;
-    f.addStandardSet();
-    auto devices = f.manager().copyDevices();
-    ASSERT_TRUE(devices && devices->size() == 1);
-    auto device = std::dynamic_pointer_cast<HidrawDevice>(devices->front());
-    std::array<std::uint8_t, 64> buffer{};
-    Received received{device.get()};
-    ASSERT_EQ(device->open(), 0);
-    device->registerInputReportCallback(buffer.data(), buffer.size(), &Received::handler, &received);
-    device->scheduleWithMainLoop();
-
+    f.addDecoys();
+    f.addDevice("hidraw2", kSpu);
+    ASSERT_EQ(mkfifo((f.dev / "hidraw2").c_str(), 0600), 0);
+    auto device = f.onlyDevice();
+    ASSERT_TRUE(device);
+    Received received(device);
     std::vector<Bytes> sent;
-    std::vector<double> writeTimes;
     for (int round = 0; round < 2; ++round) {
         // The second writer comes after the first one closed: the node must still deliver.
         int writer = ::open((f.dev / "hidraw2").c_str(), O_WRONLY | O_NONBLOCK);
@@ -161,13 +158,12 @@ TEST(Hidraw, ReportsArriveInOrderWithTheirReadTimesAndAClosedWriterNeverSpins) {
         for (int i = 0; i < 10; ++i) {
             Bytes report = encodeReport(0.01 * i, -0.5, 1.0 + round, 22);
             report[0] = std::uint8_t(round * 10 + i);
-            writeTimes.push_back(sampleClockNow());
+            double written = sampleClockNow();
             ASSERT_EQ(::write(writer, report.data(), report.size()), ssize_t(report.size()));
             sent.push_back(report);
             // One report at a time: a FIFO, unlike hidraw, would join reports written back to back.
             ASSERT_TRUE(runEventsUntil([&] { return received.reports.size() == sent.size(); }));
-            // Stamped when read, after the write and before its delivery.
-            EXPECT_GE(received.readTimes.back(), writeTimes.back());
+            EXPECT_GE(received.readTimes.back(), written); // stamped when read, before its delivery
             EXPECT_LE(received.readTimes.back(), sampleClockNow());
         }
         ::close(writer);
@@ -180,44 +176,27 @@ TEST(Hidraw, ReportsArriveInOrderWithTheirReadTimesAndAClosedWriterNeverSpins) {
 }
 
 TEST(Hidraw, ANodeAtEndOfFileIsReportedOnceAndLeftAlone) {
-    ensureQtApplication();
     Fixture f;
-    f.addDevice("hidraw4", "HID_ID=001C:000005AC:00008104\nHID_NAME=Apple SPU\n", kSensorDescriptor);
-    std::filesystem::create_symlink("/dev/null", f.dev / "hidraw4"); // a character device that only ends
-    auto devices = f.manager().copyDevices();
-    ASSERT_TRUE(devices && devices->size() == 1);
-    auto device = std::dynamic_pointer_cast<HidrawDevice>(devices->front());
-    Received received{device.get()};
-    std::array<std::uint8_t, 64> buffer{};
+    f.addDevice("hidraw4", kSpu);
+    fs::create_symlink("/dev/null", f.dev / "hidraw4"); // a character device that only ends
+    auto device = f.onlyDevice();
+    ASSERT_TRUE(device);
     LineCapture capture;
-    ASSERT_EQ(device->open(), 0);
-    device->registerInputReportCallback(buffer.data(), buffer.size(), &Received::handler, &received);
-    device->scheduleWithMainLoop();
+    Received received(device);
     ASSERT_TRUE(runEventsUntil([&] { return !capture.lines().empty(); }));
     runEventsFor(100);
-    EXPECT_EQ(capture.lines(),
-              (std::vector<std::string>{"[MotionSensor] Accelerometer " + (f.dev / "hidraw4").string() +
-                                        " stopped delivering: end of file."}));
+    EXPECT_EQ(capture.lines(), std::vector<std::string>{"[MotionSensor] Accelerometer " + (f.dev / "hidraw4").string() +
+                                                        " stopped delivering: end of file."});
     EXPECT_LE(device->wakeupCount(), 2u);
     EXPECT_TRUE(received.reports.empty());
 }
 
 TEST(Hidraw, UnopenableNodeGivesItsErrnoAndOneHint) {
     ensureQtApplication();
-    struct Case {
-        const char* name;
-        std::function<void(const std::filesystem::path&)> make;
-        int error;
-    };
-    const Case cases[] = {
-        {"missing node", [](const auto&) {}, ENOENT},
-        {"node is a folder", [](const auto& node) { std::filesystem::create_directory(node); }, EISDIR},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (int error : {ENOENT, EISDIR}) {
         Fixture f;
-        f.addDevice("hidraw5", "HID_ID=001C:000005AC:00008104\nHID_NAME=Apple SPU\n", kSensorDescriptor);
-        c.make(f.dev / "hidraw5");
+        f.addDevice("hidraw5", kSpu);
+        if (error == EISDIR) fs::create_directory(f.dev / "hidraw5");
         LineCapture capture;
         MotionSensor sensor([&] { return std::make_unique<HidrawManager>(f.sys, f.dev); });
         int samples = 0;
@@ -226,26 +205,26 @@ TEST(Hidraw, UnopenableNodeGivesItsErrnoAndOneHint) {
         runEventsFor(50);
         auto lines = capture.lines();
         ASSERT_EQ(lines.size(), 5u);
-        EXPECT_EQ(lines[3],
-                  "[MotionSensor] Cannot open " + (f.dev / "hidraw5").string() + ": " + std::strerror(c.error) + ".");
-        EXPECT_EQ(lines[4], "[MotionSensor] Direct device open result: " + std::to_string(c.error));
+        EXPECT_EQ(lines[3], "[MotionSensor] Cannot open " + (f.dev / "hidraw5").string() + ": " + std::strerror(error) +
+                                ".");
+        EXPECT_EQ(lines[4], "[MotionSensor] Direct device open result: " + std::to_string(error));
         EXPECT_EQ(samples, 0);
     }
 }
 
 TEST(Hidraw, NodeWithoutPermissionExplainsHowToGetAccess) {
     Fixture f;
-    f.addDevice("hidraw0", "HID_ID=001C:000005AC:00008104\nHID_NAME=Apple SPU\n", kSensorDescriptor);
+    f.addDevice("hidraw0", kSpu);
     ASSERT_EQ(mkfifo((f.dev / "hidraw0").c_str(), 0000), 0);
     ASSERT_EQ(chmod(f.dir.path().c_str(), 0755), 0);
     ASSERT_EQ(chmod(f.dev.c_str(), 0755), 0);
-    auto devices = f.manager().copyDevices();
-    ASSERT_TRUE(devices && devices->size() == 1);
+    auto device = f.onlyDevice();
+    ASSERT_TRUE(device);
     auto check = [&] {
         LineCapture capture;
         std::string hint = "[MotionSensor] Cannot open " + (f.dev / "hidraw0").string() + ": Permission denied. ";
-        return devices->front()->open() == EACCES && capture.lines().size() == 1 &&
-               capture.lines()[0].rfind(hint, 0) == 0 && capture.lines()[0].find("udev rule") != std::string::npos;
+        return device->open() == EACCES && capture.lines().size() == 1 && capture.lines()[0].starts_with(hint) &&
+               capture.lines()[0].find("udev rule") != std::string::npos;
     };
     if (geteuid() != 0) {
         EXPECT_TRUE(check());
@@ -254,13 +233,49 @@ TEST(Hidraw, NodeWithoutPermissionExplainsHowToGetAccess) {
     // Root reads anything: check from a child that has given up its privileges.
     pid_t child = fork();
     ASSERT_GE(child, 0);
-    if (child == 0) {
-        bool dropped = setgid(65534) == 0 && setuid(65534) == 0;
-        _exit(!dropped ? 2 : check() ? 0 : 1);
-    }
+    if (child == 0) _exit(setgid(65534) != 0 || setuid(65534) != 0 ? 2 : check() ? 0 : 1);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "could not drop privileges";
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(HidrawSensorAccess, OnlyTheAccelerometerIsTriedAndAnUnreadableOneSaysWhereTheRuleIs) {
+    Fixture f;
+    std::vector<fs::path> opened;
+    int error = EACCES;
+    HidrawSensorAccess access({f.sys, f.dev, {f.dir / "etc", f.dir / "lib"}, {f.dir / "share/k.rules"}},
+                              [&](const fs::path& node) {
+                                  opened.push_back(node);
+                                  return error;
+                              });
+    EXPECT_FALSE(access.unreadableSensor()) << "no hidraw devices at all";
+    f.addDecoys();
+    EXPECT_FALSE(access.unreadableSensor());
+    EXPECT_TRUE(opened.empty());
+    f.addDevice("hidraw2", kSpu);
+    error = 0;
+    EXPECT_FALSE(access.unreadableSensor()) << "readable";
+    EXPECT_EQ(opened, std::vector<fs::path>{f.dev / "hidraw2"});
+
+    error = EACCES;
+    auto problem = access.unreadableSensor();
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(problem->device, (f.dev / "hidraw2").string());
+    EXPECT_EQ(problem->reason, "Permission denied");
+    EXPECT_FALSE(problem->installedRule);
+    EXPECT_FALSE(problem->shippedRule);
+    auto touch = [&](const std::string& file) {
+        fs::create_directories((f.dir / file).parent_path());
+        std::ofstream(f.dir / file) << "rule\n";
+    };
+    touch("share/k.rules");
+    touch("lib/70-knokle-accelerometer.rules");
+    problem = access.unreadableSensor();
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(problem->shippedRule, (f.dir / "share/k.rules").string());
+    EXPECT_EQ(problem->installedRule, (f.dir / "lib/70-knokle-accelerometer.rules").string());
+    touch("etc/70-knokle-accelerometer.rules"); // the folder udev reads first wins
+    EXPECT_EQ(access.unreadableSensor()->installedRule, (f.dir / "etc/70-knokle-accelerometer.rules").string());
 }

@@ -1,26 +1,31 @@
+// What a stray value or a damaged, linked or half-written settings file does to the store and the settings
+// command: never a crash, never a lost file.
 #include "platform/linux/JsonFileDefaults.h"
 #include "LineCapture.h"
 #include "ScopedEnv.h"
 #include "TempDir.h"
 #include "common/AtomicFile.h"
+#include "shell/DefaultsCommand.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <sstream>
+#include <sys/stat.h>
+#include <utime.h>
 
 using namespace knokle;
+namespace fs = std::filesystem;
 
 TEST(JsonFileDefaults, FileLocationFromTheEnvironment) {
-    struct Case {
-        const char *configDir, *xdgConfigHome, *expected;
-    } cases[] = {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
         {"/c", "/x", "/c/settings.json"},
         {nullptr, "/x", "/x/knokle/settings.json"},
         {"", "", "/h/.config/knokle/settings.json"},
         {nullptr, nullptr, "/h/.config/knokle/settings.json"},
     };
-    for (const auto& c : cases) {
-        test::ScopedEnv a("KNOKLE_CONFIG_DIR", c.configDir), b("XDG_CONFIG_HOME", c.xdgConfigHome), h("HOME", "/h");
-        EXPECT_EQ(JsonFileDefaults::defaultFile().string(), c.expected);
+    for (auto [configDir, xdgConfigHome, expected] : cases) {
+        test::ScopedEnv a("KNOKLE_CONFIG_DIR", configDir), b("XDG_CONFIG_HOME", xdgConfigHome), h("HOME", "/h");
+        EXPECT_EQ(JsonFileDefaults::defaultFile().string(), expected);
     }
 }
 
@@ -50,28 +55,93 @@ TEST(JsonFileDefaults, TypesSurviveTheFileAndOutsideChangesAreSeen) {
 }
 
 TEST(JsonFileDefaults, AnUnreadableFileReadsEmptyAndIsKeptAsideBeforeTheFirstWrite) {
-    for (std::string content : {"{not json", "[1, 2]", "\"text\"", "{\"a\": 1} trailing", " \n"}) {
-        bool unreadable = content != " \n"; // an empty file holds nothing that could be lost
+    const std::string deep = "{\"x\": " + std::string(100000, '[') + std::string(100000, ']') + "}";
+    // 60 levels, and brackets inside strings, are fine.
+    const std::string shallow = "{\"x\": " + std::string(60, '[') + std::string(60, ']') + ", \"y\": \"[[[[\"}";
+    // An empty file holds nothing that could be lost.
+    const std::pair<std::string, bool> cases[] = {{"{not json", true}, {"[1, 2]", true}, {"\"text\"", true},
+                                                  {"{\"a\": 1} trailing", true}, {deep, true}, {" \n", false},
+                                                  {shallow, false}};
+    for (const auto& [content, unreadable] : cases) {
+        SCOPED_TRACE(content.substr(0, 20));
         test::TempDir dir;
         auto file = dir / "settings.json";
         ASSERT_TRUE(writeFileAtomically(file, content));
         JsonFileDefaults store(file);
         test::LineCapture lines;
-        EXPECT_FALSE(store.object("a")) << content;
-        EXPECT_TRUE(store.keys().empty());
+        std::size_t kept = content == shallow ? 2 : 0;
+        EXPECT_FALSE(store.object("a"));
+        EXPECT_EQ(store.keys().size(), kept);
         store.remove("a");
         EXPECT_EQ(readWholeFile(file), content) << "reading or removing alone never moves the file";
 
         store.set("tapsActive", true);
-        std::vector<std::filesystem::path> aside;
-        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        std::vector<fs::path> aside;
+        for (const auto& entry : fs::directory_iterator(dir.path()))
             if (entry.path() != file) aside.push_back(entry.path());
-        ASSERT_EQ(aside.size(), unreadable ? 1u : 0u) << content;
+        ASSERT_EQ(aside.size(), unreadable ? 1u : 0u);
         if (unreadable) {
             EXPECT_EQ(readWholeFile(aside[0]), content);
             EXPECT_EQ(lines.lines(), std::vector<std::string>{"[info] Settings file " + file.string() +
                                                               " could not be read; kept it as " + aside[0].string()});
         }
-        EXPECT_EQ(store.keys(), std::vector<std::string>{"tapsActive"});
+        EXPECT_EQ(store.keys().size(), kept + 1);
+        EXPECT_EQ(store.object("tapsActive"), StoredValue(true));
     }
+}
+
+TEST(JsonFileDefaults, WritesGoThroughLinksKeepPermissionsAndClearCrashLeftovers) {
+    test::TempDir dir;
+    auto file = dir / "settings.json";
+    auto real = dir / "dotfiles" / "knokle.json";
+    fs::create_directories(real.parent_path());
+    writeFileAtomically(real, "{}");
+    ::chmod(real.c_str(), 0600);
+    fs::create_symlink("dotfiles/knokle.json", file);
+    // Beside the real file: a temporary file a crash left minutes ago, one a writer may still hold, and an old
+    // file that is not one of ours.
+    auto stale = real.parent_path() / ".knokle.json.Ab12Cd";
+    auto fresh = real.parent_path() / ".knokle.json.Ef34Gh";
+    auto another = real.parent_path() / ".knokle.json.toolong1";
+    struct utimbuf old {
+        std::time(nullptr) - 120, std::time(nullptr) - 120
+    };
+    for (const auto& leftover : {stale, fresh, another})
+        writeFileAtomically(leftover, "{");
+    ::utime(stale.c_str(), &old);
+    ::utime(another.c_str(), &old);
+
+    JsonFileDefaults(file).set("autoPause", false);
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_NE(readWholeFile(real)->find("\"autoPause\": false"), std::string::npos);
+    struct stat info {};
+    ASSERT_EQ(::stat(real.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(fresh));
+    EXPECT_TRUE(fs::exists(another));
+
+    mode_t previous = ::umask(027); // a new file follows the umask
+    JsonFileDefaults(dir / "new.json").set("autoPause", false);
+    ::umask(previous);
+    ASSERT_EQ(::stat((dir / "new.json").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST(JsonFileDefaults, SettingsCommandRefusesTextThatIsNotUtf8) {
+    test::TempDir dir;
+    JsonFileDefaults store(dir / "settings.json");
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"write", "note", "-string", "\xff"}, "knokle defaults: the value is not valid UTF-8 text\n"},
+        {{"write", "n\xc3", "-bool", "true"}, "knokle defaults: the key is not valid UTF-8 text\n"},
+        {{"write", "n\xed\xa0\x80", "-bool", "true"}, "knokle defaults: the key is not valid UTF-8 text\n"},
+        {{"delete", "\xc0\xaf"}, "knokle defaults: the key is not valid UTF-8 text\n"},
+        {{"write", "note", "-string", "\xc3\xa9\xf0\x9f\x91\x8d"}, ""},
+    };
+    for (const auto& [args, error] : cases) {
+        std::ostringstream out, err;
+        EXPECT_EQ(runDefaultsCommand(args, store, out, err), error.empty() ? 0 : 1) << args[1];
+        EXPECT_EQ(err.str(), error);
+    }
+    EXPECT_EQ(store.keys(), std::vector<std::string>{"note"});
 }

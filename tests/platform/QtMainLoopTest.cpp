@@ -11,38 +11,40 @@ using namespace knokle;
 TEST(QtMainLoop, WorkPostedFromAnotherThreadRunsOnTheMainThreadInOrder) {
     test::ensureQtApplication();
     QtMainLoop loop;
-    std::vector<int> order;
-    std::vector<std::thread::id> ranOn;
+    std::vector<std::pair<int, std::thread::id>> ran;
     std::thread other([&] {
-        for (int i = 0; i < 100; ++i) {
-            loop.post([&, i] {
-                order.push_back(i);
-                ranOn.push_back(std::this_thread::get_id());
-            });
-        }
+        for (int i = 0; i < 100; ++i)
+            loop.post([&, i] { ran.emplace_back(i, std::this_thread::get_id()); });
     });
     other.join();
     test::runEventsFor(50);
-    ASSERT_EQ(order.size(), 100u);
+    ASSERT_EQ(ran.size(), 100u);
     for (int i = 0; i < 100; ++i)
-        EXPECT_EQ(order[i], i);
-    EXPECT_EQ(std::count(ranOn.begin(), ranOn.end(), std::this_thread::get_id()), 100);
+        EXPECT_EQ(ran[i], std::pair(i, std::this_thread::get_id()));
 }
 
 TEST(QtMainLoop, TimersNeverFireEarlyAlwaysOnTheMainThreadAndNotOnceCancelled) {
+    // Delays beyond what a Qt timer holds wait as long as it can, never overflowing into an early shot.
+    const std::pair<double, double> delays[] = {
+        {0.25, 0.25}, {-3, 0}, {std::nan(""), 0}, {3e6, 2147483.647}, {1e300, 2147483.647}};
+    for (auto [requested, waits] : delays)
+        EXPECT_EQ(QtMainLoop::supportedDelay(Seconds(requested)).count(), waits) << requested;
+
     test::ensureQtApplication();
     QtMainLoop loop;
     MonotonicTime start = loop.now();
     double firedAfter = -1;
     std::thread::id firedOn;
-    bool cancelledFired = false;
+    int wrongly = 0;
     loop.after(Seconds(0.1), [&] { firedAfter = Seconds(loop.now() - start).count(); });
-    loop.after(Seconds(0.05), [&] { cancelledFired = true; }).cancel();
+    loop.after(Seconds(0.05), [&] { ++wrongly; }).cancel();
+    for (double seconds : {3e6, 1e10, 1e300})
+        loop.after(Seconds(seconds), [&] { ++wrongly; });
     std::thread other([&] { loop.after(Seconds(0.02), [&] { firedOn = std::this_thread::get_id(); }); });
     other.join();
     test::runEventsFor(250);
     EXPECT_GE(firedAfter, 0.1);
-    EXPECT_FALSE(cancelledFired);
+    EXPECT_EQ(wrongly, 0);
     EXPECT_EQ(firedOn, std::this_thread::get_id());
 }
 

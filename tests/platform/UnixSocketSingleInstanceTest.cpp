@@ -22,37 +22,42 @@ struct Fixture {
         ::chmod(runtime.c_str(), 0700);
         test::ensureQtApplication();
     }
+    // A later launch runs on a thread of its own while the running instance's main loop answers it.
+    template <typename F>
+    static auto whileServing(F work) {
+        auto later = std::async(std::launch::async, work);
+        test::runEventsUntil([&] { return later.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+                             5000);
+        return later.get();
+    }
+    Claim launchAgain(const std::string& identity, const std::string& startupId = "") {
+        return whileServing([&] { return UnixSocketSingleInstance(identity, runtime).claim(startupId); });
+    }
 };
 
-// A later launch runs on a thread of its own while the running instance's main loop answers it.
-Claim launchAgain(const std::string& identity, const std::filesystem::path& runtime, const std::string& startupId) {
-    auto later = std::async(std::launch::async, [&] {
-        UnixSocketSingleInstance second(identity, runtime);
-        return second.claim(startupId);
-    });
-    test::runEventsUntil([&] { return later.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 5000);
-    return later.get();
+int unixSocket(const std::filesystem::path& path, int (*attach)(int, const sockaddr*, socklen_t)) {
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    if (attach(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+    ::close(fd);
+    return -1;
 }
 
 // Sends raw text as a launch would, and returns what comes back.
 std::string sendRaw(const std::filesystem::path& socket, const std::string& text) {
-    int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, socket.c_str(), sizeof address.sun_path - 1);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return "no connection";
-    ::send(fd, text.data(), text.size(), MSG_NOSIGNAL);
-    ::shutdown(fd, SHUT_WR);
-    std::string answer;
-    auto reading = std::async(std::launch::async, [&] {
+    return Fixture::whileServing([&] {
+        int fd = unixSocket(socket, ::connect);
+        std::string answer = fd < 0 ? "no connection" : "";
+        ::send(fd, text.data(), text.size(), MSG_NOSIGNAL);
+        ::shutdown(fd, SHUT_WR);
         char buffer[64];
-        ssize_t n;
-        while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
             answer.append(buffer, std::size_t(n));
+        ::close(fd);
+        return answer;
     });
-    test::runEventsUntil([&] { return reading.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 5000);
-    ::close(fd);
-    return answer;
 }
 
 } // namespace
@@ -65,9 +70,9 @@ TEST(UnixSocketSingleInstance, LaterLaunchesHandOverToTheRunningOne) {
         ASSERT_EQ(first.claim(""), Claim::primary);
         first.listen([&](const std::string& id) { launches.push_back(id); });
 
-        EXPECT_EQ(launchAgain("/home/ann/.config/knokle", f.runtime, "launcher-42_TIME1234"), Claim::handedOver);
+        EXPECT_EQ(f.launchAgain("/home/ann/.config/knokle", "launcher-42_TIME1234"), Claim::handedOver);
         // Ids that are not plain printable text are not passed on.
-        EXPECT_EQ(launchAgain("/home/ann/.config/knokle", f.runtime, "two words"), Claim::handedOver);
+        EXPECT_EQ(f.launchAgain("/home/ann/.config/knokle", "two words"), Claim::handedOver);
         test::runEventsUntil([&] { return launches.size() == 2; });
         EXPECT_EQ(launches, (std::vector<std::string>{"launcher-42_TIME1234", ""}));
 
@@ -83,47 +88,28 @@ TEST(UnixSocketSingleInstance, LaterLaunchesHandOverToTheRunningOne) {
         EXPECT_EQ(launches.back(), "x");
     }
     // Once it has ended, the next launch is the running one.
-    UnixSocketSingleInstance next("/home/ann/.config/knokle", f.runtime);
-    EXPECT_EQ(next.claim(""), Claim::primary);
+    EXPECT_EQ(UnixSocketSingleInstance("/home/ann/.config/knokle", f.runtime).claim(""), Claim::primary);
 }
 
 TEST(UnixSocketSingleInstance, SocketLeftByAnEndedInstanceIsReplaced) {
     Fixture f;
-    std::filesystem::path socket;
-    {
-        UnixSocketSingleInstance probe("id", f.runtime);
-        socket = probe.socketPath();
-    }
     // A socket file nobody listens on, as a crashed instance leaves it.
-    int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, socket.c_str(), sizeof address.sun_path - 1);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::close(fd);
-
+    auto socket = UnixSocketSingleInstance("id", f.runtime).socketPath();
+    ASSERT_EQ(::close(unixSocket(socket, ::bind)), 0);
     UnixSocketSingleInstance running("id", f.runtime);
     ASSERT_EQ(running.claim(""), Claim::primary);
     running.listen([](const std::string&) {});
-    EXPECT_EQ(launchAgain("id", f.runtime, ""), Claim::handedOver);
+    EXPECT_EQ(f.launchAgain("id"), Claim::handedOver);
 }
 
-TEST(UnixSocketSingleInstance, RunningInstanceThatDoesNotAnswer) {
+TEST(UnixSocketSingleInstance, NoAnswerOrNoPrivateFolderIsNoClaim) {
     Fixture f;
     UnixSocketSingleInstance hung("id", f.runtime);
     ASSERT_EQ(hung.claim(""), Claim::primary);
     // Listening on the socket but never serving it: the later launch does not start a second program.
-    UnixSocketSingleInstance second("id", f.runtime, std::chrono::milliseconds(50));
-    EXPECT_EQ(second.claim(""), Claim::noAnswer);
-}
+    EXPECT_EQ(UnixSocketSingleInstance("id", f.runtime, std::chrono::milliseconds(50)).claim(""), Claim::noAnswer);
 
-TEST(UnixSocketSingleInstance, NoPrivateFolderNoClaim) {
-    Fixture f;
     ::chmod(f.runtime.c_str(), 0755);
-    UnixSocketSingleInstance shared("id", f.runtime);
-    EXPECT_EQ(shared.claim(""), Claim::unavailable);
-    UnixSocketSingleInstance none("id", "");
-    EXPECT_EQ(none.claim(""), Claim::unavailable);
-    UnixSocketSingleInstance tooLong("id", f.runtime / std::string(120, 'x'));
-    EXPECT_EQ(tooLong.claim(""), Claim::unavailable);
+    for (const auto& folder : {f.runtime, std::filesystem::path(), f.runtime / std::string(120, 'x')})
+        EXPECT_EQ(UnixSocketSingleInstance("other", folder).claim(""), Claim::unavailable) << folder;
 }

@@ -89,14 +89,4 @@ private:
     };
 };
 
-// Managers with one accelerometer, or (absent) with an empty set, as on a machine without the sensor.
-inline HidManagerFactory fakeAccelerometer(bool present) {
-    auto hid = std::make_shared<FakeHid>();
-    if (present)
-        hid->addDevice();
-    else
-        hid->devices.emplace();
-    return [hid] { return hid->factory()(); };
-}
-
 } // namespace knokle::test

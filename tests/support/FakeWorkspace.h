@@ -4,7 +4,7 @@
 
 #include <deque>
 #include <map>
-#include <mutex>
+#include <utility>
 
 namespace knokle::test {
 
@@ -12,12 +12,6 @@ namespace knokle::test {
 // the scripted answers of their location, or held for the test to answer later when none is scripted.
 class FakeWorkspace final : public Workspace {
 public:
-    struct OpenRequest {
-        std::string location;
-        std::function<void(OpenApplicationResult)> completion;
-        bool answered = false;
-    };
-
     static OpenApplicationResult launched(std::string bundleIdentifier, std::int32_t pid) {
         return {RunningApplication{std::move(bundleIdentifier), pid, false}, std::nullopt};
     }
@@ -25,143 +19,82 @@ public:
     static OpenApplicationResult neither() { return {}; }
 
     // The snapshot every call returns, unless a provider is set (which may change it call by call).
-    void setRunning(std::vector<RunningApplication> applications) {
-        std::lock_guard lock(mutex);
-        running = std::move(applications);
-    }
+    void setRunning(std::vector<RunningApplication> applications) { running = std::move(applications); }
     void setRunningProvider(std::function<std::vector<RunningApplication>()> provider) {
-        std::lock_guard lock(mutex);
         runningProvider = std::move(provider);
     }
     // Makes the identifier findable; the location defaults to "/apps/ID.desktop".
     std::string install(const std::string& bundleIdentifier, std::string location = {}) {
         if (location.empty()) location = "/apps/" + bundleIdentifier + ".desktop";
-        std::lock_guard lock(mutex);
-        installed[bundleIdentifier] = location;
-        return location;
+        return installed[bundleIdentifier] = location;
     }
     // A well-known identifier of the other desktop that means the installed entry here (or, with an empty
     // entry, nothing).
-    void meanHere(const std::string& identifier, const std::string& entry) {
-        std::lock_guard lock(mutex);
-        wellKnown[identifier] = entry;
-    }
+    void meanHere(const std::string& identifier, const std::string& entry) { wellKnown[identifier] = entry; }
     // Answers for the next open requests of the location, in order; the last one repeats.
     void answerOpens(const std::string& location, std::vector<OpenApplicationResult> answers) {
-        std::lock_guard lock(mutex);
-        scripted[location] = std::deque<OpenApplicationResult>(answers.begin(), answers.end());
+        scripted[location].assign(answers.begin(), answers.end());
     }
     // Answers a held request; false when there is no such request or it was answered already.
     bool completeOpen(size_t index, OpenApplicationResult result) {
-        std::function<void(OpenApplicationResult)> completion;
-        {
-            std::lock_guard lock(mutex);
-            if (index >= requests.size() || requests[index].answered) return false;
-            requests[index].answered = true;
-            completion = requests[index].completion;
-        }
-        completion(std::move(result));
+        if (index >= requests.size() || !requests[index].completion) return false;
+        std::exchange(requests[index].completion, nullptr)(std::move(result));
         return true;
-    }
-    // Drops the record of open requests (held ones can no longer be answered).
-    void forgetOpenRequests() {
-        std::lock_guard lock(mutex);
-        requests.clear();
     }
     // Called with each location as it is asked to open (before any answer).
     std::function<void(const std::string&)> onOpenApplication;
 
     std::vector<std::string> openedLocations() const {
-        std::lock_guard lock(mutex);
         std::vector<std::string> out;
         for (const auto& request : requests)
             out.push_back(request.location);
         return out;
     }
-    std::vector<std::string> openedURLs() const {
-        std::lock_guard lock(mutex);
-        return urls;
-    }
-    std::vector<RunningApplication> terminated() const {
-        std::lock_guard lock(mutex);
-        return forceTerminated;
-    }
-    int snapshotCount() const {
-        std::lock_guard lock(mutex);
-        return snapshots;
-    }
-    void setDisplayName(const std::string& location, std::string name) {
-        std::lock_guard lock(mutex);
-        names[location] = std::move(name);
-    }
-    void setIconName(const std::string& location, std::string icon) {
-        std::lock_guard lock(mutex);
-        icons[location] = std::move(icon);
-    }
+    std::vector<std::string> openedURLs() const { return urls; }
+    std::vector<RunningApplication> terminated() const { return forceTerminated; }
+    int snapshotCount() const { return snapshots; }
+    void setDisplayName(const std::string& location, std::string name) { names[location] = std::move(name); }
 
     std::vector<RunningApplication> runningApplications() override {
-        std::function<std::vector<RunningApplication>()> provider;
-        {
-            std::lock_guard lock(mutex);
-            ++snapshots;
-            if (!runningProvider) return running;
-            provider = runningProvider;
-        }
-        return provider();
+        ++snapshots;
+        return runningProvider ? runningProvider() : running;
     }
-    void forceTerminate(const RunningApplication& application) override {
-        std::lock_guard lock(mutex);
-        forceTerminated.push_back(application);
-    }
+    void forceTerminate(const RunningApplication& application) override { forceTerminated.push_back(application); }
     ApplicationLookup lookUpApplication(const std::string& identifier) override {
-        std::lock_guard lock(mutex);
         auto known = wellKnown.find(identifier);
-        bool isWellKnown = known != wellKnown.end() && !installed.count(identifier);
+        bool isWellKnown = known != wellKnown.end() && !installed.contains(identifier);
         auto it = installed.find(isWellKnown ? known->second : identifier);
         if (it == installed.end()) return {std::nullopt, isWellKnown};
         return {ResolvedApplication{it->first, it->second, {it->first}}, isWellKnown};
     }
     void openApplication(const std::string& location, std::function<void(OpenApplicationResult)> completion) override {
         if (onOpenApplication) onOpenApplication(location);
-        std::optional<OpenApplicationResult> answer;
-        {
-            std::lock_guard lock(mutex);
-            auto it = scripted.find(location);
-            if (it != scripted.end() && !it->second.empty()) {
-                answer = it->second.front();
-                if (it->second.size() > 1) it->second.pop_front();
-            }
-            requests.push_back({location, completion, answer.has_value()});
-        }
-        if (answer) completion(std::move(*answer));
+        requests.push_back({location, completion});
+        auto it = scripted.find(location);
+        if (it == scripted.end() || it->second.empty()) return;
+        auto answer = it->second.front();
+        if (it->second.size() > 1) it->second.pop_front();
+        requests.back().completion = nullptr;
+        completion(std::move(answer));
     }
-    void openURL(const std::string& url) override {
-        std::lock_guard lock(mutex);
-        urls.push_back(url);
-    }
+    void openURL(const std::string& url) override { urls.push_back(url); }
     std::string displayName(const std::string& location) override {
-        std::lock_guard lock(mutex);
-        auto it = names.find(location);
-        return it != names.end() ? it->second : location;
+        return names.contains(location) ? names[location] : location;
     }
-    std::string iconName(const std::string& location) override {
-        std::lock_guard lock(mutex);
-        auto it = icons.find(location);
-        return it != icons.end() ? it->second : std::string();
-    }
+    std::string iconName(const std::string&) override { return {}; }
 
 private:
-    mutable std::mutex mutex;
+    struct OpenRequest {
+        std::string location;
+        std::function<void(OpenApplicationResult)> completion; // empty once answered
+    };
     std::vector<RunningApplication> running;
     std::function<std::vector<RunningApplication>()> runningProvider;
-    std::map<std::string, std::string> installed;
-    std::map<std::string, std::string> wellKnown;
+    std::map<std::string, std::string> installed, wellKnown, names;
     std::map<std::string, std::deque<OpenApplicationResult>> scripted;
     std::vector<OpenRequest> requests;
     std::vector<std::string> urls;
     std::vector<RunningApplication> forceTerminated;
-    std::map<std::string, std::string> names;
-    std::map<std::string, std::string> icons;
     int snapshots = 0;
 };
 

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <vector>
@@ -15,24 +17,14 @@ struct ProgramResult {
 
     std::vector<std::string> lines() const {
         std::vector<std::string> out;
-        size_t start = 0;
-        while (start < output.size()) {
-            size_t end = output.find('\n', start);
-            if (end == std::string::npos) end = output.size();
-            out.push_back(output.substr(start, end - start));
-            start = end + 1;
-        }
+        std::istringstream stream(output);
+        for (std::string line; std::getline(stream, line);)
+            out.push_back(line);
         return out;
     }
-    bool has(const std::string& line) const {
-        for (const auto& l : lines())
-            if (l == line) return true;
-        return false;
-    }
+    bool has(const std::string& line) const { return std::ranges::count(lines(), line) > 0; }
     bool hasPrefix(const std::string& prefix) const {
-        for (const auto& l : lines())
-            if (l.rfind(prefix, 0) == 0) return true;
-        return false;
+        return std::ranges::any_of(lines(), [&](const std::string& l) { return l.starts_with(prefix); });
     }
 };
 
@@ -54,14 +46,12 @@ inline ProgramResult runProgram(const std::vector<std::string>& environment, con
     command += " timeout " + std::to_string(limitSeconds) + " " + shellQuoted(KNOKLE_EXECUTABLE);
     for (const auto& arg : args)
         command += " " + shellQuoted(arg);
-    command += " 2>&1";
     ProgramResult result;
     auto start = std::chrono::steady_clock::now();
-    FILE* pipe = ::popen(command.c_str(), "r");
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
     if (!pipe) return result;
     char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
         result.output.append(buffer, n);
     int status = ::pclose(pipe);
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

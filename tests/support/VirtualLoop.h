@@ -12,7 +12,7 @@ namespace knokle::test {
 // Main loop, background queue and clock in virtual time, all on the test's thread. Time moves only when
 // the test advances it (or when code under test sleeps on the clock); timers fire in due order, each seeing
 // now() equal to its due time. Posted work and background work run when the loop runs pending work.
-class VirtualLoop final : public MainLoop, public Clock {
+class VirtualLoop final : public MainLoop, public Clock, public WorkQueue {
 public:
     MonotonicTime now() const override { return current; }
     void post(std::function<void()> fn) override { posted.push_back(std::move(fn)); }
@@ -27,7 +27,7 @@ public:
     void sleepFor(Seconds duration) override { runUntil(duration, false); }
 
     // The background queue: its work runs with the posted work, in the order posted.
-    WorkQueue& workQueue() { return background; }
+    WorkQueue& workQueue() { return *this; }
 
     // Runs posted main-loop work and background work until none is left (at the current time).
     void runPending();
@@ -44,11 +44,6 @@ private:
         std::function<void()> fn;
         Seconds interval; // zero for a one-shot timer
     };
-    struct Background final : WorkQueue {
-        VirtualLoop& loop;
-        explicit Background(VirtualLoop& loop) : loop(loop) {}
-        void post(std::function<void()> fn) override { loop.post(std::move(fn)); }
-    };
 
     TimerHandle schedule(Seconds delay, Seconds interval, std::function<void()> fn);
     // Runs the timers due by now + duration (with the posted work after each, if asked), then moves there.
@@ -60,7 +55,6 @@ private:
     std::deque<std::function<void()>> posted; // main-loop and background work, in posting order
     std::multimap<std::pair<MonotonicTime, unsigned long>, PendingTimer> timers; // by due time, then by order
     unsigned long sequence = 0;
-    Background background{*this};
 };
 
 } // namespace knokle::test

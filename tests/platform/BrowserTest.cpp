@@ -1,0 +1,368 @@
+#include "platform/linux/DevToolsBrowserScripting.h"
+#include "platform/linux/DevToolsTargets.h"
+#include "TempDir.h"
+#include "TinyHttpServer.h"
+#include "common/AtomicFile.h"
+#include "platform/linux/BrowserExtensionHost.h"
+#include "platform/linux/BrowserHosts.h"
+#include "platform/linux/BrowserSupportInstaller.h"
+
+#include <fcntl.h>
+#include <future>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <poll.h>
+#include <sstream>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace knokle;
+namespace fs = std::filesystem;
+using nlohmann::json;
+using namespace std::chrono_literals;
+
+TEST(DevToolsTargets, BrowsersThatCannotBeReachedSayWhy) {
+    DevToolsBrowserScripting scripting([](const std::string&) { return 1; }, "/nonexistent");
+    for (auto [name, error] : {std::pair{"Safari", "Safari is not available on Linux"},
+                               {"Arc", "Arc is not available on Linux"},
+                               {"Firefox", "Firefox cannot be reached this way"},
+                               {"Netscape", "there is no way to reach the tabs of Netscape here"}}) {
+        auto result = scripting.closeTabs(name, "tell application ...", "x");
+        EXPECT_EQ(result.error, error);
+        EXPECT_FALSE(result.closedCount);
+    }
+    for (const char* name : {"Google Chrome", "Microsoft Edge", "Brave Browser", "Vivaldi", "Chromium"})
+        EXPECT_EQ(browserReach(name), BrowserReach::devTools) << name;
+}
+
+TEST(DevToolsTargets, ActivePortFile) {
+    const std::pair<std::string, std::optional<int>> cases[] = {
+        {"9222\n/devtools/browser/abc\n", 9222}, {"41003", 41003},        {"41003\r\n", 41003},
+        {"0\n", std::nullopt},                   {"70000\n", std::nullopt}, {"\n9222\n", std::nullopt},
+        {"port\n", std::nullopt},                {"", std::nullopt},
+    };
+    for (const auto& [text, port] : cases)
+        EXPECT_EQ(parseDevToolsActivePort(text), port) << text;
+}
+
+TEST(DevToolsTargets, PageTargetsKeepOnlyPages) {
+    auto pages = pageTargets(R"([
+        {"id": "A", "type": "page", "url": "https://a.example/"},
+        {"id": "B", "type": "browser_ui", "url": "chrome://newtab/"},
+        {"id": "C", "type": "service_worker", "url": "https://a.example/sw.js"},
+        {"id": "D", "type": "page"},
+        {"id": 5, "type": "page", "url": "https://number.example/"},
+        "junk",
+        {"id": "E", "type": "page", "url": "about:blank", "title": "x"}
+    ])");
+    ASSERT_TRUE(pages);
+    ASSERT_EQ(pages->size(), 2u);
+    EXPECT_EQ((*pages)[0].id, "A");
+    EXPECT_EQ((*pages)[1].id, "E");
+    EXPECT_FALSE(pageTargets("{\"not\": \"a list\"}"));
+    EXPECT_FALSE(pageTargets("<html>"));
+}
+
+TEST(DevToolsTargets, ContainmentIgnoresCase) {
+    const std::tuple<std::string, std::string, bool> cases[] = {
+        {"https://MAIL.example.com/inbox", "mail.EXAMPLE", true},
+        {"https://example.com/Straße", "STRASSE", true}, // full case folding
+        {"https://example.com/ÄRGER", "ärger", true},
+        {"https://example.com/", "mail", false},
+        {"https://example.com/ a", " a", true},
+        {"https://example.com/a", " a", false},    // spaces at the ends stay part of the text
+        {"https://bad.example/\xff", "BAD", true}, // invalid UTF-8 still compares its ASCII letters
+    };
+    for (const auto& [address, text, contains] : cases)
+        EXPECT_EQ(containsIgnoringCase(address, text), contains) << address;
+}
+
+namespace {
+
+// A DevTools endpoint with a fixed tab list that remembers which tabs it was asked to close.
+struct FakeEndpoint {
+    int closeStatus = 200;
+    std::string list = R"([
+        {"id": "t1", "type": "page", "url": "https://Mail.example.com/inbox"},
+        {"id": "t2", "type": "page", "url": "https://mail.example.com/sent"},
+        {"id": "t3", "type": "page", "url": "https://news.example.com/"},
+        {"id": "t4", "type": "browser_ui", "url": "https://mail.example.com/ui"},
+        {"id": "t5", "type": "page", "url": "https://example.com/?q=MAIL"}
+    ])";
+    test::TinyHttpServer server{[this](const std::string&, const std::string& target) -> test::TinyHttpServer::Reply {
+        if (target == "/json/list") return {200, list};
+        if (target.starts_with("/json/close/")) return {closeStatus, "Target is closing"};
+        return {404, ""};
+    }};
+    int port = server.port();
+};
+
+} // namespace
+
+TEST(DevToolsBrowserScripting, ClosesMatchingPagesAndReportsEndpointFailuresInPlainWords) {
+    FakeEndpoint endpoint;
+    ASSERT_GT(endpoint.port, 0);
+    DevToolsBrowserScripting scripting([&](const std::string& name) -> std::optional<int> {
+        if (name == "Vivaldi" || name == "Chromium") return endpoint.port;
+        return std::nullopt;
+    });
+    auto empty = scripting.closeTabs("Chromium", "", "\n\u2028");
+    EXPECT_EQ(empty.closedCount, 0);
+    EXPECT_FALSE(empty.error);
+    EXPECT_TRUE(endpoint.server.requests().empty()) << "an empty text closes nothing";
+
+    auto result = scripting.closeTabs("Vivaldi", "ignored", "mail\n");
+    EXPECT_FALSE(result.error) << *result.error;
+    EXPECT_EQ(result.closedCount, 3);
+    EXPECT_EQ(endpoint.server.requests(), (std::vector<std::string>{"GET /json/list", "GET /json/close/t1",
+                                                                    "GET /json/close/t2", "GET /json/close/t5"}));
+
+    endpoint.closeStatus = 404; // closed meanwhile by someone else: not counted, not an error
+    auto vanished = scripting.closeTabs("Chromium", "", "news");
+    EXPECT_EQ(vanished.closedCount, 0);
+    EXPECT_FALSE(vanished.error);
+    endpoint.closeStatus = 500;
+    EXPECT_EQ(scripting.closeTabs("Chromium", "", "news").error,
+              "its DevTools endpoint refused to close a tab (HTTP status 500)");
+    endpoint.list = "<html>not json</html>";
+    EXPECT_EQ(scripting.closeTabs("Chromium", "", "news").error,
+              "its DevTools endpoint on port " + std::to_string(endpoint.port) + " sent an unreadable tab list");
+}
+
+TEST(DevToolsBrowserScripting, PortComesFromTheProfileFolderUnlessConfigured) {
+    FakeEndpoint endpoint;
+    test::TempDir config;
+    fs::create_directories(config / "BraveSoftware/Brave-Browser");
+    ASSERT_TRUE(writeFileAtomically(config / "BraveSoftware/Brave-Browser/DevToolsActivePort",
+                                    std::to_string(endpoint.port) + "\n/devtools/browser/x\n"));
+    DevToolsBrowserScripting fromFile({}, config.path());
+    auto found = fromFile.closeTabs("Brave Browser", "", "news");
+    EXPECT_EQ(found.closedCount, 1);
+    EXPECT_FALSE(found.error);
+
+    // Another browser's folder has no file: remote debugging is off for it.
+    EXPECT_EQ(fromFile.closeTabs("Google Chrome", "", "news").error,
+              "remote debugging is not enabled (start it with --remote-debugging-port=0, or set its port in the "
+              "settings)");
+
+    // A port file left behind by a browser that has ended: nothing listens there.
+    fs::create_directories(config / "chromium");
+    ASSERT_TRUE(writeFileAtomically(config / "chromium/DevToolsActivePort", "1\n/devtools/browser/x\n"));
+    EXPECT_EQ(fromFile.closeTabs("Chromium", "", "news").error, std::string(kDevToolsNotEnabled));
+
+    // A configured port wins over the file; a port of 0 means none is configured.
+    DevToolsBrowserScripting configured([](const std::string&) { return 1; }, config.path());
+    EXPECT_EQ(configured.closeTabs("Brave Browser", "", "news").error, "its DevTools endpoint did not answer on port 1");
+    DevToolsBrowserScripting zero([](const std::string&) { return 0; }, config.path());
+    EXPECT_EQ(zero.closeTabs("Brave Browser", "", "news").closedCount, 1);
+}
+
+TEST(BrowserHosts, FramingAndNames) {
+    std::string stream = framed(R"({"a":1})") + framed("") + framed("x").substr(0, 3);
+    EXPECT_EQ(takeFrame(stream), R"({"a":1})");
+    EXPECT_EQ(takeFrame(stream), "");
+    EXPECT_EQ(takeFrame(stream), std::nullopt); // the third is incomplete
+    std::string huge = framed(std::string(100, 'x'));
+    EXPECT_EQ(takeFrame(huge, 10), "");
+    EXPECT_TRUE(huge.empty());
+
+    EXPECT_EQ(browserSlug("Google Chrome"), "google-chrome");
+    EXPECT_EQ(browserSlug("Brave Browser"), "brave-browser");
+    EXPECT_TRUE(isBrowserHostInvocation({"knokle", kChromiumExtensionOrigin}));
+    EXPECT_TRUE(isBrowserHostInvocation({"knokle", "/x/org.knokle.tabs.json", kFirefoxExtensionId}));
+    EXPECT_FALSE(isBrowserHostInvocation({"knokle", "--exec-mode", "x"}));
+    EXPECT_EQ(hostBrowserName({"knokle", "/x/org.knokle.tabs.json", kFirefoxExtensionId}), "Firefox");
+}
+
+TEST(BrowserHosts, FoldersAndSocketsOfOthersAreRefusedAndStaleOnesRemoved) {
+    test::TempDir temp;
+    std::string why;
+    auto folder = browserHostFolder(why, temp.path());
+    ASSERT_TRUE(folder) << why;
+    EXPECT_EQ(fs::status(*folder).permissions() & fs::perms::all, fs::perms::owner_all);
+
+    fs::permissions(*folder, fs::perms::group_exec, fs::perm_options::add);
+    EXPECT_FALSE(browserHostFolder(why, temp.path()));
+    EXPECT_NE(why.find("not a folder of this user's alone"), std::string::npos);
+    fs::permissions(*folder, fs::perms::owner_all, fs::perm_options::replace);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(folder->c_str(), 4242, 4242), 0); // another user's folder
+        EXPECT_FALSE(browserHostFolder(why, temp.path()));
+        ASSERT_EQ(::chown(folder->c_str(), 0, 0), 0);
+    }
+
+    // A socket nobody listens on any more, and one readable by others.
+    auto bound = [&](const std::string& name, mode_t mode) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strcpy(address.sun_path, (*folder / name).c_str());
+        int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::chmod(address.sun_path, mode);
+        return fd;
+    };
+    ::close(bound("browser-chromium-1.socket", 0600));
+    int open = bound("browser-firefox-2.socket", 0666);
+    ::listen(open, 1);
+    EXPECT_TRUE(liveBrowserHosts(*folder).empty());
+    EXPECT_FALSE(fs::exists(*folder / "browser-chromium-1.socket"));
+    EXPECT_TRUE(fs::exists(*folder / "browser-firefox-2.socket")); // not ours to judge or remove
+    EXPECT_EQ(askHostToCloseTabs(*folder / "browser-firefox-2.socket", "x", 1s).error,
+              (*folder / "browser-firefox-2.socket").string() + " is not a socket of this user's alone");
+    ::close(open);
+}
+
+namespace {
+
+// The host as Firefox starts it, with the test playing the extension on its standard input and output.
+struct FirefoxHost {
+    pid_t pid = -1;
+    int toHost = -1, fromHost = -1;
+    std::string buffer;
+
+    explicit FirefoxHost(const fs::path& runtime) {
+        int in[2], out[2];
+        EXPECT_EQ(::pipe2(in, O_CLOEXEC) | ::pipe2(out, O_CLOEXEC), 0); // the host must hold no end but its own
+        if ((pid = ::fork()) == 0) {
+            ::dup2(in[0], STDIN_FILENO);
+            ::dup2(out[1], STDOUT_FILENO);
+            ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+            ::execl(KNOKLE_EXECUTABLE, "knokle", "/home/u/.mozilla/native-messaging-hosts/org.knokle.tabs.json",
+                    kFirefoxExtensionId, nullptr);
+            ::_exit(127);
+        }
+        ::close(in[0]);
+        ::close(out[1]);
+        toHost = in[1];
+        fromHost = out[0];
+    }
+    ~FirefoxHost() {
+        closePort();
+        ::close(fromHost);
+    }
+    // The next message, as JSON (null when the host sends nothing more).
+    json receive() {
+        for (char chunk[4096];;) {
+            if (auto message = takeFrame(buffer)) return json::parse(*message);
+            pollfd pfd{fromHost, POLLIN, 0};
+            ssize_t n = ::poll(&pfd, 1, 10000) > 0 ? ::read(fromHost, chunk, sizeof chunk) : -1;
+            if (n <= 0) return nullptr;
+            buffer.append(chunk, static_cast<size_t>(n));
+        }
+    }
+    // Answers a request with the given members.
+    void answer(const json& request, const std::string& members) {
+        std::string data = framed(R"({"id":)" + std::to_string(request["id"].get<int>()) + "," + members + "}");
+        EXPECT_EQ(::write(toHost, data.data(), data.size()), static_cast<ssize_t>(data.size()));
+    }
+    // Closes the host's input as the browser does; its exit status.
+    int closePort() {
+        if (toHost >= 0) ::close(toHost);
+        toHost = -1;
+        int status = -1;
+        if (pid > 0) ::waitpid(pid, &status, 0);
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+} // namespace
+
+// Messages as Firefox's extension sends them: tab IDs are small numbers, and privileged pages are listed too.
+TEST(BrowserHosts, HostClosesTheMatchingTabsThatFirefoxLists) {
+    test::TempDir runtime;
+    FirefoxHost host(runtime.path());
+    fs::path folder = runtime / "knokle";
+    std::vector<LiveHost> live;
+    for (int i = 0; i < 200 && live.empty(); ++i, std::this_thread::sleep_for(10ms))
+        if (fs::exists(folder)) live = liveBrowserHosts(folder);
+    ASSERT_EQ(live.size(), 1u);
+    EXPECT_EQ(live[0].slug, "firefox");
+
+    auto asked = std::async(std::launch::async, [&] { return askHostToCloseTabs(live[0].socket, "Mail\n", 10s); });
+    auto list = host.receive();
+    ASSERT_FALSE(list.is_null());
+    EXPECT_EQ(list["list"], true);
+    host.answer(list, R"("tabs":[
+        {"id":1,"url":"about:newtab"},{"id":4,"url":"https://MAIL.example.org/inbox"},
+        {"id":5,"url":"moz-extension://0b1c/page.html"},{"id":9,"url":"https://example.org/?q=mail"},
+        {"id":12,"url":"https://news.example.org/"}])");
+    auto close = host.receive();
+    ASSERT_FALSE(close.is_null());
+    EXPECT_EQ(close["close"], json::parse("[4,9]"));
+    host.answer(close, R"("closed":2)");
+    auto result = asked.get();
+    EXPECT_EQ(result.closedCount, 2);
+    EXPECT_FALSE(result.error);
+
+    // An empty text closes nothing and never reaches the browser; an error of the extension is passed on.
+    EXPECT_EQ(askHostToCloseTabs(live[0].socket, "\n", 5s).closedCount, 0);
+    asked = std::async(std::launch::async, [&] { return askHostToCloseTabs(live[0].socket, "x", 10s); });
+    auto second = host.receive();
+    ASSERT_FALSE(second.is_null());
+    host.answer(second, R"("error":"Invalid tab ID: 4")");
+    EXPECT_EQ(asked.get().error, "Invalid tab ID: 4");
+
+    // The browser closes the port: the host ends and takes its socket with it.
+    EXPECT_EQ(host.closePort(), 0);
+    EXPECT_FALSE(fs::exists(live[0].socket));
+}
+
+// Manifests go where the installed browsers look for them (their own folders, Flatpak's and Snap's), and the
+// uninstall removes exactly what was written.
+TEST(BrowserSupportInstaller, WritesManifestsForInstalledBrowsersAndUndoesExactlyThat) {
+    test::TempDir temp;
+    BrowserSupportPlaces places;
+    places.home = temp / "home";
+    places.config = temp / "home/.config";
+    places.hostProgram = "/opt/knokle/bin/knokle";
+    places.record = temp / "data/browser-support-installed";
+    places.extension = "/opt/knokle/share/knokle/browser-extension";
+    places.searchPath = {(temp / "bin").string()};
+    places.flatpakApps = {temp / "flatpak"};
+    places.snaps = temp / "snap";
+    fs::create_directories(temp / "bin");
+    ASSERT_TRUE(writeFileAtomically(temp / "bin/firefox-esr", "#!/bin/sh\n"));
+    fs::permissions(temp / "bin/firefox-esr", fs::perms::owner_all);
+    fs::create_directories(places.config / "google-chrome/Default"); // used before: its folder is there
+    fs::create_directories(places.config / "google-chrome/NativeMessagingHosts");
+    fs::create_directories(temp / "flatpak/com.brave.Browser");
+    fs::create_directories(temp / "snap/chromium");
+    ASSERT_TRUE(writeFileAtomically(places.config / "google-chrome/NativeMessagingHosts/other.json", "{}"));
+
+    std::ostringstream out;
+    ASSERT_EQ(installBrowserSupport(places, out), 0) << out.str();
+    const fs::path chrome = places.config / "google-chrome/NativeMessagingHosts/org.knokle.tabs.json";
+    const fs::path firefox = places.home / ".mozilla/native-messaging-hosts/org.knokle.tabs.json";
+    const fs::path braveFolder = places.home / ".var/app/com.brave.Browser/config/BraveSoftware/Brave-Browser";
+    const fs::path brave = braveFolder / "NativeMessagingHosts/org.knokle.tabs.json";
+    const fs::path snap = places.home / "snap/chromium/common/chromium/NativeMessagingHosts/org.knokle.tabs.json";
+    auto json = [](const fs::path& file) { return nlohmann::json::parse(readWholeFile(file).value_or("null")); };
+    EXPECT_EQ(json(chrome)["path"], "/opt/knokle/bin/knokle");
+    EXPECT_EQ(json(chrome)["allowed_origins"][0], "chrome-extension://mkfakmbjhineegibglgpbaibbegjjigh/");
+    EXPECT_EQ(json(firefox)["allowed_extensions"][0], "tabs@knokle.org");
+    EXPECT_EQ(json(snap)["path"], "/opt/knokle/bin/knokle");
+    // A Flatpak browser starts the host outside its sandbox.
+    EXPECT_EQ(json(brave)["path"], (braveFolder / "NativeMessagingHosts/knokle-host").string());
+    EXPECT_NE(readWholeFile(braveFolder / "NativeMessagingHosts/knokle-host")->find("flatpak-spawn --host"),
+              std::string::npos);
+    for (const char* absent : {"chromium", "vivaldi", "microsoft-edge", "BraveSoftware"})
+        EXPECT_FALSE(fs::exists(places.config / absent)) << absent << " is not installed";
+    EXPECT_NE(out.str().find("Load unpacked\" and pick /opt/knokle/share/knokle/browser-extension"), std::string::npos);
+    EXPECT_EQ(installBrowserSupport(places, out), 0); // again: nothing new to record
+
+    out.str("");
+    ASSERT_EQ(uninstallBrowserSupport(places, out), 0) << out.str();
+    for (const auto& file : {chrome, firefox, brave, snap})
+        EXPECT_FALSE(fs::exists(file)) << file;
+    EXPECT_FALSE(fs::exists(places.home / ".mozilla"));
+    EXPECT_FALSE(fs::exists(places.home / ".var"));
+    EXPECT_TRUE(fs::exists(places.config / "google-chrome/NativeMessagingHosts/other.json")); // not ours
+    EXPECT_TRUE(fs::exists(places.config / "google-chrome/Default"));
+    EXPECT_FALSE(fs::exists(places.record));
+    EXPECT_EQ(uninstallBrowserSupport(places, out), 0);
+}
