@@ -1,7 +1,3 @@
-// The bundled demo recording must keep showing what the demo promises: through the sensor, the detector and
-// the counter at the default firmness, exactly a one-, a two- and a three-tap gesture, and nothing for the
-// sideways knock and the slow push.
-
 #include "LineCapture.h"
 #include "VirtualLoop.h"
 #include "sensing/MotionSensor.h"
@@ -13,6 +9,8 @@
 
 using namespace knokle;
 
+// The bundled demo must keep showing exactly a one-, a two- and a three-tap gesture, and nothing for its sideways
+// knock and slow push.
 TEST(DemoRecording, GivesOneTwoAndThreeTapGesturesAtTheDefaultFirmness) {
     test::LineCapture quiet;
     test::VirtualLoop loop;
