@@ -136,24 +136,23 @@ TEST(ModeStore, AddOrUpdateMatchesByIdThenCountThenAppendsAndAlwaysSaves) {
     EXPECT_EQ(stateOf(file).first, before.first);
 }
 
+// Any file the decoder refuses (its cases are ModeCoding's) may be the user's only copy of their modes.
 TEST(ModeStore, UnreadableFileIsKeptAsideBeforeTheDefaultsAreSaved) {
-    for (std::string bad : {std::string("{not json"), std::string("[{\"name\":\"x\",\"slapCount\":\"1\"}]"),
-                            std::string("[{\"name\":\"x\",\"slapCount\":1,\"openApps\":[1]}]")}) {
-        test::TempDir dir;
-        auto file = dir / "modes.json";
-        ASSERT_TRUE(writeFileAtomically(file, bad));
-        test::LineCapture lines;
-        ModeManager manager(nullptr, file);
-        EXPECT_EQ(namesOf(manager.modes), kDefaults);
-        EXPECT_EQ(storedIn(file), manager.modes);
-        std::vector<fs::path> kept;
-        for (const auto& entry : fs::directory_iterator(dir.path()))
-            if (entry.path() != file) kept.push_back(entry.path());
-        ASSERT_EQ(kept.size(), 1u);
-        EXPECT_EQ(readWholeFile(kept[0]), bad);
-        EXPECT_EQ(lines.lines(), Names{"[ModeManager] Could not read " + file.string() + "; kept it as " +
-                                       kept[0].string() + " and started from the default modes"});
-    }
+    test::TempDir dir;
+    auto file = dir / "modes.json";
+    const std::string bad = "[{\"name\":\"x\",\"slapCount\":\"1\"}]";
+    ASSERT_TRUE(writeFileAtomically(file, bad));
+    test::LineCapture lines;
+    ModeManager manager(nullptr, file);
+    EXPECT_EQ(namesOf(manager.modes), kDefaults);
+    EXPECT_EQ(storedIn(file), manager.modes);
+    std::vector<fs::path> kept;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        if (entry.path() != file) kept.push_back(entry.path());
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(readWholeFile(kept[0]), bad);
+    EXPECT_EQ(lines.lines(), Names{"[ModeManager] Could not read " + file.string() + "; kept it as " +
+                                   kept[0].string() + " and started from the default modes"});
 }
 
 TEST(ModeStore, FileThatCannotBeKeptAsideIsNeverOverwritten) {
