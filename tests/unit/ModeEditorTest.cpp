@@ -43,12 +43,10 @@ struct EditorHarness {
         editor->onClose = [this] { ++closes; };
         editor->loadMode(1);
     }
-    // What the store file holds now.
-    std::vector<SlapMode> stored() const {
-        return decodeModes(readWholeFile(dir / "modes.json").value_or("")).value_or(std::vector<SlapMode>{});
-    }
+    // What the store file holds now for a count.
     std::optional<SlapMode> storedFor(int count) const {
-        for (const auto& mode : stored())
+        auto stored = decodeModes(readWholeFile(dir / "modes.json").value_or(""));
+        for (const auto& mode : stored.value_or(std::vector<SlapMode>{}))
             if (mode.slapCount == count) return mode;
         return std::nullopt;
     }
