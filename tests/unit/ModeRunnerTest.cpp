@@ -252,6 +252,7 @@ TEST_F(ModeRunnerTest, WellKnownIdentifiersMeanThisDesktopsApplications) {
     SlapMode mode;
     mode.quitApps = {"com.apple.MobileSMS", "com.apple.mail", "com.apple.Safari"};
     mode.openApps = {"com.apple.Safari", "com.apple.Notes", "com.apple.MobileSMS", "com.apple.Unknown"};
+    mode.focusModeIdentifier = "Deep Work  "; // run as written, and quietly when it works
     env.workspace.setRunningProvider([&] {
         // Gone once signalled, so the restart of the browser goes on at once.
         return env.signals.signalled().empty() ? std::vector<RunningApplication>{app("firefox-esr", 41)}
@@ -271,6 +272,7 @@ TEST_F(ModeRunnerTest, WellKnownIdentifiersMeanThisDesktopsApplications) {
                              }));
     EXPECT_EQ(env.workspace.openedLocations(), (Lines{firefox, "/apps/a-real-entry-of-that-name.desktop", firefox}));
     EXPECT_EQ(env.windows.fullScreenRequests(), std::vector<WindowId>{5000});
+    EXPECT_EQ(env.shortcuts.runs(), Lines{"Deep Work  "});
     // The store keeps the identifiers as written.
     EXPECT_EQ(readWholeFile(manager.storeURL()), stored);
 }

@@ -62,8 +62,10 @@ TEST(ModeStore, DefaultLocationFollowsTheEnvironment) {
         test::ScopedEnv xdg("XDG_DATA_HOME", (dir / "xdg").c_str());
         EXPECT_EQ(ModeManager::defaultStoreURL(), dir / "xdg" / "knokle" / "modes.json");
     }
-    test::ScopedEnv xdg("XDG_DATA_HOME", "relative/is/ignored");
+    test::ScopedEnv xdg("XDG_DATA_HOME", nullptr);
     test::ScopedEnv home("HOME", dir.path().c_str());
+    EXPECT_EQ(ModeManager::defaultStoreURL(), dir / ".local" / "share" / "knokle" / "modes.json");
+    test::ScopedEnv relative("XDG_DATA_HOME", "relative/is/ignored");
     ModeManager manager(nullptr);
     EXPECT_EQ(manager.storeURL(), dir / ".local" / "share" / "knokle" / "modes.json");
     EXPECT_TRUE(fs::exists(manager.storeURL()));
