@@ -50,8 +50,8 @@ TEST(Settings, EveryKeyReadsAsTheTableSays) {
         {"firmness", 0.4, I(2)}, {"firmness", S("1"), I(1)}, {"firmness", S("3 taps"), I(2)},
         {"firmness", S("light"), I(2)}, {"firmness", true, I(1)}, {"firmness", false, I(2)},
         {"firmness", 1e300, I(2)}, {"firmness", OtherValue{}, I(2)},
-        // cooldownSeconds: floating-point reading, 0 gives 1.0; a hand-edited value must neither overflow the
-        // counter's timers nor silently mean "no cooldown"
+        // cooldownSeconds: floating-point reading, 0 gives 1.0; a huge hand-edited value must neither overflow the
+        // counter's timers nor wrap round to "no cooldown", so it stops at a minute
         {"cooldownSeconds", std::nullopt, 1.0}, {"cooldownSeconds", 0.0, 1.0}, {"cooldownSeconds", 2.5, 2.5},
         {"cooldownSeconds", I(3), 3.0}, {"cooldownSeconds", S("5"), 5.0}, {"cooldownSeconds", S("nan"), 1.0},
         {"cooldownSeconds", S("soon"), 1.0}, {"cooldownSeconds", true, 1.0}, {"cooldownSeconds", OtherValue{}, 1.0},
