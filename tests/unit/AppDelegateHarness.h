@@ -17,8 +17,8 @@
 
 namespace knokle::test {
 
-// Plays motion through the accelerometer in virtual time: each sample is delivered when the loop reaches its time, and
-// the sensor stamps it with that time.
+// Plays motion through the accelerometer in virtual time: each sample is delivered, and stamped, when the loop
+// reaches its time.
 inline void play(VirtualLoop& loop, FakeHidDevice& device, const SyntheticMotion& motion) {
     for (const auto& sample : motion.samples()) {
         if (sample.t > loop.elapsed()) loop.advance(sample.t - loop.elapsed());
@@ -53,44 +53,30 @@ struct AppHarness {
 
     void storeModes(const std::vector<SlapMode>& modes) { writeFileAtomically(dir / "modes.json", encodeModes(modes)); }
     void withoutSensor() { hid.devices.emplace(); }
-    void arm() { defaults.values["tapsActive"] = true; }
     Settings settings() { return Settings(defaults); }
 
     AppDelegate& make() {
-        AppServices services{env.loop,
-                             env.loop.workQueue(),
-                             defaults,
-                             hid.factory(),
-                             [this] { return env.loop.elapsed(); },
-                             buttons,
-                             hotKeys,
-                             login,
-                             alerts,
-                             status,
-                             env.services(),
-                             dir / "modes.json",
-                             [this] { ++terminated; },
-                             [this](const CalibrationSetup& setup) {
-                                 auto window = std::make_unique<FakeCalibration>();
-                                 window->setup = setup;
-                                 window->firmnessValue = setup.firmness;
-                                 didOnboardWhenWindowMade = settings().didOnboard();
-                                 calibration = window.get();
-                                 return window;
-                             },
-                             nullptr,
-                             [this](const char* name) -> const char* {
-                                 auto it = environment.find(name);
-                                 return it == environment.end() ? nullptr : it->second.c_str();
-                             },
-                             sensorAccess};
-        app = std::make_unique<AppDelegate>(std::move(services));
+        auto makeWindow = [this](const CalibrationSetup& setup) {
+            auto window = std::make_unique<FakeCalibration>();
+            window->setup = setup;
+            window->firmnessValue = setup.firmness;
+            didOnboardWhenWindowMade = settings().didOnboard();
+            calibration = window.get();
+            return window;
+        };
+        auto getenv = [this](const char* name) -> const char* {
+            auto it = environment.find(name);
+            return it == environment.end() ? nullptr : it->second.c_str();
+        };
+        app = std::make_unique<AppDelegate>(AppServices{
+            env.loop, env.loop.workQueue(), defaults, hid.factory(), [this] { return env.loop.elapsed(); }, buttons,
+            hotKeys, login, alerts, status, env.services(), dir / "modes.json", [this] { ++terminated; }, makeWindow,
+            nullptr, getenv, sensorAccess});
         return *app;
     }
 
     AppDelegate& launch() {
-        make();
-        app->applicationDidFinishLaunching();
+        make().applicationDidFinishLaunching();
         env.loop.runPending();
         rest(0.3); // lets the detector learn gravity
         lines.clear();
@@ -100,8 +86,7 @@ struct AppHarness {
     // Taps on the chassis `spacing` seconds apart, then `after` seconds of rest.
     void taps(int count, double after = 2.5, double spacing = 0.3, TapShape shape = kFirmTap) {
         SyntheticMotion motion(1000, 1, 0, env.loop.elapsed());
-        motion.taps(count, spacing, shape).rest(after);
-        play(env.loop, *accelerometer, motion);
+        play(env.loop, *accelerometer, motion.taps(count, spacing, shape).rest(after));
         env.loop.runPending();
     }
     void rest(double seconds) { taps(0, seconds); }

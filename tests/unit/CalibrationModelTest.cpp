@@ -5,39 +5,29 @@
 
 using namespace knokle;
 
-TEST(CalibrationModel, StatusLineRules) {
+TEST(CalibrationModel, StatusLineRulesAndTheRunningCount) {
+    test::VirtualLoop loop;
+    CalibrationModel model(loop);
     struct Case {
         bool detecting, cooldown;
         int count;
         StyledText line;
     } cases[] = {
-        {true, false, 1, {"Detected   1 Tap", Palette::good}},
-        {true, true, 2, {"Detected   2 Taps", Palette::good}},
-        {true, false, 0, {"Detected   0 Taps", Palette::good}},
-        {false, true, 3, {"On cooldown", Palette::bad}},
+        {true, false, 1, {"Detected   1 Tap", Palette::good}}, {true, true, 2, {"Detected   2 Taps", Palette::good}},
+        {true, false, 0, {"Detected   0 Taps", Palette::good}}, {false, true, 3, {"On cooldown", Palette::bad}},
         {false, false, 3, {"Waiting for a tap", Palette::textDim}},
     };
     for (const auto& c : cases) {
-        test::VirtualLoop loop;
-        CalibrationModel model(loop);
         model.showingDetection = c.detecting;
         model.onCooldown = c.cooldown;
         model.lastCount = c.count;
         model.refreshStatus();
         EXPECT_EQ(model.status(), c.line);
     }
-}
-
-TEST(CalibrationModel, RunningCountShowsFilledAndEmptyCircles) {
-    struct Case {
-        int count;
-        const char* text;
-    } cases[] = {{0, "○○○"}, {1, "●○○"}, {2, "●●○"}, {3, "●●●"}, {5, "●●●"}};
-    for (const auto& c : cases) {
-        test::VirtualLoop loop;
-        CalibrationModel model(loop);
-        model.showRunning(c.count);
-        EXPECT_EQ(model.status(), (StyledText{c.text, Palette::text}));
+    for (auto [count, text] : {std::pair{-1, "○○○"}, {1, "●○○"}, {2, "●●○"}, {3, "●●●"}, {5, "●●●"}}) {
+        model.showingDetection = false;
+        model.showRunning(count);
+        EXPECT_EQ(model.status(), (StyledText{text, Palette::text}));
         EXPECT_TRUE(model.showingDetection);
     }
 }
@@ -91,13 +81,12 @@ TEST(CalibrationModel, DoneConfirmsThenClosesAndTheFooterResets) {
     EXPECT_EQ(closes, 1);
 }
 
-TEST(CalibrationModel, CooldownTextsAndChoices) {
+TEST(CalibrationModel, CooldownAndFirmnessChoices) {
     test::VirtualLoop loop;
     CalibrationModel model(loop);
     EXPECT_EQ(CalibrationModel::cooldownLabels(), (std::vector<std::string>{"1s", "2s", "3s", "5s"}));
     EXPECT_EQ(CalibrationModel::firmnessLabels(), (std::vector<std::string>{"Light", "Heavy"}));
-    EXPECT_EQ(model.cooldownText(), "Recommended. Taps pause the moment a mode fires — press your shortcut to arm "
-                                    "again. Nothing fires by accident in between.");
+    EXPECT_EQ(model.cooldownText().rfind("Recommended. Taps pause the moment a mode fires", 0), 0u);
     EXPECT_FALSE(model.cooldownChoiceEnabled());
     EXPECT_EQ(model.cooldownChoiceOpacity(), 0.35);
 
@@ -108,31 +97,20 @@ TEST(CalibrationModel, CooldownTextsAndChoices) {
               "Taps stay armed but ignore repeats for 2s after a mode runs, so one burst can't fire it twice.");
     EXPECT_TRUE(model.cooldownChoiceEnabled());
     EXPECT_EQ(model.cooldownChoiceOpacity(), 1.0);
-
-    struct Stored {
-        double seconds;
-        int index;
-    } stored[] = {{1, 0}, {2, 1}, {3, 2}, {5, 3}, {4, 0}, {0.5, 0}};
-    for (const auto& s : stored) {
-        model.cooldown = s.seconds;
-        EXPECT_EQ(model.cooldownIndex(), s.index) << s.seconds;
+    for (auto [seconds, index] : {std::pair{1.0, 0}, {2.0, 1}, {3.0, 2}, {5.0, 3}, {4.0, 0}, {0.5, 0}}) {
+        model.cooldown = seconds;
+        EXPECT_EQ(model.cooldownIndex(), index) << seconds;
     }
     EXPECT_EQ(model.cooldown, 0.5) << "the stored value stays until the user picks another";
     EXPECT_EQ(CalibrationModel::cooldownLabel(2.9), "2s");
     EXPECT_EQ(CalibrationModel::cooldownLabel(1e300), "0s");
-}
 
-TEST(CalibrationModel, FirmnessLooks) {
-    test::VirtualLoop loop;
-    CalibrationModel model(loop);
     model.chooseFirmness(0);
-    EXPECT_EQ(model.firmness, 1);
+    EXPECT_EQ(std::tuple(model.firmness, std::string(model.firmnessSymbol()), model.firmnessTint()),
+              std::tuple(1, "wind", Palette::neon));
     EXPECT_EQ(model.firmnessDescription(), "Easiest to trigger. A gentle but deliberate fingertip tap.");
-    EXPECT_STREQ(model.firmnessSymbol(), "wind");
-    EXPECT_EQ(model.firmnessTint(), Palette::neon);
     model.chooseFirmness(1);
-    EXPECT_EQ(model.firmness, 2);
+    EXPECT_EQ(std::tuple(model.firmness, std::string(model.firmnessSymbol()), model.firmnessTint()),
+              std::tuple(2, "mountain.2.fill", Palette::bad));
     EXPECT_EQ(model.firmnessDescription(), "Needs a firmer fingertip tap. Fewer accidental fires.");
-    EXPECT_STREQ(model.firmnessSymbol(), "mountain.2.fill");
-    EXPECT_EQ(model.firmnessTint(), Palette::bad);
 }

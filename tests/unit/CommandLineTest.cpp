@@ -28,30 +28,26 @@ TEST(CommandLine, TheRenderingFlagsComeFirstThenExecModeThenTheProgramsOwn) {
         std::vector<std::string> args;
         std::string outcome;
     } cases[] = {
-        {{"knokle"}, "tray"},
-        {{"knokle", "--render-modes-preview"}, "modes /tmp/modes_preview.png"},
+        // clang-format off
+        {{"knokle"}, "tray"}, {{"knokle", "--render-modes-preview"}, "modes /tmp/modes_preview.png"},
         {{"knokle", "--render-cal-preview", "c.png", "--render-modes-preview"}, "modes /tmp/modes_preview.png"},
         {{"knokle", "--render-cal-preview", "--level=0.9"}, "calibration --level=0.9"},
         {{"knokle", "--render-cal-preview"}, "calibration /tmp/cal_preview.png"},
         {{"knokle", "--exec-mode", "m.json", "--render-cal-preview", "c.png"}, "calibration c.png"},
-        {{"knokle", "--exec-mode"}, "tray"},
-        {{"knokle", "--exec-mode", "m.json"}, "exec m.json"},
+        {{"knokle", "--exec-mode"}, "tray"}, {{"knokle", "--exec-mode", "m.json"}, "exec m.json"},
         {{"knokle", "--exec-mode", "--help"}, "exec --help"},
         {{"knokle", "--help", "--exec-mode", "m.json"}, "exec m.json"},
         {{"knokle", "--replay", "r", "--exec-mode", "m.json"}, "exec m.json"},
         {{"knokle", "-x", "--exec-mode", "a", "--exec-mode", "b"}, "exec a"},
         {{"--exec-mode", "knokle"}, "exec knokle"},
         {{"knokle", "defaults", "write", "k", "-bool", "true"}, "defaults 4"},
-        {{"knokle", "--EXEC-MODE", "m"}, "error"},
-        {{"knokle", "--frobnicate"}, "error"},
-        {{"knokle", "stray"}, "error"},
-        {{"knokle", "--help"}, "help"},
-        {{"knokle", "--version"}, "version"},
+        {{"knokle", "--EXEC-MODE", "m"}, "error"}, {{"knokle", "--frobnicate"}, "error"},
+        {{"knokle", "stray"}, "error"}, {{"knokle", "--help"}, "help"}, {{"knokle", "--version"}, "version"},
         {{"knokle", "--replay", "r.rec", "--replay-speed", "4", "--exit-when-done"}, "replay r.rec x4 then exit"},
         {{"knokle", "--replay", "r.rec", "--exec-mode"}, "replay r.rec x1"},
-        {{"knokle", "--replay-speed", "fast"}, "error"},
-        {{"knokle", "--replay-speed", "-1"}, "error"},
+        {{"knokle", "--replay-speed", "fast"}, "error"}, {{"knokle", "--replay-speed", "-1"}, "error"},
         {{"knokle", "--replay"}, "error"},
+        // clang-format on
     };
     for (const auto& c : cases) {
         std::string shown;

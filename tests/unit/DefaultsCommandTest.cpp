@@ -21,10 +21,9 @@ struct Case {
 TEST(DefaultsCommand, ArgumentVectors) {
     using I = std::int64_t;
     const Case cases[] = {
-        {{"write", "k", "-bool", "true"}, 0, true, "", ""},
-        {{"write", "k", "-bool", "yes"}, 0, true, "", ""},
-        {{"write", "k", "-bool", "1"}, 0, true, "", ""},
-        {{"write", "k", "-bool", "no"}, 0, false, "", ""},
+        // clang-format off
+        {{"write", "k", "-bool", "true"}, 0, true, "", ""}, {{"write", "k", "-bool", "yes"}, 0, true, "", ""},
+        {{"write", "k", "-bool", "1"}, 0, true, "", ""}, {{"write", "k", "-bool", "no"}, 0, false, "", ""},
         {{"write", "k", "-bool", "0"}, 0, false, "", ""},
         {{"write", "k", "-bool", "maybe"}, 1, I(5), "", "-bool takes"},
         {{"write", "k", "-bool", "TRUE"}, 1, I(5), "", "-bool takes"},
@@ -32,23 +31,18 @@ TEST(DefaultsCommand, ArgumentVectors) {
         {{"write", "k", "-int", "+42"}, 0, I(42), "", ""},
         {{"write", "k", "-int", "9223372036854775808"}, 1, I(5), "", "-int takes"},
         {{"write", "k", "-int", "4.5"}, 1, I(5), "", "-int takes"},
-        {{"write", "k", "-int", ""}, 1, I(5), "", "-int takes"},
-        {{"write", "k", "-float", "2.5"}, 0, 2.5, "", ""},
-        {{"write", "k", "-float", "1e3"}, 0, 1000.0, "", ""},
-        {{"write", "k", "-float", "inf"}, 1, I(5), "", "finite"},
+        {{"write", "k", "-int", ""}, 1, I(5), "", "-int takes"}, {{"write", "k", "-float", "2.5"}, 0, 2.5, "", ""},
+        {{"write", "k", "-float", "1e3"}, 0, 1000.0, "", ""}, {{"write", "k", "-float", "inf"}, 1, I(5), "", "finite"},
         {{"write", "k", "-float", "nan"}, 1, I(5), "", "finite"},
         {{"write", "k", "-float", "2.5s"}, 1, I(5), "", "finite"},
         {{"write", "k", "-string", "⌥⌘T"}, 0, std::string("⌥⌘T"), "", ""},
         {{"write", "k", "-string", ""}, 0, std::string(""), "", ""},
-        {{"write", "k", "-date", "x"}, 1, I(5), "", "unknown type"},
-        {{"write", "k", "-int"}, 1, I(5), "", "usage"},
-        {{"read", "k"}, 0, I(5), "5\n", ""},
-        {{"read", "missing"}, 1, I(5), "", "\"missing\" is not set"},
+        {{"write", "k", "-date", "x"}, 1, I(5), "", "unknown type"}, {{"write", "k", "-int"}, 1, I(5), "", "usage"},
+        {{"read", "k"}, 0, I(5), "5\n", ""}, {{"read", "missing"}, 1, I(5), "", "\"missing\" is not set"},
         {{"read"}, 0, I(5), "{\n    \"k\": 5,\n    \"s\": \"a\\\"b\"\n}\n", ""},
-        {{"delete", "k"}, 0, std::nullopt, "", ""},
-        {{"delete", "missing"}, 0, I(5), "", ""},
-        {{}, 1, I(5), "", "usage"},
-        {{"frobnicate"}, 1, I(5), "", "usage"},
+        {{"delete", "k"}, 0, std::nullopt, "", ""}, {{"delete", "missing"}, 0, I(5), "", ""},
+        {{}, 1, I(5), "", "usage"}, {{"frobnicate"}, 1, I(5), "", "usage"},
+        // clang-format on
     };
     for (const auto& c : cases) {
         test::MemoryUserDefaults store;

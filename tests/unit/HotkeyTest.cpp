@@ -14,29 +14,19 @@ TEST(Hotkey, DisplayStrings) {
         std::optional<std::string> chars;
         std::string display;
     } cases[] = {
-        {17, F::command | F::option, "t", "⌥⌘T"},
-        {40, F::command | F::shift, "K", "⇧⌘K"},
-        {49, F::control | F::option, " ", "⌃⌥Space"},
-        {36, F::option, "\r", "⌥↩"},
-        {76, F::option, "\x03", "⌥↩"},
-        {123, F::option, std::nullopt, "⌥←"},
-        {124, 0, std::nullopt, "→"},
-        {125, 0, std::nullopt, "↓"},
-        {126, 0, std::nullopt, "↑"},
-        {48, F::control, "\t", "⌃⇥"},
-        {51, F::command, "\x7f", "⌘⌫"},
-        {53, F::command, "\x1b", "⌘⎋"},
-        {0, F::shift, "a", "⇧A"},
+        // clang-format off
+        {17, F::command | F::option, "t", "⌥⌘T"}, {40, F::command | F::shift, "K", "⇧⌘K"},
+        {49, F::control | F::option, " ", "⌃⌥Space"}, {36, F::option, "\r", "⌥↩"}, {76, F::option, "\x03", "⌥↩"},
+        {123, F::option, std::nullopt, "⌥←"}, {124, 0, std::nullopt, "→"}, {125, 0, std::nullopt, "↓"},
+        {126, 0, std::nullopt, "↑"}, {48, F::control, "\t", "⌃⇥"}, {51, F::command, "\x7f", "⌘⌫"},
+        {53, F::command, "\x1b", "⌘⎋"}, {0, F::shift, "a", "⇧A"},
         // every modifier, in the fixed order, whatever else is set
         {14, F::command | F::shift | F::option | F::control | F::capsLock | F::function, "e", "⌃⌥⇧⌘E"},
         {14, F::capsLock | F::numericPad | F::help, "e", "E"},
         // names from the characters: trimmed, upper-cased, "?" when nothing remains
-        {41, F::command, " ;\n", "⌘;"},
-        {99, F::command, "", "⌘?"},
-        {99, F::command, " \n\t", "⌘?"},
-        {99, F::command, std::nullopt, "⌘?"},
-        {10, F::option, "é", "⌥É"},
-        {10, F::option, "ß", "⌥ß"},
+        {41, F::command, " ;\n", "⌘;"}, {99, F::command, "", "⌘?"}, {99, F::command, " \n\t", "⌘?"},
+        {99, F::command, std::nullopt, "⌘?"}, {10, F::option, "é", "⌥É"}, {10, F::option, "ß", "⌥ß"},
+        // clang-format on
     };
     for (const auto& c : cases)
         EXPECT_EQ(GlobalHotKey::displayString(c.keyCode, c.flags, c.chars), c.display) << c.keyCode;
@@ -72,16 +62,10 @@ TEST(GlobalHotKey, RegistersForItsLifeAndQueuesEachPress) {
     EXPECT_TRUE(service.registered.empty());
     loop.runPending();
     EXPECT_EQ(presses, 2);
-}
 
-TEST(GlobalHotKey, FailureYieldsNothingAndSaysWhy) {
-    test::FakeHotKeys service;
     service.refuse = HotKeyFailure{HotKeyFailure::Kind::inUse, "in use by another program"};
-    test::VirtualLoop loop;
     HotKeyFailure why;
-    auto hotKey = GlobalHotKey::make(
-        service, loop, 17, 2304, [] {}, &why);
-    EXPECT_FALSE(hotKey);
+    EXPECT_FALSE(GlobalHotKey::make(service, loop, 17, 2304, [] {}, &why));
     EXPECT_EQ(why.kind, HotKeyFailure::Kind::inUse);
     EXPECT_EQ(why.reason, "in use by another program");
 }

@@ -101,10 +101,8 @@ TEST(MotionSensor, StartOpensRegistersAndSchedulesTheFirstDeviceThenDecodesItsRe
                                 "[MotionSensor] Direct device open result: 13"}));
     EXPECT_EQ(h.hid.journal, (Lines{"matching", "manager schedule", "manager open", "copy devices", "device open",
                                     "device register", "device schedule"}));
-    EXPECT_EQ(h.hid.matching->vendorID, 1452);
-    EXPECT_EQ(h.hid.matching->productID, 33028);
-    EXPECT_EQ(h.hid.matching->usagePage, 65280);
-    EXPECT_EQ(h.hid.matching->usage, 3);
+    const auto& m = *h.hid.matching;
+    EXPECT_EQ(std::tuple(m.vendorID, m.productID, m.usagePage, m.usage), std::tuple(1452, 33028, 65280, 3));
     EXPECT_EQ(device->bufferLength, 64u);
 
     std::uint8_t* lent = device->buffer;

@@ -30,14 +30,14 @@ std::pair<std::vector<RecordedReport>, std::optional<std::string>> readAll(std::
 
 TEST(ReportRecording, MalformedLineEndsReadingWithItsFileAndLine) {
     const std::pair<const char*, const char*> cases[] = {
+        // clang-format off
         {"abc 00 01", "expected a time in seconds, found \"abc\""},
         {"-0.5 00", "expected a time in seconds, found \"-0.5\""},
         {"nan 00", "expected a time in seconds, found \"nan\""},
-        {"0x10 00", "expected a time in seconds, found \"0x10\""},
-        {"1.5 00 1", "byte 2 is not two hex digits: \"1\""},
-        {"1.5 000", "byte 1 is not two hex digits: \"000\""},
-        {"1.5 00,01", "byte 1 is not two hex digits: \"00,01\""},
+        {"0x10 00", "expected a time in seconds, found \"0x10\""}, {"1.5 00 1", "byte 2 is not two hex digits: \"1\""},
+        {"1.5 000", "byte 1 is not two hex digits: \"000\""}, {"1.5 00,01", "byte 1 is not two hex digits: \"00,01\""},
         {"0.5 00", "time 0.5 is before the previous report's 1.0"},
+        // clang-format on
     };
     for (const auto& [line, what] : cases) {
         std::istringstream in("1.0 aa BB\n\n" + std::string(line) + "\n2.0 00\n");

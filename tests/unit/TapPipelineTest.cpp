@@ -36,11 +36,19 @@ struct PipelineHarness {
 
 } // namespace
 
-TEST(TapPipeline, TapsBecomeAGestureWithEveryOutputInOrder) {
+TEST(TapPipeline, TapsBecomeAGestureWithEveryOutputInOrderAndAResetDropsAHalfCountedOne) {
     PipelineHarness h;
     h.play(h.motion().taps(2, 0.3, kFirmTap).rest(2.5));
     EXPECT_EQ(h.events, (std::vector<std::string>{"peak 0.18", "impact 1.5", "count 1", "peak 0.18", "impact 1.5",
                                                   "count 2", "cooldown on", "gesture 2", "cooldown off"}));
+    EXPECT_FALSE(h.pipeline.gestureInProgress());
+    h.play(h.motion().tap(kFirmTap).rest(0.1));
+    EXPECT_TRUE(h.pipeline.gestureInProgress());
+    h.pipeline.reset();
+    EXPECT_FALSE(h.pipeline.gestureInProgress());
+    h.events.clear();
+    h.play(h.motion().rest(0.3).tap(kFirmTap).rest(2.5));
+    EXPECT_TRUE(h.saw("gesture 1")) << "the tap before the reset is not part of it";
 }
 
 TEST(TapPipeline, AFollowUpTapIsMeasuredAgainstThePreviousOneOnlyWhileAGestureIsOpen) {
@@ -70,16 +78,6 @@ TEST(TapPipeline, AnImpactRightAfterAClickIsVetoed) {
         EXPECT_EQ(h.events.front(), "peak 0.18") << "the meter sees vetoed taps too";
         EXPECT_EQ(h.events.size(), c.counted ? 6u : 1u);
     }
-}
-
-TEST(TapPipeline, ResetDropsAHalfCountedGestureAndTheCooldown) {
-    PipelineHarness h;
-    h.play(h.motion().tap(kFirmTap).rest(0.1));
-    EXPECT_TRUE(h.pipeline.gestureInProgress());
-    h.pipeline.reset();
-    EXPECT_FALSE(h.pipeline.gestureInProgress());
-    h.play(h.motion().rest(0.3).tap(kFirmTap).rest(2.5));
-    EXPECT_TRUE(h.saw("gesture 1")) << "the tap before the reset is not part of it";
 }
 
 TEST(ExitWhenSettled, EndsAtOnceWhenIdleElseWhenTheGestureClosesAndNeverLaterThanTheLongestWindow) {
