@@ -25,14 +25,6 @@ struct Folders {
     }
 };
 
-void writeRecordingFile(const std::filesystem::path& file, const SyntheticMotion& motion) {
-    std::vector<RecordedReport> reports;
-    for (const auto& s : motion.samples())
-        reports.push_back({s.t, encodeReport(s.x, s.y, s.z)});
-    std::ofstream out(file);
-    writeRecording(out, reports);
-}
-
 } // namespace
 
 TEST(Program, CommandLinesThatEndAtOnce) {
@@ -57,33 +49,6 @@ TEST(Program, CommandLinesThatEndAtOnce) {
         EXPECT_EQ(run.status, c.status) << c.args[0] << "\n" << run.output;
         EXPECT_EQ(run.lines().front(), c.firstLine) << run.output;
     }
-}
-
-TEST(Program, ExecModeFilesThatAreNotAModeEndWithStatusOne) {
-    Folders f;
-    writeFileAtomically(f.dir / "array.json", R"([{"name": "A", "slapCount": 1}])");
-    for (std::string name : {"missing.json", "array.json"}) {
-        std::string path = (f.dir / name).string();
-        auto run = runProgram(f.env(), {"--exec-mode", path});
-        EXPECT_EQ(run.status, 1) << name;
-        EXPECT_TRUE(run.has("[exec-mode] could not read/parse " + path)) << run.output;
-        EXPECT_FALSE(std::filesystem::exists(f.dir / "data/modes.json")) << "the store is not touched";
-    }
-}
-
-TEST(Program, ExecModeRunsAModeWithoutIdAndEndsAfterTwelveSeconds) {
-    Folders f;
-    std::string path = (f.dir / "mode.json").string();
-    writeFileAtomically(path, R"({"name": "Quiet", "slapCount": 1, "openApps": [], "openURLs": [],
-        "quitApps": ["org.example.Nothing"], "closeURLs": []})");
-    auto run = runProgram(f.env(), {"--exec-mode", path});
-    EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_TRUE(run.has("[exec-mode] running 'Quiet': open=[] quit=[\"org.example.Nothing\"] openURLs=[] closeURLs=[]"))
-        << run.output;
-    EXPECT_TRUE(run.has("[exec-mode] execute() returned")) << run.output;
-    EXPECT_EQ(run.lines().back(), "[exec-mode] done");
-    EXPECT_GE(run.seconds, 12.0);
-    EXPECT_LT(run.seconds, 20.0);
 }
 
 TEST(Program, ReplayedTapsFireAModeThenAutoPause) {
@@ -115,7 +80,13 @@ TEST(Program, ReplayedTapsFireAModeThenAutoPause) {
     SyntheticMotion motion;
     motion.rest(0.5).taps(2, 0.3, tap).rest(3.0).taps(2, 0.3, tap).rest(0.5);
     auto recording = f.dir / "two-taps.rec";
-    writeRecordingFile(recording, motion);
+    std::vector<RecordedReport> reports;
+    for (const auto& s : motion.samples())
+        reports.push_back({s.t, encodeReport(s.x, s.y, s.z)});
+    {
+        std::ofstream out(recording);
+        writeRecording(out, reports);
+    }
 
     auto run = runProgram(env, {"--replay", recording.string(), "--exit-when-done"});
     EXPECT_EQ(run.status, 0) << run.output;
