@@ -49,15 +49,11 @@ inline std::string commandOutput(const std::string& command) {
 
 // The test's own environment with these "NAME=value" entries in place of its own.
 inline std::vector<std::string> inherited(std::vector<std::string> extra) {
-    auto named = [&](const std::string& entry) {
-        for (const auto& e : extra)
-            if (entry.compare(0, e.find('=') + 1, e, 0, e.find('=') + 1) == 0) return true;
-        return false;
-    };
-    std::vector<std::string> own;
-    for (char** e = environ; *e; ++e)
-        if (!named(*e)) own.push_back(*e);
-    extra.insert(extra.end(), own.begin(), own.end());
+    for (char** e = environ; *e; ++e) {
+        std::string entry = *e, name = entry.substr(0, entry.find('=') + 1);
+        if (std::none_of(extra.begin(), extra.end(), [&](const std::string& x) { return x.starts_with(name); }))
+            extra.push_back(entry);
+    }
     return extra;
 }
 
