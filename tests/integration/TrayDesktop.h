@@ -145,8 +145,8 @@ public:
     explicit TrayDesktop(bool withWatcher = true) {
         std::filesystem::create_directories(dir / "run");
         ::chmod((dir / "run").c_str(), 0700);
-        bus = Child({"dbus-daemon", "--session", "--nofork", "--print-address=1"}, {"PATH=" + pathVariable()},
-                    dir / "bus.address");
+        bus = Child({"dbus-daemon", "--session", "--nofork", "--print-address=1"},
+                    {"PATH=" + pathVariable(), "XDG_DATA_HOME=" + (dir / "config/xdg-data").string()}, dir / "bus.out");
         busAddress = bus.waitForLine("unix:", 5000);
         if (withWatcher && !busAddress.empty()) {
             watcher = Child({"/usr/bin/python3", kTrayHost, "watch", (dir / "watch.log").string()}, busEnvironment(),
