@@ -39,7 +39,7 @@ std::vector<std::string> shown(QMenu& menu) {
 
 } // namespace
 
-TEST(TrayStatusItem, MenuShowsTheContentItIsGiven) {
+TEST(TrayStatusItem, MenuShowsItsContentIsRebuiltAsItOpensAndPassesChoicesOn) {
     test::ensureWidgetsApplication();
     TrayStatusItem item;
     item.setMenu(populate(inputs()));
@@ -51,11 +51,8 @@ TEST(TrayStatusItem, MenuShowsTheContentItIsGiven) {
     auto* row = qobject_cast<QWidgetAction*>(item.contextMenu().actions()[3]);
     ASSERT_TRUE(row);
     EXPECT_TRUE(dynamic_cast<ModeRowWidget*>(row->defaultWidget()));
-}
 
-TEST(TrayStatusItem, RebuiltAsItOpensAndChoicesArriveAfterwards) {
-    test::ensureWidgetsApplication();
-    TrayStatusItem item;
+    // Rebuilt as it opens; choices arrive afterwards.
     MenuInputs in = inputs();
     int asked = 0;
     item.menuContent = [&] {
@@ -77,7 +74,7 @@ TEST(TrayStatusItem, RebuiltAsItOpensAndChoicesArriveAfterwards) {
     EXPECT_EQ(chosen[0].action, MenuAction::toggleActive);
 
     // A click on a drawn mode row chooses that mode.
-    auto* row = qobject_cast<QWidgetAction*>(item.contextMenu().actions()[3]);
+    row = qobject_cast<QWidgetAction*>(item.contextMenu().actions()[3]);
     ASSERT_TRUE(row);
     QWidget* widget = row->defaultWidget();
     QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton,

@@ -58,7 +58,7 @@ TEST(WindowPresenter, OpensBesideTheOtherWindowOnTheSameSpot) {
     EXPECT_EQ(w.activated.size(), 3u);
 }
 
-TEST(WindowPresenter, ClosedOrDistantOtherWindowIsNotAvoided) {
+TEST(WindowPresenter, ClosedOrDistantOtherWindowIsNotAvoidedAndAMinimisedOneComesBack) {
     Windows w;
     w.presenter.present(&w.editor, nullptr);
     w.editor.hide();
@@ -75,11 +75,7 @@ TEST(WindowPresenter, ClosedOrDistantOtherWindowIsNotAvoided) {
     w.presenter.present(nullptr, &w.editor);
     QCoreApplication::processEvents();
     EXPECT_EQ(w.activated.size(), 4u);
-}
 
-TEST(WindowPresenter, MinimisedWindowComesBack) {
-    Windows w;
-    w.presenter.present(&w.editor, nullptr);
     w.editor.showMinimized();
     w.presenter.present(&w.editor, nullptr);
     EXPECT_FALSE(w.editor.isMinimized());
