@@ -1,82 +1,42 @@
-#include "RunningProgram.h"
-#include "TempDir.h"
-#include "XSession.h"
-#include "common/AtomicFile.h"
+#include "TrayDesktop.h"
 
 #include <gtest/gtest.h>
-#include <thread>
 
 using namespace knokle;
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
+using test::waitFor;
 
 namespace {
-
-std::string outputOf(const std::string& command) {
-    std::string text;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            text.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return text;
-}
 
 void script(const fs::path& path, const std::string& body) {
     ASSERT_TRUE(writeFileAtomically(path, "#!/bin/sh\n" + body));
     fs::permissions(path, fs::perms::owner_all);
 }
 
-// The program's folders, and a desktop whose applications the test writes.
-struct Desktop {
-    test::TempDir dir;
-    Desktop() {
-        fs::create_directories(dir / "data/applications");
-        fs::create_directories(dir / "config");
-    }
-    void entry(const std::string& id, const std::string& body) {
-        ASSERT_TRUE(writeFileAtomically(dir / ("data/applications/" + id + ".desktop"),
-                                        "[Desktop Entry]\nType=Application\nName=" + id + "\n" + body));
-    }
-    std::string mode(const std::string& apps) {
-        std::string path = (dir / "mode.json").string();
-        EXPECT_TRUE(writeFileAtomically(path, R"({"name": "Launch", "slapCount": 1, "openApps": [)" + apps + "]}"));
-        return path;
-    }
-    std::vector<std::string> environment(const std::string& display, const std::string& bus) const {
-        return {"KNOKLE_CONFIG_DIR=" + (dir / "knokle-config").string(),
-                "KNOKLE_DATA_DIR=" + (dir / "knokle-data").string(),
-                "XDG_DATA_HOME=" + (dir / "data").string(),
-                "XDG_CONFIG_HOME=" + (dir / "config").string(),
-                "XDG_DATA_DIRS=" + (dir / "none").string(),
-                "HOME=" + dir.path().string(),
-                "QT_QPA_PLATFORM=offscreen",
-                "DISPLAY=" + display,
-                "DBUS_SESSION_BUS_ADDRESS=" + bus};
-    }
-};
+void entry(const test::TrayDesktop& desktop, const std::string& id, const std::string& body) {
+    fs::create_directories(desktop.dir / "config/xdg-data/applications");
+    ASSERT_TRUE(writeFileAtomically(desktop.dir / ("config/xdg-data/applications/" + id + ".desktop"),
+                                    "[Desktop Entry]\nType=Application\nName=" + id + "\n" + body));
+}
+
+// The program in exec mode with a mode that opens these applications.
+test::Child runMode(test::TrayDesktop& desktop, const std::string& apps) {
+    auto path = desktop.dir / "mode.json";
+    EXPECT_TRUE(writeFileAtomically(path, R"({"name": "Launch", "slapCount": 1, "openApps": [)" + apps + "]}"));
+    return desktop.start({"--exec-mode", path.string()});
+}
 
 bool fullScreen(const std::string& display, const std::string& window) {
-    return outputOf("DISPLAY=" + display + " xprop -id " + window + " _NET_WM_STATE 2>/dev/null")
+    return test::commandOutput("DISPLAY=" + display + " xprop -id " + window + " _NET_WM_STATE 2>/dev/null")
                .find("_NET_WM_STATE_FULLSCREEN") != std::string::npos;
 }
 
 std::vector<std::string> windowsOfClass(const std::string& display, const std::string& wmClass) {
     std::vector<std::string> ids;
-    std::string text = outputOf("DISPLAY=" + display + " xdotool search --class " + wmClass + " 2>/dev/null");
+    std::string text = test::commandOutput("DISPLAY=" + display + " xdotool search --class " + wmClass + " 2>/dev/null");
     for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
         ids.push_back(text.substr(start, end - start));
     return ids;
-}
-
-template <typename Condition> bool eventually(Condition condition, std::chrono::milliseconds limit = 15s) {
-    for (auto deadline = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < deadline;) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(50ms);
-    }
-    return condition();
 }
 
 } // namespace
@@ -84,40 +44,41 @@ template <typename Condition> bool eventually(Condition condition, std::chrono::
 // The launched script starts the window's program and exits: its pid never owns a window. The new window
 // of the entry's class is put into full screen, not the older one of the same class.
 TEST(Launch, FullScreenFindsTheWindowAfterAHandOff) {
-    test::XSession session(true);
-    ASSERT_TRUE(session.ok()) << session.error();
-    Desktop desktop;
+    test::TrayDesktop desktop(false);
+    ASSERT_TRUE(desktop.ok()) << desktop.session.error();
+    const std::string display = desktop.session.display();
     auto handedOff = desktop.dir / "xterm.pid";
     script(desktop.dir / "handoff.sh", "xterm -class KnokleHandoff -e sleep 60 >/dev/null 2>&1 &\necho $! > '" +
                                            handedOff.string() + "'\nexit 0\n");
-    desktop.entry("org.knokle.Handoff",
+    entry(desktop, "org.knokle.Handoff",
                   "Exec=" + (desktop.dir / "handoff.sh").string() + "\nStartupWMClass=KnokleHandoff\n");
-    test::RunningProgram older({"xterm", "-class", "KnokleHandoff", "-e", "sleep", "60"},
-                               {"DISPLAY=" + session.display()});
-    ASSERT_TRUE(eventually([&] { return windowsOfClass(session.display(), "KnokleHandoff").size() == 1; }));
-    std::string olderWindow = windowsOfClass(session.display(), "KnokleHandoff")[0];
+    test::Child older({"xterm", "-class", "KnokleHandoff", "-e", "sleep", "60"}, desktop.environment(),
+                      desktop.dir / "older.out");
+    ASSERT_TRUE(waitFor([&] { return windowsOfClass(display, "KnokleHandoff").size() == 1; }));
+    std::string olderWindow = windowsOfClass(display, "KnokleHandoff")[0];
 
-    test::RunningProgram program({KNOKLE_EXECUTABLE, "--exec-mode", desktop.mode(R"("org.knokle.Handoff")")},
-                                 desktop.environment(session.display(), "unix:path=/nonexistent"));
+    auto program = runMode(desktop, R"("org.knokle.Handoff")");
     std::string newer;
-    ASSERT_TRUE(eventually([&] {
-        for (const auto& window : windowsOfClass(session.display(), "KnokleHandoff"))
+    ASSERT_TRUE(waitFor([&] {
+        for (const auto& window : windowsOfClass(display, "KnokleHandoff"))
             if (window != olderWindow) newer = window;
-        return !newer.empty() && fullScreen(session.display(), newer);
-    })) << "the handed-off window did not enter full screen";
-    EXPECT_FALSE(fullScreen(session.display(), olderWindow));
-    auto lines = program.linesUntil([](const std::string&) { return false; }, 200ms);
-    for (const auto& line : lines)
+        return !newer.empty() && fullScreen(display, newer);
+    }, 15000)) << "the handed-off window did not enter full screen";
+    EXPECT_FALSE(fullScreen(display, olderWindow));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    for (const auto& line : program.lines())
         EXPECT_EQ(line.find("[ModeManager]"), std::string::npos) << line;
     // The handed-off xterm left every process group of ours.
     if (int pid = std::atoi(readWholeFile(handedOff).value_or("0").c_str()); pid > 0) ::kill(pid, SIGKILL);
 }
 
 // An application started over D-Bus: a failed activation is retried and then given up, with the usual
-// lines; one that answers counts as launched though it has no pid of its own.
+// lines; one that answers counts as launched though it has no pid of its own. Exec mode ends 12 s later.
 TEST(Launch, DBusActivationFailuresAreRetriedAndAnswersCountAsLaunched) {
-    Desktop desktop;
-    fs::create_directories(desktop.dir / "data/dbus-1/services");
+    // The session bus finds services under $XDG_DATA_HOME/dbus-1/services, and notices new ones.
+    test::TrayDesktop desktop(false);
+    ASSERT_TRUE(desktop.ok()) << desktop.session.error();
+    fs::create_directories(desktop.dir / "config/xdg-data/dbus-1/services");
     auto marker = desktop.dir / "activated";
     script(desktop.dir / "service.py", "exec /usr/bin/python3 - '" + marker.string() + "' <<'EOF'\n" + R"(import sys
 from gi.repository import Gio, GLib
@@ -135,28 +96,23 @@ loop.run()
 EOF
 )");
     ASSERT_TRUE(writeFileAtomically(
-        desktop.dir / "data/dbus-1/services/org.knokle.Answering.service",
+        desktop.dir / "config/xdg-data/dbus-1/services/org.knokle.Answering.service",
         "[D-BUS Service]\nName=org.knokle.Answering\nExec=" + (desktop.dir / "service.py").string() + "\n"));
-    // The session bus finds its services under $XDG_DATA_HOME/dbus-1/services.
-    test::RunningProgram bus({"dbus-daemon", "--session", "--nofork", "--print-address=1"},
-                             {"XDG_DATA_HOME=" + (desktop.dir / "data").string()});
-    auto address = bus.linesUntil([](const std::string& line) { return line.starts_with("unix:"); }, 10s);
-    ASSERT_FALSE(address.empty()) << "dbus-daemon did not start";
     for (const char* id : {"org.knokle.Answering", "org.knokle.Missing"})
-        desktop.entry(id, "Exec=false\nDBusActivatable=true\n");
+        entry(desktop, id, "Exec=false\nDBusActivatable=true\n");
 
-    test::RunningProgram program(
-        {KNOKLE_EXECUTABLE, "--exec-mode", desktop.mode(R"("org.knokle.Missing", "org.knokle.Answering")")},
-        desktop.environment("", address[0]));
-    auto lines = program.linesUntil(
-        [](const std::string& line) { return line.starts_with("[ModeManager] Gave up launching org.knokle.Missing"); },
-        20s);
-    std::vector<std::string> failures;
-    for (const auto& line : lines)
-        if (line.starts_with("[ModeManager] org.knokle.Missing launch failed (")) failures.push_back(line);
-    ASSERT_EQ(failures.size(), 3u) << testing::PrintToString(lines);
-    EXPECT_NE(failures[0].find("org.knokle.Missing"), std::string::npos);
-    EXPECT_TRUE(eventually([&] { return readWholeFile(marker) == "Activate"; }, 10s));
-    for (const auto& line : lines)
-        EXPECT_FALSE(line.starts_with("[ModeManager] org.knokle.Answering")) << line;
+    auto started = std::chrono::steady_clock::now();
+    auto program = runMode(desktop, R"("org.knokle.Missing", "org.knokle.Answering")");
+    EXPECT_EQ(program.wait(20000), 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::seconds(12));
+    auto lines = program.lines();
+    auto count = [&](const std::string& prefix) {
+        return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(prefix); });
+    };
+    EXPECT_EQ(count("[ModeManager] org.knokle.Missing launch failed ("), 3) << testing::PrintToString(lines);
+    EXPECT_EQ(count("[ModeManager] Gave up launching org.knokle.Missing"), 1);
+    EXPECT_EQ(count("[ModeManager] org.knokle.Answering"), 0) << "the one that answered was launched";
+    EXPECT_EQ(readWholeFile(marker), "Activate");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "[exec-mode] done");
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-// A desktop as a tray program sees it: a private X server with a window manager, a private session bus and a
-// small StatusNotifierWatcher that registers items (tray_host.py), started before the program.
+// Processes the tests start, and a desktop as a tray program sees it: a private X server with a window
+// manager, a private session bus and a small StatusNotifierWatcher (tray_host.py), started before the program.
 
 #include "ProgramRun.h"
 #include "TempDir.h"
@@ -10,8 +10,8 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <functional>
 #include <nlohmann/json.hpp>
-#include <poll.h>
 #include <spawn.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -19,16 +19,51 @@
 #include <thread>
 #include <unistd.h>
 
+extern char** environ;
+
 namespace knokle::test {
 
 inline const std::string kTrayHost = std::string(KNOKLE_SOURCE_DIR) + "/tests/integration/tray_host.py";
+
+inline bool waitFor(const std::function<bool()>& done, int limitMs = 10000) {
+    for (int waited = 0; waited < limitMs; waited += 20) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return done();
+}
+
+inline std::string text(const std::filesystem::path& file) { return readWholeFile(file).value_or(""); }
+
+// Standard output of a shell command.
+inline std::string commandOutput(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            out.append(buffer, n);
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+// The test's own environment with these "NAME=value" entries in place of its own.
+inline std::vector<std::string> inherited(std::vector<std::string> extra) {
+    for (char** e = environ; *e; ++e) {
+        std::string entry = *e, name = entry.substr(0, entry.find('=') + 1);
+        if (std::none_of(extra.begin(), extra.end(), [&](const std::string& x) { return x.starts_with(name); }))
+            extra.push_back(entry);
+    }
+    return extra;
+}
 
 // A child process in a process group of its own, its output in a file; killed with its group at the end.
 class Child {
 public:
     Child() = default;
     Child(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
-          const std::filesystem::path& output) {
+          const std::filesystem::path& output)
+        : output(output) {
         std::vector<char*> args, env;
         for (const auto& a : argv)
             args.push_back(const_cast<char*>(a.c_str()));
@@ -49,15 +84,15 @@ public:
         posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&files);
     }
-    Child(Child&& other) noexcept : pid(std::exchange(other.pid, -1)) {}
+    Child(Child&& other) noexcept : pid(std::exchange(other.pid, -1)), output(other.output) {}
     Child& operator=(Child&& other) noexcept {
         stop();
         pid = std::exchange(other.pid, -1);
+        output = other.output;
         return *this;
     }
     ~Child() { stop(); }
 
-    bool running() const { return pid > 0; }
     // The exit status once the process has ended within the time, else nothing.
     std::optional<int> wait(int limitMs) {
         for (int waited = 0; pid > 0 && waited <= limitMs; waited += 20) {
@@ -77,17 +112,28 @@ public:
         pid = -1;
     }
 
+    // The whole lines printed so far.
+    std::vector<std::string> lines() const {
+        std::string out = text(output);
+        return ProgramResult{0, out.substr(0, out.rfind('\n') + 1)}.lines();
+    }
+    // Waits for a line starting with `prefix`; the line, or nothing.
+    std::string waitForLine(const std::string& prefix, int limitMs = 10000) const {
+        std::string found;
+        waitFor(
+            [&] {
+                for (const auto& line : lines())
+                    if (line.starts_with(prefix)) return !(found = line).empty();
+                return false;
+            },
+            limitMs);
+        return found;
+    }
+
 private:
     pid_t pid = -1;
+    std::filesystem::path output;
 };
-
-inline bool waitFor(const std::function<bool()>& done, int limitMs = 10000) {
-    for (int waited = 0; waited < limitMs; waited += 20) {
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return done();
-}
 
 class TrayDesktop {
 public:
@@ -99,16 +145,14 @@ public:
     explicit TrayDesktop(bool withWatcher = true) {
         std::filesystem::create_directories(dir / "run");
         ::chmod((dir / "run").c_str(), 0700);
-        startBus();
+        bus = Child({"dbus-daemon", "--session", "--nofork", "--print-address=1"},
+                    {"PATH=" + pathVariable(), "XDG_DATA_HOME=" + (dir / "config/xdg-data").string()}, dir / "bus.out");
+        busAddress = bus.waitForLine("unix:", 5000);
         if (withWatcher && !busAddress.empty()) {
             watcher = Child({"/usr/bin/python3", kTrayHost, "watch", (dir / "watch.log").string()}, busEnvironment(),
                             dir / "watcher.out");
             waitFor([&] { return text(dir / "watch.log").find("ready") != std::string::npos; });
         }
-    }
-    ~TrayDesktop() {
-        watcher.stop();
-        bus.stop();
     }
 
     bool ok() const { return session.ok() && !busAddress.empty(); }
@@ -116,14 +160,13 @@ public:
     // The environment of a program on this desktop, with settings, modes and runtime files in `config`.
     std::vector<std::string> environment(const std::string& config = "config") const {
         auto env = busEnvironment();
-        for (std::string v :
-             std::vector<std::string>{"KNOKLE_CONFIG_DIR=" + (dir / config / "settings").string(),
-                                      "KNOKLE_DATA_DIR=" + (dir / config / "data").string(),
-                                      "XDG_CONFIG_HOME=" + (dir / config / "xdg-config").string(),
-                                      "XDG_DATA_HOME=" + (dir / config / "xdg-data").string(),
-                                      "XDG_DATA_DIRS=" + (dir / "none").string(), "HOME=" + dir.path().string(),
-                                      "XDG_RUNTIME_DIR=" + (dir / "run").string(), std::string("QT_QPA_PLATFORM=xcb")})
-            env.push_back(v);
+        auto in = [&](const char* name, const std::string& sub) { env.push_back(name + (dir / config / sub).string()); };
+        in("KNOKLE_CONFIG_DIR=", "settings");
+        in("KNOKLE_DATA_DIR=", "data");
+        in("XDG_CONFIG_HOME=", "xdg-config");
+        in("XDG_DATA_HOME=", "xdg-data");
+        env.insert(env.end(), {"XDG_DATA_DIRS=" + (dir / "none").string(), "HOME=" + dir.path().string(),
+                               "XDG_RUNTIME_DIR=" + (dir / "run").string(), "QT_QPA_PLATFORM=xcb"});
         return env;
     }
 
@@ -136,7 +179,7 @@ public:
         return Child(argv, env, dir / log);
     }
 
-    // Waits for the next item to register with the watcher.
+    // Waits for the count-th item to register with the watcher.
     bool waitForItem(std::size_t count = 1, int limitMs = 10000) {
         return waitFor(
             [&] {
@@ -151,10 +194,8 @@ public:
             limitMs);
     }
     std::vector<std::string> registered() const {
-        std::vector<std::string> lines;
-        std::istringstream log(text(dir / "watch.log"));
-        for (std::string line; std::getline(log, line);)
-            if (line != "ready") lines.push_back(line);
+        auto lines = ProgramResult{0, text(dir / "watch.log")}.lines();
+        std::erase(lines, "ready");
         return lines;
     }
 
@@ -164,22 +205,18 @@ public:
             "env DBUS_SESSION_BUS_ADDRESS=" + shellQuoted(busAddress) + " /usr/bin/python3 " + shellQuoted(kTrayHost);
         for (const auto& a : args)
             command += " " + shellQuoted(a);
-        FILE* pipe = ::popen(command.c_str(), "r");
-        std::string out;
-        char buffer[4096];
-        size_t n;
-        while (pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            out.append(buffer, n);
-        if (pipe) ::pclose(pipe);
-        return out;
+        return commandOutput(command);
     }
     nlohmann::json menu() const { return nlohmann::json::parse(host({"layout", item}), nullptr, false); }
     void click(const std::string& label) const { host({"click", item, label}); }
 
-    static std::string text(const std::filesystem::path& file) { return readWholeFile(file).value_or(""); }
     std::string log(const std::string& name = "program.log") const { return text(dir / name); }
     bool waitForLog(const std::string& part, const std::string& name = "program.log", int limitMs = 10000) const {
         return waitFor([&] { return log(name).find(part) != std::string::npos; }, limitMs);
+    }
+    nlohmann::json settings() const {
+        auto json = nlohmann::json::parse(text(dir / "config/settings/settings.json"), nullptr, false);
+        return json.is_object() ? json : nlohmann::json::object();
     }
 
 private:
@@ -189,15 +226,6 @@ private:
     static std::string pathVariable() {
         const char* path = std::getenv("PATH");
         return path ? path : "/usr/bin:/bin";
-    }
-    void startBus() {
-        auto addressFile = dir / "bus.address";
-        bus = Child({"sh", "-c", "exec dbus-daemon --session --nofork --print-address=1 > " + shellQuoted(addressFile)},
-                    {"PATH=" + pathVariable()}, dir / "bus.out");
-        waitFor([&] { return text(addressFile).find('\n') != std::string::npos; }, 5000);
-        busAddress = text(addressFile);
-        while (!busAddress.empty() && busAddress.back() == '\n')
-            busAddress.pop_back();
     }
 
     Child bus;

@@ -1,26 +1,16 @@
 #include "platform/linux/GioWorkspace.h"
 
-#include "TempDir.h"
-#include "common/AtomicFile.h"
+#include "TrayDesktop.h"
 
-#include <chrono>
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
-#include <functional>
 #include <future>
 #include <gtest/gtest.h>
 #include <map>
 #include <poll.h>
-#include <set>
 #include <sys/prctl.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 using namespace knokle;
 namespace fs = std::filesystem;
+using test::waitFor;
 
 namespace {
 
@@ -47,14 +37,11 @@ int gioHelper(const std::string& request) {
                         result.application->processIdentifier);
         if (result.errorDescription) std::printf("error=%s\n", result.errorDescription->c_str());
     } else if (verb == "resolve") {
-        size_t start = 0;
-        while (start < argument.size()) {
-            size_t end = std::min(argument.find(' ', start), argument.size());
-            std::string id = argument.substr(start, end - start);
+        std::istringstream ids(argument);
+        for (std::string id; ids >> id;) {
             auto lookup = workspace.lookUpApplication(id);
             std::printf("%s=%s%s\n", id.c_str(), lookup.application ? lookup.application->desktopEntry.c_str() : "-",
                         lookup.wellKnown ? " (well-known)" : "");
-            start = end + 1;
         }
     } else if (verb == "open-url") {
         workspace.openURL(argument); // the workspace finishes it before it goes away
@@ -107,24 +94,11 @@ HelperAnswer askHelper(const std::map<std::string, std::string>& environment, co
     }
     close(out[0]);
     waitpid(pid, nullptr, 0);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        std::string line = text.substr(start, end - start);
+    for (const auto& line : test::ProgramResult{0, text}.lines()) {
         size_t equals = line.find('=');
         answer.values[line.substr(0, equals)] = equals == std::string::npos ? "" : line.substr(equals + 1);
-        start = end == std::string::npos ? text.size() : end + 1;
     }
     return answer;
-}
-
-bool eventually(const std::function<bool()>& condition) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    return condition();
 }
 
 void executable(const fs::path& path, const std::string& body) {
@@ -204,7 +178,7 @@ TEST(Workspace, LaunchesFindsAndKillsADesktopApplication) {
     EXPECT_EQ(answer.values.count("error"), 0u) << answer.values["error"];
     pid_t pid = std::atoi(answer.values["pid"].c_str());
     ASSERT_GT(pid, 0);
-    ASSERT_TRUE(eventually([&] { return fs::exists(desktop.marker); })) << "the application did not start";
+    ASSERT_TRUE(waitFor([&] { return fs::exists(desktop.marker); })) << "the application did not start";
     pid_t child = std::atoi(readWholeFile(desktop.childPid).value_or("0").c_str());
     ASSERT_GT(child, 0);
 
@@ -221,10 +195,10 @@ TEST(Workspace, LaunchesFindsAndKillsADesktopApplication) {
     EXPECT_EQ(running[0].processIdentifier, pid);
 
     workspace.forceTerminate(running[0]);
-    EXPECT_TRUE(eventually([&] { return live().empty(); }));
+    EXPECT_TRUE(waitFor([&] { return live().empty(); }));
     kill(child, SIGKILL);
     for (pid_t killed : {pid, child})
-        EXPECT_TRUE(eventually([&] {
+        EXPECT_TRUE(waitFor([&] {
             reapEndedChildren();
             return !fs::exists("/proc/" + std::to_string(killed));
         })) << "pid "
@@ -246,13 +220,10 @@ TEST(Workspace, WellKnownIdentifiersResolveToThisDesktopsChoices) {
         EXPECT_EQ(answer.values[id], meaning) << id;
 
     // A desktop without defaults or terminals: nothing stands for them.
-    test::TempDir empty;
-    auto bare = askHelper({{"XDG_DATA_HOME", empty.path().string()},
-                           {"XDG_CONFIG_HOME", empty.path().string()},
-                           {"XDG_DATA_DIRS", empty.path().string()},
-                           {"XDG_CONFIG_DIRS", empty.path().string()},
-                           {"PATH", empty.path().string()}},
-                          "resolve com.apple.Safari com.apple.Terminal");
+    std::map<std::string, std::string> empty;
+    for (const auto& [name, value] : desktop.environment())
+        if (name != "DBUS_SESSION_BUS_ADDRESS") empty[name] = (desktop.temp / "empty").string();
+    auto bare = askHelper(empty, "resolve com.apple.Safari com.apple.Terminal");
     EXPECT_EQ(bare.values["com.apple.Safari"], "- (well-known)");
     EXPECT_EQ(bare.values["com.apple.Terminal"], "- (well-known)");
 }
@@ -263,9 +234,8 @@ TEST(Workspace, OpensALinkWithTheDefaultHandler) {
     const std::string url = "https://example.com/a?b=1&c=%20d#top";
     HelperAnswer answer = askHelper(desktop.environment(), "open-url " + url);
     EXPECT_TRUE(answer.finished);
-    ASSERT_TRUE(eventually([&] {
+    EXPECT_TRUE(waitFor([&] {
         reapEndedChildren();
-        return readWholeFile(desktop.urlMarker).value_or("").size() == url.size();
-    })) << "the handler did not run";
-    EXPECT_EQ(readWholeFile(desktop.urlMarker), url);
+        return test::text(desktop.urlMarker) == url;
+    })) << "the handler did not run, or not with the link: " << test::text(desktop.urlMarker);
 }

@@ -17,7 +17,6 @@ struct Screenshot {
     int x = 0, y = 0, width = 0, height = 0; // in root coordinates
     std::vector<std::uint32_t> pixels;       // 0xRRGGBB, row by row
     std::uint32_t at(int column, int row) const { return pixels[std::size_t(row) * std::size_t(width) + column]; }
-    bool operator==(const Screenshot&) const = default;
 };
 
 struct XWindows {
@@ -89,19 +88,6 @@ struct XWindows {
                 out.pixels.push_back(std::uint32_t(XGetPixel(image, column, row) & 0xffffff));
         XDestroyImage(image);
         return out;
-    }
-
-    // What the window's close button does.
-    void close(Window window) {
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = window;
-        event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
-        event.xclient.data.l[1] = CurrentTime;
-        XSendEvent(display, window, False, NoEventMask, &event);
-        XFlush(display);
     }
 };
 

@@ -1,17 +1,14 @@
 #!/usr/bin/python3
 """A minimal desktop tray host for tests, on the session bus of DBUS_SESSION_BUS_ADDRESS.
 
-  tray_host.py watch LOG      owns org.kde.StatusNotifierWatcher with a registered host; appends one line per
-                              registered item to LOG: "<monotonic seconds> <bus name> <object path>"
-  tray_host.py layout ITEM    prints the item's DBusMenu as JSON: [{"id", "label", "enabled", "toggle-type",
-                              "toggle-state", "separator"}, ...] (AboutToShow is sent first, as a host does)
-  tray_host.py click ITEM LABEL   sends the "clicked" event to the first item with that label
-  tray_host.py icon ITEM      prints the largest IconPixmap as JSON: {"width", "height", "opaque": [x0, y0, x1, y1]}
-                              (the bounding box of pixels with alpha above 0x40), or {} when there is none
-  tray_host.py icons ITEM LOG appends the glyph height of the largest IconPixmap to LOG, once now ("ready H")
-                              and again at each NewIcon signal, as a panel redraws the item
+  tray_host.py watch LOG      owns org.kde.StatusNotifierWatcher with a registered host; appends
+                              "<monotonic seconds> <bus name> <object path>" to LOG per registered item
+  tray_host.py layout ITEM    prints the item's visible DBusMenu entries as JSON (after AboutToShow, as a host)
+  tray_host.py click ITEM LABEL   sends "clicked" to the first entry with that label
+  tray_host.py icons ITEM LOG appends the glyph height of the largest IconPixmap to LOG, now ("ready H") and
+                              at each NewIcon signal, as a panel redraws the item
 
-ITEM is "BUSNAME/PATH" as written to the watch log. Uses /usr/bin/python3 for the dbus and gi modules.
+ITEM is "BUSNAME/PATH" as in the watch log. /usr/bin/python3 has the dbus and gi modules.
 """
 import json
 import sys
@@ -105,34 +102,26 @@ def menu_proxy(item):
 
 
 def menu_entries(menu):
-    _, (root, _, children) = menu.GetLayout(0, -1, [], dbus_interface=MENU_IFACE)
-    entries = []
-    for child in children:
-        ident, props, _ = child
-        entries.append({
-            "id": int(ident),
-            "label": str(props.get("label", "")),
-            "enabled": bool(props.get("enabled", True)),
-            "visible": bool(props.get("visible", True)),
-            "separator": str(props.get("type", "standard")) == "separator",
-            "toggle-type": str(props.get("toggle-type", "")),
-            "toggle-state": int(props.get("toggle-state", -1)),
-        })
-    return [e for e in entries if e["visible"]]
-
-
-def layout(item):
-    menu = menu_proxy(item)
     menu.AboutToShow(0, dbus_interface=MENU_IFACE)
     # The item rebuilds its menu as it is about to show; the layout read after that reflects it.
     time.sleep(0.05)
-    print(json.dumps(menu_entries(menu)))
+    _, (root, _, children) = menu.GetLayout(0, -1, [], dbus_interface=MENU_IFACE)
+    return [{
+        "id": int(ident),
+        "label": str(props.get("label", "")),
+        "enabled": bool(props.get("enabled", True)),
+        "separator": str(props.get("type", "standard")) == "separator",
+        "toggle-type": str(props.get("toggle-type", "")),
+        "toggle-state": int(props.get("toggle-state", -1)),
+    } for ident, props, _ in children if bool(props.get("visible", True))]
+
+
+def layout(item):
+    print(json.dumps(menu_entries(menu_proxy(item))))
 
 
 def click(item, label):
     menu = menu_proxy(item)
-    menu.AboutToShow(0, dbus_interface=MENU_IFACE)
-    time.sleep(0.05)
     for entry in menu_entries(menu):
         if entry["label"] == label:
             try:
@@ -146,26 +135,6 @@ def click(item, label):
     sys.exit("no item labelled %r" % label)
 
 
-def icon_box(props):
-    pixmaps = props.Get(ITEM_IFACE, "IconPixmap")
-    if not pixmaps:
-        return {}
-    width, height, data = max(pixmaps, key=lambda p: int(p[0]) * int(p[1]))
-    width, height, data = int(width), int(height), bytes(data)
-    xs, ys = [], []
-    for y in range(height):
-        for x in range(width):
-            if data[4 * (y * width + x)] > 0x40:  # ARGB32 in network byte order: alpha first
-                xs.append(x)
-                ys.append(y)
-    box = [min(xs), min(ys), max(xs) + 1, max(ys) + 1] if xs else []
-    return {"width": width, "height": height, "opaque": box}
-
-
-def icon(item):
-    print(json.dumps(icon_box(dbus.Interface(item_proxy(item), dbus.PROPERTIES_IFACE))))
-
-
 def icons(item, log_path):
     from dbus.mainloop.glib import DBusGMainLoop
     from gi.repository import GLib
@@ -176,8 +145,15 @@ def icons(item, log_path):
     props = dbus.Interface(bus.get_object(name, "/" + path), dbus.PROPERTIES_IFACE)
 
     def height():
-        box = icon_box(props).get("opaque", [])
-        return box[3] - box[1] if box else 0
+        # Rows of the largest pixmap with a pixel of alpha above 0x40 (ARGB32 in network order: alpha first).
+        pixmaps = props.Get(ITEM_IFACE, "IconPixmap")
+        if not pixmaps:
+            return 0
+        width, _, data = max(pixmaps, key=lambda p: int(p[0]) * int(p[1]))
+        width, data = int(width), bytes(data)
+        rows = [y for y in range(len(data) // (4 * width))
+                if any(alpha > 0x40 for alpha in data[4 * y * width:4 * (y + 1) * width:4])]
+        return rows[-1] - rows[0] + 1 if rows else 0
 
     def changed():
         with open(log_path, "a") as log:
@@ -191,4 +167,4 @@ def icons(item, log_path):
 
 if __name__ == "__main__":
     command, args = sys.argv[1], sys.argv[2:]
-    {"watch": watch, "layout": layout, "click": click, "icon": icon, "icons": icons}[command](*args)
+    {"watch": watch, "layout": layout, "click": click, "icons": icons}[command](*args)

@@ -54,11 +54,8 @@ TEST_F(HotkeyRecorderTest, AKeyWithAModifierBecomesTheShortcut) {
         const char* recorded;
     } cases[] = {
         {Qt::Key_K, Qt::MetaModifier | Qt::ShiftModifier, "40/768 ⇧⌘K"},
-        {Qt::Key_Space, Qt::ControlModifier | Qt::AltModifier, "49/6144 ⌃⌥Space"},
-        {Qt::Key_Return, Qt::AltModifier, "36/2048 ⌥↩"},
-        {Qt::Key_Left, Qt::AltModifier, "123/2048 ⌥←"},
-        {Qt::Key_A, Qt::ShiftModifier, "0/512 ⇧A"},
-        {Qt::Key_T, Qt::MetaModifier | Qt::AltModifier, "17/2304 ⌥⌘T"},
+        {Qt::Key_Return, Qt::AltModifier, "36/2048 ⌥↩"}, // not the window's Return
+        {Qt::Key_A, Qt::ShiftModifier, "0/512 ⇧A"},      // key code 0
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.recorded);

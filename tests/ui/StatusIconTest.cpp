@@ -1,5 +1,5 @@
 #include "windows/StatusIcon.h"
-#include "UiApplication.h"
+#include "WidgetTesting.h"
 
 #include <QImage>
 #include <gtest/gtest.h>
@@ -32,7 +32,7 @@ Ink inkOf(const QPixmap& pixmap, QColor colour) {
 
 // The bold serif "t", centred, in the colour asked for, 94 % of the canvas high (99 % while flashing).
 TEST(StatusIcon, GlyphCentredInOneColourAndLargerWhileFlashing) {
-    test::ensureUiApplication();
+    test::ensureWidgetsApplication();
     ASSERT_FALSE(StatusIcon::outline().isEmpty()) << "Liberation Serif Bold is installed with the program";
     for (int side : {22, 44, 64}) {
         for (QColor colour : {QColor(Qt::black), QColor(0xef, 0xeb, 0xe3)}) {
@@ -54,10 +54,7 @@ TEST(StatusIcon, GlyphCentredInOneColourAndLargerWhileFlashing) {
     QPixmap dense = StatusIcon::make(false, 22, Qt::black, 2);
     EXPECT_EQ(dense.size(), QSize(44, 44));
     EXPECT_NEAR(inkOf(dense, Qt::black).box.height(), 44 * 0.94, 2.0);
-}
 
-TEST(StatusIcon, IconHasThePanelSizes) {
-    test::ensureUiApplication();
     QIcon icon = StatusIcon::icon(false, Qt::black);
     for (int side : {16, 22, 24, 32, 48, 64})
         EXPECT_TRUE(icon.availableSizes().contains(QSize(side, side))) << side;
