@@ -1,8 +1,6 @@
 // Time from asking a mode to run to the first launch request, for a mode that opens two applications and
 // quits nothing. Workspace and windows are fakes, so this measures our own work only.
-#include "FakeBrowserScripting.h"
-#include "FakeShortcutRunner.h"
-#include "FakeWindowControl.h"
+#include "FakeModeEnvironment.h"
 #include "FakeWorkspace.h"
 #include "modes/ModeManager.h"
 

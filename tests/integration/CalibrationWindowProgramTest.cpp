@@ -1,10 +1,11 @@
-// The real program on a private desktop with its calibration window open (as on a first run): the arm/pause
-// shortcut, recording it again, and the bundled demo recording shown live.
+// The real program on a private desktop with its calibration window open: the arm/pause shortcut, recording it
+// again, and the bundled demo recording shown live.
 
 #include "TrayDesktop.h"
 #include "modes/ModeCoding.h"
 #include "sensing/MotionSensor.h"
 #include "sensing/ReportRecording.h"
+#include "sensing/SyntheticMotion.h"
 #include "shell/Palette.h"
 
 #include <fstream>
@@ -81,13 +82,14 @@ TEST(CalibrationWindowProgram, TheShortcutTogglesTapsAndCanBeRecordedAgain) {
     EXPECT_TRUE(pressedTo(true)) << "registered again";
 }
 
-TEST(CalibrationWindowProgram, ShowsTheDemoTapsLiveAndNoModeFires) {
+TEST(CalibrationWindowProgram, OpenedFromTheMenuItShowsTheDemoTapsLiveAndOnceClosedAGestureFires) {
     test::TrayDesktop desktop;
     ASSERT_TRUE(desktop.ok()) << desktop.session.error();
     // Armed, with a mode for every count: only the open window keeps them from firing.
     std::filesystem::create_directories(desktop.dir / "config/settings");
     std::filesystem::create_directories(desktop.dir / "config/data");
-    writeFileAtomically(desktop.dir / "config/settings/settings.json", R"({"tapsActive": true, "autoPause": false})");
+    writeFileAtomically(desktop.dir / "config/settings/settings.json",
+                        R"({"tapsActive": true, "autoPause": false, "didOnboard": true})");
     std::vector<SlapMode> modes(3);
     for (int taps = 1; taps <= 3; ++taps) {
         modes[taps - 1].slapCount = taps;
@@ -95,9 +97,30 @@ TEST(CalibrationWindowProgram, ShowsTheDemoTapsLiveAndNoModeFires) {
         modes[taps - 1].openURLs = {"http://localhost:9/"};
     }
     writeFileAtomically(desktop.dir / "config/data/modes.json", encodeModes(modes));
+    // The demo, then a rest long enough to close the window, then two taps more.
+    std::vector<RecordedReport> reports;
+    {
+        std::ifstream demo(std::string(KNOKLE_SOURCE_DIR) + "/share/demo/gestures.rec");
+        RecordingReader reader(demo, "demo");
+        for (RecordedReport report; reader.next(report);)
+            reports.push_back(report);
+    }
+    ASSERT_FALSE(reports.empty());
+    SyntheticMotion after;
+    TapShape firm;
+    firm.peak = 0.15;
+    after.rest(6.0).taps(2, 0.3, firm).rest(3.0);
+    double end = reports.back().offset + 0.001;
+    for (const auto& s : after.samples())
+        reports.push_back({end + s.t, encodeReport(s.x, s.y, s.z)});
+    {
+        std::ofstream out(desktop.dir / "demo-then-two.rec");
+        writeRecording(out, reports);
+    }
 
-    auto program = desktop.start({"--replay", std::string(KNOKLE_SOURCE_DIR) + "/share/demo/gestures.rec"},
-                                 {"KNOKLE_DRYRUN=1"});
+    auto program = desktop.start({"--replay", (desktop.dir / "demo-then-two.rec").string()}, {"KNOKLE_DRYRUN=1"});
+    ASSERT_TRUE(desktop.waitForItem()) << desktop.log();
+    desktop.click("Test Taps");
     test::XWindows x(desktop.session.display());
     Window window = 0;
     ASSERT_TRUE(waitFor([&] { return (window = x.find("Test Your Taps")) != 0; })) << desktop.log();
@@ -126,4 +149,8 @@ TEST(CalibrationWindowProgram, ShowsTheDemoTapsLiveAndNoModeFires) {
             << output;
     EXPECT_EQ(output.find("[DRY RUN]"), std::string::npos) << output;
     EXPECT_EQ(output.find("[FIRE]"), std::string::npos) << output;
+
+    x.close(window);
+    ASSERT_TRUE(waitFor([&] { return x.find("Test Your Taps") == 0; }));
+    EXPECT_TRUE(desktop.waitForLog("[DRY RUN] 2-tap -> would run 'M2'", "program.log", 15000)) << desktop.log();
 }
