@@ -6,6 +6,7 @@
 #include "common/AtomicFile.h"
 
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace knokle;
 namespace fs = std::filesystem;
@@ -91,6 +92,7 @@ namespace {
 // A DevTools endpoint with a fixed tab list that remembers which tabs it was asked to close.
 struct FakeEndpoint {
     int closeStatus = 200;
+    std::chrono::milliseconds closeDelay{0};
     std::string list = R"([
         {"id": "t1", "type": "page", "url": "https://Mail.example.com/inbox"},
         {"id": "t2", "type": "page", "url": "https://mail.example.com/sent"},
@@ -100,7 +102,10 @@ struct FakeEndpoint {
     ])";
     test::TinyHttpServer server{[this](const std::string&, const std::string& target) {
         if (target == "/json/list") return test::TinyHttpServer::Reply{200, list};
-        if (target.starts_with("/json/close/")) return test::TinyHttpServer::Reply{closeStatus, "Target is closing"};
+        if (target.starts_with("/json/close/")) {
+            std::this_thread::sleep_for(closeDelay);
+            return test::TinyHttpServer::Reply{closeStatus, "Target is closing"};
+        }
         return test::TinyHttpServer::Reply{404, ""};
     }};
 
@@ -182,7 +187,24 @@ TEST(DevToolsBrowserScripting, EndpointFailuresAreReportedInPlainWords) {
     EXPECT_EQ(scripting.closeTabs("Chromium", "", "news").error,
               "its DevTools endpoint refused to close a tab (HTTP status 500)");
 
-    endpoint.list = "<html>not json</html>";
-    EXPECT_EQ(scripting.closeTabs("Chromium", "", "news").error,
-              "its DevTools endpoint on port " + portText + " sent an unreadable tab list");
+    // A slow browser gets one deadline for the whole call, not one per tab.
+    endpoint.closeStatus = 200;
+    endpoint.closeDelay = std::chrono::milliseconds(300);
+    DevToolsBrowserScripting hurried([port](const std::string&) { return port; }, std::nullopt,
+                                     std::chrono::seconds(3), std::chrono::milliseconds(500));
+    auto late = hurried.closeTabs("Chromium", "", "mail");
+    EXPECT_EQ(late.closedCount, 1);
+    EXPECT_EQ(late.error, "its DevTools endpoint on port " + portText + " took longer than 0.5 s; 1 tab(s) closed, " +
+                              "2 not reached");
+    endpoint.closeDelay = {};
+
+    for (const auto& [list, error] : std::vector<std::pair<std::string, std::string>>{
+             {"<html>not json</html>", "sent an unreadable tab list"},
+             {std::string(70, '[') + std::string(70, ']'), "sent an unreadable tab list"},
+             {"[" + std::string(kMaxDevToolsAnswerBytes, ' ') + "]", "sent a tab list larger than 4 MB"},
+         }) {
+        endpoint.list = list;
+        EXPECT_EQ(scripting.closeTabs("Chromium", "", "news").error,
+                  "its DevTools endpoint on port " + portText + " " + error);
+    }
 }
