@@ -3,7 +3,11 @@
 #include "MemoryUserDefaults.h"
 #include "common/AtomicFile.h"
 #include "common/DiagnosticOutput.h"
+#include "modes/ModeCoding.h"
+#include "platform/linux/DevToolsTargets.h"
+#include "platform/linux/HidrawManager.h"
 #include "platform/linux/JsonFileDefaults.h"
+#include "sensing/ReportRecording.h"
 #include "shell/DefaultsCommand.h"
 
 #include <cstdlib>
@@ -70,12 +74,54 @@ void defaultsArguments(const std::uint8_t* data, std::size_t size) {
     runDefaultsCommand(args, memory, out, err);
 }
 
+// A recording, read report by report as replay reads it; what is read must write back to the same reports.
+void recording(const std::uint8_t* data, std::size_t size) {
+    std::istringstream in{std::string(text(data, size))};
+    RecordingReader reader(in, "fuzz.rec");
+    std::vector<RecordedReport> reports;
+    for (RecordedReport report; reader.next(report);)
+        reports.push_back(report);
+    std::ostringstream written;
+    writeRecording(written, reports);
+    std::istringstream again(written.str());
+    RecordingReader second(again, "again.rec");
+    std::size_t count = 0;
+    for (RecordedReport report; second.next(report); ++count)
+        if (count >= reports.size() || report.bytes != reports[count].bytes) std::abort();
+    if (second.error() || count != reports.size()) std::abort();
+}
+
+// The store file and a single mode (exec mode's file); a decoded store must encode and decode to itself.
+void modes(const std::uint8_t* data, std::size_t size) {
+    decodeModeDocument(text(data, size));
+    if (auto decoded = decodeModes(text(data, size))) {
+        auto again = decodeModes(encodeModes(*decoded));
+        if (!again || *again != *decoded) std::abort();
+    }
+}
+
+// What a DevTools endpoint and a browser's profile folder give us.
+void devToolsAnswers(const std::uint8_t* data, std::size_t size) {
+    pageTargets(text(data, size));
+    parseDevToolsActivePort(text(data, size));
+}
+
+// A hidraw device's report descriptor and its uevent file.
+void hidrawFiles(const std::uint8_t* data, std::size_t size) {
+    topLevelUsages(std::vector<std::uint8_t>(data, data + size));
+    parseHidUevent(text(data, size));
+}
+
 } // namespace
 
 const std::vector<NamedTarget>& targets() {
     static const std::vector<NamedTarget> all = {
         {"settings-file", settingsFile},
         {"defaults-arguments", defaultsArguments},
+        {"recording", recording},
+        {"modes", modes},
+        {"devtools-answers", devToolsAnswers},
+        {"hidraw-files", hidrawFiles},
     };
     return all;
 }

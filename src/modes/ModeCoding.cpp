@@ -1,4 +1,5 @@
 #include "modes/ModeCoding.h"
+#include "common/JsonNesting.h"
 
 #include <nlohmann/json.hpp>
 
@@ -65,6 +66,7 @@ std::optional<SlapMode> decodeObject(const Json& object) {
 }
 
 std::optional<Json> parse(std::string_view json) {
+    if (!jsonNestingWithin(json)) return std::nullopt;
     Json parsed = Json::parse(json.begin(), json.end(), nullptr, /*allow_exceptions=*/false);
     if (parsed.is_discarded()) return std::nullopt;
     return parsed;

@@ -31,6 +31,22 @@ int hexDigit(char c) {
     return -1;
 }
 
+// Reads one line into `line` (without its line feed); false at the end. A line longer than the limit is cut
+// there and `tooLong` set, so that a file without line feeds (/dev/zero) never fills memory.
+bool readLine(std::istream& in, std::string& line, bool& tooLong) {
+    line.clear();
+    tooLong = false;
+    for (char c; in.get(c);) {
+        if (c == '\n') return true;
+        if (line.size() == kMaxRecordingLineBytes) {
+            tooLong = true;
+            return true;
+        }
+        line.push_back(c);
+    }
+    return !line.empty();
+}
+
 // Only plain decimal numbers: strtod alone would also take "inf", "nan" and hex floats.
 std::optional<double> parseOffset(std::string_view token) {
     if (token.empty() || token.size() > 64) return std::nullopt;
@@ -52,6 +68,10 @@ std::string parseLine(std::string_view line, std::string_view first, std::size_t
                       RecordedReport& report) {
     std::optional<double> offset = parseOffset(first);
     if (!offset) return "expected a time in seconds, found " + quoted(first);
+    if (*offset > kMaxRecordingOffset)
+        return "time " + quoted(first) + " is beyond the longest recording (" +
+               std::to_string(static_cast<long long>(kMaxRecordingOffset)) +
+               " s)";
     if (*offset < previousOffset)
         return "time " + std::string(first) + " is before the previous report's " + shortestDecimal(previousOffset);
     report.offset = *offset;
@@ -71,8 +91,13 @@ std::string parseLine(std::string_view line, std::string_view first, std::size_t
 RecordingReader::RecordingReader(std::istream& in, std::string name) : in(in), name(std::move(name)) {}
 
 bool RecordingReader::next(RecordedReport& report) {
-    while (!problem && std::getline(in, line)) {
+    bool tooLong = false;
+    while (!problem && readLine(in, line, tooLong)) {
         ++lineNumber;
+        if (tooLong) {
+            problem = format("%s:%d: line longer than %zu bytes", name.c_str(), lineNumber, kMaxRecordingLineBytes);
+            return false;
+        }
         std::size_t pos = 0;
         std::string_view first = nextToken(line, pos);
         if (first.empty() || first.front() == '#') continue;

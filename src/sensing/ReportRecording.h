@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
@@ -38,6 +39,11 @@ private:
     double previousOffset = 0;
     std::optional<std::string> problem;
 };
+
+// Bounds on what a recording may hold: a report line is far shorter, and an offset beyond this (about 31
+// years) could not be written back in the line's form.
+inline constexpr std::size_t kMaxRecordingLineBytes = 4096;
+inline constexpr double kMaxRecordingOffset = 1e9;
 
 inline constexpr const char* kRecordingHeader =
     "# knokle report recording: seconds since start, then the report's bytes";

@@ -86,6 +86,7 @@ namespace {
 // A DevTools endpoint with a fixed tab list that remembers which tabs it was asked to close.
 struct FakeEndpoint {
     int closeStatus = 200;
+    std::chrono::milliseconds closeDelay{0};
     std::string list = R"([
         {"id": "t1", "type": "page", "url": "https://Mail.example.com/inbox"},
         {"id": "t2", "type": "page", "url": "https://mail.example.com/sent"},
@@ -95,8 +96,9 @@ struct FakeEndpoint {
     ])";
     test::TinyHttpServer server{[this](const std::string&, const std::string& target) -> test::TinyHttpServer::Reply {
         if (target == "/json/list") return {200, list};
-        if (target.starts_with("/json/close/")) return {closeStatus, "Target is closing"};
-        return {404, ""};
+        if (!target.starts_with("/json/close/")) return {404, ""};
+        std::this_thread::sleep_for(closeDelay);
+        return {closeStatus, "Target is closing"};
     }};
     int port = server.port();
 };
@@ -128,9 +130,26 @@ TEST(DevToolsBrowserScripting, ClosesMatchingPagesAndReportsEndpointFailuresInPl
     endpoint.closeStatus = 500;
     EXPECT_EQ(scripting.closeTabs("Chromium", "", "news").error,
               "its DevTools endpoint refused to close a tab (HTTP status 500)");
-    endpoint.list = "<html>not json</html>";
-    EXPECT_EQ(scripting.closeTabs("Chromium", "", "news").error,
-              "its DevTools endpoint on port " + std::to_string(endpoint.port) + " sent an unreadable tab list");
+
+    // A slow browser gets one deadline for the whole call, not one per tab.
+    endpoint.closeStatus = 200;
+    endpoint.closeDelay = std::chrono::milliseconds(300);
+    std::string port = std::to_string(endpoint.port);
+    DevToolsBrowserScripting hurried([&](const std::string&) { return endpoint.port; }, std::nullopt,
+                                     std::chrono::seconds(3), std::chrono::milliseconds(500));
+    auto late = hurried.closeTabs("Chromium", "", "mail");
+    EXPECT_EQ(late.closedCount, 1);
+    EXPECT_EQ(late.error, "its DevTools endpoint on port " + port + " took longer than 0.5 s; 1 tab(s) closed, 2 not reached");
+    endpoint.closeDelay = {};
+
+    for (const auto& [list, error] : std::vector<std::pair<std::string, std::string>>{
+             {"<html>not json</html>", "sent an unreadable tab list"},
+             {std::string(70, '[') + std::string(70, ']'), "sent an unreadable tab list"},
+             {"[" + std::string(kMaxDevToolsAnswerBytes, ' ') + "]", "sent a tab list larger than 4 MB"},
+         }) {
+        endpoint.list = list;
+        EXPECT_EQ(scripting.closeTabs("Chromium", "", "news").error, "its DevTools endpoint on port " + port + " " + error);
+    }
 }
 
 TEST(DevToolsBrowserScripting, PortComesFromTheProfileFolderUnlessConfigured) {

@@ -37,10 +37,13 @@ TEST(ReportRecording, MalformedLineEndsReadingWithItsFileAndLine) {
         {"0x10 00", "expected a time in seconds, found \"0x10\""}, {"1.5 00 1", "byte 2 is not two hex digits: \"1\""},
         {"1.5 000", "byte 1 is not two hex digits: \"000\""}, {"1.5 00,01", "byte 1 is not two hex digits: \"00,01\""},
         {"0.5 00", "time 0.5 is before the previous report's 1.0"},
+        {"1e58 00", "time \"1e58\" is beyond the longest recording (1000000000 s)"},
+        {"", "line longer than 4096 bytes"}, // stands for a line of 5000 bytes
         // clang-format on
     };
     for (const auto& [line, what] : cases) {
-        std::istringstream in("1.0 aa BB\n\n" + std::string(line) + "\n2.0 00\n");
+        std::string text = *line ? line : "2.0" + std::string(4997, ' ');
+        std::istringstream in("1.0 aa BB\n\n" + text + "\n2.0 00\n");
         auto [reports, error] = readAll(in, "rec.txt");
         EXPECT_EQ(error, std::string("rec.txt:3: ") + what);
         EXPECT_EQ(reports, (std::vector<RecordedReport>{{1.0, {0xaa, 0xbb}}})) << line;

@@ -1,4 +1,5 @@
 #include "platform/linux/BrowserExtensionHost.h"
+#include "common/JsonNesting.h"
 
 #include "common/UnicodeText.h"
 #include "platform/linux/BrowserHosts.h"
@@ -98,6 +99,10 @@ public:
     }
 
 private:
+    static json parseBounded(const std::string& text) {
+        return jsonNestingWithin(text) ? json::parse(text, nullptr, false) : json();
+    }
+
     bool readExtension() {
         char chunk[65536];
         ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
@@ -105,7 +110,7 @@ private:
         if (n <= 0) return false;
         fromExtension.append(chunk, static_cast<size_t>(n));
         while (auto message = takeFrame(fromExtension))
-            onExtensionMessage(json::parse(*message, nullptr, false));
+            onExtensionMessage(parseBounded(*message));
         return true;
     }
 
@@ -131,7 +136,7 @@ private:
         }
         client.buffer.append(chunk, static_cast<size_t>(n));
         while (auto message = takeFrame(client.buffer, 1u << 20)) {
-            auto request = json::parse(*message, nullptr, false);
+            auto request = parseBounded(*message);
             if (request.is_object() && request.contains("closeTabs") && request["closeTabs"].is_string())
                 queue.push_back({fd, request["closeTabs"].get<std::string>()});
             else

@@ -1,4 +1,5 @@
 #include "platform/linux/BrowserHosts.h"
+#include "common/JsonNesting.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -185,7 +186,7 @@ TabClosingResult askHostToCloseTabs(const fs::path& socket, const std::string& m
         reply = readFrame(fd, deadline);
     ::close(fd);
     if (!reply) return {std::nullopt, "its Knokle extension did not answer in time"};
-    auto answer = nlohmann::json::parse(*reply, nullptr, false);
+    auto answer = jsonNestingWithin(*reply) ? nlohmann::json::parse(*reply, nullptr, false) : nlohmann::json();
     if (answer.is_object() && answer.contains("closed") && answer["closed"].is_number_integer())
         return {answer["closed"].get<std::int32_t>(), std::nullopt};
     if (answer.is_object() && answer.contains("error") && answer["error"].is_string())

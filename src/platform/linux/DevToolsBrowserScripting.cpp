@@ -1,9 +1,11 @@
 #include "platform/linux/DevToolsBrowserScripting.h"
 
 #include "common/AtomicFile.h"
+#include "common/TextFormat.h"
 #include "common/UnicodeText.h"
 #include "platform/linux/DevToolsTargets.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <curl/curl.h>
 #include <memory>
@@ -14,39 +16,60 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using Clock = std::chrono::steady_clock;
+
 struct HttpAnswer {
     bool answered = false;
-    bool refused = false; // nothing listens on the port
+    bool refused = false;  // nothing listens on the port
+    bool tooLarge = false; // cut off at kMaxDevToolsAnswerBytes
+    bool late = false;     // the deadline passed first
     long status = 0;
     std::string body;
 };
 
 size_t appendBody(char* data, size_t size, size_t count, void* userData) {
-    static_cast<std::string*>(userData)->append(data, size * count);
+    auto* answer = static_cast<HttpAnswer*>(userData);
+    if (answer->body.size() + size * count > kMaxDevToolsAnswerBytes) {
+        answer->tooLarge = true;
+        return 0; // makes curl stop with a write error
+    }
+    answer->body.append(data, size * count);
     return size * count;
 }
 
-HttpAnswer httpGet(const std::string& url, std::chrono::milliseconds timeout) {
+// One request, given at most `timeout` and never past the deadline.
+HttpAnswer httpGet(const std::string& url, std::chrono::milliseconds timeout, Clock::time_point deadline) {
     static std::once_flag curlReady;
     std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     HttpAnswer answer;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left <= std::chrono::milliseconds(0)) {
+        answer.late = true;
+        return answer;
+    }
+    long limit = static_cast<long>(std::min(timeout, left).count());
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
     if (!curl) return answer;
     curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl.get(), CURLOPT_NOSIGNAL, 1L); // called from worker threads
     curl_easy_setopt(curl.get(), CURLOPT_NOPROXY, "*"); // a configured proxy must not see loopback requests
-    curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout.count()));
-    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));
+    curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT_MS, limit);
+    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, limit);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, appendBody);
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &answer.body);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &answer);
     CURLcode code = curl_easy_perform(curl.get());
     if (code != CURLE_OK) {
         answer.refused = code == CURLE_COULDNT_CONNECT;
+        answer.late = code == CURLE_OPERATION_TIMEDOUT && Clock::now() >= deadline;
         return answer;
     }
     answer.answered = true;
     curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &answer.status);
     return answer;
+}
+
+std::string secondsText(std::chrono::milliseconds time) {
+    return shortestDecimal(static_cast<double>(time.count()) / 1000.0) + " s";
 }
 
 std::string escapePathPart(const std::string& text) {
@@ -69,8 +92,10 @@ TabClosingResult failure(std::string text) {
 } // namespace
 
 DevToolsBrowserScripting::DevToolsBrowserScripting(PortLookup configuredPort, std::optional<fs::path> configFolder,
-                                                   std::chrono::milliseconds timeout)
-    : configuredPort(std::move(configuredPort)), configFolder(std::move(configFolder)), timeout(timeout) {}
+                                                   std::chrono::milliseconds timeout,
+                                                   std::chrono::milliseconds budget)
+    : configuredPort(std::move(configuredPort)), configFolder(std::move(configFolder)), timeout(timeout),
+      budget(budget) {}
 
 const char* const kDevToolsNotEnabled =
     "remote debugging is not enabled (start it with --remote-debugging-port=0, or set its port in the settings)";
@@ -110,9 +135,15 @@ TabClosingResult DevToolsBrowserScripting::closeTabs(const std::string& applicat
     std::string base = "http://127.0.0.1:" + std::to_string(*port);
     std::string portText = std::to_string(*port);
 
-    HttpAnswer list = httpGet(base + "/json/list", timeout);
+    // One deadline for the whole call: a slow browser must not hold up the rest of the mode.
+    const auto deadline = Clock::now() + budget;
+    HttpAnswer list = httpGet(base + "/json/list", timeout, deadline);
     // The browser leaves its port file behind when it ends; the running one then has no endpoint at all.
     if (!list.answered && list.refused && fromFile) return failure(kDevToolsNotEnabled);
+    if (list.tooLarge)
+        return failure("its DevTools endpoint on port " + portText + " sent a tab list larger than 4 MB");
+    if (list.late)
+        return failure("its DevTools endpoint on port " + portText + " did not answer within " + secondsText(budget));
     if (!list.answered) return failure("its DevTools endpoint did not answer on port " + portText);
     if (list.status != 200)
         return failure("its DevTools endpoint on port " + portText + " answered with HTTP status " +
@@ -120,10 +151,17 @@ TabClosingResult DevToolsBrowserScripting::closeTabs(const std::string& applicat
     auto pages = pageTargets(list.body);
     if (!pages) return failure("its DevTools endpoint on port " + portText + " sent an unreadable tab list");
 
+    std::vector<const DevToolsTarget*> matching;
+    for (const auto& page : *pages)
+        if (containsIgnoringCase(page.url, match)) matching.push_back(&page);
     std::int32_t closed = 0;
-    for (const auto& page : *pages) {
-        if (!containsIgnoringCase(page.url, match)) continue;
-        HttpAnswer answer = httpGet(base + "/json/close/" + escapePathPart(page.id), timeout);
+    for (const DevToolsTarget* page : matching) {
+        HttpAnswer answer = httpGet(base + "/json/close/" + escapePathPart(page->id), timeout, deadline);
+        if (answer.late)
+            return TabClosingResult{closed, "its DevTools endpoint on port " + portText + " took longer than " +
+                                                secondsText(budget) + "; " + std::to_string(closed) +
+                                                " tab(s) closed, " + std::to_string(matching.size() - closed) +
+                                                " not reached"};
         if (!answer.answered)
             return TabClosingResult{closed, "its DevTools endpoint stopped answering on port " + portText + " after " +
                                                 std::to_string(closed) + " tab(s) were closed"};

@@ -3,6 +3,7 @@
 #include "platform/BrowserScripting.h"
 
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -11,6 +12,7 @@
 namespace knokle {
 
 extern const char* const kDevToolsNotEnabled; // the reason given when a browser has no DevTools endpoint
+inline constexpr std::size_t kMaxDevToolsAnswerBytes = 4 * 1024 * 1024; // a tab list of thousands of tabs fits
 
 // Closes tabs of Chromium-family browsers through their DevTools HTTP endpoint on 127.0.0.1. The port is
 // the configured one for the browser, else the one its profile folder's DevToolsActivePort file names.
@@ -23,7 +25,8 @@ public:
     // read at each call.
     explicit DevToolsBrowserScripting(PortLookup configuredPort = {},
                                       std::optional<std::filesystem::path> configFolder = std::nullopt,
-                                      std::chrono::milliseconds timeout = std::chrono::seconds(3));
+                                      std::chrono::milliseconds timeout = std::chrono::seconds(3),
+                                      std::chrono::milliseconds budget = std::chrono::seconds(5));
 
     TabClosingResult closeTabs(const std::string& applicationName, const std::string& scriptText,
                                const std::string& matchText) override;
@@ -34,7 +37,8 @@ private:
 
     PortLookup configuredPort;
     std::optional<std::filesystem::path> configFolder;
-    std::chrono::milliseconds timeout;
+    std::chrono::milliseconds timeout; // per request
+    std::chrono::milliseconds budget;  // for all requests of one call
 };
 
 } // namespace knokle

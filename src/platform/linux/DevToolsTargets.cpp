@@ -1,4 +1,5 @@
 #include "platform/linux/DevToolsTargets.h"
+#include "common/JsonNesting.h"
 
 #include <charconv>
 #include <glib.h>
@@ -50,6 +51,7 @@ std::optional<int> parseDevToolsActivePort(std::string_view fileText) {
 }
 
 std::optional<std::vector<DevToolsTarget>> pageTargets(std::string_view listJson) {
+    if (!jsonNestingWithin(listJson)) return std::nullopt;
     auto list = nlohmann::json::parse(listJson, nullptr, false);
     if (list.is_discarded() || !list.is_array()) return std::nullopt;
     std::vector<DevToolsTarget> pages;
