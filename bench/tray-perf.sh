@@ -67,15 +67,22 @@ render() { # FLAG
     done | summary ms
 }
 mkdir -p "$scratch/render"
-echo "render $(printf '%-22s' --render-cal-preview) $(render --render-cal-preview)   target < 250 ms"
-echo "render $(printf '%-22s' --render-modes-preview) $(render --render-modes-preview)   target < 250 ms"
+# Loading the program and its libraries alone: the floor under every figure that starts it.
+for _ in $(seq "$runs"); do
+    t0=$EPOCHREALTIME
+    "$knokle" --version >/dev/null
+    ms "$t0" "$EPOCHREALTIME"
+done | echo "process start (--version)       $(summary ms)"
+echo "--render-cal-preview            $(render --render-cal-preview)   target < 250 ms"
+echo "--render-modes-preview          $(render --render-modes-preview)   target < 250 ms"
 
 # --- The desktop. ------------------------------------------------------------------------------------------------
 Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp -noreset >"$scratch/display" 2>/dev/null &
 pids+=($!)
 for _ in $(seq 200); do [ -s "$scratch/display" ] && break; sleep 0.05; done
 [ -s "$scratch/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n 1 "$scratch/display")"
+DISPLAY=":$(head -n 1 "$scratch/display")"
+export DISPLAY
 openbox --sm-disable >/dev/null 2>&1 &
 pids+=($!)
 # EWMH requests sent before the window manager announces itself are ignored.
@@ -133,6 +140,11 @@ finish() { # PID
 threadNames() {
     cat /proc/"$1"/task/*/comm 2>/dev/null | tr ' ' _ | sort | uniq -c |
         awk '{ name = $1 > 1 ? $2 " x" $1 : $2; list = NR > 1 ? list ", " name : name } END { print list }'
+}
+# Resident KiB per mapped file (anonymous memory as [anon]), "NAME KIB" sorted by name.
+rssByFile() {
+    awk '/^[0-9a-f]+-[0-9a-f]+ / { f = $6 == "" ? "[anon]" : $6; sub(/.*\//, "", f) } /^Rss:/ { r[f] += $2 }
+         END { for (f in r) print f, r[f] }' "/proc/$1/smaps" | sort
 }
 rssKiB() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
 
@@ -235,6 +247,7 @@ for _ in $(seq "$runs"); do
     ms "$started" "$registeredAt" >>"$scratch/start"
     sleep 1.5 # start-up work and the replay over
     rssKiB "$pid" >>"$scratch/rss"
+    rssByFile "$pid" >"$scratch/rssByFile"
     read -r took window < <(openWindow)
     echo "$took" >>"$scratch/open"
     closeWindow "$window"
@@ -247,6 +260,7 @@ for _ in $(seq "$runs"); do
     ms "$started" "$registeredAt" >>"$scratch/bareStart"
     sleep 1.5
     rssKiB "$pid" >>"$scratch/bareRss"
+    rssByFile "$pid" >"$scratch/bareRssByFile"
     finish "$pid"
 done
 echo "start to tray item knokle       $(summary ms <"$scratch/start")   target < 150 ms"
@@ -257,6 +271,8 @@ echo "idle VmRSS knokle               $(awk '{ print $1 / 1024 }' "$scratch/rss"
 echo "idle VmRSS bare tray            $(awk '{ print $1 / 1024 }' "$scratch/bareRss" | summary MiB %.1f)"
 awk -v k="$knokleRss" -v b="$bareRss" \
     'BEGIN { printf "idle VmRSS knokle / bare tray   %.2f x (medians)   target <= 1.2 x\n", k / b }'
+echo "idle VmRSS most over bare tray  $(join -a 1 -e 0 -o 0,1.2,2.2 "$scratch/rssByFile" "$scratch/bareRssByFile" |
+    awk '{ print $2 - $3, $1 }' | sort -rn | head -n 8 | awk '{ printf "%s%s +%.1f", (NR > 1 ? "," : ""), $2, $1 / 1024 }') MiB"
 echo "Test Taps window open (first)   $(summary ms <"$scratch/open")   target < 100 ms"
 
 # --- 4, 5. One process at rest: wake-ups, then the window opened and closed again and again. ----------------------
