@@ -156,14 +156,19 @@ switches() {
                     END { if (p) print p, n, c }' "$status" 2>/dev/null || true
     done
 }
-# Wake-ups a second over the window, and the threads that woke: "W/s (thread:count ...)".
+cpuTicks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+# Wake-ups a second over the time, the CPU used, and the threads that woke: "W/s, C% CPU (thread(tid):count ...)".
 wakeups() { # PID
+    local ticks
     switches "$1" >"$scratch/before"
+    ticks=$(cpuTicks "$1")
     sleep "$wakeSeconds"
     switches "$1" >"$scratch/after"
-    awk -v s="$wakeSeconds" 'NR == FNR { b[$1] = $3; next }
+    ticks=$(($(cpuTicks "$1") - ticks))
+    awk -v s="$wakeSeconds" -v cpu="$ticks" -v hz="$(getconf CLK_TCK)" 'NR == FNR { b[$1] = $3; next }
         { d = $3 - b[$1]; if (d > 0) { t += d; w = w sprintf(" %s(%s):%d", $2, $1, d) } }
-        END { printf "%.1f/s over %d s%s\n", t / s, s, t ? "  threads" w : "" }' "$scratch/before" "$scratch/after"
+        END { printf "%.1f/s, %.1f%% CPU over %d s%s\n", t / s, 100 * cpu / hz / s, s, t ? "  threads" w : "" }' \
+        "$scratch/before" "$scratch/after"
 }
 
 # The Test Taps entry clicked as a tray host would, then the window polled until viewable: milliseconds from the
@@ -287,6 +292,11 @@ for _ in $(seq "$runs"); do
     closeWindow "$window"
     sleep 0.3
 done
+# The window left open with the sensor at rest: nothing on it changes.
+read -r _ window < <(openWindow)
+sleep 1
+echo "Test Taps window open, at rest  $(wakeups "$pid")"
+closeWindow "$window"
 echo "Test Taps window open (again)   $(summary ms <"$scratch/reopen")   target < 100 ms"
 sleep 2
 echo "idle wake-ups after the window  $(wakeups "$pid")   target 0"
