@@ -52,29 +52,29 @@ rest="$scratch/rest.rec"
 echo "load average $(cut -d ' ' -f 1-3 /proc/loadavg), $(nproc) CPUs, $knokle"
 
 # --- 1. Preview renders, each a whole process, no display. -------------------------------------------------------
-render() { # FLAG
-    local out="$scratch/render.png" t0 t1
-    env QT_QPA_PLATFORM=offscreen KNOKLE_CONFIG_DIR="$scratch/render/config" KNOKLE_DATA_DIR="$scratch/render/data" \
-        HOME="$scratch/render" "$knokle" "$1" "$out" >/dev/null 2>&1 || fail "$1 failed"
+# Runs a command `runs` times: wall time as summary(), then the median CPU time (user and system), which other
+# work on the machine disturbs less.
+timed() { # COMMAND...
+    local TIMEFORMAT='%3R %3U %3S' _
+    : >"$scratch/times"
     for _ in $(seq "$runs"); do
-        rm -f "$out"
-        t0=$EPOCHREALTIME
-        env QT_QPA_PLATFORM=offscreen KNOKLE_CONFIG_DIR="$scratch/render/config" \
-            KNOKLE_DATA_DIR="$scratch/render/data" HOME="$scratch/render" "$knokle" "$1" "$out" >/dev/null 2>&1
-        t1=$EPOCHREALTIME
-        [ -s "$out" ] || fail "$1 wrote no picture"
-        ms "$t0" "$t1"
-    done | summary ms
+        { time "$@" >/dev/null 2>&1; } 2>>"$scratch/times"
+    done
+    echo "$(awk '{ print $1 * 1000 }' "$scratch/times" | summary ms), CPU $(awk '{ print ($2 + $3) * 1000 }' \
+        "$scratch/times" | summary ms | cut -d ' ' -f 2-3)"
+}
+render() { # FLAG
+    env QT_QPA_PLATFORM=offscreen KNOKLE_CONFIG_DIR="$scratch/render/config" KNOKLE_DATA_DIR="$scratch/render/data" \
+        HOME="$scratch/render" "$@"
 }
 mkdir -p "$scratch/render"
 # Loading the program and its libraries alone: the floor under every figure that starts it.
-for _ in $(seq "$runs"); do
-    t0=$EPOCHREALTIME
-    "$knokle" --version >/dev/null
-    ms "$t0" "$EPOCHREALTIME"
-done | echo "process start (--version)       $(summary ms)"
-echo "--render-cal-preview            $(render --render-cal-preview)   target < 250 ms"
-echo "--render-modes-preview          $(render --render-modes-preview)   target < 250 ms"
+echo "process start (--version)       $(timed "$knokle" --version)"
+for what in cal modes; do
+    render "$knokle" "--render-$what-preview" "$scratch/$what.png" >/dev/null 2>&1 || fail "--render-$what-preview failed"
+    printf '%-32s%s   target < 250 ms\n' "--render-$what-preview" \
+        "$(timed render "$knokle" "--render-$what-preview" "$scratch/$what.png")"
+done
 
 # --- The desktop. ------------------------------------------------------------------------------------------------
 Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp -noreset >"$scratch/display" 2>/dev/null &
