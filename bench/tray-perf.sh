@@ -3,7 +3,7 @@
 # StatusNotifierWatcher), one line each: preview renders, start to tray item, the Test Taps window's open time,
 # idle memory against a bare Qt tray icon with a menu (bench/bare_tray.cpp), idle wake-ups.
 #
-#   bench/tray-perf.sh KNOKLE [BARE_TRAY]        (default: build/knokle, built with g++ if not given)
+#   bench/tray-perf.sh [KNOKLE [BARE_TRAY]]      (KNOKLE defaults to build/knokle; BARE_TRAY is built if not given)
 #   RUNS=7 WAKE_SECONDS=10 bench/tray-perf.sh build/knokle build/bench/bare_tray
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,7 +14,7 @@ wakeSeconds=${WAKE_SECONDS:-10}
 scratch=$(mktemp -d)
 pids=()
 cleanup() {
-    # Process groups first (the programs), then the desktop.
+    # Newest first: the programs, then the desktop.
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill -TERM "${pids[$i]}" 2>/dev/null || true; done
     wait 2>/dev/null || true
     rm -rf "$scratch"
@@ -63,7 +63,7 @@ timed() { # COMMAND...
     echo "$(awk '{ print $1 * 1000 }' "$scratch/times" | summary ms), CPU $(awk '{ print ($2 + $3) * 1000 }' \
         "$scratch/times" | summary ms | cut -d ' ' -f 2-3)"
 }
-render() { # FLAG
+render() { # COMMAND...
     env QT_QPA_PLATFORM=offscreen KNOKLE_CONFIG_DIR="$scratch/render/config" KNOKLE_DATA_DIR="$scratch/render/data" \
         HOME="$scratch/render" "$@"
 }
@@ -109,8 +109,8 @@ echo '{"didOnboard": true}' >"$config/settings/settings.json"
 export KNOKLE_CONFIG_DIR="$config/settings" KNOKLE_DATA_DIR="$config/data"
 
 registered() { grep -cv '^ready$' "$watchLog" || true; }
-# Starts a program; sets `started` (its start on the monotonic clock), `pid` and `item` once its tray item is
-# registered. The exec keeps the pid, so the clock is read as late as it can be before the program runs.
+# Starts a program; once its tray item is registered sets `pid`, `item`, `started` and `registeredAt` (the
+# monotonic clock, as the watcher logs it). The exec keeps the pid, so the clock is read as late as it can be before the program runs.
 launch() { # LOG PROGRAM ARGS...
     local log=$1 count
     shift
@@ -172,7 +172,7 @@ wakeups() { # PID
 }
 
 # The Test Taps entry clicked as a tray host would, then the window polled until viewable: milliseconds from the
-# click to the window mapped. The menu is read before the clock starts.
+# click to the window mapped. The menu is read before the clock starts; each look costs an xdotool run (a few ms).
 cat >"$scratch/window.py" <<'EOF'
 import ctypes, subprocess, sys, time
 sys.path.insert(0, sys.argv[1])
@@ -292,12 +292,12 @@ for _ in $(seq "$runs"); do
     closeWindow "$window"
     sleep 0.3
 done
+echo "Test Taps window open (again)   $(summary ms <"$scratch/reopen")   target < 100 ms"
 # The window left open with the sensor at rest: nothing on it changes.
 read -r _ window < <(openWindow)
 sleep 1
 echo "Test Taps window open, at rest  $(wakeups "$pid")"
 closeWindow "$window"
-echo "Test Taps window open (again)   $(summary ms <"$scratch/reopen")   target < 100 ms"
 sleep 2
 echo "idle wake-ups after the window  $(wakeups "$pid")   target 0"
 echo "threads after the window        $(threadNames "$pid")"
