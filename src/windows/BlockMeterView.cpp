@@ -20,8 +20,10 @@ void BlockMeterView::start() {
     if (timer.isScheduled()) return;
     timer = loop.every(Seconds(MeterModel::kFrameSeconds), [view = QPointer<BlockMeterView>(this)] {
         if (!view) return;
+        int lit = view->meter.litBlocks();
         view->meter.decay();
-        view->update();
+        // Repaint only when the picture changes: each repaint also blurs the card's shadow again.
+        if (view->meter.litBlocks() != lit || view->isFlashing() != view->paintedFlashing) view->update();
     });
 }
 
@@ -47,10 +49,11 @@ bool BlockMeterView::isFlashing() const {
 }
 
 void BlockMeterView::paintEvent(QPaintEvent*) {
+    paintedFlashing = isFlashing();
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    for (const auto& block : meter.blocks(width(), height(), isFlashing())) {
+    for (const auto& block : meter.blocks(width(), height(), paintedFlashing)) {
         painter.setBrush(Theme::color(block.colour));
         painter.drawRoundedRect(Theme::rect(block.frame), 3, 3);
     }

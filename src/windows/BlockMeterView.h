@@ -35,6 +35,7 @@ private:
     MainLoop& loop;
     MeterModel meter;
     TimerHandle timer;
+    bool paintedFlashing = false;
 };
 
 } // namespace knokle

@@ -101,6 +101,23 @@ TEST_F(CalibrationWindow, MeterShowsPeaksFadesOnlyWhileVisibleAndFlashes) {
     EXPECT_TRUE(near(drawn.pixel(blockCentre(*c, 11)), rgbOf(Palette::good)));
     loop.advance(0.25);
     EXPECT_FALSE(c->meter()->isFlashing());
+    // At rest nothing is repainted: every repaint blurs the card's shadow again.
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    loop.advance(0.5); // past the status line's own clearing
+    QCoreApplication::processEvents();
+    c->meter()->installEventFilter(&counter);
+    for (int frame = 0; frame < 30; ++frame) {
+        loop.advance(1.0 / 60);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(counter.paints, 0);
+    c->meter()->removeEventFilter(&counter);
 
     c->window()->hide();
     EXPECT_FALSE(c->meter()->isFading());
