@@ -1,4 +1,5 @@
 #include "common/TextFormat.h"
+#include "common/UnicodeText.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -34,4 +35,13 @@ TEST(TextFormat, FormatLikePrintf) {
     EXPECT_EQ(format("force x%.2f", 1.9230769), "force x1.92");
     EXPECT_EQ(format("%-16s|", "ACCEPT"), "ACCEPT          |");
     EXPECT_EQ(format("%s", std::string(5000, 'a').c_str()).size(), 5000u);
+    EXPECT_EQ(format("%d", 7), "7");
+}
+
+TEST(UnicodeText, CharactersAtTheEndAndStrayBytes) {
+    EXPECT_EQ(trimmedSpacesAndLineBreaks("a \u2028"), "a");
+    EXPECT_EQ(withoutLineBreaks("a\u2029"), "a");
+    // Bytes that start no character are kept as they are.
+    EXPECT_EQ(withoutLineBreaks("a\xe2\x80"), "a\xe2\x80");
+    EXPECT_EQ(upperCased("a\x80\xff"), "A\x80\xff");
 }
