@@ -162,10 +162,10 @@ QWidget* ModesWindowController::buildBody() {
         {"xmark.circle", Palette::bad, "Close These Links", "Add Link", [this] { addEntry(ModeList::closeURLs); },
          &closeUrlsStack},
     };
-    for (const auto& spec : cards) {
+    for (const auto& card : cards) {
         auto* list = new QWidget;
-        *spec.stack = column(list, 6);
-        layout->addWidget(EditorRows::card(spec.symbol, spec.tint, spec.title, spec.add, spec.action, list));
+        *card.stack = column(list, 6);
+        layout->addWidget(EditorRows::card(card.symbol, card.tint, card.title, card.add, card.action, list));
     }
     return body;
 }
