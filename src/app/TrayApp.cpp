@@ -122,7 +122,9 @@ int runExecModeProcess(const std::string& path, int argc, char** argv) {
 
 int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     // One program per settings folder: a second launch shows the running one instead.
-    UnixSocketSingleInstance instance(JsonFileDefaults::defaultFile().parent_path().lexically_normal().string());
+    std::error_code ignored;
+    UnixSocketSingleInstance instance(
+        std::filesystem::weakly_canonical(JsonFileDefaults::defaultFile().parent_path(), ignored).string());
     switch (instance.claim(environmentValue("DESKTOP_STARTUP_ID"))) {
     case SingleInstance::Claim::handedOver:
         printLine("[info] Knokle is already running; it shows its Test Taps window.");
