@@ -69,8 +69,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Knokle developers <knokle@users.noreply.git
     CACHE STRING "Maintainer of the Debian package")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Beside the libraries found by dpkg-shlibdeps: the fonts the program names, and udev for the rule.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, fonts-dejavu-core, fonts-materialdesignicons-webfont, udev")
+# Beside the libraries found by dpkg-shlibdeps: the fonts the windows name, and udev for the rule.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, fonts-materialdesignicons-webfont, udev")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-shell-extension-appindicator, chromium")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/debian/postinst
                                       ${PROJECT_SOURCE_DIR}/cmake/debian/postrm)

@@ -92,10 +92,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s ICON-THEME-FOLDER\n", argv[0]);
         return 2;
     }
-    if (StatusIcon::outline().isEmpty()) {
-        std::fprintf(stderr, "%s: the font Liberation Serif (fonts-liberation) is missing\n", argv[0]);
-        return 1;
-    }
     QDir theme(QString::fromLocal8Bit(argv[1]));
     bool ok = theme.mkpath("scalable/apps") && writeSvg(theme.filePath(QString("scalable/apps/%1.svg").arg(kName)));
     for (int side : {16, 22, 24, 32, 48, 64, 128, 256}) {

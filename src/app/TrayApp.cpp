@@ -190,6 +190,9 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     if (tray) {
         tray->menuContent = [&delegate] { return delegate.menuNeedsUpdate(); };
         tray->onChoose = [&delegate](const MenuItem& item) { delegate.perform(item); };
+        // On the panel at once; launching (sensor, shortcut, first calibration) follows.
+        tray->setMenu(delegate.menuNeedsUpdate());
+        tray->show();
     }
     instance.listen([&](const std::string& startupId) {
         activation.completeLaunch(startupId);
@@ -204,10 +207,7 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
         replay->onFinished = [settle = exitWhenSettled.get()] { settle->recordingFinished(); };
     }
 
-    loop.post([&] {
-        delegate.applicationDidFinishLaunching();
-        if (tray) tray->show();
-    });
+    loop.post([&] { delegate.applicationDidFinishLaunching(); });
     endProcess(QApplication::exec());
 }
 

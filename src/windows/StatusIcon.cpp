@@ -1,26 +1,28 @@
 #include "windows/StatusIcon.h"
 
 #include "shell/StatusIconGeometry.h"
+#include "windows/StatusGlyph.h"
 
-#include <QFont>
-#include <QFontInfo>
-#include <QFontMetricsF>
 #include <QPainter>
 
 namespace knokle::StatusIcon {
 
 namespace {
 
-// Named explicitly: a family left to fontconfig's fallback can resolve to any face.
-const char* const kFamily = "Liberation Serif";
-
 QPainterPath makeOutline() {
-    QFont font(kFamily);
-    font.setBold(true);
-    font.setPixelSize(100);
     QPainterPath path;
-    if (QFontInfo(font).family() != kFamily || !QFontMetricsF(font).inFont(QChar('t'))) return path;
-    path.addText(0, 0, font, "t");
+    const auto& elements = statusGlyph();
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        const GlyphElement& e = elements[i];
+        if (e.type == QPainterPath::MoveToElement) {
+            path.moveTo(e.x, e.y);
+        } else if (e.type == QPainterPath::LineToElement) {
+            path.lineTo(e.x, e.y);
+        } else if (e.type == QPainterPath::CurveToElement && i + 2 < elements.size()) {
+            path.cubicTo(e.x, e.y, elements[i + 1].x, elements[i + 1].y, elements[i + 2].x, elements[i + 2].y);
+            i += 2;
+        }
+    }
     return path;
 }
 

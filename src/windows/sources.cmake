@@ -2,6 +2,7 @@
 set(KNOKLE_WINDOWS_SOURCES
     src/windows/QtKeyConversion.cpp
     src/windows/QtAlertPresenter.cpp
+    src/windows/StatusGlyph.cpp
     src/windows/StatusIcon.cpp
     src/windows/ModeRowWidget.cpp
     src/windows/TrayStatusItem.cpp

@@ -16,12 +16,20 @@ bool DesktopTrayHost::available() const {
 }
 
 bool DesktopTrayHost::statusNotifierHost() {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    const QString watcher = "org.kde.StatusNotifierWatcher";
-    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(watcher).value()) return false;
-    QDBusInterface properties(watcher, "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties", bus);
-    QDBusReply<QDBusVariant> reply = properties.call("Get", watcher, "IsStatusNotifierHostRegistered");
-    return reply.isValid() && reply.value().variant().toBool();
+    // A connection of its own, closed again: the tray item makes its own, and an idle second one costs memory.
+    const QString name = "knokle-tray-host";
+    bool registered = false;
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+        const QString watcher = "org.kde.StatusNotifierWatcher";
+        if (bus.isConnected() && bus.interface()->isServiceRegistered(watcher).value()) {
+            QDBusInterface properties(watcher, "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties", bus);
+            QDBusReply<QDBusVariant> reply = properties.call("Get", watcher, "IsStatusNotifierHostRegistered");
+            registered = reply.isValid() && reply.value().variant().toBool();
+        }
+    }
+    QDBusConnection::disconnectFromBus(name);
+    return registered;
 }
 
 bool DesktopTrayHost::xembedTray() const {
