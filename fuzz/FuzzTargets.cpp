@@ -7,6 +7,7 @@
 #include "platform/linux/DevToolsTargets.h"
 #include "platform/linux/HidrawManager.h"
 #include "platform/linux/JsonFileDefaults.h"
+#include "platform/linux/LoopbackHttp.h"
 #include "sensing/ReportRecording.h"
 #include "shell/DefaultsCommand.h"
 
@@ -100,10 +101,19 @@ void modes(const std::uint8_t* data, std::size_t size) {
     }
 }
 
-// What a DevTools endpoint and a browser's profile folder give us.
+// What a DevTools endpoint and a browser's profile folder give us. A response whole before the connection ends
+// must read the same once it has ended, and never give more body than allowed.
 void devToolsAnswers(const std::uint8_t* data, std::size_t size) {
     pageTargets(text(data, size));
     parseDevToolsActivePort(text(data, size));
+    constexpr std::size_t maxBody = 256;
+    long status = 0, endedStatus = 0;
+    std::string body, endedBody;
+    auto early = readHttpResponse(text(data, size), false, maxBody, status, body);
+    auto ended = readHttpResponse(text(data, size), true, maxBody, endedStatus, endedBody);
+    if (ended == HttpReading::incomplete || (ended == HttpReading::complete && endedBody.size() > maxBody))
+        std::abort();
+    if (early == HttpReading::complete && (ended != early || endedStatus != status || endedBody != body)) std::abort();
 }
 
 // A hidraw device's report descriptor and its uevent file.

@@ -4,12 +4,11 @@
 #include "common/TextFormat.h"
 #include "common/UnicodeText.h"
 #include "platform/linux/DevToolsTargets.h"
+#include "platform/linux/LoopbackHttp.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <curl/curl.h>
 #include <memory>
-#include <mutex>
 
 namespace knokle {
 namespace {
@@ -18,65 +17,8 @@ namespace fs = std::filesystem;
 
 using Clock = std::chrono::steady_clock;
 
-struct HttpAnswer {
-    bool answered = false;
-    bool refused = false;  // nothing listens on the port
-    bool tooLarge = false; // cut off at kMaxDevToolsAnswerBytes
-    bool late = false;     // the deadline passed first
-    long status = 0;
-    std::string body;
-};
-
-size_t appendBody(char* data, size_t size, size_t count, void* userData) {
-    auto* answer = static_cast<HttpAnswer*>(userData);
-    if (answer->body.size() + size * count > kMaxDevToolsAnswerBytes) {
-        answer->tooLarge = true;
-        return 0; // makes curl stop with a write error
-    }
-    answer->body.append(data, size * count);
-    return size * count;
-}
-
-// One request, given at most `timeout` and never past the deadline.
-HttpAnswer httpGet(const std::string& url, std::chrono::milliseconds timeout, Clock::time_point deadline) {
-    static std::once_flag curlReady;
-    std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-    HttpAnswer answer;
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left <= std::chrono::milliseconds(0)) {
-        answer.late = true;
-        return answer;
-    }
-    long limit = static_cast<long>(std::min(timeout, left).count());
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
-    if (!curl) return answer;
-    curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl.get(), CURLOPT_NOSIGNAL, 1L); // called from worker threads
-    curl_easy_setopt(curl.get(), CURLOPT_NOPROXY, "*"); // a configured proxy must not see loopback requests
-    curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT_MS, limit);
-    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, limit);
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, appendBody);
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &answer);
-    CURLcode code = curl_easy_perform(curl.get());
-    if (code != CURLE_OK) {
-        answer.refused = code == CURLE_COULDNT_CONNECT;
-        answer.late = code == CURLE_OPERATION_TIMEDOUT && Clock::now() >= deadline;
-        return answer;
-    }
-    answer.answered = true;
-    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &answer.status);
-    return answer;
-}
-
 std::string secondsText(std::chrono::milliseconds time) {
     return shortestDecimal(static_cast<double>(time.count()) / 1000.0) + " s";
-}
-
-std::string escapePathPart(const std::string& text) {
-    char* escaped = curl_escape(text.c_str(), static_cast<int>(text.size()));
-    std::string out = escaped ? escaped : "";
-    curl_free(escaped);
-    return out;
 }
 
 fs::path userConfigFolder() {
@@ -92,8 +34,7 @@ TabClosingResult failure(std::string text) {
 } // namespace
 
 DevToolsBrowserScripting::DevToolsBrowserScripting(PortLookup configuredPort, std::optional<fs::path> configFolder,
-                                                   std::chrono::milliseconds timeout,
-                                                   std::chrono::milliseconds budget)
+                                                   std::chrono::milliseconds timeout, std::chrono::milliseconds budget)
     : configuredPort(std::move(configuredPort)), configFolder(std::move(configFolder)), timeout(timeout),
       budget(budget) {}
 
@@ -132,12 +73,11 @@ TabClosingResult DevToolsBrowserScripting::closeTabs(const std::string& applicat
     bool fromFile = false;
     auto port = portFor(applicationName, fromFile);
     if (!port) return failure(kDevToolsNotEnabled);
-    std::string base = "http://127.0.0.1:" + std::to_string(*port);
     std::string portText = std::to_string(*port);
 
     // One deadline for the whole call: a slow browser must not hold up the rest of the mode.
     const auto deadline = Clock::now() + budget;
-    HttpAnswer list = httpGet(base + "/json/list", timeout, deadline);
+    HttpAnswer list = loopbackGet(*port, "/json/list", kMaxDevToolsAnswerBytes, timeout, deadline);
     // The browser leaves its port file behind when it ends; the running one then has no endpoint at all.
     if (!list.answered && list.refused && fromFile) return failure(kDevToolsNotEnabled);
     if (list.tooLarge)
@@ -156,7 +96,8 @@ TabClosingResult DevToolsBrowserScripting::closeTabs(const std::string& applicat
         if (containsIgnoringCase(page.url, match)) matching.push_back(&page);
     std::int32_t closed = 0;
     for (const DevToolsTarget* page : matching) {
-        HttpAnswer answer = httpGet(base + "/json/close/" + escapePathPart(page->id), timeout, deadline);
+        HttpAnswer answer =
+            loopbackGet(*port, "/json/close/" + percentEncoded(page->id), kMaxDevToolsAnswerBytes, timeout, deadline);
         if (answer.late)
             return TabClosingResult{closed, "its DevTools endpoint on port " + portText + " took longer than " +
                                                 secondsText(budget) + "; " + std::to_string(closed) +

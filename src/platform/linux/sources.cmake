@@ -14,6 +14,7 @@ set(KNOKLE_PLATFORM_LINUX_SOURCES
     src/platform/linux/GioWorkspace.cpp
     src/platform/linux/X11WindowControl.cpp
     src/platform/linux/DevToolsTargets.cpp
+    src/platform/linux/LoopbackHttp.cpp
     src/platform/linux/DevToolsBrowserScripting.cpp
     src/platform/linux/DesktopBrowserScripting.cpp
     src/platform/linux/BrowserHosts.cpp
