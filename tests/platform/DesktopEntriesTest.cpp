@@ -42,18 +42,6 @@ TEST(DesktopEntries, ParseReadsTheMainGroupOnly) {
     EXPECT_FALSE(parseDesktopEntry("[Something Else]\nExec=x\n"));
 }
 
-TEST(DesktopEntries, IdsFromFilesInsideApplicationFolders) {
-    const std::tuple<std::string, std::string, std::optional<std::string>> cases[] = {
-        {"/usr/share/applications", "/usr/share/applications/firefox.desktop", "firefox"},
-        {"/usr/share/applications/", "/usr/share/applications/./org.gnome.Foo.desktop", "org.gnome.Foo"},
-        {"/usr/share/applications", "/usr/share/other/x.desktop", std::nullopt},
-        {"/usr/share/applications", "/usr/share/applications/readme.txt", std::nullopt},
-        {"/usr/share/applications", "/usr/share/applications/.desktop", std::nullopt},
-    };
-    for (const auto& [folder, file, id] : cases)
-        EXPECT_EQ(desktopEntryId(folder, file), id) << file;
-}
-
 TEST(DesktopEntries, IndexMatchesResolvedExecutablesOnlyWhenUnambiguous) {
     test::TempDir temp;
     fs::path user = temp / "user";
