@@ -42,19 +42,6 @@ TEST(DesktopEntries, ParseReadsTheMainGroupOnly) {
     EXPECT_FALSE(parseDesktopEntry("[Something Else]\nExec=x\n"));
 }
 
-TEST(DesktopEntries, IdsFromFilesInsideApplicationFolders) {
-    const std::tuple<std::string, std::string, std::optional<std::string>> cases[] = {
-        {"/usr/share/applications", "/usr/share/applications/firefox.desktop", "firefox"},
-        {"/usr/share/applications", "/usr/share/applications/kde4/kate.desktop", "kde4-kate"},
-        {"/usr/share/applications/", "/usr/share/applications/./org.gnome.Foo.desktop", "org.gnome.Foo"},
-        {"/usr/share/applications", "/usr/share/other/x.desktop", std::nullopt},
-        {"/usr/share/applications", "/usr/share/applications/readme.txt", std::nullopt},
-        {"/usr/share/applications", "/usr/share/applications/.desktop", std::nullopt},
-    };
-    for (const auto& [folder, file, id] : cases)
-        EXPECT_EQ(desktopEntryId(folder, file), id) << file;
-}
-
 TEST(DesktopEntries, IndexMatchesResolvedExecutablesOnlyWhenUnambiguous) {
     test::TempDir temp;
     fs::path user = temp / "user";
@@ -159,34 +146,15 @@ TEST(XdgAutostartLoginItem, RegisterWritesTheEntryUnregisterRemovesItAndAHiddenO
 }
 
 TEST(XdgAutostartLoginItem, ChangeableOnlyWhenInstalledWithItsDesktopEntry) {
-    struct Case {
-        const char* what;
-        std::function<void(Fixture&)> setUp;
-        bool changeable;
-    } cases[] = {
-        {"no desktop entry", [](Fixture&) {}, false},
-        {"entry starts this program",
-         [](Fixture& f) { f.installEntry(f.where.dataDirs[1], f.where.executable.string()); }, true},
-        {"entry quoted with arguments",
-         [](Fixture& f) { f.installEntry(f.where.dataDirs[0], "\"" + f.where.executable.string() + "\" --flag %U"); },
-         true},
-        {"entry starts another program", [](Fixture& f) { f.installEntry(f.where.dataDirs[1], "/bin/true"); }, false},
-        {"first entry found wins",
-         [](Fixture& f) {
-             f.installEntry(f.where.dataDirs[0], "/bin/true");
-             f.installEntry(f.where.dataDirs[1], f.where.executable.string());
-         },
-         false},
-    };
-    for (auto& c : cases) {
-        Fixture f;
-        c.setUp(f);
-        EXPECT_EQ(XdgAutostartLoginItem(f.where).canChange(), c.changeable) << c.what;
-    }
-}
-
-TEST(XdgAutostartLoginItem, DesktopEntryParsing) {
-    EXPECT_EQ(desktopEntryValue("# c\n[Desktop Entry]\nName = Knokle\nExec=a b\n", "Name"), "Knokle");
-    EXPECT_EQ(desktopExecProgram("  /usr/bin/knokle %U"), "/usr/bin/knokle");
-    EXPECT_EQ(desktopExecProgram(R"("/opt/my \"app\"/knokle" --x)"), R"(/opt/my "app"/knokle)");
+    Fixture f;
+    auto changeable = [&] { return XdgAutostartLoginItem(f.where).canChange(); };
+    EXPECT_FALSE(changeable()) << "no desktop entry";
+    f.installEntry(f.where.dataDirs[1], "/bin/true");
+    EXPECT_FALSE(changeable()) << "an entry that starts another program";
+    f.installEntry(f.where.dataDirs[1], f.where.executable.string());
+    EXPECT_TRUE(changeable());
+    f.installEntry(f.where.dataDirs[0], "/bin/true");
+    EXPECT_FALSE(changeable()) << "the first entry found wins";
+    f.installEntry(f.where.dataDirs[0], R"(")" + f.where.executable.string() + R"(" --flag %U)");
+    EXPECT_TRUE(changeable());
 }

@@ -3,6 +3,7 @@
 
 #include "QtEventLoop.h"
 
+#include <future>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -50,14 +51,9 @@ TEST(QtMainLoop, TimersNeverFireEarlyAlwaysOnTheMainThreadAndNotOnceCancelled) {
 
 TEST(ThreadPoolWorkQueue, BlockedTaskDoesNotHoldUpTheNext) {
     ThreadPoolWorkQueue queue(4);
-    std::atomic<bool> release{false}, secondRan{false};
-    queue.post([&] {
-        while (!release)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    });
-    queue.post([&] { secondRan = true; });
-    for (int i = 0; i < 2000 && !secondRan; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_TRUE(secondRan);
-    release = true;
+    std::promise<void> release, secondRan;
+    queue.post([&, blocked = release.get_future().share()] { blocked.wait(); });
+    queue.post([&] { secondRan.set_value(); });
+    EXPECT_EQ(secondRan.get_future().wait_for(std::chrono::seconds(2)), std::future_status::ready);
+    release.set_value();
 }

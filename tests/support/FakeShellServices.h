@@ -62,7 +62,6 @@ struct FakeHotKeys final : HotKeyService {
 struct FakeLoginItem final : LoginItem {
     LoginItemStatus current = LoginItemStatus::notRegistered;
     std::optional<std::string> failure;
-    bool changeable = true;
     LoginItemStatus status() const override { return current; }
     std::optional<std::string> registerItem() override {
         if (!failure) current = LoginItemStatus::enabled;
@@ -72,7 +71,7 @@ struct FakeLoginItem final : LoginItem {
         if (!failure) current = LoginItemStatus::notRegistered;
         return failure;
     }
-    bool canChange() const override { return changeable; }
+    bool canChange() const override { return true; }
 };
 
 struct FakeAlerts final : AlertPresenter {

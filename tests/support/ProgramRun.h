@@ -1,7 +1,6 @@
 #pragma once
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -13,7 +12,6 @@ namespace knokle::test {
 struct ProgramResult {
     int status = -1;
     std::string output; // standard output and error, interleaved
-    double seconds = 0;
 
     std::vector<std::string> lines() const {
         std::vector<std::string> out;
@@ -47,14 +45,12 @@ inline ProgramResult runProgram(const std::vector<std::string>& environment, con
     for (const auto& arg : args)
         command += " " + shellQuoted(arg);
     ProgramResult result;
-    auto start = std::chrono::steady_clock::now();
     FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
     if (!pipe) return result;
     char buffer[4096];
     for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
         result.output.append(buffer, n);
     int status = ::pclose(pipe);
-    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }

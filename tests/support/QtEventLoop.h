@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTimer>
 #include <functional>
 
 namespace knokle::test {
@@ -31,10 +30,6 @@ inline bool runEventsUntil(const std::function<bool()>& done, int limitMs = 2000
 }
 
 // A bounded run of the real event loop.
-inline void runEventsFor(int ms) {
-    ensureQtApplication();
-    QTimer::singleShot(ms, [] { QCoreApplication::exit(0); });
-    QCoreApplication::exec();
-}
+inline void runEventsFor(int ms) { runEventsUntil([] { return false; }, ms); }
 
 } // namespace knokle::test

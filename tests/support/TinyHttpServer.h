@@ -1,7 +1,6 @@
 #pragma once
 
 #include <arpa/inet.h>
-#include <atomic>
 #include <functional>
 #include <mutex>
 #include <poll.h>
@@ -32,18 +31,14 @@ public:
             ::getsockname(listener, raw, &length) != 0)
             return;
         boundPort = ntohs(address.sin_port);
+        // Runs until the destructor shuts the listener down, which ends the waiting accept.
         worker = std::thread([this] {
-            for (pollfd ready{listener, POLLIN, 0}; !stopping;) {
-                if (::poll(&ready, 1, 50) <= 0) continue;
-                if (int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC); client >= 0) {
-                    answer(client);
-                    ::close(client);
-                }
-            }
+            for (int client; (client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC)) >= 0; ::close(client))
+                answer(client);
         });
     }
     ~TinyHttpServer() {
-        stopping = true;
+        ::shutdown(listener, SHUT_RDWR);
         if (worker.joinable()) worker.join();
         ::close(listener);
     }
@@ -86,7 +81,6 @@ private:
     Handler handler;
     int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int boundPort = 0;
-    std::atomic<bool> stopping{false};
     std::thread worker;
     mutable std::mutex mutex;
     std::vector<std::string> seen;
