@@ -52,7 +52,6 @@ struct AppHarness {
     AppHarness() { defaults.values["didOnboard"] = true; }
 
     void storeModes(const std::vector<SlapMode>& modes) { writeFileAtomically(dir / "modes.json", encodeModes(modes)); }
-    void withoutSensor() { hid.devices.emplace(); }
     Settings settings() { return Settings(defaults); }
 
     AppDelegate& make() {
