@@ -94,7 +94,6 @@ TEST_P(DetectorVerdicts, StreamIsJudgedAsAPersonWould) {
 INSTANTIATE_TEST_SUITE_P(Streams, DetectorVerdicts, testing::Values(
     Stream{"LightSpikeAtLevel1", 1, [](auto& m) { m.tap(shape(0.1, 0.008)); }, {V::accept}, {1.92}},
     Stream{"LightSpikeAtLevel2", 2, [](auto& m) { m.tap(shape(0.1, 0.008)); }, {V::underThreshold}},
-    Stream{"LightSpikeAtLevel3", 3, [](auto& m) { m.tap(shape(0.1, 0.008)); }, {V::underThreshold}},
     Stream{"TwoTapsWithQuietBetween", 2, [](auto& m) { m.taps(2, 0.3, firmTap); }, {V::accept, V::accept},
            {1.25, 1.25}},
     Stream{"Violent", 2, [](auto& m) { m.tap(shape(0.25, 0.008)); }, {V::rejectAmplitude}},
