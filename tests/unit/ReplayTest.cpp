@@ -81,7 +81,6 @@ TEST(Replay, DeliversEachReportAtItsOffsetScaledBySpeedStampedWithItsRecordedTim
                   "[MotionSensor] Using accelerometer - product: Recording knock.rec, transport: Replay");
         run.loop.advance(0.0099 / played);
         EXPECT_EQ(run.delivered.size(), 1u); // the first at once, nothing early
-        EXPECT_EQ(run.replay->currentReportTime(), kReplayStart);
         run.loop.advance(1.0 / played);
         ASSERT_EQ(run.delivered.size(), 4u);
         for (size_t i = 0; i < 4; ++i) {
@@ -92,7 +91,6 @@ TEST(Replay, DeliversEachReportAtItsOffsetScaledBySpeedStampedWithItsRecordedTim
             EXPECT_NEAR(run.delivered[i].timestamp, kReplayStart + offsets[i], 1e-6);
         }
         EXPECT_EQ(run.finished, 1);
-        EXPECT_TRUE(run.replay->finished());
         EXPECT_EQ(run.replay->deliveredCount(), 4u);
     }
 }

@@ -14,12 +14,6 @@
 using namespace knokle;
 using V = SlapDetector::Verdict;
 
-namespace knokle {
-void PrintTo(SlapDetector::Verdict verdict, std::ostream* out) {
-    *out << SlapDetector::verdictName(verdict);
-}
-} // namespace knokle
-
 namespace {
 
 TapShape shape(double peak, double duration, double rise = 0.002, double share = 0.95) {

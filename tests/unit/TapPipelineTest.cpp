@@ -71,7 +71,6 @@ TEST(TapPipeline, AnImpactRightAfterAClickIsVetoed) {
     } cases[] = {{0.2, "[click] impact ignored — trackpad/mouse click", false}, {0.3, "[impact] force x1.50", true}};
     for (const auto& c : cases) {
         PipelineHarness h;
-        h.events.clear();
         h.buttons.click();
         h.play(h.motion().rest(c.afterClick).tap(kFirmTap).rest(2.5));
         EXPECT_EQ(h.lines.lines().back(), c.line);
