@@ -8,12 +8,7 @@ using namespace knokle;
 namespace F = ModifierFlag;
 
 TEST(Hotkey, DisplayStrings) {
-    struct Case {
-        std::uint16_t keyCode;
-        std::uint64_t flags;
-        std::optional<std::string> chars;
-        std::string display;
-    } cases[] = {
+    const std::tuple<std::uint16_t, std::uint64_t, std::optional<std::string>, std::string> cases[] = {
         // clang-format off
         {17, F::command | F::option, "t", "⌥⌘T"}, {40, F::command | F::shift, "K", "⇧⌘K"},
         {49, F::control | F::option, " ", "⌃⌥Space"}, {36, F::option, "\r", "⌥↩"}, {76, F::option, "\x03", "⌥↩"},
@@ -28,8 +23,8 @@ TEST(Hotkey, DisplayStrings) {
         {99, F::command, std::nullopt, "⌘?"}, {10, F::option, "é", "⌥É"}, {10, F::option, "ß", "⌥ß"},
         // clang-format on
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(GlobalHotKey::displayString(c.keyCode, c.flags, c.chars), c.display) << c.keyCode;
+    for (const auto& [keyCode, flags, chars, display] : cases)
+        EXPECT_EQ(GlobalHotKey::displayString(keyCode, flags, chars), display) << keyCode;
 }
 
 TEST(Hotkey, CarbonModifiers) {

@@ -174,16 +174,12 @@ TEST(ModeEditor, ConfirmAndCloseThenClosingStripsAndTheFooterResets) {
 }
 
 TEST(ModeEditor, FittedHeightIsCapped) {
-    struct Case {
-        double body;
-        std::optional<double> screen;
-        double height;
-    } cases[] = {
+    const std::tuple<double, std::optional<double>, double> cases[] = {
         {2000, 700, 630},
         {2000, 2000, 820},
         {2000, std::nullopt, 820},
         {100, 2000, 100 + 90 + 34 + 18 + 12 + 30 + 20},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(ModeEditor::fittedContentHeight(90, c.body, 30, c.screen), c.height) << c.body;
+    for (const auto& [body, screen, height] : cases)
+        EXPECT_EQ(ModeEditor::fittedContentHeight(90, body, 30, screen), height) << body;
 }

@@ -72,28 +72,24 @@ TEST(ModeStore, DefaultLocationFollowsTheEnvironment) {
 }
 
 TEST(ModeStore, DedupeKeepsTheFirstOfEachCountAndSavesOnlyWhenItDropped) {
-    struct Case {
-        std::vector<std::pair<int, std::string>> stored;
-        Names expected;
-        bool rewritten;
-    } cases[] = {
+    const std::tuple<std::vector<std::pair<int, std::string>>, Names, bool> cases[] = {
         {{{2, "two"}, {1, "one"}, {2, "later two"}}, {"two", "one"}, true},
         {{{1, "one"}, {2, "two"}, {3, "three"}}, {"one", "two", "three"}, false},
         {{{3, "a"}, {3, "b"}, {3, "c"}, {1, "d"}}, {"a", "d"}, true},
         {{}, {}, false}, // an empty store stays empty, unwritten
     };
-    for (const auto& c : cases) {
+    for (const auto& [stored, expected, rewritten] : cases) {
         test::TempDir dir;
         auto file = dir / "modes.json";
         std::string text;
-        for (const auto& [count, name] : c.stored)
+        for (const auto& [count, name] : stored)
             text += ",{\"name\":\"" + name + "\",\"slapCount\":" + std::to_string(count) + "}";
         ASSERT_TRUE(writeFileAtomically(file, "[" + text.substr(text.empty() ? 0 : 1) + "]"));
         auto before = stateOf(file);
         ModeManager manager(nullptr, file);
-        EXPECT_EQ(namesOf(manager.modes), c.expected);
-        EXPECT_EQ(stateOf(file) != before, c.rewritten) << c.stored.size();
-        if (c.rewritten) {
+        EXPECT_EQ(namesOf(manager.modes), expected);
+        EXPECT_EQ(stateOf(file) != before, rewritten) << stored.size();
+        if (rewritten) {
             EXPECT_EQ(storedIn(file), manager.modes);
         }
     }

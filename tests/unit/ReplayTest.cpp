@@ -170,7 +170,7 @@ TEST(Replay, TheDemoRecordingGivesOneTwoAndThreeTapGestures) {
     test::FakeButtons buttons;
     LineCapture quiet;
     ReplaySource replay(loop, KNOKLE_SOURCE_DIR "/share/demo/gestures.rec", 1.0, [] { return kReplayStart; });
-    TapPipeline pipeline(loop, replay.managerFactory(), [] { return 0.0; }, buttons);
+    TapPipeline pipeline{loop, replay.managerFactory(), [] { return 0.0; }, buttons};
     pipeline.applyFirmness(2, 1.0);
     std::vector<int> gestures;
     pipeline.onGesture = [&](int count) { gestures.push_back(count); };

@@ -72,22 +72,18 @@ TEST(StatusMenu, ModeRowsAreSortedStablyWithDotsAndTrimmedNames) {
 }
 
 TEST(StatusMenu, OpenAtLoginStatesAndEnabling) {
-    struct Case {
-        LoginItemStatus status;
-        bool changeable;
-        std::string line;
-    } cases[] = {
+    const std::tuple<LoginItemStatus, bool, std::string> cases[] = {
         {LoginItemStatus::enabled, true, "Open at Login | login  checked"},
         {LoginItemStatus::requiresApproval, true, "Open at Login — approve in System Settings | login  checked"},
         {LoginItemStatus::notRegistered, true, "Open at Login | login "},
         {LoginItemStatus::notFound, true, "Open at Login | login "},
         {LoginItemStatus::enabled, false, "Open at Login | login  checked disabled"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [status, changeable, line] : cases) {
         MenuInputs in = defaults();
-        in.loginItemStatus = c.status;
-        in.loginItemChangeable = c.changeable;
-        EXPECT_EQ(described(populate(in))[6], c.line);
+        in.loginItemStatus = status;
+        in.loginItemChangeable = changeable;
+        EXPECT_EQ(described(populate(in))[6], line);
     }
 }
 

@@ -64,18 +64,15 @@ TEST(TapPipeline, AFollowUpTapIsMeasuredAgainstThePreviousOneOnlyWhileAGestureIs
 }
 
 TEST(TapPipeline, AnImpactRightAfterAClickIsVetoed) {
-    struct Case {
-        double afterClick;
-        const char* line;
-        bool counted;
-    } cases[] = {{0.2, "[click] impact ignored — trackpad/mouse click", false}, {0.3, "[impact] force x1.50", true}};
-    for (const auto& c : cases) {
+    const std::tuple<double, const char*, bool> cases[] = {
+        {0.2, "[click] impact ignored — trackpad/mouse click", false}, {0.3, "[impact] force x1.50", true}};
+    for (const auto& [afterClick, line, counted] : cases) {
         PipelineHarness h;
         h.buttons.click();
-        h.play(h.motion().rest(c.afterClick).tap(kFirmTap).rest(2.5));
-        EXPECT_EQ(h.lines.lines().back(), c.line);
+        h.play(h.motion().rest(afterClick).tap(kFirmTap).rest(2.5));
+        EXPECT_EQ(h.lines.lines().back(), line);
         EXPECT_EQ(h.events.front(), "peak 0.18") << "the meter sees vetoed taps too";
-        EXPECT_EQ(h.events.size(), c.counted ? 6u : 1u);
+        EXPECT_EQ(h.events.size(), counted ? 6u : 1u);
     }
 }
 
