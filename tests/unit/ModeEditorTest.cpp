@@ -27,7 +27,7 @@ struct EditorHarness {
     std::shared_ptr<ModeManager> manager;
     std::unique_ptr<ModeEditor> editor;
     std::string nameField;
-    int saves = 0, loads = 0, rebuilds = 0, closes = 0;
+    int saves = 0, rebuilds = 0, closes = 0;
 
     explicit EditorHarness(const std::vector<SlapMode>& modes) {
         writeFileAtomically(dir / "modes.json", encodeModes(modes));
@@ -35,10 +35,7 @@ struct EditorHarness {
         editor = std::make_unique<ModeEditor>(manager, loop);
         editor->nameText = [this] { return nameField; };
         editor->onModesChanged = [this] { ++saves; };
-        editor->onLoaded = [this] {
-            ++loads;
-            nameField = editor->mode().name;
-        };
+        editor->onLoaded = [this] { nameField = editor->mode().name; };
         editor->onListsChanged = [this] { ++rebuilds; };
         editor->onClose = [this] { ++closes; };
         editor->loadMode(1);
