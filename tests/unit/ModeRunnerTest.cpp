@@ -71,13 +71,9 @@ TEST_F(ModeRunnerTest, StepsRunInTheirFixedOrder) {
 }
 
 TEST_F(ModeRunnerTest, RestartWaitsUntilNoLiveInstanceIsListed) {
-    struct Case {
-        const char* why;
-        double goneAt;      // virtual second from which the application is no longer listed
-        bool listedAsEnded; // still listed after that, but terminated
-        Lines quit, open;   // the mode's lists
-        std::vector<double> expectedOpens;
-    };
+    // why, the second from which the application is no longer listed (or listed as terminated, if so), the mode's
+    // lists to quit and open, when the opens come
+    using Case = std::tuple<const char*, double, bool, Lines, Lines, std::vector<double>>;
     const Case cases[] = {
         {"gone after a second: seen at the 0.15 s poll after", 1.0, false, {"app"}, {"app"}, {1.05}},
         {"terminated entries do not count", 0.0, true, {"app"}, {"app"}, {0.0}},
@@ -85,27 +81,27 @@ TEST_F(ModeRunnerTest, RestartWaitsUntilNoLiveInstanceIsListed) {
         {"twice in both lists: one wait, two launches", 1e9, false, {"app", "app"}, {"app", "app"}, {8.1, 8.1}},
         {"only quit: not waited for", 1e9, false, {"app"}, {"other"}, {0.0}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [why, goneAt, listedAsEnded, quit, open, expectedOpens] : cases) {
         test::FakeModeEnvironment fresh;
         std::vector<double> opens;
         fresh.workspace.install("app");
         fresh.workspace.install("other");
         fresh.workspace.onOpenApplication = [&](const std::string&) { opens.push_back(fresh.loop.elapsed()); };
         double start = fresh.loop.elapsed();
-        fresh.workspace.setRunningProvider([&, goneAt = c.goneAt, ended = c.listedAsEnded] {
-            bool gone = fresh.loop.elapsed() - start >= goneAt;
+        fresh.workspace.setRunningProvider([&, from = goneAt, ended = listedAsEnded] {
+            bool gone = fresh.loop.elapsed() - start >= from;
             if (gone && !ended) return std::vector<RunningApplication>{};
             return std::vector<RunningApplication>{app("app", 42, gone)};
         });
         SlapMode mode;
-        mode.quitApps = c.quit;
-        mode.openApps = c.open;
+        mode.quitApps = quit;
+        mode.openApps = open;
         ModeManager runner(fresh.services(), dir / "runner.json");
         runner.execute(mode);
 
-        ASSERT_EQ(opens.size(), c.expectedOpens.size()) << c.why;
+        ASSERT_EQ(opens.size(), expectedOpens.size()) << why;
         for (size_t i = 0; i < opens.size(); ++i)
-            EXPECT_NEAR(opens[i] - start, c.expectedOpens[i], 1e-9) << c.why;
+            EXPECT_NEAR(opens[i] - start, expectedOpens[i], 1e-9) << why;
     }
 }
 
@@ -147,17 +143,10 @@ TEST_F(ModeRunnerTest, FailedLaunchRetriesThreeTimesThenGivesUp) {
 TEST_F(ModeRunnerTest, FullScreenAfterLaunch) {
     const Lines never = {"[ModeManager] full screen: viewer never exposed a window"};
     const std::string wayland = "full screen works only for X11 windows here";
-    struct Case {
-        const char* why;
-        bool setting;
-        std::optional<RunningApplication> launchedApp;
-        int pidWindowAfter;   // searches before the pid's window shows; -1: never
-        int namedWindowAfter; // the same for a window carrying the entry's name (a hand-off); -1: never
-        std::optional<bool> alreadyFullScreen;
-        bool onWayland;
-        std::optional<WindowId> expectRequest;
-        Lines expectedLines;
-    };
+    // why, the setting, the launched application, searches before the pid's window shows and before a window with
+    // the entry's name (a hand-off) shows (-1: never), full screen already, under Wayland, request, lines
+    using Case = std::tuple<const char*, bool, std::optional<RunningApplication>, int, int, std::optional<bool>, bool,
+                            std::optional<WindowId>, Lines>;
     const Lines onWayland = {"[ModeManager] " + wayland};
     // clang-format off
     const Case cases[] = {
@@ -178,26 +167,27 @@ TEST_F(ModeRunnerTest, FullScreenAfterLaunch) {
         {"Wayland, setting off: nothing said", false, app("viewer", 5), -1, -1, false, true, std::nullopt, {}},
     };
     // clang-format on
-    for (const auto& c : cases) {
+    for (const auto& [why, setting, launchedApp, pidWindowAfter, namedWindowAfter, alreadyFullScreen, underWayland,
+                      expectRequest, expectedLines] : cases) {
         test::FakeModeEnvironment fresh;
         test::LineCapture captured;
-        *fresh.fullScreenSetting = c.setting;
+        *fresh.fullScreenSetting = setting;
         auto location = fresh.workspace.install("viewer");
-        fresh.workspace.answerOpens(location, {OpenApplicationResult{c.launchedApp, std::nullopt}});
-        if (c.pidWindowAfter >= 0) fresh.windows.exposeWindow(5, 600, c.pidWindowAfter);
-        if (c.namedWindowAfter >= 0) fresh.windows.exposeNamedWindow("viewer", 700, c.namedWindowAfter);
-        fresh.windows.setFullScreen(600, c.alreadyFullScreen);
-        if (c.onWayland) fresh.windows.setLimitation(wayland);
+        fresh.workspace.answerOpens(location, {OpenApplicationResult{launchedApp, std::nullopt}});
+        if (pidWindowAfter >= 0) fresh.windows.exposeWindow(5, 600, pidWindowAfter);
+        if (namedWindowAfter >= 0) fresh.windows.exposeNamedWindow("viewer", 700, namedWindowAfter);
+        fresh.windows.setFullScreen(600, alreadyFullScreen);
+        if (underWayland) fresh.windows.setLimitation(wayland);
         SlapMode mode;
         mode.openApps = {"viewer"};
-        if (c.onWayland) mode.openApps.push_back("viewer"); // two launches: still one line
+        if (underWayland) mode.openApps.push_back("viewer"); // two launches: still one line
         ModeManager runner(fresh.services(), dir / "runner.json");
         runner.execute(mode);
         fresh.loop.advance(10);
 
-        auto expectedRequests = c.expectRequest ? std::vector<WindowId>{*c.expectRequest} : std::vector<WindowId>{};
-        EXPECT_EQ(fresh.windows.fullScreenRequests(), expectedRequests) << c.why;
-        EXPECT_EQ(captured.lines(), c.expectedLines) << c.why;
+        auto expectedRequests = expectRequest ? std::vector<WindowId>{*expectRequest} : std::vector<WindowId>{};
+        EXPECT_EQ(fresh.windows.fullScreenRequests(), expectedRequests) << why;
+        EXPECT_EQ(captured.lines(), expectedLines) << why;
     }
 }
 
