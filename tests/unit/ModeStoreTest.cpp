@@ -122,7 +122,6 @@ TEST(ModeStore, AddOrUpdateMatchesByIdThenCountThenAppendsAndAlwaysSaves) {
     EXPECT_EQ(namesOf(manager.modes), (Names{"edited", "replacement", "Focus", "zero"}));
     EXPECT_EQ(storedIn(file), manager.modes);
 
-    // Saved even when nothing changed.
     fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::hours(1));
     auto before = stateOf(file);
     manager.addOrUpdate(manager.modes[1]);

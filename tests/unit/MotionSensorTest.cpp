@@ -13,7 +13,6 @@ namespace {
 using Lines = std::vector<std::string>;
 const std::string kOpenLine = "[MotionSensor] IOHIDManagerOpen result: 0 (0 = success)";
 
-// A sensor over a FakeHid, noting its samples and how often it reported no sensor.
 struct Harness {
     LineCapture capture;
     FakeHid hid;

@@ -52,7 +52,6 @@ struct ReplayRun {
         sensor->onUnavailable = [this] { ++unavailable; };
         sensor->start();
     }
-    // The replay's own lines, without the sensor's.
     std::vector<std::string> replayLines() const {
         std::vector<std::string> out;
         for (const auto& l : lines.lines())
