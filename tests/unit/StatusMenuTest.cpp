@@ -63,7 +63,6 @@ TEST(StatusMenu, ModeRowsAreSortedStablyWithDotsAndTrimmedNames) {
     const MenuItem& work = menu[5];
     ASSERT_EQ(work.attributedTitle.size(), 2u);
     EXPECT_EQ(described({work}), Lines{"●○○   Work | mode "});
-    EXPECT_EQ(work.title, "");
     EXPECT_EQ(work.representedObject, uuid(1));
     EXPECT_EQ(work.attributedTitle[0], (TextRun{"●○○", -4.5, 1.0, 1.5}));
     EXPECT_EQ(work.attributedTitle[1], (TextRun{"   Work", 0, 0, 0}));
