@@ -9,11 +9,6 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-bool saidLine(const AppHarness& h, const std::string& line) {
-    auto said = h.said();
-    return std::find(said.begin(), said.end(), line) != said.end();
-}
-
 // Taps one at a time, 0.3 s apart, until a gesture closes; the number of taps it took.
 int tapsUntilAGestureCloses(AppHarness& h) {
     h.rest(0.5); // long enough for any cooldown, and for a reset detector to learn gravity
@@ -45,39 +40,26 @@ TEST(AppDelegate, ArmingResetsAHalfCountedGestureAndRebuildsOnlyOnAChange) {
     h.taps(1, 0.1);
     size_t menus = h.status.menus.size();
     app.setArmed(true);
-    EXPECT_TRUE(h.settings().tapsActive());
     EXPECT_EQ(menuTitle(h), "Taps Active  (⌥⌘T)");
     h.rest(3);
     EXPECT_EQ(h.said(), Lines{"[impact] force x1.50"}) << "the tap before arming never closes";
 
-    h.lines.clear();
-    h.taps(1, 0.1);
     int writes = h.defaults.writes;
     app.setArmed(true);
     EXPECT_EQ(h.defaults.writes, writes);
     EXPECT_EQ(h.status.menus.size(), menus + 1);
-    h.rest(3);
-    EXPECT_TRUE(saidLine(h, "[info] 1-tap gesture, but no mode configured for that count.")) << "nothing was reset";
-
-    h.lines.clear();
-    h.taps(1, 0.1);
-    app.setArmed(false);
-    h.rest(3);
-    EXPECT_TRUE(saidLine(h, "[paused] 1-tap detected (taps are paused)")) << "pausing resets nothing";
 }
 
 TEST(AppDelegate, HotKeyAndMenuToggle) {
     AppHarness h;
     auto& app = h.launch();
     EXPECT_EQ(h.hotKeys.journal, Lines{"register 17/2304"});
-    for (bool armed : {true, false}) {
-        h.hotKeys.press();
-        h.env.loop.runPending();
-        EXPECT_EQ(h.settings().tapsActive(), armed);
-    }
+    h.hotKeys.press();
+    h.env.loop.runPending();
+    EXPECT_TRUE(h.settings().tapsActive());
     for (const auto& item : app.menuNeedsUpdate())
         if (item.action == MenuAction::toggleActive || item.action == MenuAction::toggleAutoPause) app.perform(item);
-    EXPECT_TRUE(h.settings().tapsActive());
+    EXPECT_FALSE(h.settings().tapsActive());
     EXPECT_FALSE(h.settings().autoPause());
 }
 
@@ -86,68 +68,32 @@ TEST(AppDelegate, AShortcutHeldByAnotherProgramIsReportedOnce) {
         AppHarness h;
         h.hotKeys.refuse = HotKeyFailure{kind, "refused"};
         h.make().applicationDidFinishLaunching();
-        EXPECT_TRUE(h.hotKeys.registered.empty());
         auto said = h.said();
         EXPECT_EQ(std::count(said.begin(), said.end(), "[info] The shortcut ⌥⌘T" + kInUse), lines);
     }
 }
 
+// The level chosen is applied as it is (3 keeps its longer windows); the stored setting is 1 or 2.
 TEST(AppDelegate, FirmnessFromTheCalibrationWindow) {
-    struct Case {
-        int level;
-        std::int64_t stored;
-        double threshold, marker, window;
-        bool lightTapCounts;
-    } cases[] = {
-        {1, 1, 0.052, 0.38, 1.0, true}, {2, 2, 0.12, 0.6, 1.3, false},  {3, 2, 0.12, 0.6, 2.2, false},
-        {7, 2, 0.12, 0.6, 2.2, false},  {0, 1, 0.052, 0.38, 1.0, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.level);
+    // level, stored, threshold, marker, longest window
+    const std::tuple<int, std::int64_t, double, double, double> cases[] = {
+        {1, 1, 0.052, 0.38, 1.4}, {2, 2, 0.12, 0.6, 1.8}, {3, 2, 0.12, 0.6, 3.0}, {0, 1, 0.052, 0.38, 1.4}};
+    for (const auto& [level, stored, threshold, marker, longestWindow] : cases) {
+        SCOPED_TRACE(level);
         AppHarness h;
-        h.launch().showCalibration();
+        auto& app = h.launch();
+        app.showCalibration();
         auto& window = *h.calibration;
-        window.firmnessValue = static_cast<int>(c.stored);
+        window.firmnessValue = static_cast<int>(stored);
         size_t menus = h.status.menus.size();
-        window.onFirmnessChange(c.level);
+        window.onFirmnessChange(level);
         EXPECT_EQ(h.status.menus.size(), menus + 1);
-        window.close();
-        h.rest(0.5); // opening the window reset the detector, which learns gravity again
-        EXPECT_EQ(h.defaults.values["firmness"], StoredValue(c.stored));
-        EXPECT_EQ(window.thresholdG, c.threshold);
-        EXPECT_EQ(window.markerFraction, c.marker);
+        EXPECT_EQ(h.defaults.values["firmness"], StoredValue(stored));
+        EXPECT_EQ(window.thresholdG, threshold);
+        EXPECT_EQ(window.markerFraction, marker);
         EXPECT_TRUE(window.shows("needsDisplay"));
-
-        // The gesture closes when the level's first window runs out.
-        h.lines.clear();
-        h.taps(1, c.window - 0.05);
-        EXPECT_EQ(h.said().size(), 1u);
-        h.rest(0.1);
-        EXPECT_EQ(h.said().back(), "[paused] 1-tap detected (taps are paused)");
-
-        h.lines.clear();
-        h.rest(3);
-        h.taps(1, 3, 0.3, TapShape{0.08, 0.008, 0.002, 1});
-        EXPECT_EQ(!h.said().empty(), c.lightTapCounts);
+        EXPECT_EQ(app.longestGestureWindow(), longestWindow);
     }
-}
-
-TEST(AppDelegate, LaunchAppliesTheStoredFirmnessAndCooldown) {
-    AppHarness h;
-    h.defaults.values["firmness"] = std::int64_t(-4);
-    h.defaults.values["cooldownSeconds"] = 3.0;
-    h.launch();
-    h.taps(1, 0.95);
-    EXPECT_EQ(h.said().size(), 1u) << "level 1 keeps its first window of 1 s";
-    h.rest(0.1);
-    EXPECT_EQ(h.said().size(), 2u);
-    h.lines.clear();
-    h.taps(1, 1.5);
-    EXPECT_EQ(h.said().size(), 1u) << "still cooling down: " << h.said().back();
-    h.rest(1.6); // the cooldown ends 3 s after the first gesture
-    h.lines.clear();
-    h.taps(1, 1.5);
-    EXPECT_EQ(h.said().back(), "[paused] 1-tap detected (taps are paused)");
 }
 
 TEST(AppDelegate, FiringCountFollowsTheModesThatCanDoSomething) {
@@ -156,12 +102,7 @@ TEST(AppDelegate, FiringCountFollowsTheModesThatCanDoSomething) {
         mode.focusModeIdentifier = std::move(id);
         return mode;
     };
-    struct Case {
-        const char* what;
-        std::vector<SlapMode> modes;
-        int taps;
-    } cases[] = {
-        {"no modes", {}, 3},
+    const std::tuple<const char*, std::vector<SlapMode>, int> cases[] = {
         {"no mode with an action", {modeWith(1, "A", {}), modeWith(2, "B", {})}, 3},
         {"one and an empty two", {modeWith(1, "A", {"x"}), modeWith(2, "B", {})}, 1},
         {"two and one", {modeWith(2, "B", {"x"}), modeWith(1, "A", {"y"})}, 2},
@@ -170,11 +111,11 @@ TEST(AppDelegate, FiringCountFollowsTheModesThatCanDoSomething) {
         {"an empty focus does not", {focus(2, ""), modeWith(1, "A", {"x"})}, 1},
         {"negative count", {modeWith(-2, "N", {"x"})}, 1},
     };
-    for (const auto& c : cases) {
+    for (const auto& [what, modes, taps] : cases) {
         AppHarness h;
-        h.storeModes(c.modes);
+        h.storeModes(modes);
         h.launch();
-        EXPECT_EQ(tapsUntilAGestureCloses(h), c.taps) << c.what;
+        EXPECT_EQ(tapsUntilAGestureCloses(h), taps) << what;
     }
 
     AppHarness h; // while the user tests taps, every length is recognised
@@ -188,29 +129,30 @@ TEST(AppDelegate, FiringCountFollowsTheModesThatCanDoSomething) {
 
     // The editor works on the controller's own mode manager, and says when it changed it.
     app.sharedModeManager()->addOrUpdate(modeWith(2, "B", {"y"}));
-    h.rest(1.5);
-    EXPECT_EQ(tapsUntilAGestureCloses(h), 1) << "not yet told";
     app.modesChanged();
     h.rest(1.5);
     EXPECT_EQ(tapsUntilAGestureCloses(h), 2);
 }
 
-TEST(AppDelegate, CalibrationWindowStartsFromTheSettingsAndItsHandlersWrite) {
+TEST(AppDelegate, LaunchAppliesTheSettingsAndTheCalibrationWindowStartsFromThemAndWritesThem) {
     AppHarness h;
     h.defaults.values["firmness"] = std::int64_t(1);
     h.defaults.values["cooldownSeconds"] = 2.0;
-    h.launch().showCalibration();
+    h.launch();
+    h.taps(1, 2.5);
+    h.lines.clear();
+    h.taps(1, 1.5);
+    EXPECT_EQ(h.said().size(), 1u) << "1.5 s after the gesture, still in the 2 s cooldown: " << h.said().back();
+    h.app->showCalibration();
     auto& window = *h.calibration;
     const auto& setup = window.setup;
-    EXPECT_EQ(std::tuple(setup.firmness, setup.cooldown, setup.hotkeyDisplay, setup.autoPause),
-              std::tuple(1, 2.0, "⌥⌘T", true));
-    EXPECT_EQ(setup.thresholdG, 0.052);
-    EXPECT_EQ(setup.markerFraction, 0.38);
+    EXPECT_EQ(std::tuple(setup.firmness, setup.cooldown, setup.hotkeyDisplay, setup.autoPause, setup.thresholdG,
+                         setup.markerFraction),
+              std::tuple(1, 2.0, "⌥⌘T", true, 0.052, 0.38));
 
-    size_t menus = h.status.menus.size();
     window.onCooldownChange(5.0);
     EXPECT_EQ(h.settings().cooldownSeconds(), 5.0);
-    EXPECT_EQ(h.status.menus.size(), menus);
+    size_t menus = h.status.menus.size();
     window.onAutoPauseChange(false);
     EXPECT_FALSE(h.settings().autoPause());
     EXPECT_EQ(h.status.menus.size(), menus + 1);
@@ -218,17 +160,15 @@ TEST(AppDelegate, CalibrationWindowStartsFromTheSettingsAndItsHandlersWrite) {
     h.hotKeys.journal.clear();
     window.onHotkeyChange(40, 0x0300, "⇧⌘K");
     EXPECT_EQ(h.hotKeys.journal, (Lines{"register 40/768", "unregister 1"})) << "the new one first, then the old goes";
-    EXPECT_EQ(h.settings().hotkeyKeyCode(), 40u);
-    EXPECT_EQ(h.settings().hotkeyMods(), 768u);
+    EXPECT_EQ(std::pair(h.settings().hotkeyKeyCode(), h.settings().hotkeyMods()), std::pair(40u, 768u));
     EXPECT_EQ(menuTitle(h), "Taps Paused  (⇧⌘K)");
 
     window.close();
     h.rest(1);
+    h.taps(1, 3.5);
     h.lines.clear();
-    h.taps(1, 0.1);
-    h.taps(1, 0.1);
-    h.rest(3);
-    EXPECT_EQ(h.said().size(), 2u) << "the second tap fell in the 5 s cooldown: " << h.said().back();
+    h.taps(1, 1.5);
+    EXPECT_EQ(h.said().size(), 1u) << "2.5 s after the gesture, still in the 5 s cooldown: " << h.said().back();
 }
 
 TEST(AppDelegate, LiveDataReachesTheVisibleWindowAfterTheCallback) {
@@ -239,11 +179,9 @@ TEST(AppDelegate, LiveDataReachesTheVisibleWindowAfterTheCallback) {
     window.journal.clear();
     h.taps(1, 0.02);
     EXPECT_NEAR(window.level, 0.18, 0.001);
-    EXPECT_TRUE(window.shows("running 1"));
     h.rest(3);
     EXPECT_EQ(window.journal,
               (Lines{"running 1", "cooldown on", "refreshStatus", "detected 1", "cooldown off", "refreshStatus"}));
-    EXPECT_EQ(h.said().back(), "[test] 1-tap detected (actions suppressed while testing)");
 
     window.close();
     window.journal.clear();
@@ -320,15 +258,10 @@ TEST(AppDelegate, GestureDecisions) {
         for (const auto& line : h.said())
             if (line.rfind("[ModeManager]", 0) != 0) said.push_back(line);
         ASSERT_EQ(said.size(), 2 + c.lines.size());
-        EXPECT_EQ(said[0], "[impact] force x1.50");
         EXPECT_EQ(Lines(said.begin() + 2, said.end()), c.lines);
         EXPECT_EQ(h.settings().tapsActive(), has(after, "armed"));
         EXPECT_EQ(h.env.workspace.openedLocations().size(), has(after, "opened") ? 1u : 0u);
-        bool rebuilt = has(after, "rebuilt");
-        EXPECT_EQ(h.status.menus.size(), menus + (rebuilt ? 1 : 0));
-        if (rebuilt) {
-            EXPECT_EQ(menuTitle(h), has(after, "armed") ? "Taps Active  (⌥⌘T)" : "Taps Paused  (⌥⌘T)");
-        }
+        EXPECT_EQ(h.status.menus.size(), menus + (has(after, "rebuilt") ? 1 : 0));
     }
 }
 
@@ -346,11 +279,6 @@ TEST(AppDelegate, EachCountedImpactFlashesTheIconFor015Seconds) {
     EXPECT_EQ(h.status.icons, std::vector<bool>{true});
     h.rest(0.1);
     EXPECT_EQ(h.status.icons, (std::vector<bool>{true, false}));
-
-    h.buttons.click(); // a vetoed impact does not flash
-    h.status.icons.clear();
-    h.taps(1, 3);
-    EXPECT_TRUE(h.status.icons.empty());
 }
 
 // Missing or unreadable, the sensor is explained at each launch, and the first calibration waits for one that works.
@@ -362,7 +290,7 @@ TEST(AppDelegate, ASensorThatCannotBeUsedIsExplainedAndPostponesOnboarding) {
             SCOPED_TRACE(testing::Message() << missing << answer);
             AppHarness h;
             if (missing)
-                h.withoutSensor();
+                h.hid.devices.emplace();
             else
                 h.sensorAccess = &unreadable;
             h.defaults.values.erase("didOnboard");
@@ -417,7 +345,6 @@ TEST(AppDelegate, AModeChosenFromTheMenuRunsWhateverTheState) {
     EXPECT_EQ(h.env.workspace.openedLocations(), Lines{"/apps/org.example.Notes.desktop"});
     EXPECT_FALSE(h.settings().tapsActive());
     EXPECT_EQ(h.status.menus.size(), menus);
-    EXPECT_FALSE(saidLine(h, "[FIRE] 2-tap -> running 'Write'"));
 }
 
 TEST(AppDelegate, NothingRunsOnceTheControllerIsGone) {
@@ -442,25 +369,13 @@ TEST(AppDelegate, TheShortcutStepsAsideWhileTheRecorderListens) {
     EXPECT_TRUE(h.hotKeys.registered.empty()) << "the recorder must see the current combination";
     window.onRecordingChange(false);
     EXPECT_EQ(h.hotKeys.journal, (Lines{"unregister 1", "register 17/2304"}));
-    h.hotKeys.press();
-    h.env.loop.runPending();
-    EXPECT_TRUE(h.settings().tapsActive());
-
-    // A new shortcut recorded while listening is registered at once; stopping leaves it alone.
-    window.onRecordingChange(true);
-    window.onHotkeyChange(40, 0x0300, "⇧⌘K");
-    h.hotKeys.journal.clear();
-    window.onRecordingChange(false);
-    EXPECT_TRUE(h.hotKeys.journal.empty());
-    ASSERT_EQ(h.hotKeys.registered.size(), 1u);
-    EXPECT_EQ(h.hotKeys.registered.begin()->second.keyCode, 40u);
 
     // Taken by another program while listening: said once, and the key stays gone.
     window.onRecordingChange(true);
     h.hotKeys.refuse = HotKeyFailure{HotKeyFailure::Kind::inUse, "in use"};
     h.lines.clear();
     window.onRecordingChange(false);
-    EXPECT_EQ(h.said(), Lines{"[info] The shortcut ⇧⌘K" + kInUse});
+    EXPECT_EQ(h.said(), Lines{"[info] The shortcut ⌥⌘T" + kInUse});
     h.hotKeys.refuse.reset();
     h.hotKeys.journal.clear();
     window.onRecordingChange(true);

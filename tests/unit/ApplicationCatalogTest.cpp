@@ -38,11 +38,9 @@ TEST(ApplicationCatalog, ListsChoosableApplicationsByName) {
 
 TEST(ApplicationCatalog, SearchMatchesEveryWordInNameOrIdentifier) {
     InstalledApplication editor{"org.gnome.TextEditor", "Text Editor", ""};
-    struct Case {
-        const char* query;
-        bool matches;
-    } cases[] = {{"", true},      {"  ", true},         {"text", true},          {"EDIT", true},
-                 {"gnome", true}, {"text gnome", true}, {"text firefox", false}, {"notes", false}};
-    for (const auto& c : cases)
-        EXPECT_EQ(matchesSearch(editor, c.query), c.matches) << "'" << c.query << "'";
+    const std::pair<const char*, bool> cases[] = {
+        {"", true},      {"  ", true},         {"text", true},          {"EDIT", true},
+        {"gnome", true}, {"text gnome", true}, {"text firefox", false}, {"notes", false}};
+    for (const auto& [query, matches] : cases)
+        EXPECT_EQ(matchesSearch(editor, query), matches) << "'" << query << "'";
 }

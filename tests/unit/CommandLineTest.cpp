@@ -24,10 +24,7 @@ std::string outcome(const CommandLine& line) {
 } // namespace
 
 TEST(CommandLine, TheRenderingFlagsComeFirstThenExecModeThenTheProgramsOwn) {
-    struct Case {
-        std::vector<std::string> args;
-        std::string outcome;
-    } cases[] = {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
         // clang-format off
         {{"knokle"}, "tray"}, {{"knokle", "--render-modes-preview"}, "modes /tmp/modes_preview.png"},
         {{"knokle", "--render-cal-preview", "c.png", "--render-modes-preview"}, "modes /tmp/modes_preview.png"},
@@ -49,10 +46,10 @@ TEST(CommandLine, TheRenderingFlagsComeFirstThenExecModeThenTheProgramsOwn) {
         {{"knokle", "--replay"}, "error"},
         // clang-format on
     };
-    for (const auto& c : cases) {
+    for (const auto& [args, expected] : cases) {
         std::string shown;
-        for (const auto& arg : c.args)
+        for (const auto& arg : args)
             shown += arg + " ";
-        EXPECT_EQ(outcome(parseCommandLine(c.args)), c.outcome) << shown;
+        EXPECT_EQ(outcome(parseCommandLine(args)), expected) << shown;
     }
 }

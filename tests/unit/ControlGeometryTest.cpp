@@ -8,22 +8,19 @@ using namespace knokle;
 namespace G = ControlGeometry;
 
 TEST(Palette, MixIsClampedAndOpaque) {
-    struct Case {
-        double t;
-        Colour expected;
-    } cases[] = {
+    const std::pair<double, Colour> cases[] = {
         {0.5, {128.5 / 255, 130.5 / 255, 136.5 / 255, 1}},
         {0, Palette::bg},
         {-1, Palette::bg},
         {1, Palette::text},
         {2, Palette::text},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.t);
-        Colour mixed = mix(Palette::bg.withAlpha(0.2), Palette::text.withAlpha(0.4), c.t);
-        EXPECT_NEAR(mixed.red, c.expected.red, 1e-12);
-        EXPECT_NEAR(mixed.green, c.expected.green, 1e-12);
-        EXPECT_NEAR(mixed.blue, c.expected.blue, 1e-12);
+    for (const auto& [t, expected] : cases) {
+        SCOPED_TRACE(t);
+        Colour mixed = mix(Palette::bg.withAlpha(0.2), Palette::text.withAlpha(0.4), t);
+        EXPECT_NEAR(mixed.red, expected.red, 1e-12);
+        EXPECT_NEAR(mixed.green, expected.green, 1e-12);
+        EXPECT_NEAR(mixed.blue, expected.blue, 1e-12);
         EXPECT_EQ(mixed.alpha, 1);
     }
 }
@@ -45,22 +42,18 @@ TEST(ControlGeometry, SwitchTrackAndKnob) {
 }
 
 TEST(ControlGeometry, SegmentedSelectionPillsAndClicks) {
-    struct Selection {
-        int selected, count, shown;
-    } selections[] = {{7, 3, 2}, {-2, 3, 0}, {1, 3, 1}, {4, 0, 0}, {0, 1, 0}};
-    for (const auto& s : selections)
-        EXPECT_EQ(G::clampedSelection(s.selected, s.count), s.shown) << s.selected << " of " << s.count;
+    const std::tuple<int, int, int> selections[] = {{7, 3, 2}, {-2, 3, 0}, {1, 3, 1}, {4, 0, 0}, {0, 1, 0}};
+    for (const auto& [selected, count, shown] : selections)
+        EXPECT_EQ(G::clampedSelection(selected, count), shown) << selected << " of " << count;
 
     EXPECT_EQ(G::pillFrame(300, 34, 3, 0), (Rect{3, 3, 94, 28}));
     EXPECT_EQ(G::pillFrame(300, 34, 3, 2), (Rect{203, 3, 94, 28}));
     EXPECT_EQ(G::segmentLabelFrame(300, 34, 3, 1, 16), (Rect{100, 9, 100, 16}));
 
-    struct Click {
-        double x;
-        int segment;
-    } clicks[] = {{0, 0}, {99.9, 0}, {100, 1}, {250, 2}, {299.99, 2}, {300, 2}, {340, 2}, {-5, 0}};
-    for (const auto& c : clicks)
-        EXPECT_EQ(G::segmentAt(c.x, 300, 3), c.segment) << "x " << c.x;
+    const std::pair<double, int> clicks[] = {{0, 0},      {99.9, 0}, {100, 1}, {250, 2},
+                                             {299.99, 2}, {300, 2},  {340, 2}, {-5, 0}};
+    for (const auto& [x, segment] : clicks)
+        EXPECT_EQ(G::segmentAt(x, 300, 3), segment) << "x " << x;
     EXPECT_EQ(G::segmentAt(10, 300, 0), 0);
 }
 

@@ -6,20 +6,10 @@
 
 using namespace knokle;
 
-namespace {
-
-struct Case {
-    std::vector<std::string> args;
-    int status;
-    std::optional<StoredValue> storedAfter; // of "k"; nothing: absent
-    std::string out;                        // expected standard output
-    std::string errContains;                // expected part of the error output ("" for none)
-};
-
-} // namespace
-
 TEST(DefaultsCommand, ArgumentVectors) {
     using I = std::int64_t;
+    // arguments, status, "k" afterwards (nothing: absent), standard output, part of the error output ("": none)
+    using Case = std::tuple<std::vector<std::string>, int, std::optional<StoredValue>, std::string, std::string>;
     const Case cases[] = {
         // clang-format off
         {{"write", "k", "-bool", "true"}, 0, true, "", ""}, {{"write", "k", "-bool", "yes"}, 0, true, "", ""},
@@ -44,21 +34,21 @@ TEST(DefaultsCommand, ArgumentVectors) {
         {{}, 1, I(5), "", "usage"}, {{"frobnicate"}, 1, I(5), "", "usage"},
         // clang-format on
     };
-    for (const auto& c : cases) {
+    for (const auto& [args, status, storedAfter, printed, errContains] : cases) {
         test::MemoryUserDefaults store;
         store.values["k"] = I(5);
         store.values["s"] = std::string("a\"b");
         std::ostringstream out, err;
         std::string label;
-        for (const auto& a : c.args)
+        for (const auto& a : args)
             label += a + " ";
-        EXPECT_EQ(runDefaultsCommand(c.args, store, out, err), c.status) << label;
-        EXPECT_EQ(store.object("k"), c.storedAfter) << label;
-        EXPECT_EQ(out.str(), c.out) << label;
-        if (c.errContains.empty())
+        EXPECT_EQ(runDefaultsCommand(args, store, out, err), status) << label;
+        EXPECT_EQ(store.object("k"), storedAfter) << label;
+        EXPECT_EQ(out.str(), printed) << label;
+        if (errContains.empty())
             EXPECT_EQ(err.str(), "") << label;
         else
-            EXPECT_NE(err.str().find(c.errContains), std::string::npos) << label << ": " << err.str();
+            EXPECT_NE(err.str().find(errContains), std::string::npos) << label << ": " << err.str();
     }
 }
 

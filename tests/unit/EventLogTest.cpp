@@ -22,18 +22,6 @@ TEST(EventLog, EnabledOnlyWhenKnokleDebugIsExactlyOne) {
     }
 }
 
-TEST(EventLog, EnvironmentIsReadOnceAtTheFirstAttempt) {
-    test::TempDir dir;
-    auto file = dir / "events.log";
-    std::optional<test::ScopedEnv> debug;
-    debug.emplace("KNOKLE_DEBUG", "1");
-    EventLog log(file.string());
-    log.append("first");
-    debug.emplace("KNOKLE_DEBUG", "0");
-    log.append("second");
-    EXPECT_EQ(readWholeFile(file), "first\nsecond\n");
-}
-
 TEST(EventLog, NewFileIsPrivateAndLaterRunsAppend) {
     test::TempDir dir;
     auto file = dir / "events.log";

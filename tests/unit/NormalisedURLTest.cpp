@@ -5,11 +5,7 @@
 using namespace knokle;
 
 TEST(NormalisedURL, FollowsTheLinkRules) {
-    struct Case {
-        const char* text;
-        std::optional<std::string> expected;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
         // clang-format off
         {"", std::nullopt}, {" \t\n\r ", std::nullopt}, {"\u00a0\u2028", std::nullopt},
         {"example.com/path/page", "https://example.com/path/page"}, {"example.com", "https://example.com"},
@@ -25,7 +21,7 @@ TEST(NormalisedURL, FollowsTheLinkRules) {
         {"se\xC3\x85rch.com", std::nullopt}, // not allowed in a URL: refused rather than rewritten
         // clang-format on
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ModeManager::normalisedURL(c.text), c.expected) << '"' << c.text << '"';
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(ModeManager::normalisedURL(text), expected) << '"' << text << '"';
     }
 }

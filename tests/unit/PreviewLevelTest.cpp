@@ -5,10 +5,7 @@
 using namespace knokle;
 
 TEST(PreviewLevel, TheFirstLevelArgumentCountsWhenItIsANumber) {
-    struct Case {
-        std::vector<std::string> args;
-        std::optional<double> level;
-    } cases[] = {
+    const std::pair<std::vector<std::string>, std::optional<double>> cases[] = {
         {{"knokle", "--render-cal-preview"}, std::nullopt},
         {{"knokle", "--level=0.9"}, 0.9},
         {{"--level=1e-1", "--level=2"}, 0.1},
@@ -19,6 +16,6 @@ TEST(PreviewLevel, TheFirstLevelArgumentCountsWhenItIsANumber) {
         {{"--level"}, std::nullopt},
         {{"x--level=0.3", "--level=0.4"}, 0.4},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(previewLevel(c.args), c.level) << (c.args.empty() ? "" : c.args.back());
+    for (const auto& [args, level] : cases)
+        EXPECT_EQ(previewLevel(args), level) << (args.empty() ? "" : args.back());
 }

@@ -28,8 +28,6 @@ TEST(StatusIconGeometry, GlyphIsCentredAtItsTargetSize) {
             }
         }
     }
-    EXPECT_DOUBLE_EQ(glyphTargetFraction(false) * 18, 16.92);
-    EXPECT_DOUBLE_EQ(glyphTargetFraction(true) * 18, 17.82);
 }
 
 TEST(StatusIconGeometry, NothingToPlaceForAnEmptyOutline) {

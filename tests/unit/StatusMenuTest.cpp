@@ -63,7 +63,6 @@ TEST(StatusMenu, ModeRowsAreSortedStablyWithDotsAndTrimmedNames) {
     const MenuItem& work = menu[5];
     ASSERT_EQ(work.attributedTitle.size(), 2u);
     EXPECT_EQ(described({work}), Lines{"●○○   Work | mode "});
-    EXPECT_EQ(work.title, "");
     EXPECT_EQ(work.representedObject, uuid(1));
     EXPECT_EQ(work.attributedTitle[0], (TextRun{"●○○", -4.5, 1.0, 1.5}));
     EXPECT_EQ(work.attributedTitle[1], (TextRun{"   Work", 0, 0, 0}));
@@ -72,22 +71,18 @@ TEST(StatusMenu, ModeRowsAreSortedStablyWithDotsAndTrimmedNames) {
 }
 
 TEST(StatusMenu, OpenAtLoginStatesAndEnabling) {
-    struct Case {
-        LoginItemStatus status;
-        bool changeable;
-        std::string line;
-    } cases[] = {
+    const std::tuple<LoginItemStatus, bool, std::string> cases[] = {
         {LoginItemStatus::enabled, true, "Open at Login | login  checked"},
         {LoginItemStatus::requiresApproval, true, "Open at Login — approve in System Settings | login  checked"},
         {LoginItemStatus::notRegistered, true, "Open at Login | login "},
         {LoginItemStatus::notFound, true, "Open at Login | login "},
         {LoginItemStatus::enabled, false, "Open at Login | login  checked disabled"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [status, changeable, line] : cases) {
         MenuInputs in = defaults();
-        in.loginItemStatus = c.status;
-        in.loginItemChangeable = c.changeable;
-        EXPECT_EQ(described(populate(in))[6], c.line);
+        in.loginItemStatus = status;
+        in.loginItemChangeable = changeable;
+        EXPECT_EQ(described(populate(in))[6], line);
     }
 }
 

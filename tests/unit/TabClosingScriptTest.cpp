@@ -24,11 +24,7 @@ TEST(TabClosingScript, ExactTextForASample) {
 }
 
 TEST(TabClosingScript, EscapingAndLineBreakRemoval) {
-    struct Case {
-        const char* text;
-        const char* safe;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"plain", "plain"},
         {"a\\\"b", "a\\\\\\\"b"}, // backslash doubled first, so the quote's own backslash stays single
         {"\\", "\\\\"},
@@ -42,6 +38,6 @@ TEST(TabClosingScript, EscapingAndLineBreakRemoval) {
          "end tell",
          "\\\"end tell"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(scriptSafeText(c.text), c.safe) << c.text;
+    for (const auto& [text, safe] : cases)
+        EXPECT_EQ(scriptSafeText(text), safe) << text;
 }

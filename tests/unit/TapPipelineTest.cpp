@@ -64,33 +64,26 @@ TEST(TapPipeline, AFollowUpTapIsMeasuredAgainstThePreviousOneOnlyWhileAGestureIs
 }
 
 TEST(TapPipeline, AnImpactRightAfterAClickIsVetoed) {
-    struct Case {
-        double afterClick;
-        const char* line;
-        bool counted;
-    } cases[] = {{0.2, "[click] impact ignored — trackpad/mouse click", false}, {0.3, "[impact] force x1.50", true}};
-    for (const auto& c : cases) {
+    const std::tuple<double, const char*, bool> cases[] = {
+        {0.2, "[click] impact ignored — trackpad/mouse click", false}, {0.3, "[impact] force x1.50", true}};
+    for (const auto& [afterClick, line, counted] : cases) {
         PipelineHarness h;
-        h.events.clear();
         h.buttons.click();
-        h.play(h.motion().rest(c.afterClick).tap(kFirmTap).rest(2.5));
-        EXPECT_EQ(h.lines.lines().back(), c.line);
+        h.play(h.motion().rest(afterClick).tap(kFirmTap).rest(2.5));
+        EXPECT_EQ(h.lines.lines().back(), line);
         EXPECT_EQ(h.events.front(), "peak 0.18") << "the meter sees vetoed taps too";
-        EXPECT_EQ(h.events.size(), c.counted ? 6u : 1u);
+        EXPECT_EQ(h.events.size(), counted ? 6u : 1u);
     }
 }
 
 TEST(ExitWhenSettled, EndsAtOnceWhenIdleElseWhenTheGestureClosesAndNeverLaterThanTheLongestWindow) {
-    struct Case {
-        const char* what;
-        bool inProgress;
-        double closesAfter; // when the open gesture closes; negative: never
-        double exitsAfter;
-    } cases[] = {{"idle", false, -1, 0}, {"closes", true, 0.5, 0.5}, {"stuck", true, -1, 1.8}};
-    for (const auto& c : cases) {
+    // what, gesture open, when it closes (negative: never), when the program exits
+    const std::tuple<const char*, bool, double, double> cases[] = {
+        {"idle", false, -1, 0}, {"closes", true, 0.5, 0.5}, {"stuck", true, -1, 1.8}};
+    for (const auto& [what, inProgress, closesAfter, exitsAfter] : cases) {
         VirtualLoop loop;
-        bool open = c.inProgress;
-        if (c.closesAfter >= 0) loop.after(Seconds(c.closesAfter), [&] { open = false; });
+        bool open = inProgress;
+        if (closesAfter >= 0) loop.after(Seconds(closesAfter), [&] { open = false; });
         std::optional<double> exitedAt;
         int exits = 0;
         ExitWhenSettled settle(
@@ -101,8 +94,8 @@ TEST(ExitWhenSettled, EndsAtOnceWhenIdleElseWhenTheGestureClosesAndNeverLaterTha
             });
         settle.recordingFinished();
         loop.advance(5.0);
-        ASSERT_TRUE(exitedAt) << c.what;
-        EXPECT_NEAR(*exitedAt, c.exitsAfter, 0.011) << c.what;
-        EXPECT_EQ(exits, 1) << c.what;
+        ASSERT_TRUE(exitedAt) << what;
+        EXPECT_NEAR(*exitedAt, exitsAfter, 0.011) << what;
+        EXPECT_EQ(exits, 1) << what;
     }
 }

@@ -7,10 +7,7 @@
 using namespace knokle;
 
 TEST(TextFormat, QuotedList) {
-    struct Case {
-        std::vector<std::string> items;
-        std::string printed;
-    } cases[] = {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, "[]"},
         {{"com.apple.Safari"}, R"(["com.apple.Safari"])"},
         {{"a", "b c"}, R"(["a", "b c"])"},
@@ -18,8 +15,8 @@ TEST(TextFormat, QuotedList) {
         {{"line\nbreak\ttab\r\x01\x7f"}, R"(["line\nbreak\ttab\r\u{1}\u{7F}"])"},
         {{"ünïcode ⌘"}, R"(["ünïcode ⌘"])"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(quotedList(c.items), c.printed);
+    for (const auto& [items, printed] : cases)
+        EXPECT_EQ(quotedList(items), printed);
 }
 
 TEST(TextFormat, ShortestDecimalReadsBackAsTheSameDouble) {

@@ -9,16 +9,11 @@ namespace {
 // 1280 × 800 with a 25-point panel along the top.
 constexpr ScreenRect kArea{0, 25, 1280, 775};
 
-struct Case {
-    const char* name;
-    ScreenRect window, other;
-    std::optional<ScreenRect> area;
-    std::optional<ScreenRect> placed;
-};
-
 } // namespace
 
 TEST(WindowPlacement, BesideTheOtherWindowAndInsideTheScreen) {
+    // name, window, other window, screen area, where the window goes
+    using Case = std::tuple<const char*, ScreenRect, ScreenRect, std::optional<ScreenRect>, std::optional<ScreenRect>>;
     // clang-format off
     const Case cases[] = {
         // Overlaps the other's right side by 40; its bottom 30 above the other's bottom.
@@ -43,9 +38,6 @@ TEST(WindowPlacement, BesideTheOtherWindowAndInsideTheScreen) {
          ScreenRect{1760, 170, 300, 300}},
     };
     // clang-format on
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto placed = placeBeside(c.window, c.other, c.area);
-        EXPECT_EQ(placed, c.placed);
-    }
+    for (const auto& [name, window, other, area, placed] : cases)
+        EXPECT_EQ(placeBeside(window, other, area), placed) << name;
 }
