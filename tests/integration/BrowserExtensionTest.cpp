@@ -24,11 +24,10 @@ struct ChromiumWithExtension {
     test::TempDir temp;
     fs::path profile = temp / "config/chromium"; // where the DevTools fallback looks for its port file
     fs::path runtime = temp / "run";
-    test::Child browser;
+    std::optional<test::Child> browser;
     std::string endpoint;
 
     ChromiumWithExtension() {
-        fs::create_directories(profile / "NativeMessagingHosts");
         fs::create_directories(runtime);
         fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
         nlohmann::json manifest{{"name", kBrowserHostName},
@@ -36,9 +35,10 @@ struct ChromiumWithExtension {
                                 {"path", KNOKLE_EXECUTABLE},
                                 {"type", "stdio"},
                                 {"allowed_origins", {kChromiumExtensionOrigin}}};
-        EXPECT_TRUE(writeFileAtomically(profile / "NativeMessagingHosts/org.knokle.tabs.json", manifest.dump()));
-        browser = test::Child(
-            {"chromium", "--headless=new", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
+        test::put(profile / "NativeMessagingHosts/org.knokle.tabs.json", manifest.dump());
+        browser.emplace(
+            std::vector<std::string>{
+                "chromium", "--headless=new", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
                 "--disable-component-update", "--disable-sync", "--no-first-run", "--remote-debugging-port=0",
                 "--user-data-dir=" + profile.string(),
                 "--load-extension=" + std::string(KNOKLE_SOURCE_DIR) + "/share/browser-extension", "about:blank"},
@@ -51,21 +51,12 @@ struct ChromiumWithExtension {
         if (port) endpoint = "http://127.0.0.1:" + std::to_string(parseDevToolsActivePort(*port).value_or(0));
         return hostUp && port;
     }
-    std::vector<std::string> pages() {
-        std::vector<std::string> urls;
-        if (auto targets = pageTargets(request("GET", endpoint + "/json/list")))
-                for (const auto& target : *targets)
-                    urls.push_back(target.url);
-        return urls;
-    }
-    void open(const std::string& url) {
-        EXPECT_NE(request("PUT", endpoint + "/json/new", url), "") << url;
-    }
+    void open(const std::string& url) { EXPECT_NE(request("PUT", endpoint + "/json/new", url), "") << url; }
+    // Open pages whose address contains the text.
     int count(const std::string& text) {
-        int n = 0;
-        for (const auto& url : pages())
-            n += containsIgnoringCase(url, text) ? 1 : 0;
-        return n;
+        auto targets = pageTargets(request("GET", endpoint + "/json/list"));
+        return int(std::ranges::count_if(targets.value_or(std::vector<DevToolsTarget>{}),
+                                         [&](const auto& target) { return containsIgnoringCase(target.url, text); }));
     }
 };
 
@@ -85,13 +76,14 @@ TEST(BrowserExtension, AModeClosesMatchingTabsThroughTheExtensionAndDevToolsStil
 
     test::TempDir folders;
     std::string mode = (folders / "mode.json").string();
-    ASSERT_TRUE(writeFileAtomically(mode, R"({"name": "Tabs", "slapCount": 1, "closeURLs": ["ALPHA"]})"));
-    test::Child program(
-        {KNOKLE_EXECUTABLE, "--exec-mode", mode},
-        test::inherited({"XDG_RUNTIME_DIR=" + chromium.runtime.string(), "KNOKLE_CONFIG_DIR=" + (folders / "config").string(),
-         "KNOKLE_DATA_DIR=" + (folders / "data").string(), "XDG_CONFIG_HOME=" + (folders / "xdg").string(),
-         "QT_QPA_PLATFORM=offscreen", "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent"}),
-        folders / "out");
+    test::put(mode, R"({"name": "Tabs", "slapCount": 1, "closeURLs": ["ALPHA"]})");
+    test::Child program({KNOKLE_EXECUTABLE, "--exec-mode", mode},
+                        test::inherited({"XDG_RUNTIME_DIR=" + chromium.runtime.string(),
+                                         "KNOKLE_CONFIG_DIR=" + (folders / "config").string(),
+                                         "KNOKLE_DATA_DIR=" + (folders / "data").string(),
+                                         "XDG_CONFIG_HOME=" + (folders / "xdg").string(), "QT_QPA_PLATFORM=offscreen",
+                                         "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent"}),
+                        folders / "out");
     EXPECT_EQ(program.waitForLine("[ModeManager] Chromium: closed", 20000),
               "[ModeManager] Chromium: closed 2 tab(s) matching 'ALPHA'")
         << testing::PrintToString(program.lines());

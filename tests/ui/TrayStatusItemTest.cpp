@@ -85,22 +85,3 @@ TEST(TrayStatusItem, MenuShowsItsContentIsRebuiltAsItOpensAndPassesChoicesOn) {
     EXPECT_EQ(chosen[1].action, MenuAction::testMode);
     EXPECT_EQ(chosen[1].displayText(), "●○○   Chat");
 }
-
-TEST(ModeRowWidget, DrawsBothRunsInTheirFonts) {
-    test::ensureWidgetsApplication();
-    QFont menu("DejaVu Sans");
-    menu.setPointSizeF(11);
-    QFont dots = ModeRowWidget::runFont(menu, TextRun{"●●○", -4.5, 1.0, 1.5});
-    EXPECT_DOUBLE_EQ(dots.pointSizeF(), 6.5);
-    EXPECT_DOUBLE_EQ(dots.letterSpacing(), 1.5);
-    EXPECT_EQ(ModeRowWidget::runFont(menu, TextRun{"   Name", 0, 0, 0}), menu);
-
-    ModeRowWidget row({TextRun{"●●○", -4.5, 1.0, 1.5}, TextRun{"   Name", 0, 0, 0}}, nullptr);
-    ModeRowWidget longer({TextRun{"●●○", -4.5, 1.0, 1.5}, TextRun{"   A much longer name", 0, 0, 0}}, nullptr);
-    EXPECT_GT(longer.sizeHint().width(), row.sizeHint().width());
-    row.resize(row.sizeHint());
-    QImage image = row.grab().toImage();
-    QImage blank(image.size(), image.format());
-    blank.fill(image.pixel(0, 0));
-    EXPECT_NE(image, blank) << "the runs are drawn";
-}

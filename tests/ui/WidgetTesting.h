@@ -9,6 +9,8 @@
 #include <QWidget>
 
 #include "shell/Palette.h"
+#include "windows/BlockMeterView.h"
+#include "windows/CalibrationWindowController.h"
 
 namespace knokle::test {
 
@@ -51,6 +53,13 @@ inline void click(QWidget* widget, QPointF at, Qt::MouseButton button = Qt::Left
     QApplication::sendEvent(widget, &press);
     QMouseEvent release(QEvent::MouseButtonRelease, at, widget->mapToGlobal(at), button, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(widget, &release);
+}
+
+// The centre of meter block i in the calibration window.
+inline QPoint meterBlockCentre(CalibrationWindowController& c, int i) {
+    auto* meter = c.meter();
+    auto frame = meter->model().blocks(meter->width(), meter->height(), false)[size_t(i)].frame;
+    return meter->mapTo(c.window(), QPoint(int(frame.x + frame.width / 2), int(frame.y + frame.height / 2)));
 }
 
 } // namespace knokle::test

@@ -58,7 +58,7 @@ TEST(WindowPresenter, OpensBesideTheOtherWindowOnTheSameSpot) {
     EXPECT_EQ(w.activated.size(), 3u);
 }
 
-TEST(WindowPresenter, ClosedOrDistantOtherWindowIsNotAvoidedAndAMinimisedOneComesBack) {
+TEST(WindowPresenter, AClosedOtherWindowIsNotAvoidedAndAMinimisedOneComesBack) {
     Windows w;
     w.presenter.present(&w.editor, nullptr);
     w.editor.hide();
@@ -66,16 +66,7 @@ TEST(WindowPresenter, ClosedOrDistantOtherWindowIsNotAvoidedAndAMinimisedOneCome
     EXPECT_EQ(w.calibration.pos(), QPoint(w.area.center().x() - 100, w.area.top() + 50));
     EXPECT_FALSE(w.editor.isVisible()) << "a closed window is not brought back";
 
-    w.calibration.hide();
-    w.presenter.present(&w.editor, nullptr);
-    w.calibration.move(w.editor.frameGeometry().center().x() + 60 - 100, w.area.top() + 50);
-    w.presenter.present(&w.calibration, &w.editor);
-    EXPECT_EQ(w.calibration.pos().x(), w.editor.frameGeometry().center().x() + 60 - 100) << "centres 60 apart";
-
-    w.presenter.present(nullptr, &w.editor);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(w.activated.size(), 4u);
-
+    w.presenter.present(nullptr, &w.editor); // nothing to show
     w.editor.showMinimized();
     w.presenter.present(&w.editor, nullptr);
     EXPECT_FALSE(w.editor.isMinimized());
