@@ -13,30 +13,36 @@ BlockMeterView::BlockMeterView(MainLoop& loop, QWidget* parent) : QWidget(parent
 }
 
 BlockMeterView::~BlockMeterView() {
-    stop();
-}
-
-void BlockMeterView::start() {
-    if (timer.isScheduled()) return;
-    timer = loop.every(Seconds(MeterModel::kFrameSeconds), [view = QPointer<BlockMeterView>(this)] {
-        if (!view) return;
-        int lit = view->meter.litBlocks();
-        view->meter.decay();
-        // Repaint only when the picture changes: each repaint also blurs the card's shadow again.
-        if (view->meter.litBlocks() != lit || view->isFlashing() != view->paintedFlashing) view->update();
-    });
-}
-
-void BlockMeterView::stop() {
     timer.cancel();
 }
 
+void BlockMeterView::setLevel(double level) {
+    meter.displayLevel = level;
+    update();
+    wake();
+}
+
+void BlockMeterView::wake() {
+    if (timer.isScheduled() || !isVisible() || meter.displayLevel <= 0) return;
+    timer = loop.every(Seconds(MeterModel::kFrameSeconds), [view = QPointer<BlockMeterView>(this)] {
+        if (view) view->tick();
+    });
+}
+
+void BlockMeterView::tick() {
+    int lit = meter.litBlocks();
+    bool fading = meter.decay();
+    // Repaint only when the picture changes: each repaint also blurs the card's shadow again.
+    if (meter.litBlocks() != lit || isFlashing() != paintedFlashing) update();
+    if (!fading) timer.cancel();
+}
+
 void BlockMeterView::showEvent(QShowEvent*) {
-    start();
+    wake();
 }
 
 void BlockMeterView::hideEvent(QHideEvent*) {
-    stop();
+    timer.cancel();
 }
 
 void BlockMeterView::flash() {

@@ -8,7 +8,7 @@
 namespace knokle {
 
 // The calibration window's level meter. Its fading runs on a 1/60 s timer, and only while the meter is on
-// screen: a hidden window costs no wake-ups.
+// screen and has something to fade: a hidden window, or one at rest, costs no wake-ups.
 class BlockMeterView : public QWidget {
 public:
     explicit BlockMeterView(MainLoop& loop, QWidget* parent = nullptr);
@@ -16,6 +16,8 @@ public:
 
     MeterModel& model() { return meter; }
     const MeterModel& model() const { return meter; }
+    // Shows this level now and fades it from there.
+    void setLevel(double level);
     // Lit blocks show success for a moment.
     void flash();
     bool isFlashing() const;
@@ -29,8 +31,9 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void start();
-    void stop();
+    // Fades while on screen and above zero.
+    void wake();
+    void tick();
 
     MainLoop& loop;
     MeterModel meter;

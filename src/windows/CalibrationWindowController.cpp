@@ -182,8 +182,7 @@ double CalibrationWindowController::displayLevel() const {
 }
 
 void CalibrationWindowController::setDisplayLevel(double level) {
-    meterView->model().displayLevel = level;
-    meterView->update();
+    meterView->setLevel(level);
 }
 
 void CalibrationWindowController::setThresholdG(double threshold) {
