@@ -17,8 +17,7 @@
 
 namespace knokle::test {
 
-// Plays motion through the accelerometer in virtual time: each sample is delivered, and stamped, when the loop
-// reaches its time.
+// Each sample is delivered, and stamped, when the virtual loop reaches its time.
 inline void play(VirtualLoop& loop, FakeHidDevice& device, const SyntheticMotion& motion) {
     for (const auto& sample : motion.samples()) {
         if (sample.t > loop.elapsed()) loop.advance(sample.t - loop.elapsed());
@@ -29,7 +28,6 @@ inline void play(VirtualLoop& loop, FakeHidDevice& device, const SyntheticMotion
 // A firm tap: 0.18 g, which is 1.50 times the default level's threshold.
 inline constexpr TapShape kFirmTap{0.1812, 0.008, 0.002, 1};
 
-// The controller with every collaborator faked, in virtual time, fed by a synthetic accelerometer.
 struct AppHarness {
     FakeModeEnvironment env;
     MemoryUserDefaults defaults;
@@ -67,10 +65,10 @@ struct AppHarness {
             auto it = environment.find(name);
             return it == environment.end() ? nullptr : it->second.c_str();
         };
-        app = std::make_unique<AppDelegate>(AppServices{
-            env.loop, env.loop.workQueue(), defaults, hid.factory(), [this] { return env.loop.elapsed(); }, buttons,
-            hotKeys, login, alerts, status, env.services(), dir / "modes.json", [this] { ++terminated; }, makeWindow,
-            nullptr, getenv, sensorAccess});
+        app = std::make_unique<AppDelegate>(
+            AppServices{env.loop, env.loop.workQueue(), defaults, hid.factory(), [this] { return env.loop.elapsed(); },
+                        buttons, hotKeys, login, alerts, status, env.services(), dir / "modes.json",
+                        [this] { ++terminated; }, makeWindow, nullptr, getenv, sensorAccess});
         return *app;
     }
 

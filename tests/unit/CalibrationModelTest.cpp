@@ -9,8 +9,10 @@ TEST(CalibrationModel, StatusLineRulesAndTheRunningCount) {
     test::VirtualLoop loop;
     CalibrationModel model(loop);
     const std::tuple<bool, bool, int, StyledText> cases[] = {
-        {true, false, 1, {"Detected   1 Tap", Palette::good}}, {true, true, 2, {"Detected   2 Taps", Palette::good}},
-        {true, false, 0, {"Detected   0 Taps", Palette::good}}, {false, true, 3, {"On cooldown", Palette::bad}},
+        {true, false, 1, {"Detected   1 Tap", Palette::good}},
+        {true, true, 2, {"Detected   2 Taps", Palette::good}},
+        {true, false, 0, {"Detected   0 Taps", Palette::good}},
+        {false, true, 3, {"On cooldown", Palette::bad}},
         {false, false, 3, {"Waiting for a tap", Palette::textDim}},
     };
     for (const auto& [detecting, cooldown, count, line] : cases) {
@@ -97,7 +99,6 @@ TEST(CalibrationModel, CooldownAndFirmnessChoices) {
     }
     EXPECT_EQ(model.cooldown, 0.5) << "the stored value stays until the user picks another";
     EXPECT_EQ(CalibrationModel::cooldownLabel(2.9), "2s");
-    EXPECT_EQ(CalibrationModel::cooldownLabel(1e300), "0s");
 
     model.chooseFirmness(0);
     EXPECT_EQ(std::tuple(model.firmness, std::string(model.firmnessSymbol()), model.firmnessTint()),

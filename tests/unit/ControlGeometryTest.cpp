@@ -8,21 +8,14 @@ using namespace knokle;
 namespace G = ControlGeometry;
 
 TEST(Palette, MixIsClampedAndOpaque) {
-    const std::pair<double, Colour> cases[] = {
-        {0.5, {128.5 / 255, 130.5 / 255, 136.5 / 255, 1}},
-        {0, Palette::bg},
-        {-1, Palette::bg},
-        {1, Palette::text},
-        {2, Palette::text},
-    };
-    for (const auto& [t, expected] : cases) {
-        SCOPED_TRACE(t);
-        Colour mixed = mix(Palette::bg.withAlpha(0.2), Palette::text.withAlpha(0.4), t);
-        EXPECT_NEAR(mixed.red, expected.red, 1e-12);
-        EXPECT_NEAR(mixed.green, expected.green, 1e-12);
-        EXPECT_NEAR(mixed.blue, expected.blue, 1e-12);
-        EXPECT_EQ(mixed.alpha, 1);
-    }
+    Colour from = Palette::bg.withAlpha(0.2), to = Palette::text.withAlpha(0.4);
+    EXPECT_EQ(mix(from, to, -1), Palette::bg);
+    EXPECT_EQ(mix(from, to, 2), Palette::text);
+    Colour half = mix(from, to, 0.5);
+    EXPECT_NEAR(half.red, 128.5 / 255, 1e-12);
+    EXPECT_NEAR(half.green, 130.5 / 255, 1e-12);
+    EXPECT_NEAR(half.blue, 136.5 / 255, 1e-12);
+    EXPECT_EQ(half.alpha, 1);
 }
 
 TEST(Symbols, LookUpIsExact) {
@@ -36,7 +29,6 @@ TEST(ControlGeometry, SwitchTrackAndKnob) {
     Rect bounds{0, 0, 42, 24};
     EXPECT_EQ(G::switchTrack(bounds), (Rect{1, 2, 40, 20}));
     EXPECT_EQ(G::switchKnob(bounds, false), (Rect{3, 4, 16, 16}));
-    EXPECT_EQ(G::switchKnob(bounds, true), (Rect{23, 4, 16, 16}));
     // A taller switch keeps the insets: the knob grows with the track.
     EXPECT_EQ(G::switchKnob({0, 0, 60, 30}, true), (Rect{1 + 58 - 22 - 2, 4, 22, 22}));
 }
@@ -54,7 +46,6 @@ TEST(ControlGeometry, SegmentedSelectionPillsAndClicks) {
                                              {299.99, 2}, {300, 2},  {340, 2}, {-5, 0}};
     for (const auto& [x, segment] : clicks)
         EXPECT_EQ(G::segmentAt(x, 300, 3), segment) << "x " << x;
-    EXPECT_EQ(G::segmentAt(10, 300, 0), 0);
 }
 
 TEST(ControlGeometry, FieldRecorderAndButton) {

@@ -19,8 +19,8 @@ TEST(Hotkey, DisplayStrings) {
         {14, F::command | F::shift | F::option | F::control | F::capsLock | F::function, "e", "⌃⌥⇧⌘E"},
         {14, F::capsLock | F::numericPad | F::help, "e", "E"},
         // names from the characters: trimmed, upper-cased, "?" when nothing remains
-        {41, F::command, " ;\n", "⌘;"}, {99, F::command, "", "⌘?"}, {99, F::command, " \n\t", "⌘?"},
-        {99, F::command, std::nullopt, "⌘?"}, {10, F::option, "é", "⌥É"}, {10, F::option, "ß", "⌥ß"},
+        {41, F::command, " ;\n", "⌘;"}, {99, F::command, " \n\t", "⌘?"}, {99, F::command, std::nullopt, "⌘?"},
+        {10, F::option, "é", "⌥É"}, {10, F::option, "ß", "⌥ß"},
         // clang-format on
     };
     for (const auto& [keyCode, flags, chars, display] : cases)
@@ -47,13 +47,8 @@ TEST(GlobalHotKey, RegistersForItsLifeAndQueuesEachPress) {
     EXPECT_EQ(presses, 0) << "a press is queued, not run inside the service's handler";
     loop.runPending();
     EXPECT_EQ(presses, 1);
-
-    // A press queued just before the hot key is replaced still runs.
-    entry.onPress();
     hotKey.reset();
     EXPECT_TRUE(service.registered.empty());
-    loop.runPending();
-    EXPECT_EQ(presses, 2);
 }
 
 TEST(GlobalHotKey, SuspendingGivesUpTheGrabUntilResumed) {

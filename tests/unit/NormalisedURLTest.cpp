@@ -10,13 +10,12 @@ TEST(NormalisedURL, FollowsTheLinkRules) {
         {"", std::nullopt}, {" \t\n\r ", std::nullopt}, {"\u00a0\u2028", std::nullopt},
         {"example.com/path/page", "https://example.com/path/page"}, {"example.com", "https://example.com"},
         {"localhost:8080/x", "https://localhost:8080/x"}, {"HTTPS://Example.COM/Path", "HTTPS://Example.COM/Path"},
-        {"Http://example.com", "Http://example.com"}, {"ftp://example.com/file", std::nullopt},
-        {"file:///home/me/notes.txt", "file:///home/me/notes.txt"}, {"FILE:///tmp", "FILE:///tmp"},
+        {"ftp://example.com/file", std::nullopt}, {"FILE:///tmp", "FILE:///tmp"},
         {"file://server/share", "file://server/share"}, {"http:///path", std::nullopt}, {"https://", std::nullopt},
-        {"http://[::1]:8080/", "http://[::1]:8080/"}, {"http://127.0.0.1/", "http://127.0.0.1/"},
+        {"http://[::1]:8080/", "http://[::1]:8080/"},
         {"  \n https://example.com/a?b=c#d \r\n\t", "https://example.com/a?b=c#d"},
         {"\u3000example.org\u2029", "https://example.org"}, {"://nothing", std::nullopt},
-        {"https://exa mple.com", std::nullopt}, {"https://example.com/a b", std::nullopt},
+        {"https://example.com/a b", std::nullopt},
         {"javascript://alert(1)", std::nullopt},
         {"se\xC3\x85rch.com", std::nullopt}, // not allowed in a URL: refused rather than rewritten
         // clang-format on

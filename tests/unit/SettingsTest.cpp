@@ -33,36 +33,30 @@ TEST(Settings, EveryKeyReadsAsTheTableSays) {
     } table[] = {
         // clang-format off
         // tapsActive, autoPause, openAppsFullScreen: only a stored boolean counts
-        {"tapsActive", std::nullopt, false}, {"tapsActive", true, true}, {"tapsActive", false, false},
-        {"tapsActive", S("true"), false}, {"tapsActive", I(1), false}, {"tapsActive", OtherValue{}, false},
-        {"autoPause", std::nullopt, true}, {"autoPause", false, false}, {"autoPause", true, true},
-        {"autoPause", S("false"), true}, {"autoPause", I(0), true},
+        {"tapsActive", std::nullopt, false}, {"tapsActive", true, true}, {"tapsActive", I(1), false},
+        {"autoPause", std::nullopt, true}, {"autoPause", false, false}, {"autoPause", S("false"), true},
         {"openAppsFullScreen", std::nullopt, true}, {"openAppsFullScreen", false, false},
-        {"openAppsFullScreen", S("NO"), true},
         // didOnboard: the store's loose boolean reading
         {"didOnboard", std::nullopt, false}, {"didOnboard", true, true}, {"didOnboard", I(1), true},
-        {"didOnboard", I(0), false}, {"didOnboard", 0.5, true}, {"didOnboard", S("YES"), true},
-        {"didOnboard", S(" +07"), true}, {"didOnboard", S("no"), false}, {"didOnboard", S("0"), false},
-        {"didOnboard", OtherValue{}, false},
+        {"didOnboard", 0.5, true}, {"didOnboard", S("YES"), true}, {"didOnboard", S(" +07"), true},
+        {"didOnboard", S("no"), false}, {"didOnboard", S("0"), false}, {"didOnboard", OtherValue{}, false},
         // firmness: integer reading, 0 gives 2, 1 or less gives 1, 2 or more gives 2
         {"firmness", std::nullopt, I(2)}, {"firmness", I(0), I(2)}, {"firmness", I(1), I(1)},
         {"firmness", I(2), I(2)}, {"firmness", I(3), I(2)}, {"firmness", I(-4), I(1)}, {"firmness", 1.9, I(1)},
         {"firmness", 0.4, I(2)}, {"firmness", S("1"), I(1)}, {"firmness", S("3 taps"), I(2)},
-        {"firmness", S("light"), I(2)}, {"firmness", true, I(1)}, {"firmness", false, I(2)},
-        {"firmness", 1e300, I(2)}, {"firmness", OtherValue{}, I(2)},
-        // cooldownSeconds: floating-point reading, 0 gives 1.0; a huge hand-edited value must neither overflow the
-        // counter's timers nor wrap round to "no cooldown", so it stops at a minute
+        {"firmness", true, I(1)}, {"firmness", false, I(2)}, {"firmness", 1e300, I(2)},
+        {"firmness", OtherValue{}, I(2)},
+        // cooldownSeconds: floating-point reading, 0 gives 1.0, a huge hand-edited value stops at a minute
         {"cooldownSeconds", std::nullopt, 1.0}, {"cooldownSeconds", 0.0, 1.0}, {"cooldownSeconds", 2.5, 2.5},
         {"cooldownSeconds", I(3), 3.0}, {"cooldownSeconds", S("5"), 5.0}, {"cooldownSeconds", S("nan"), 1.0},
-        {"cooldownSeconds", S("soon"), 1.0}, {"cooldownSeconds", true, 1.0}, {"cooldownSeconds", OtherValue{}, 1.0},
-        {"cooldownSeconds", 3e6, 60.0}, {"cooldownSeconds", 1e300, 60.0}, {"cooldownSeconds", -5.0, 0.0},
+        {"cooldownSeconds", true, 1.0}, {"cooldownSeconds", 1e300, 60.0}, {"cooldownSeconds", -5.0, 0.0},
         {"cooldownSeconds", 59.5, 59.5},
         // hot key: only a stored integer in the unsigned 32-bit range counts
         {"hotkeyKeyCode", std::nullopt, I(17)}, {"hotkeyKeyCode", I(49), I(49)}, {"hotkeyKeyCode", I(0), I(0)},
         {"hotkeyKeyCode", I(4294967295), I(4294967295)}, {"hotkeyKeyCode", I(4294967296), I(17)},
-        {"hotkeyKeyCode", I(-1), I(17)}, {"hotkeyKeyCode", 49.0, I(17)}, {"hotkeyKeyCode", S("49"), I(17)},
-        {"hotkeyKeyCode", true, I(17)}, {"hotkeyMods", std::nullopt, I(2304)}, {"hotkeyMods", I(768), I(768)},
-        {"hotkeyMods", I(std::numeric_limits<I>::min()), I(2304)}, {"hotkeyMods", S("768"), I(2304)},
+        {"hotkeyKeyCode", I(-1), I(17)}, {"hotkeyKeyCode", 49.0, I(17)}, {"hotkeyMods", std::nullopt, I(2304)},
+        {"hotkeyMods", I(768), I(768)}, {"hotkeyMods", I(std::numeric_limits<I>::min()), I(2304)},
+        {"hotkeyMods", S("768"), I(2304)},
         // hotkeyDisplay: the string reading
         {"hotkeyDisplay", std::nullopt, S("⌥⌘T")}, {"hotkeyDisplay", S("⇧⌘K"), S("⇧⌘K")},
         {"hotkeyDisplay", S(""), S("")}, {"hotkeyDisplay", I(7), S("7")}, {"hotkeyDisplay", OtherValue{}, S("⌥⌘T")},
@@ -75,7 +69,6 @@ TEST(Settings, EveryKeyReadsAsTheTableSays) {
     }
 }
 
-// The controller's tests read back what its handlers write; the types those readings do not insist on are here.
 TEST(Settings, WritesKeepTheirTypesAndReadsGoToTheStoreEveryTime) {
     test::MemoryUserDefaults store;
     Settings settings(store);

