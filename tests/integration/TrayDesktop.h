@@ -129,18 +129,6 @@ public:
         std::string out = text(output);
         return ProgramResult{0, out.substr(0, out.rfind('\n') + 1)}.lines();
     }
-    // Waits for a line starting with `prefix`; the line, or nothing.
-    std::string waitForLine(const std::string& prefix, int limitMs = 10000) const {
-        std::string found;
-        waitFor(
-            [&] {
-                for (const auto& line : lines())
-                    if (line.starts_with(prefix)) return !(found = line).empty();
-                return false;
-            },
-            limitMs);
-        return found;
-    }
 
 private:
     pid_t pid = -1;
@@ -159,9 +147,10 @@ public:
         ::chmod((dir / "run").c_str(), 0700);
         bus.emplace(
             std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--print-address=1"},
-            std::vector<std::string>{"PATH=" + pathVariable(), "XDG_DATA_HOME=" + (dir / "config/xdg-data").string()},
+            std::vector<std::string>{"PATH=/usr/bin:/bin", "XDG_DATA_HOME=" + (dir / "config/xdg-data").string()},
             dir / "bus.out");
-        busAddress = bus->waitForLine("unix:", 5000);
+        waitFor([&] { return !bus->lines().empty(); }, 5000);
+        busAddress = bus->lines().empty() ? "" : bus->lines()[0];
         if (!withWatcher || busAddress.empty()) return;
         watcher.emplace(std::vector<std::string>{"/usr/bin/python3", kTrayHost, "watch", (dir / "watch.log").string()},
                         busEnvironment(), dir / "watcher.out");
@@ -173,15 +162,12 @@ public:
     // The environment of a program on this desktop, with settings, modes and runtime files in `config`.
     std::vector<std::string> environment(const std::string& config = "config") const {
         auto env = busEnvironment();
-        auto in = [&](const char* name, const std::string& sub) {
-            env.push_back(name + (dir / config / sub).string());
-        };
-        in("KNOKLE_CONFIG_DIR=", "settings");
-        in("KNOKLE_DATA_DIR=", "data");
-        in("XDG_CONFIG_HOME=", "xdg-config");
-        in("XDG_DATA_HOME=", "xdg-data");
-        env.insert(env.end(), {"XDG_DATA_DIRS=" + (dir / "none").string(), "HOME=" + dir.path().string(),
-                               "XDG_RUNTIME_DIR=" + (dir / "run").string(), "QT_QPA_PLATFORM=xcb"});
+        const auto root = dir / config;
+        env.insert(env.end(),
+                   {"KNOKLE_CONFIG_DIR=" + (root / "settings").string(), "KNOKLE_DATA_DIR=" + (root / "data").string(),
+                    "XDG_CONFIG_HOME=" + (root / "xdg-config").string(),
+                    "XDG_DATA_HOME=" + (root / "xdg-data").string(), "XDG_DATA_DIRS=" + (dir / "none").string(),
+                    "HOME=" + dir.path().string(), "XDG_RUNTIME_DIR=" + (dir / "run").string(), "QT_QPA_PLATFORM=xcb"});
         return env;
     }
 
@@ -199,9 +185,8 @@ public:
         return waitFor([&] {
             auto lines = registered();
             if (lines.size() < count) return false;
-            std::istringstream line(lines[count - 1]);
             std::string time, name, path;
-            line >> time >> name >> path;
+            std::istringstream(lines[count - 1]) >> time >> name >> path;
             item = name + path;
             return true;
         });
@@ -234,11 +219,7 @@ public:
 
 private:
     std::vector<std::string> busEnvironment() const {
-        return {"DISPLAY=" + session.display(), "DBUS_SESSION_BUS_ADDRESS=" + busAddress, "PATH=" + pathVariable()};
-    }
-    static std::string pathVariable() {
-        const char* path = std::getenv("PATH");
-        return path ? path : "/usr/bin:/bin";
+        return {"DISPLAY=" + session.display(), "DBUS_SESSION_BUS_ADDRESS=" + busAddress, "PATH=/usr/bin:/bin"};
     }
 
     std::optional<Child> bus;

@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 
 using namespace knokle;
-using test::near;
-using test::rgbOf;
 
 namespace {
 
@@ -57,12 +55,10 @@ TEST_F(HotkeyRecorderTest, AKeyWithAModifierBecomesTheShortcut) {
         {Qt::Key_A, Qt::ShiftModifier, "0/512 ⇧A"},      // key code 0
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.recorded);
         startRecording();
-        EXPECT_TRUE(recorder->isRecording());
         EXPECT_EQ(recorder->shownText(), "Press keys");
         press(c.key, c.modifiers);
-        EXPECT_EQ(said, (std::vector<std::string>{c.recorded, "stopped"}));
+        EXPECT_EQ(said, (std::vector<std::string>{c.recorded, "stopped"})) << c.recorded;
         EXPECT_FALSE(recorder->isRecording());
         std::string recorded = c.recorded;
         EXPECT_EQ(recorder->label(), recorded.substr(recorded.find(' ') + 1));
@@ -103,18 +99,9 @@ TEST_F(HotkeyRecorderTest, ASecondClickOrAnotherWindowStopsIt) {
     EXPECT_FALSE(recorder->isRecording());
 }
 
-TEST_F(HotkeyRecorderTest, Drawing) {
-    window->layout()->activate();
-    EXPECT_EQ(recorder->height(), 30);
-    EXPECT_GE(recorder->width(), 130);
-    EXPECT_TRUE(near(test::grabbed(recorder).pixel(4, 15), rgbOf(Palette::field)));
+// Destroyed while listening: it stops first, so the program's shortcut comes back.
+TEST_F(HotkeyRecorderTest, DestroyedWhileListeningItStopsFirst) {
     startRecording();
-    QImage listening = test::grabbed(recorder);
-    // The 1-point outline is centred on the inset path: half of it covers the fill's first row.
-    EXPECT_TRUE(near(listening.pixel(recorder->width() / 2, 1), test::over(Palette::neon, 0.5, Palette::neonFill)));
-
-    // Destroyed while listening: it stops first, so the program's shortcut comes back.
-    said.clear();
     delete recorder;
     EXPECT_EQ(said, std::vector<std::string>{"stopped"});
 }

@@ -31,8 +31,7 @@ SlapMode stored(int count, std::string name, std::vector<std::string> apps = {},
     return mode;
 }
 
-class ModesWindow : public testing::Test {
-protected:
+struct ModesWindow : testing::Test {
     void SetUp() override { test::ensureWidgetsApplication(); }
 
     // The editor on its own store, in virtual time, on a screen of the given visible height.
@@ -58,17 +57,14 @@ protected:
             if (mode.slapCount == count) return mode;
         return std::nullopt;
     }
-    // The rows of a list as the user sees them: names, field texts or the placeholder.
+    // The rows of a list as the user sees them: field texts, names or the placeholder.
     static std::vector<std::string> rows(QVBoxLayout* stack) {
         std::vector<std::string> out;
         for (int i = 0; i < stack->count(); ++i) {
             QWidget* row = stack->itemAt(i)->widget();
-            if (auto* field = row->findChild<QLineEdit*>())
-                out.push_back(field->text().toStdString());
-            else if (auto* name = row->findChild<QLabel*>("name"))
-                out.push_back(name->text().toStdString());
-            else if (auto* label = qobject_cast<QLabel*>(row))
-                out.push_back(label->text().toStdString());
+            auto* field = row->findChild<QLineEdit*>();
+            auto* label = qobject_cast<QLabel*>(row) ? qobject_cast<QLabel*>(row) : row->findChild<QLabel*>("name");
+            out.push_back((field ? field->text() : label->text()).toStdString());
         }
         return out;
     }
@@ -202,8 +198,6 @@ TEST_F(ModesWindow, TheChooserListsSearchesAndKeepsTheOrderOfChoosing) {
     chooser.searchField()->setText("calc");
     EXPECT_EQ(chooser.shownCount(), 1);
     EXPECT_EQ(chooser.chosen().size(), 3u) << "hidden by the search, still chosen";
-    chooser.searchField()->setText("");
-    EXPECT_EQ(chooser.shownCount(), 3);
 }
 
 TEST_F(ModesWindow, RemovingARowKeepsWhatWasJustTypedInAnother) {
