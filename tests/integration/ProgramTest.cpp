@@ -49,9 +49,8 @@ TEST(Program, ReplayedTapsFireAModeThenAutoPause) {
     mode.slapCount = 2;
     mode.quitApps = {"org.example.Nothing"};
     test::put(f.dir / "data/modes.json", encodeModes({mode}));
-    // Past the first run, whose calibration window would only report the taps; the command adds to the file.
-    test::put(f.dir / "config/settings.json", R"({"didOnboard": true})");
-    ASSERT_EQ(runProgram(f.env(), {"defaults", "write", "tapsActive", "-bool", "true"}).status, 0);
+    // Past the first run, whose calibration window would only report the taps.
+    test::put(f.dir / "config/settings.json", R"({"didOnboard": true, "tapsActive": true})");
 
     TapShape tap{.peak = 0.15};
     SyntheticMotion motion;
