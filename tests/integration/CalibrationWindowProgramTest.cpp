@@ -2,7 +2,6 @@
 // again, and the bundled demo recording shown live.
 
 #include "TrayDesktop.h"
-#include "modes/ModeCoding.h"
 #include "shell/Palette.h"
 
 #include <gtest/gtest.h>
@@ -75,13 +74,10 @@ TEST(CalibrationWindowProgram, OpenedFromTheMenuItShowsTheDemoTapsLiveAndOnceClo
     // Armed, with a mode for every count: only the open window keeps them from firing.
     test::put(desktop.dir / "config/settings/settings.json",
               R"({"tapsActive": true, "autoPause": false, "didOnboard": true})");
-    std::vector<SlapMode> modes(3);
-    for (int taps = 1; taps <= 3; ++taps) {
-        modes[taps - 1].slapCount = taps;
-        modes[taps - 1].name = "M" + std::to_string(taps);
-        modes[taps - 1].openURLs = {"http://localhost:9/"};
-    }
-    test::put(desktop.dir / "config/data/modes.json", encodeModes(modes));
+    test::put(desktop.dir / "config/data/modes.json",
+              R"([{"slapCount": 1, "name": "M1", "openURLs": ["http://localhost:9/"]},
+                  {"slapCount": 2, "name": "M2", "openURLs": ["http://localhost:9/"]},
+                  {"slapCount": 3, "name": "M3", "openURLs": ["http://localhost:9/"]}])");
     // The demo, then a rest long enough to close the window, then two taps more.
     std::vector<RecordedReport> reports;
     {

@@ -1,5 +1,4 @@
 #include "TrayDesktop.h"
-#include "modes/ModeCoding.h"
 
 #include <gtest/gtest.h>
 
@@ -44,11 +43,8 @@ TEST(Program, CommandLinesThatEndAtOnce) {
 
 TEST(Program, ReplayedTapsFireAModeThenAutoPause) {
     Folders f;
-    SlapMode mode;
-    mode.name = "Quitter";
-    mode.slapCount = 2;
-    mode.quitApps = {"org.example.Nothing"};
-    test::put(f.dir / "data/modes.json", encodeModes({mode}));
+    test::put(f.dir / "data/modes.json",
+              R"([{"name": "Quitter", "slapCount": 2, "quitApps": ["org.example.Nothing"]}])");
     // Past the first run, whose calibration window would only report the taps.
     test::put(f.dir / "config/settings.json", R"({"didOnboard": true, "tapsActive": true})");
 

@@ -2,7 +2,6 @@
 // and a second launch.
 
 #include "TrayDesktop.h"
-#include "modes/ModeCoding.h"
 
 #include <gtest/gtest.h>
 #include <iterator>
@@ -16,14 +15,6 @@ using X = test::XWindows;
 using json = nlohmann::json;
 
 namespace {
-
-SlapMode mode(std::int64_t count, std::string name, std::vector<std::string> openApps = {"org.example.Nothing"}) {
-    SlapMode m;
-    m.slapCount = count;
-    m.name = std::move(name);
-    m.openApps = std::move(openApps);
-    return m;
-}
 
 // "label", then " [x]" or " [ ]" for toggles and " off" for disabled items; "---" for separators.
 std::vector<std::string> shown(const json& menu) {
@@ -54,8 +45,10 @@ TEST(Tray, TheItemItsIconItsMenuWhatTheMenuDoesAndASecondLaunch) {
     test::put(desktop.dir / "config/xdg-data/applications/knokle-test-marker.desktop",
               "[Desktop Entry]\nType=Application\nName=Marker\nExec=" + (desktop.dir / "mark.sh").string() + "\n");
     test::put(desktop.dir / "config/data/modes.json",
-              encodeModes({mode(3, "Three"), mode(1, "  Word  ", {"knokle-test-marker"}), mode(2, "   "),
-                           mode(5, "deep_work")}));
+              R"([{"slapCount": 3, "name": "Three", "openApps": ["org.example.Nothing"]},
+                  {"slapCount": 1, "name": "  Word  ", "openApps": ["knokle-test-marker"]},
+                  {"slapCount": 2, "name": "   ", "openApps": ["org.example.Nothing"]},
+                  {"slapCount": 5, "name": "deep_work", "openApps": ["org.example.Nothing"]}])");
     // Three taps while paused, once the panel watches the icon.
     auto taps =
         test::recording(desktop.dir / "taps.rec", SyntheticMotion().rest(6.0).taps(3, 0.6, {.peak = 0.15}).rest(2.0));
