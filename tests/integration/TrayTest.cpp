@@ -21,14 +21,10 @@ std::vector<std::string> shown(const json& menu) {
     std::vector<std::string> out;
     if (!menu.is_array()) return {"(no menu)"};
     for (const auto& entry : menu) {
-        if (entry["separator"].get<bool>()) {
-            out.push_back("---");
-            continue;
-        }
         std::string line = entry["label"].get<std::string>();
         if (entry["toggle-type"] == "checkmark") line += entry["toggle-state"] == 1 ? " [x]" : " [ ]";
         if (!entry["enabled"].get<bool>()) line += " off";
-        out.push_back(line);
+        out.push_back(entry["separator"].get<bool>() ? "---" : line);
     }
     return out;
 }

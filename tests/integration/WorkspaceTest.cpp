@@ -15,7 +15,7 @@ namespace {
 
 // GIO reads the XDG folders once per process, so everything that depends on them runs in a fresh copy of
 // this program, started with the test's folders in its environment. The copy answers on standard output.
-int gioHelper(const std::string& request) {
+void gioHelper(const std::string& request) {
     GioWorkspace workspace;
     std::string verb = request.substr(0, request.find(' '));
     std::string argument = request.substr(request.find(' ') + 1);
@@ -40,33 +40,16 @@ int gioHelper(const std::string& request) {
     } else if (verb == "open-url") {
         workspace.openURL(argument); // the workspace finishes it before it goes away
     }
-    return 0;
 }
 
 const bool runAsHelper = [] {
     if (const char* request = std::getenv("KNOKLE_TEST_GIO_HELPER")) {
-        int status = gioHelper(request);
+        gioHelper(request);
         std::fflush(stdout);
-        std::_Exit(status);
+        std::_Exit(0);
     }
     return false;
 }();
-
-// The helper's answer lines, "name=value", with this environment added to the test's own. Its output stays in
-// `answer` for what launched programs might add to it.
-std::map<std::string, std::string> askHelper(const fs::path& answer, std::vector<std::string> environment,
-                                             const std::string& request) {
-    environment.push_back("KNOKLE_TEST_GIO_HELPER=" + request);
-    fs::remove(answer);
-    test::Child helper({"/proc/self/exe"}, test::inherited(environment), answer);
-    helper.wait(20000);
-    std::map<std::string, std::string> values;
-    for (const auto& line : helper.lines()) {
-        size_t equals = line.find('=');
-        values[line.substr(0, equals)] = equals == std::string::npos ? "" : line.substr(equals + 1);
-    }
-    return values;
-}
 
 // A user's desktop in temporary folders: one application, one handler for https links.
 struct TestDesktop {
@@ -105,14 +88,22 @@ struct TestDesktop {
     void entry(const std::string& name, const std::string& body) {
         test::put(applications / name, "[Desktop Entry]\nType=Application\n" + body);
     }
-    std::vector<std::string> environment() const {
-        return {
-            "XDG_DATA_HOME=" + (temp / "data").string(),       "XDG_CONFIG_HOME=" + (temp / "config").string(),
-            "XDG_DATA_DIRS=" + (temp / "empty").string(),      "XDG_CONFIG_DIRS=" + (temp / "empty").string(),
-            "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent", "PATH=" + (temp / "bin").string() + ":/usr/bin:/bin"};
-    }
+    // The helper's answer lines, "name=value". Its output stays in `answer` for what launched programs add to it.
     std::map<std::string, std::string> ask(const std::string& request) const {
-        return askHelper(temp / "answer", environment(), request);
+        fs::remove(temp / "answer");
+        test::Child helper(
+            {"/proc/self/exe"},
+            test::inherited(
+                {"XDG_DATA_HOME=" + (temp / "data").string(), "XDG_CONFIG_HOME=" + (temp / "config").string(),
+                 "XDG_DATA_DIRS=" + (temp / "empty").string(), "XDG_CONFIG_DIRS=" + (temp / "empty").string(),
+                 "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent",
+                 "PATH=" + (temp / "bin").string() + ":/usr/bin:/bin", "KNOKLE_TEST_GIO_HELPER=" + request}),
+            temp / "answer");
+        helper.wait(20000);
+        std::map<std::string, std::string> values;
+        for (const auto& line : helper.lines())
+            values[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+        return values;
     }
 };
 
