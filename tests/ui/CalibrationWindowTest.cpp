@@ -119,8 +119,7 @@ TEST_F(CalibrationWindow, AutoPauseUnlocksTheCooldownChoice) {
     EXPECT_EQ(c->cooldownControl->opacity(), 1.0);
     test::click(c->cooldownControl, {c->cooldownControl->width() - 5.0, 10});
     EXPECT_EQ(said.back(), "cooldown 5");
-    EXPECT_EQ(c->cooldownDesc->text(), "Taps stay armed but ignore repeats for 5s after a mode runs, so one burst "
-                                       "can't fire it twice.");
+    EXPECT_TRUE(c->cooldownDesc->text().contains("for 5s")) << c->cooldownDesc->text().toStdString();
     test::click(c->autoPauseSwitch, {5, 5});
     EXPECT_EQ(said.back(), "auto-pause on");
     EXPECT_TRUE(c->cooldownDesc->text().startsWith("Recommended."));

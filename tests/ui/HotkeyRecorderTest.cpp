@@ -45,24 +45,13 @@ protected:
 
 } // namespace
 
-TEST_F(HotkeyRecorderTest, AKeyWithAModifierBecomesTheShortcut) {
-    struct Case {
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-        const char* recorded;
-    } cases[] = {
-        {Qt::Key_Return, Qt::AltModifier, "36/2048 ⌥↩"}, // not the window's Return
-        {Qt::Key_A, Qt::ShiftModifier, "0/512 ⇧A"},      // key code 0
-    };
-    for (const auto& c : cases) {
-        startRecording();
-        EXPECT_EQ(recorder->shownText(), "Press keys");
-        press(c.key, c.modifiers);
-        EXPECT_EQ(said, (std::vector<std::string>{c.recorded, "stopped"})) << c.recorded;
-        EXPECT_FALSE(recorder->isRecording());
-        std::string recorded = c.recorded;
-        EXPECT_EQ(recorder->label(), recorded.substr(recorded.find(' ') + 1));
-    }
+TEST_F(HotkeyRecorderTest, AKeyWithAModifierBecomesTheShortcutEvenTheWindowsReturn) {
+    startRecording();
+    EXPECT_EQ(recorder->shownText(), "Press keys");
+    press(Qt::Key_Return, Qt::AltModifier);
+    EXPECT_EQ(said, (std::vector<std::string>{"36/2048 ⌥↩", "stopped"}));
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_EQ(recorder->label(), "⌥↩");
 }
 
 TEST_F(HotkeyRecorderTest, WithoutAModifierItBeepsAndEscapeKeepsTheOldShortcut) {

@@ -1,8 +1,6 @@
 #include "windows/StatusIcon.h"
 #include "WidgetTesting.h"
 
-#include <QFont>
-#include <QFontInfo>
 #include <QImage>
 #include <gtest/gtest.h>
 
@@ -29,24 +27,6 @@ Ink inkOf(const QPixmap& pixmap, QColor colour) {
 }
 
 } // namespace
-
-// The outline the program carries is the font's own.
-TEST(StatusIcon, OutlineIsTheFontsGlyph) {
-    test::ensureWidgetsApplication();
-    QFont font("Liberation Serif");
-    font.setBold(true);
-    font.setPixelSize(100);
-    ASSERT_EQ(QFontInfo(font).family(), "Liberation Serif") << "fonts-liberation is installed for the tests";
-    QPainterPath fromFont;
-    fromFont.addText(0, 0, font, "t");
-    const QPainterPath& carried = StatusIcon::outline();
-    ASSERT_EQ(carried.elementCount(), fromFont.elementCount());
-    for (int i = 0; i < carried.elementCount(); ++i) {
-        EXPECT_EQ(carried.elementAt(i).type, fromFont.elementAt(i).type) << i;
-        EXPECT_NEAR(carried.elementAt(i).x, fromFont.elementAt(i).x, 0.001) << i;
-        EXPECT_NEAR(carried.elementAt(i).y, fromFont.elementAt(i).y, 0.001) << i;
-    }
-}
 
 // The bold serif "t", centred, in the colour asked for, 94 % of the canvas high (99 % while flashing).
 TEST(StatusIcon, GlyphCentredInOneColourAndLargerWhileFlashing) {
