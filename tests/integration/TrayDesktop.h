@@ -180,13 +180,12 @@ public:
         return Child(argv, env, dir / log);
     }
 
-    // Waits for the count-th item to register with the watcher.
-    bool waitForItem(std::size_t count = 1) {
+    // Waits for an item to register with the watcher.
+    bool waitForItem() {
         return waitFor([&] {
-            auto lines = registered();
-            if (lines.size() < count) return false;
             std::string time, name, path;
-            std::istringstream(lines[count - 1]) >> time >> name >> path;
+            if (registered().empty()) return false;
+            std::istringstream(registered()[0]) >> time >> name >> path;
             item = name + path;
             return true;
         });
