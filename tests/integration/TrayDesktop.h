@@ -87,13 +87,14 @@ public:
     Child(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
           const std::filesystem::path& output)
         : output(output) {
-        std::vector<char*> args, env;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        for (const auto& e : environment)
-            env.push_back(const_cast<char*>(e.c_str()));
-        env.push_back(nullptr);
+        auto pointers = [](const std::vector<std::string>& strings) {
+            std::vector<char*> out;
+            for (const auto& s : strings)
+                out.push_back(const_cast<char*>(s.c_str()));
+            out.push_back(nullptr);
+            return out;
+        };
+        auto args = pointers(argv), env = pointers(environment);
         posix_spawn_file_actions_t files;
         posix_spawn_file_actions_init(&files);
         posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);

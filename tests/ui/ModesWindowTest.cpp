@@ -90,7 +90,6 @@ TEST_F(ModesWindow, OpensOnTheOneTapModeWithItsRows) {
     workspace.setDisplayName("/apps/calc.desktop", "Calculator.app Pro.app");
     auto& e = open({stored(1, "Work", {"org.gnome.Calculator", "gone.app"}, {"a.com", "   "})});
     EXPECT_EQ(e.tapPicker->selectedIndex(), 0);
-    EXPECT_EQ(e.count(), 1);
     EXPECT_EQ(e.nameField->text(), "Work");
     EXPECT_EQ(rows(e.opensStack), (std::vector<std::string>{"Calculator Pro", "gone.app"}))
         << "names without .app; a missing application by its identifier";
@@ -187,7 +186,6 @@ TEST_F(ModesWindow, TheChooserListsSearchesAndKeepsTheOrderOfChoosing) {
     ApplicationChooser chooser({{"chromium", "Chromium", ""},
                                 {"org.gnome.Calculator", "Calculator", ""},
                                 {"xterm", "XTerm", "/no/such/icon.png"}});
-    EXPECT_EQ(chooser.list()->count(), 3);
     chooser.toggle("xterm");
     chooser.toggle("chromium");
     chooser.toggle("org.gnome.Calculator");
