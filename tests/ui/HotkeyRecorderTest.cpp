@@ -11,8 +11,7 @@ using namespace knokle;
 namespace {
 
 // A window holding the recorder, shown and active, with a Return shortcut like the calibration window's Done.
-class HotkeyRecorderTest : public testing::Test {
-protected:
+struct HotkeyRecorderTest : testing::Test {
     void SetUp() override {
         test::ensureWidgetsApplication();
         window = std::make_unique<QWidget>();
