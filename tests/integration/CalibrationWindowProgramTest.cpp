@@ -55,15 +55,10 @@ TEST(CalibrationWindowProgram, TheShortcutTogglesTapsAndCanBeRecordedAgain) {
     ASSERT_TRUE(waitFor([&] { return pixelsOf(x.shot(window), Palette::neonFill).first >= 50; }))
         << "the box shows it is listening";
     ASSERT_EQ(desktop.session.run("xdotool key super+alt+t"), 0);
-    nlohmann::json settings;
-    ASSERT_TRUE(waitFor([&] {
-        settings = desktop.settings();
-        return settings.contains("hotkeyDisplay"); // written last
-    })) << desktop.log();
-    EXPECT_EQ(settings["hotkeyKeyCode"], 17);
-    EXPECT_EQ(settings["hotkeyMods"], 2304);
-    EXPECT_EQ(settings["hotkeyDisplay"], "⌥⌘T");
-    EXPECT_NE(settings.value("tapsActive", false), true) << "the press was recorded, not taken as the shortcut";
+    // Its key code and modifiers are stored with it: pressed again, it works.
+    ASSERT_TRUE(waitFor([&] { return desktop.settings().value("hotkeyDisplay", "") == "⌥⌘T"; })) << desktop.log();
+    EXPECT_NE(desktop.settings().value("tapsActive", false), true)
+        << "the press was recorded, not taken as the shortcut";
     EXPECT_TRUE(pressedTo(true)) << "registered again";
 }
 
@@ -78,13 +73,11 @@ TEST(CalibrationWindowProgram, OpenedFromTheMenuItShowsTheDemoTapsLiveAndOnceClo
                   {"slapCount": 2, "name": "M2", "openURLs": ["http://localhost:9/"]},
                   {"slapCount": 3, "name": "M3", "openURLs": ["http://localhost:9/"]}])");
     // The demo, then a rest long enough to close the window, then two taps more.
+    std::ifstream demo(std::string(KNOKLE_SOURCE_DIR) + "/share/demo/gestures.rec");
+    RecordingReader reader(demo, "demo");
     std::vector<RecordedReport> reports;
-    {
-        std::ifstream demo(std::string(KNOKLE_SOURCE_DIR) + "/share/demo/gestures.rec");
-        RecordingReader reader(demo, "demo");
-        for (RecordedReport report; reader.next(report);)
-            reports.push_back(report);
-    }
+    for (RecordedReport report; reader.next(report);)
+        reports.push_back(report);
     ASSERT_FALSE(reports.empty());
     SyntheticMotion after(1000, 1, 0.001, reports.back().offset + 0.001);
     after.rest(6.0).taps(2, 0.3, {.peak = 0.15}).rest(3.0);
