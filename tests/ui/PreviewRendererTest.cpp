@@ -80,7 +80,6 @@ TEST_F(PreviewRenderer, APlantedLinkIsReplacedNotFollowed) {
 TEST_F(PreviewRenderer, AnUnwritablePathIsAFailureNotASuccess) {
     auto result = runProgram(env(), {"--render-cal-preview", out("no/such/folder/cal.png")});
     EXPECT_EQ(result.status, 1);
-    EXPECT_FALSE(result.hasPrefix("rendered calibration preview")) << result.output;
     EXPECT_TRUE(result.hasPrefix("knokle: could not write " + out("no/such/folder/cal.png"))) << result.output;
 }
 

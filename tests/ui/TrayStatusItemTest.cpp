@@ -45,17 +45,12 @@ TEST(TrayStatusItem, MenuShowsItsContentIsRebuiltAsItOpensAndPassesChoicesOn) {
 
     // Rebuilt as it opens; choices arrive afterwards.
     MenuInputs in = inputs();
-    int asked = 0;
-    item.menuContent = [&] {
-        ++asked;
-        return populate(in);
-    };
+    item.menuContent = [&] { return populate(in); };
     std::vector<MenuItem> chosen;
     item.onChoose = [&](const MenuItem& m) { chosen.push_back(m); };
 
     in.tapsActive = false;
     emit item.contextMenu().aboutToShow();
-    EXPECT_EQ(asked, 1);
     EXPECT_EQ(item.contextMenu().actions()[0]->text().toStdString(), "Taps Paused  (⌥⌘T)");
 
     item.contextMenu().actions()[0]->trigger();
