@@ -18,7 +18,6 @@
 #include <gtest/gtest.h>
 
 using namespace knokle;
-using test::rgbOf;
 
 namespace {
 
