@@ -11,7 +11,6 @@
 using namespace knokle;
 using test::TrayDesktop;
 using test::waitFor;
-using X = test::XWindows;
 using json = nlohmann::json;
 
 namespace {
@@ -83,7 +82,7 @@ TEST(Tray, TheItemItsIconItsMenuWhatTheMenuDoesAndASecondLaunch) {
     EXPECT_TRUE(waitFor([&] { return std::filesystem::exists(marker); })) << desktop.log();
 
     // A second launch, from an xterm that has the focus as the application menu leaves it, hands over.
-    X x(desktop.session.display());
+    test::XWindows x(desktop.session.display());
     EXPECT_EQ(x.find("Test Your Taps"), 0u);
     test::Child xterm({"xterm", "-title", "busy"}, {"DISPLAY=" + desktop.session.display(), "PATH=/usr/bin:/bin"},
                       desktop.dir / "xterm.out");

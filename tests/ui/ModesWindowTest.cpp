@@ -11,7 +11,6 @@
 #include "windows/ThemedTextField.h"
 
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
@@ -20,6 +19,15 @@
 using namespace knokle;
 
 namespace {
+
+SlapMode stored(int count, std::string name, std::vector<std::string> apps = {}, std::vector<std::string> urls = {}) {
+    SlapMode mode;
+    mode.slapCount = count;
+    mode.name = std::move(name);
+    mode.openApps = std::move(apps);
+    mode.openURLs = std::move(urls);
+    return mode;
+}
 
 struct ModesWindow : testing::Test {
     void SetUp() override { test::ensureWidgetsApplication(); }
@@ -78,10 +86,7 @@ struct ModesWindow : testing::Test {
 TEST_F(ModesWindow, OpensOnTheOneTapModeWithItsRows) {
     workspace.install("org.gnome.Calculator", "/apps/calc.desktop");
     workspace.setDisplayName("/apps/calc.desktop", "Calculator.app Pro.app");
-    auto& e = open({{.name = "Work",
-                     .slapCount = 1,
-                     .openApps = {"org.gnome.Calculator", "gone.app"},
-                     .openURLs = {"a.com", "   "}}});
+    auto& e = open({stored(1, "Work", {"org.gnome.Calculator", "gone.app"}, {"a.com", "   "})});
     EXPECT_EQ(e.tapPicker->selectedIndex(), 0);
     EXPECT_EQ(e.nameField->text(), "Work");
     EXPECT_EQ(rows(e.opensStack), (std::vector<std::string>{"Calculator Pro", "gone.app"}))
@@ -95,7 +100,7 @@ TEST_F(ModesWindow, OpensOnTheOneTapModeWithItsRows) {
 }
 
 TEST_F(ModesWindow, TypingSavesHalfASecondAfterTheLastKeyAndLeavingSavesItTrimmed) {
-    auto& e = open({{.slapCount = 1, .openURLs = {"a.com"}}});
+    auto& e = open({stored(1, "", {}, {"a.com"})});
     show();
     QLineEdit* link = field(e.urlsStack, 0);
     link->setFocus();
@@ -113,7 +118,7 @@ TEST_F(ModesWindow, TypingSavesHalfASecondAfterTheLastKeyAndLeavingSavesItTrimme
 }
 
 TEST_F(ModesWindow, ReturnInTheNameSavesConfirmsAndClosesThenReopeningResets) {
-    auto& e = open({{.name = "Old", .slapCount = 1}});
+    auto& e = open({stored(1, "Old")});
     show();
     e.nameField->setFocus();
     e.nameField->selectAll();
@@ -129,8 +134,7 @@ TEST_F(ModesWindow, ReturnInTheNameSavesConfirmsAndClosesThenReopeningResets) {
 }
 
 TEST_F(ModesWindow, ChangingTheCountKeepsWhatWasJustTypedInTheModeItWasTypedFor) {
-    auto& e = open({{.name = "One", .slapCount = 1, .openURLs = {"a.com"}},
-                    {.name = "Three", .slapCount = 3, .openURLs = {"three.com"}}});
+    auto& e = open({stored(1, "One", {}, {"a.com"}), stored(3, "Three", {}, {"three.com"})});
     show();
     e.addEntry(ModeList::openURLs);
     QLineEdit* first = field(e.urlsStack, 0);
@@ -146,7 +150,7 @@ TEST_F(ModesWindow, ChangingTheCountKeepsWhatWasJustTypedInTheModeItWasTypedFor)
 }
 
 TEST_F(ModesWindow, AppsComeFromTheChooserAndGoByTheirRow) {
-    auto& e = open({{.slapCount = 1, .openApps = {"xterm"}}});
+    auto& e = open({stored(1, "", {"xterm"})});
     chosen = {"chromium", "xterm", "vim"};
     e.addApps(ModeList::openApps);
     EXPECT_EQ(storedFor(1)->openApps, (std::vector<std::string>{"xterm", "chromium", "vim"}));
@@ -155,7 +159,7 @@ TEST_F(ModesWindow, AppsComeFromTheChooserAndGoByTheirRow) {
 }
 
 TEST_F(ModesWindow, ClosingStripsBlankLinks) {
-    auto& e = open({{.name = "x", .slapCount = 1}});
+    auto& e = open({stored(1, "x")});
     show();
     e.addEntry(ModeList::closeURLs);
     e.window()->close();
@@ -166,7 +170,7 @@ TEST_F(ModesWindow, ClosingStripsBlankLinks) {
 
 TEST_F(ModesWindow, TheWindowFitsItsContentWithinTheScreenKeepingItsTop) {
     std::vector<std::string> many(30, "app");
-    auto& e = open({{.slapCount = 1}, {.slapCount = 2, .openApps = many}}, 700);
+    auto& e = open({stored(1, "", {}), stored(2, "", many)}, 700);
     show();
     e.window()->move(100, 50);
     e.tapCountChanged(1);
@@ -190,7 +194,7 @@ TEST_F(ModesWindow, TheChooserListsSearchesAndKeepsTheOrderOfChoosing) {
 }
 
 TEST_F(ModesWindow, RemovingARowKeepsWhatWasJustTypedInAnother) {
-    auto& e = open({{.slapCount = 1, .openURLs = {"a.com", "b.com"}}});
+    auto& e = open({stored(1, "", {}, {"a.com", "b.com"})});
     show();
     QLineEdit* second = field(e.urlsStack, 1);
     second->setFocus();
