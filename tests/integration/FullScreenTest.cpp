@@ -35,11 +35,9 @@ TEST(FullScreen, XtermWindowsUnderOpenboxEnterFullScreen) {
     ASSERT_TRUE(firstWindow && secondWindow) << "is xterm installed?";
 
     // The second one took the focus; the first is still found among the top-level windows.
-    EXPECT_NE(*firstWindow, *secondWindow);
     EXPECT_EQ(control.applicationWindow(WindowSearch{first, {}, {}}), firstWindow);
     EXPECT_EQ(control.applicationWindow(WindowSearch{999999, {}, {}}), std::nullopt);
     EXPECT_EQ(control.isFullScreen(*firstWindow), false);
-    EXPECT_EQ(control.isFullScreen(*secondWindow), false);
 
     control.requestFullScreen(*firstWindow);
     EXPECT_TRUE(until([&] { return control.isFullScreen(*firstWindow) == true; }));

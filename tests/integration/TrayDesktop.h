@@ -87,13 +87,14 @@ public:
     Child(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
           const std::filesystem::path& output)
         : output(output) {
-        std::vector<char*> args, env;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        for (const auto& e : environment)
-            env.push_back(const_cast<char*>(e.c_str()));
-        env.push_back(nullptr);
+        auto pointers = [](const std::vector<std::string>& strings) {
+            std::vector<char*> out;
+            for (const auto& s : strings)
+                out.push_back(const_cast<char*>(s.c_str()));
+            out.push_back(nullptr);
+            return out;
+        };
+        auto args = pointers(argv), env = pointers(environment);
         posix_spawn_file_actions_t files;
         posix_spawn_file_actions_init(&files);
         posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
@@ -129,18 +130,6 @@ public:
         std::string out = text(output);
         return ProgramResult{0, out.substr(0, out.rfind('\n') + 1)}.lines();
     }
-    // Waits for a line starting with `prefix`; the line, or nothing.
-    std::string waitForLine(const std::string& prefix, int limitMs = 10000) const {
-        std::string found;
-        waitFor(
-            [&] {
-                for (const auto& line : lines())
-                    if (line.starts_with(prefix)) return !(found = line).empty();
-                return false;
-            },
-            limitMs);
-        return found;
-    }
 
 private:
     pid_t pid = -1;
@@ -159,9 +148,10 @@ public:
         ::chmod((dir / "run").c_str(), 0700);
         bus.emplace(
             std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--print-address=1"},
-            std::vector<std::string>{"PATH=" + pathVariable(), "XDG_DATA_HOME=" + (dir / "config/xdg-data").string()},
+            std::vector<std::string>{"PATH=/usr/bin:/bin", "XDG_DATA_HOME=" + (dir / "config/xdg-data").string()},
             dir / "bus.out");
-        busAddress = bus->waitForLine("unix:", 5000);
+        waitFor([&] { return !bus->lines().empty(); }, 5000);
+        busAddress = bus->lines().empty() ? "" : bus->lines()[0];
         if (!withWatcher || busAddress.empty()) return;
         watcher.emplace(std::vector<std::string>{"/usr/bin/python3", kTrayHost, "watch", (dir / "watch.log").string()},
                         busEnvironment(), dir / "watcher.out");
@@ -173,15 +163,12 @@ public:
     // The environment of a program on this desktop, with settings, modes and runtime files in `config`.
     std::vector<std::string> environment(const std::string& config = "config") const {
         auto env = busEnvironment();
-        auto in = [&](const char* name, const std::string& sub) {
-            env.push_back(name + (dir / config / sub).string());
-        };
-        in("KNOKLE_CONFIG_DIR=", "settings");
-        in("KNOKLE_DATA_DIR=", "data");
-        in("XDG_CONFIG_HOME=", "xdg-config");
-        in("XDG_DATA_HOME=", "xdg-data");
-        env.insert(env.end(), {"XDG_DATA_DIRS=" + (dir / "none").string(), "HOME=" + dir.path().string(),
-                               "XDG_RUNTIME_DIR=" + (dir / "run").string(), "QT_QPA_PLATFORM=xcb"});
+        const auto root = dir / config;
+        env.insert(env.end(),
+                   {"KNOKLE_CONFIG_DIR=" + (root / "settings").string(), "KNOKLE_DATA_DIR=" + (root / "data").string(),
+                    "XDG_CONFIG_HOME=" + (root / "xdg-config").string(),
+                    "XDG_DATA_HOME=" + (root / "xdg-data").string(), "XDG_DATA_DIRS=" + (dir / "none").string(),
+                    "HOME=" + dir.path().string(), "XDG_RUNTIME_DIR=" + (dir / "run").string(), "QT_QPA_PLATFORM=xcb"});
         return env;
     }
 
@@ -194,14 +181,12 @@ public:
         return Child(argv, env, dir / log);
     }
 
-    // Waits for the count-th item to register with the watcher.
-    bool waitForItem(std::size_t count = 1) {
+    // Waits for an item to register with the watcher.
+    bool waitForItem() {
         return waitFor([&] {
-            auto lines = registered();
-            if (lines.size() < count) return false;
-            std::istringstream line(lines[count - 1]);
             std::string time, name, path;
-            line >> time >> name >> path;
+            if (registered().empty()) return false;
+            std::istringstream(registered()[0]) >> time >> name >> path;
             item = name + path;
             return true;
         });
@@ -234,11 +219,7 @@ public:
 
 private:
     std::vector<std::string> busEnvironment() const {
-        return {"DISPLAY=" + session.display(), "DBUS_SESSION_BUS_ADDRESS=" + busAddress, "PATH=" + pathVariable()};
-    }
-    static std::string pathVariable() {
-        const char* path = std::getenv("PATH");
-        return path ? path : "/usr/bin:/bin";
+        return {"DISPLAY=" + session.display(), "DBUS_SESSION_BUS_ADDRESS=" + busAddress, "PATH=/usr/bin:/bin"};
     }
 
     std::optional<Child> bus;

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -66,19 +65,6 @@ struct XWindows {
                 out.pixels.push_back(std::uint32_t(XGetPixel(image, column, row) & 0xffffff));
         XDestroyImage(image);
         return out;
-    }
-
-    // What the window's close button does.
-    void close(Window window) {
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = window;
-        event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
-        event.xclient.data.l[1] = CurrentTime;
-        XSendEvent(display, window, False, NoEventMask, &event);
-        XFlush(display);
     }
 };
 

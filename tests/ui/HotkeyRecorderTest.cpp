@@ -7,14 +7,11 @@
 #include <gtest/gtest.h>
 
 using namespace knokle;
-using test::near;
-using test::rgbOf;
 
 namespace {
 
 // A window holding the recorder, shown and active, with a Return shortcut like the calibration window's Done.
-class HotkeyRecorderTest : public testing::Test {
-protected:
+struct HotkeyRecorderTest : testing::Test {
     void SetUp() override {
         test::ensureWidgetsApplication();
         window = std::make_unique<QWidget>();
@@ -47,26 +44,13 @@ protected:
 
 } // namespace
 
-TEST_F(HotkeyRecorderTest, AKeyWithAModifierBecomesTheShortcut) {
-    struct Case {
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-        const char* recorded;
-    } cases[] = {
-        {Qt::Key_Return, Qt::AltModifier, "36/2048 ⌥↩"}, // not the window's Return
-        {Qt::Key_A, Qt::ShiftModifier, "0/512 ⇧A"},      // key code 0
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.recorded);
-        startRecording();
-        EXPECT_TRUE(recorder->isRecording());
-        EXPECT_EQ(recorder->shownText(), "Press keys");
-        press(c.key, c.modifiers);
-        EXPECT_EQ(said, (std::vector<std::string>{c.recorded, "stopped"}));
-        EXPECT_FALSE(recorder->isRecording());
-        std::string recorded = c.recorded;
-        EXPECT_EQ(recorder->label(), recorded.substr(recorded.find(' ') + 1));
-    }
+TEST_F(HotkeyRecorderTest, AKeyWithAModifierBecomesTheShortcutEvenTheWindowsReturn) {
+    startRecording();
+    EXPECT_EQ(recorder->shownText(), "Press keys");
+    press(Qt::Key_Return, Qt::AltModifier);
+    EXPECT_EQ(said, (std::vector<std::string>{"36/2048 ⌥↩", "stopped"}));
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_EQ(recorder->label(), "⌥↩");
 }
 
 TEST_F(HotkeyRecorderTest, WithoutAModifierItBeepsAndEscapeKeepsTheOldShortcut) {
@@ -103,18 +87,9 @@ TEST_F(HotkeyRecorderTest, ASecondClickOrAnotherWindowStopsIt) {
     EXPECT_FALSE(recorder->isRecording());
 }
 
-TEST_F(HotkeyRecorderTest, Drawing) {
-    window->layout()->activate();
-    EXPECT_EQ(recorder->height(), 30);
-    EXPECT_GE(recorder->width(), 130);
-    EXPECT_TRUE(near(test::grabbed(recorder).pixel(4, 15), rgbOf(Palette::field)));
+// Destroyed while listening: it stops first, so the program's shortcut comes back.
+TEST_F(HotkeyRecorderTest, DestroyedWhileListeningItStopsFirst) {
     startRecording();
-    QImage listening = test::grabbed(recorder);
-    // The 1-point outline is centred on the inset path: half of it covers the fill's first row.
-    EXPECT_TRUE(near(listening.pixel(recorder->width() / 2, 1), test::over(Palette::neon, 0.5, Palette::neonFill)));
-
-    // Destroyed while listening: it stops first, so the program's shortcut comes back.
-    said.clear();
     delete recorder;
     EXPECT_EQ(said, std::vector<std::string>{"stopped"});
 }

@@ -19,21 +19,12 @@ MenuInputs inputs() {
     return in;
 }
 
-// What the panel is given: one line per action, "---" for separators, then [x] or [ ] for toggles, "off" for
-// disabled items and the shortcut.
+// One line per action: its text and shortcut, or "---" for a separator. Toggles and disabled items are checked
+// over D-Bus.
 std::vector<std::string> shown(QMenu& menu) {
     std::vector<std::string> out;
-    for (QAction* a : menu.actions()) {
-        if (a->isSeparator()) {
-            out.push_back("---");
-            continue;
-        }
-        std::string line = a->text().toStdString();
-        if (a->isCheckable()) line += a->isChecked() ? " [x]" : " [ ]";
-        if (!a->isEnabled()) line += " off";
-        if (!a->shortcut().isEmpty()) line += " " + a->shortcut().toString().toStdString();
-        out.push_back(line);
-    }
+    for (QAction* a : menu.actions())
+        out.push_back(a->isSeparator() ? "---" : (a->text() + " " + a->shortcut().toString()).trimmed().toStdString());
     return out;
 }
 
@@ -44,9 +35,9 @@ TEST(TrayStatusItem, MenuShowsItsContentIsRebuiltAsItOpensAndPassesChoicesOn) {
     TrayStatusItem item;
     item.setMenu(populate(inputs()));
     EXPECT_EQ(shown(item.contextMenu()),
-              (std::vector<std::string>{"Taps Active  (⌥⌘T) [x]", "Auto-pause after each tap [x]", "---", "●○○   Chat",
+              (std::vector<std::string>{"Taps Active  (⌥⌘T)", "Auto-pause after each tap", "---", "●○○   Chat",
                                         "●●○   Deep__work && more", "---", "Test Taps Ctrl+T", "Edit Modes Ctrl+E",
-                                        "Open at Login [ ] off", "---", "Quit Knokle Ctrl+Q"}));
+                                        "Open at Login", "---", "Quit Knokle Ctrl+Q"}));
     // Mode rows are drawn with their runs where the program draws the menu.
     auto* row = qobject_cast<QWidgetAction*>(item.contextMenu().actions()[3]);
     ASSERT_TRUE(row);
@@ -54,17 +45,12 @@ TEST(TrayStatusItem, MenuShowsItsContentIsRebuiltAsItOpensAndPassesChoicesOn) {
 
     // Rebuilt as it opens; choices arrive afterwards.
     MenuInputs in = inputs();
-    int asked = 0;
-    item.menuContent = [&] {
-        ++asked;
-        return populate(in);
-    };
+    item.menuContent = [&] { return populate(in); };
     std::vector<MenuItem> chosen;
     item.onChoose = [&](const MenuItem& m) { chosen.push_back(m); };
 
     in.tapsActive = false;
     emit item.contextMenu().aboutToShow();
-    EXPECT_EQ(asked, 1);
     EXPECT_EQ(item.contextMenu().actions()[0]->text().toStdString(), "Taps Paused  (⌥⌘T)");
 
     item.contextMenu().actions()[0]->trigger();

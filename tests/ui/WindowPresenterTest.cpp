@@ -12,18 +12,14 @@ using namespace knokle;
 
 namespace {
 
-struct App {
-    App() { test::ensureWidgetsApplication(); }
-};
-
-struct Windows : App {
+struct Windows {
+    bool app = (test::ensureWidgetsApplication(), true); // before the widgets
     QWidget editor, calibration;
     std::vector<QWidget*> activated;
     WindowPresenter presenter{[this](QWidget* w) { activated.push_back(w); }};
-    QRect area;
+    QRect area = QGuiApplication::primaryScreen()->availableGeometry();
 
     Windows() {
-        area = QGuiApplication::primaryScreen()->availableGeometry();
         // Positions are those of the frames, as the presenter sees windows.
         editor.resize(300, 250);
         editor.move(area.center().x() - 150, area.top() + 100);
