@@ -1,6 +1,9 @@
 #include "shell/Hotkey.h"
 #include "FakeShellServices.h"
 #include "VirtualLoop.h"
+#include "common/VirtualKeys.h"
+
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -25,6 +28,17 @@ TEST(Hotkey, DisplayStrings) {
     };
     for (const auto& [keyCode, flags, chars, display] : cases)
         EXPECT_EQ(GlobalHotKey::displayString(keyCode, flags, chars), display) << keyCode;
+}
+
+// A stored shortcut is read back through its code and recorded through its key: each must name exactly one other.
+TEST(VirtualKeys, EachCodeNamesOneKeyAndEachKeyHasOneCode) {
+    std::set<std::uint32_t> codes;
+    std::set<std::tuple<char, NamedKey, int>> keys;
+    for (const auto& key : virtualKeys()) {
+        EXPECT_TRUE(codes.insert(key.code).second) << key.code;
+        EXPECT_TRUE(keys.insert({key.character, key.named, key.functionNumber}).second) << key.code;
+        EXPECT_EQ(virtualKey(key.code)->functionNumber, key.functionNumber) << key.code;
+    }
 }
 
 TEST(Hotkey, CarbonModifiers) {

@@ -87,7 +87,9 @@ TEST(ModeStore, DedupeKeepsTheFirstOfEachCountAndSavesOnlyWhenItDropped) {
         ModeManager manager(nullptr, file);
         EXPECT_EQ(namesOf(manager.modes), expected);
         EXPECT_EQ(stateOf(file) != before, rewritten) << stored.size();
-        if (rewritten) EXPECT_EQ(storedIn(file), manager.modes);
+        if (rewritten) {
+            EXPECT_EQ(storedIn(file), manager.modes);
+        }
     }
 }
 

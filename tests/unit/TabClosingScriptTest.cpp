@@ -4,6 +4,25 @@
 
 using namespace knokle;
 
+TEST(TabClosingScript, ExactTextForASample) {
+    EXPECT_EQ(tabClosingScript("Google Chrome", scriptSafeText("say \"hi\"\\now\n")),
+              "tell application \"Google Chrome\"\n"
+              "    set closedCount to 0\n"
+              "    repeat with w in windows\n"
+              "        set i to 1\n"
+              "        repeat while i \xE2\x89\xA4 (count of tabs of w)\n"
+              "            if (URL of tab i of w) contains \"say \\\"hi\\\"\\\\now\" then\n"
+              "                close tab i of w\n"
+              "                set closedCount to closedCount + 1\n"
+              "            else\n"
+              "                set i to i + 1\n"
+              "            end if\n"
+              "        end repeat\n"
+              "    end repeat\n"
+              "    return closedCount\n"
+              "end tell");
+}
+
 TEST(TabClosingScript, EscapingAndLineBreakRemoval) {
     const std::pair<const char*, const char*> cases[] = {
         {"plain", "plain"},
