@@ -54,7 +54,11 @@ TEST_F(CalibrationWindow, MeterShowsPeaksFadesOnlyWhileVisibleAndFlashes) {
     EXPECT_TRUE(near(drawn.pixel(test::meterBlockCentre(*c, 11)), rgbOf(Palette::good)));
     loop.advance(0.25);
     EXPECT_FALSE(c->meter()->isFlashing());
-    // At rest nothing is repainted: every repaint blurs the card's shadow again.
+    loop.advance(0.5); // faded out, and past the status line's own clearing
+    EXPECT_EQ(c->displayLevel(), 0);
+    EXPECT_FALSE(c->meter()->isFading()) << "at rest: no timer";
+
+    // A level below the first block fades without repaints: every repaint blurs the card's shadow again.
     struct PaintCounter : QObject {
         int paints = 0;
         bool eventFilter(QObject*, QEvent* event) override {
@@ -62,15 +66,19 @@ TEST_F(CalibrationWindow, MeterShowsPeaksFadesOnlyWhileVisibleAndFlashes) {
             return false;
         }
     } counter;
-    loop.advance(0.5); // past the status line's own clearing
+    c->setDisplayLevel(0.004);
     QCoreApplication::processEvents();
     c->meter()->installEventFilter(&counter);
-    for (int frame = 0; frame < 30; ++frame) {
+    for (int frame = 0; frame < 4; ++frame) {
         loop.advance(1.0 / 60);
         QCoreApplication::processEvents();
     }
     EXPECT_EQ(counter.paints, 0);
+    EXPECT_TRUE(c->meter()->isFading());
+    loop.advance(1.0 / 60);
+    EXPECT_FALSE(c->meter()->isFading());
 
+    c->setDisplayLevel(0.12);
     c->window()->hide();
     EXPECT_FALSE(c->meter()->isFading());
 }
