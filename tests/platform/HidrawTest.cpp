@@ -102,7 +102,7 @@ TEST(Hidraw, TopLevelUsagesOfReportDescriptors) {
 
 // A good uevent is read by the matching below.
 TEST(Hidraw, UeventAndTransport) {
-    for (const char* bad : {"HID_NAME=x\n", "HID_ID=0003:zz:0001\n", "HID_ID=0003\n", ""})
+    for (const char* bad : {"HID_ID=0003:zz:0001\n", "HID_ID=0003\n", ""})
         EXPECT_FALSE(parseHidUevent(bad)) << bad;
     const std::pair<int, const char*> transports[] = {{0x03, "USB"}, {0x05, "Bluetooth"}, {0x18, "I2C"},
                                                       {0x1C, "SPI"}, {0x06, "Virtual"},   {0x19, "Bus 0x19"}};
