@@ -11,7 +11,6 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <sys/stat.h>
-#include <utime.h>
 
 using namespace knokle;
 namespace fs = std::filesystem;
@@ -57,9 +56,9 @@ TEST(JsonFileDefaults, AnUnreadableFileReadsEmptyAndIsKeptAsideBeforeTheFirstWri
     // 60 levels, and brackets inside strings, are fine.
     const std::string shallow = "{\"x\": " + std::string(60, '[') + std::string(60, ']') + ", \"y\": \"[[[[\"}";
     // An empty file holds nothing that could be lost.
-    const std::pair<std::string, bool> cases[] = {{"{not json", true}, {"[1, 2]", true}, {"\"text\"", true},
-                                                  {"{\"a\": 1} trailing", true}, {deep, true}, {" \n", false},
-                                                  {shallow, false}};
+    const std::pair<std::string, bool> cases[] = {
+        {"{not json", true}, {"[1, 2]", true}, {"\"text\"", true}, {"{\"a\": 1} trailing", true},
+        {deep, true},        {" \n", false},   {shallow, false}};
     for (const auto& [content, unreadable] : cases) {
         SCOPED_TRACE(content.substr(0, 20));
         test::TempDir dir;
@@ -101,13 +100,10 @@ TEST(JsonFileDefaults, WritesGoThroughLinksKeepPermissionsAndClearCrashLeftovers
     auto stale = real.parent_path() / ".knokle.json.Ab12Cd";
     auto fresh = real.parent_path() / ".knokle.json.Ef34Gh";
     auto another = real.parent_path() / ".knokle.json.toolong1";
-    struct utimbuf old {
-        std::time(nullptr) - 120, std::time(nullptr) - 120
-    };
     for (const auto& leftover : {stale, fresh, another})
         writeFileAtomically(leftover, "{");
-    ::utime(stale.c_str(), &old);
-    ::utime(another.c_str(), &old);
+    for (const auto& leftover : {stale, another})
+        fs::last_write_time(leftover, fs::file_time_type::clock::now() - std::chrono::minutes(2));
 
     JsonFileDefaults(file).set("autoPause", false);
     EXPECT_TRUE(fs::is_symlink(file));

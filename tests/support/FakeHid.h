@@ -10,8 +10,7 @@
 
 namespace knokle::test {
 
-// A HID device that notes what it is asked in a shared journal and delivers reports through the registered
-// callback, as the HID layer would.
+// A HID device that notes what it is asked in a shared journal and delivers reports as the HID layer would.
 struct FakeHidDevice final : HidDevice {
     explicit FakeHidDevice(std::vector<std::string>& journal) : journal(journal) {}
 

@@ -1,7 +1,6 @@
 #pragma once
 
-// Everything a mode run acts on, as fakes in virtual time. Nothing real is started or signalled, and nothing
-// runs off the test's thread.
+// Everything a mode run acts on, as fakes in virtual time: nothing real is started or signalled.
 #include "FakeWorkspace.h"
 #include "VirtualLoop.h"
 #include "modes/ModeManager.h"
@@ -75,8 +74,7 @@ private:
     std::shared_ptr<State> state = std::make_shared<State>();
 };
 
-// Windows that appear after a number of searches, owned by a process or carrying a name, with a
-// full-screen state the test sets.
+// Windows found by process or by name after a number of searches, in a full-screen state the test sets.
 class FakeWindowControl final : public WindowControl {
 public:
     // The window is found from the (searchesBefore + 1)-th search on.
@@ -89,7 +87,6 @@ public:
     void setFullScreen(WindowId window, std::optional<bool> state) { fullScreen[window] = state; }
     void setLimitation(std::optional<std::string> text) { limitation = std::move(text); }
     std::vector<WindowId> fullScreenRequests() const { return requests; }
-    int searchCount() const { return searches; }
 
     std::vector<WindowId> topLevelWindows() override {
         std::vector<WindowId> shown;

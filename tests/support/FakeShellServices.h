@@ -13,8 +13,7 @@
 
 namespace knokle::test {
 
-// Keeps every handler it was given, even removed ones, so a test can deliver a click that was already on its
-// way when the monitor went.
+// Keeps even removed handlers, so a test can deliver a click already on its way when the monitor went.
 struct FakeButtons final : MouseButtonMonitor {
     bool available = true;
     std::vector<MonitorToken> added, removed;

@@ -9,14 +9,13 @@
 namespace knokle::test {
 
 // A workspace that records what it was asked and answers as told. Open requests are answered at once from
-// the scripted answers of their location, or held for the test to answer later when none is scripted.
+// the scripted answers of their location, or never when none is scripted.
 class FakeWorkspace final : public Workspace {
 public:
     static OpenApplicationResult launched(std::string bundleIdentifier, std::int32_t pid) {
         return {RunningApplication{std::move(bundleIdentifier), pid, false}, std::nullopt};
     }
     static OpenApplicationResult failed(std::string description) { return {std::nullopt, std::move(description)}; }
-    static OpenApplicationResult neither() { return {}; }
 
     // The snapshot every call returns, unless a provider is set (which may change it call by call).
     void setRunning(std::vector<RunningApplication> applications) { running = std::move(applications); }
@@ -28,28 +27,16 @@ public:
         if (location.empty()) location = "/apps/" + bundleIdentifier + ".desktop";
         return installed[bundleIdentifier] = location;
     }
-    // A well-known identifier of the other desktop that means the installed entry here (or, with an empty
-    // entry, nothing).
+    // A well-known identifier of the other desktop that means this installed entry (or nothing, when empty).
     void meanHere(const std::string& identifier, const std::string& entry) { wellKnown[identifier] = entry; }
     // Answers for the next open requests of the location, in order; the last one repeats.
     void answerOpens(const std::string& location, std::vector<OpenApplicationResult> answers) {
         scripted[location].assign(answers.begin(), answers.end());
     }
-    // Answers a held request; false when there is no such request or it was answered already.
-    bool completeOpen(size_t index, OpenApplicationResult result) {
-        if (index >= requests.size() || !requests[index].completion) return false;
-        std::exchange(requests[index].completion, nullptr)(std::move(result));
-        return true;
-    }
     // Called with each location as it is asked to open (before any answer).
     std::function<void(const std::string&)> onOpenApplication;
 
-    std::vector<std::string> openedLocations() const {
-        std::vector<std::string> out;
-        for (const auto& request : requests)
-            out.push_back(request.location);
-        return out;
-    }
+    std::vector<std::string> openedLocations() const { return locations; }
     std::vector<std::string> openedURLs() const { return urls; }
     std::vector<RunningApplication> terminated() const { return forceTerminated; }
     int snapshotCount() const { return snapshots; }
@@ -69,12 +56,14 @@ public:
     }
     void openApplication(const std::string& location, std::function<void(OpenApplicationResult)> completion) override {
         if (onOpenApplication) onOpenApplication(location);
-        requests.push_back({location, completion});
+        locations.push_back(location);
         auto it = scripted.find(location);
-        if (it == scripted.end() || it->second.empty()) return;
+        if (it == scripted.end() || it->second.empty()) {
+            unanswered.push_back(std::move(completion)); // kept alive, as a launch still under way would be
+            return;
+        }
         auto answer = it->second.front();
         if (it->second.size() > 1) it->second.pop_front();
-        requests.back().completion = nullptr;
         completion(std::move(answer));
     }
     void openURL(const std::string& url) override { urls.push_back(url); }
@@ -83,18 +72,18 @@ public:
     }
     std::string iconName(const std::string&) override { return {}; }
     // For loops that open many times (benchmarks): keeps memory flat.
-    void forgetOpenRequests() { requests.clear(); }
+    void forgetOpenRequests() {
+        locations.clear();
+        unanswered.clear();
+    }
 
 private:
-    struct OpenRequest {
-        std::string location;
-        std::function<void(OpenApplicationResult)> completion; // empty once answered
-    };
     std::vector<RunningApplication> running;
     std::function<std::vector<RunningApplication>()> runningProvider;
     std::map<std::string, std::string> installed, wellKnown, names;
     std::map<std::string, std::deque<OpenApplicationResult>> scripted;
-    std::vector<OpenRequest> requests;
+    std::vector<std::string> locations;
+    std::vector<std::function<void(OpenApplicationResult)>> unanswered;
     std::vector<std::string> urls;
     std::vector<RunningApplication> forceTerminated;
     int snapshots = 0;

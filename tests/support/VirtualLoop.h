@@ -9,9 +9,8 @@
 
 namespace knokle::test {
 
-// Main loop, background queue and clock in virtual time, all on the test's thread. Time moves only when
-// the test advances it (or when code under test sleeps on the clock); timers fire in due order, each seeing
-// now() equal to its due time. Posted work and background work run when the loop runs pending work.
+// Main loop, background queue and clock in virtual time, on the test's thread. Time moves only when advanced
+// or slept on; timers fire in due order, each seeing now() equal to its due time.
 class VirtualLoop final : public MainLoop, public Clock, public WorkQueue {
 public:
     MonotonicTime now() const override { return current; }
@@ -22,8 +21,7 @@ public:
     TimerHandle every(Seconds interval, std::function<void()> fn) override {
         return schedule(interval, interval, std::move(fn));
     }
-    // Sleeping moves virtual time forward and fires the main-loop timers that fall due meanwhile, as the
-    // real main thread would while another thread sleeps.
+    // Fires the main-loop timers that fall due meanwhile, as the main thread would while another sleeps.
     void sleepFor(Seconds duration) override { runUntil(duration, false); }
 
     // The background queue: its work runs with the posted work, in the order posted.

@@ -6,9 +6,8 @@
 
 namespace knokle::test {
 
-// A private X server (Xvfb, display chosen by the server through -displayfd) and, when asked, openbox on
-// it. They and every program launched on the session are stopped when it is destroyed. Nothing here touches
-// the caller's DISPLAY.
+// A private X server (Xvfb) and, when asked, openbox on it; they and every program launched on the session
+// are stopped when it is destroyed. The caller's DISPLAY is left alone.
 class XSession {
 public:
     explicit XSession(bool withWindowManager = false);
