@@ -203,7 +203,9 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     if (replay && line.exitWhenDone) {
         exitWhenSettled = std::make_unique<ExitWhenSettled>(
             loop, [&delegate] { return delegate.gestureInProgress(); },
-            [&delegate] { return delegate.longestGestureWindow(); }, [] { QCoreApplication::quit(); });
+            [&delegate] { return delegate.longestGestureWindow(); },
+            // A recording cut short by a bad line is a failure, whatever was played before it.
+            [&replay] { QCoreApplication::exit(replay->endedOnError() ? 1 : 0); });
         replay->onFinished = [settle = exitWhenSettled.get()] { settle->recordingFinished(); };
     }
 

@@ -94,8 +94,8 @@ public:
     double speed;
     std::function<double()> sampleTime;
     std::function<void()> finished;
-    std::size_t delivered = 0;
     bool done = false;
+    bool endedOnError = false;
 
 private:
     // Always from the main loop, never from inside the caller's start sequence: a handler that quits the
@@ -149,13 +149,15 @@ private:
             scheduleNext();
             return;
         }
-        if (reader->error()) printLine("[replay] " + *reader->error());
+        if (reader->error()) {
+            printLine("[replay] " + *reader->error());
+            endedOnError = true;
+        }
         finish();
     }
 
     void deliver(const RecordedReport& report) {
         currentOffset = report.offset;
-        ++delivered;
         if (!callback || !buffer) return;
         std::size_t length = std::min(report.bytes.size(), bufferLength);
         std::copy_n(report.bytes.begin(), length, buffer);
@@ -224,8 +226,8 @@ HidManagerFactory ReplaySource::managerFactory() {
 double ReplaySource::currentReportTime() const {
     return device->reportTime();
 }
-std::size_t ReplaySource::deliveredCount() const {
-    return device->delivered;
+bool ReplaySource::endedOnError() const {
+    return device->endedOnError;
 }
 bool ReplaySource::finished() const {
     return device->done;

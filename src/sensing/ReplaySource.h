@@ -38,8 +38,9 @@ public:
     // The timestamp of the report being delivered: the playback's start on the sample clock plus the report's
     // recorded offset. Samples stamped with it keep the recording's timing whatever the speed or jitter.
     double currentReportTime() const;
-    std::size_t deliveredCount() const;
     bool finished() const;
+    // The replay stopped at a line it could not read, before the end of the recording.
+    bool endedOnError() const;
 
     // After the last report, or after an error ended the replay.
     std::function<void()> onFinished;

@@ -34,9 +34,10 @@ TEST(Program, CommandLinesThatEndAtOnce) {
         EXPECT_EQ(run.status, c.status) << c.args[0] << "\n" << run.output;
         EXPECT_EQ(run.lines().front(), c.firstLine) << run.output;
     }
-    // A file without line feeds ends at its first 4 KB, not when memory runs out.
+    // A file without line feeds ends at its first 4 KB, not when memory runs out, and as a failure.
     auto endless = runProgram(folders(dir), {"--replay", "/dev/zero", "--exit-when-done"}, 20);
     EXPECT_TRUE(endless.has("[replay] /dev/zero:1: line longer than 4096 bytes")) << endless.output;
+    EXPECT_EQ(endless.status, 1);
 }
 
 TEST(Program, ReplayedTapsFireAModeThenAutoPause) {

@@ -85,6 +85,7 @@ TEST(Replay, DeliversEachReportAtItsOffsetScaledBySpeedStampedWithItsRecordedTim
             EXPECT_NEAR(run.delivered[i].timestamp, kReplayStart + offsets[i], 1e-6);
         }
         EXPECT_EQ(run.finished, 1);
+        EXPECT_FALSE(run.replay->endedOnError());
     }
 }
 
@@ -125,6 +126,7 @@ TEST(Replay, MalformedLineEndsTheReplayAfterTheReportsBeforeIt) {
     run.loop.advance(5.0);
     EXPECT_EQ(run.delivered.size(), 2u);
     EXPECT_EQ(run.finished, 1);
+    EXPECT_TRUE(run.replay->endedOnError());
 }
 
 TEST(Replay, UnreadableRecordings) {
