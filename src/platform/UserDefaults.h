@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -23,6 +24,11 @@ public:
     virtual std::optional<StoredValue> object(const std::string& key) const = 0;
     virtual void set(const std::string& key, const StoredValue& value) = 0;
     virtual void remove(const std::string& key) = 0;
+    // Values that belong together, written at once so that no reader sees some of them without the others.
+    virtual void setAll(const std::vector<std::pair<std::string, StoredValue>>& values) {
+        for (const auto& [key, value] : values)
+            set(key, value);
+    }
     // Every key present, in the store's own order (for listing the whole store). A store that cannot list
     // its keys answers with none.
     virtual std::vector<std::string> keys() const { return {}; }

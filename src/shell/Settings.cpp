@@ -170,9 +170,9 @@ void Settings::setAutoPause(bool on) {
 }
 
 void Settings::setHotkey(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display) {
-    store.set(kHotkeyKeyCode, static_cast<std::int64_t>(keyCode));
-    store.set(kHotkeyMods, static_cast<std::int64_t>(modifiers));
-    store.set(kHotkeyDisplay, display);
+    store.setAll({{kHotkeyKeyCode, static_cast<std::int64_t>(keyCode)},
+                  {kHotkeyMods, static_cast<std::int64_t>(modifiers)},
+                  {kHotkeyDisplay, display}});
 }
 
 } // namespace knokle

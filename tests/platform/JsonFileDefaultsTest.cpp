@@ -37,8 +37,9 @@ TEST(JsonFileDefaults, TypesSurviveTheFileAndOutsideChangesAreSeen) {
                                                           {"firmness", std::int64_t(1)},
                                                           {"cooldownSeconds", 2.0}, // not to become 2
                                                           {"hotkeyDisplay", std::string("⌥⌘T")}};
-    for (const auto& [key, value] : values)
-        store.set(key, value);
+    store.set(values[0].first, values[0].second);
+    store.set(values[1].first, values[1].second);
+    store.setAll({values[2], values[3]}); // one write for values that belong together
     for (const auto& [key, value] : values)
         EXPECT_EQ(other.object(key), value) << key;
     EXPECT_EQ(other.keys(), (std::vector<std::string>{"tapsActive", "firmness", "cooldownSeconds", "hotkeyDisplay"}));

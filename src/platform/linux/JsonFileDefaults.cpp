@@ -121,6 +121,13 @@ void JsonFileDefaults::set(const std::string& key, const StoredValue& value) {
     update(path, [&](Json& object) { object[key] = toJson(value); });
 }
 
+void JsonFileDefaults::setAll(const std::vector<std::pair<std::string, StoredValue>>& values) {
+    update(path, [&](Json& object) {
+        for (const auto& [key, value] : values)
+            object[key] = toJson(value);
+    });
+}
+
 void JsonFileDefaults::remove(const std::string& key) {
     Loaded loaded = load(path);
     // Nothing to remove: leave the file (and an unreadable one) as it is.

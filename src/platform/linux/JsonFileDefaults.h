@@ -20,6 +20,7 @@ public:
     std::optional<StoredValue> object(const std::string& key) const override;
     void set(const std::string& key, const StoredValue& value) override;
     void remove(const std::string& key) override;
+    void setAll(const std::vector<std::pair<std::string, StoredValue>>& values) override;
     std::vector<std::string> keys() const override;
 
 private:
