@@ -38,3 +38,14 @@ TEST(UnicodeText, CharactersAtTheEndAndStrayBytes) {
     EXPECT_EQ(withoutLineBreaks("a\xe2\x80"), "a\xe2\x80");
     EXPECT_EQ(upperCased("a\x80\xff"), "A\x80\xff");
 }
+
+TEST(UnicodeText, UpperCasingKeepsCharactersOfEveryLengthWhole) {
+    EXPECT_EQ(upperCased("\u00e9\u0080\uff51\U00010428"), "\u00c9\u0080\uff31\U00010400");
+}
+
+TEST(UnicodeText, ValidUtf8UpToTheLastByte) {
+    for (const char* bad : {"a\xc3", "\xe2\x8c", "\xf0\x90\x90", "\x80", "\xc3("})
+        EXPECT_FALSE(isValidUtf8(bad)) << bad;
+    EXPECT_FALSE(isValidUtf8(std::string_view("a\xc3\xa9", 2))) << "cut inside a character";
+    EXPECT_TRUE(isValidUtf8("\u00e9\u2325\U00010428"));
+}
