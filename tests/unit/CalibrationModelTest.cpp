@@ -70,9 +70,11 @@ TEST(CalibrationModel, DoneConfirmsThenClosesAndTheFooterResets) {
     model->resetFooter();
     EXPECT_EQ(model->footer(), (StyledText{"Changes save automatically", Palette::textFaint}));
 
-    // Gone before the delay ends: nothing runs.
+    // Gone before the delays end: nothing runs.
     model->done();
+    model->flashDetected(1);
     model.reset();
+    EXPECT_EQ(loop.pendingTimerCount(), 0u);
     loop.advance(1);
     EXPECT_EQ(closes, 1);
 }
