@@ -2,6 +2,8 @@
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace knokle;
@@ -19,6 +21,18 @@ TEST(AtomicFile, ReplacesTheFileLeavingNoTemporaryFiles) {
 
     EXPECT_FALSE(writeFileAtomically(dir / "missing-folder" / "store.json", "x"));
     EXPECT_FALSE(readWholeFile(dir / "missing-folder" / "store.json").has_value());
+
+    // A full disk (here: a file size limit) fails the write and keeps the old file, leaving nothing behind.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit before{}, limited{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    limited = {4, before.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    bool written = writeFileAtomically(file, "third, longer than the limit");
+    setrlimit(RLIMIT_FSIZE, &before);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(readWholeFile(file), "second");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 TEST(AtomicFile, UnreadableFileIsKeptAsideUnderANewName) {
