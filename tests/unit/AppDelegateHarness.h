@@ -45,6 +45,7 @@ struct AppHarness {
     std::map<std::string, std::string> environment;
     const SensorAccess* sensorAccess = nullptr;
     int terminated = 0;
+    int editorOpens = 0;
     std::unique_ptr<AppDelegate> app;
 
     AppHarness() { defaults.values["didOnboard"] = true; }
@@ -68,7 +69,7 @@ struct AppHarness {
         app = std::make_unique<AppDelegate>(
             AppServices{env.loop, env.loop.workQueue(), defaults, hid.factory(), [this] { return env.loop.elapsed(); },
                         buttons, hotKeys, login, alerts, status, env.services(), dir / "modes.json",
-                        [this] { ++terminated; }, makeWindow, nullptr, getenv, sensorAccess});
+                        [this] { ++terminated; }, makeWindow, [this] { ++editorOpens; }, getenv, sensorAccess});
         return *app;
     }
 

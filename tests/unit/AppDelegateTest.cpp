@@ -53,9 +53,12 @@ TEST(AppDelegate, HotKeyAndMenuToggle) {
     h.env.loop.runPending();
     EXPECT_TRUE(h.settings().tapsActive());
     for (const auto& item : app.menuNeedsUpdate())
-        if (item.action == MenuAction::toggleActive || item.action == MenuAction::toggleAutoPause) app.perform(item);
+        if (item.action == MenuAction::toggleActive || item.action == MenuAction::toggleAutoPause ||
+            item.action == MenuAction::editModes)
+            app.perform(item);
     EXPECT_FALSE(h.settings().tapsActive());
     EXPECT_FALSE(h.settings().autoPause());
+    EXPECT_EQ(h.editorOpens, 1);
 }
 
 TEST(AppDelegate, AShortcutHeldByAnotherProgramIsReportedOnce) {
