@@ -14,6 +14,8 @@ std::string outcome(const CommandLine& line) {
     if (line.error) return "error";
     if (line.help) return "help";
     if (line.version) return "version";
+    if (line.installBrowserSupport) return "install browser support";
+    if (line.uninstallBrowserSupport) return "uninstall browser support";
     if (line.replayFile)
         return "replay " + *line.replayFile + " x" + std::to_string(static_cast<int>(line.replaySpeed)) +
                (line.exitWhenDone ? " then exit" : "");
@@ -39,7 +41,8 @@ TEST(CommandLine, TheRenderingFlagsComeFirstThenExecModeThenTheProgramsOwn) {
         {{"knokle", "--replay", "r.rec", "--replay-speed", "4", "--exit-when-done"}, "replay r.rec x4 then exit"},
         {{"knokle", "--replay", "r.rec", "--exec-mode"}, "replay r.rec x1"},
         {{"knokle", "--replay-speed", "fast"}, "error"}, {{"knokle", "--replay-speed", "-1"}, "error"},
-        {{"knokle", "--replay"}, "error"},
+        {{"knokle", "--replay"}, "error"}, {{"knokle", "--install-browser-support"}, "install browser support"},
+        {{"knokle", "--uninstall-browser-support"}, "uninstall browser support"},
         // clang-format on
     };
     for (const auto& [args, expected] : cases) {

@@ -40,6 +40,8 @@ TEST(ModeStore, MissingFileIsSeededAndSavedWithDistinctIds) {
     test::LineCapture lines;
     ModeManager manager(nullptr, dir / "modes.json");
     EXPECT_EQ(namesOf(manager.modes), kDefaults);
+    for (std::int64_t count = 1; count <= 3; ++count)
+        EXPECT_EQ(manager.modes[count - 1].slapCount, count);
     EXPECT_EQ(storedIn(dir / "modes.json"), manager.modes);
     std::set<std::string> ids;
     for (const auto& mode : manager.modes)
