@@ -7,7 +7,7 @@
 #include "modes/ModeCoding.h"
 #include "sensing/MotionSensor.h"
 #include "sensing/SyntheticMotion.h"
-#include "shell/AppDelegate.h"
+#include "controller/AppDelegate.h"
 
 #include <benchmark/benchmark.h>
 

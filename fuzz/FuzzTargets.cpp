@@ -4,12 +4,12 @@
 #include "common/AtomicFile.h"
 #include "common/DiagnosticOutput.h"
 #include "modes/ModeCoding.h"
-#include "platform/linux/DevToolsTargets.h"
-#include "platform/linux/HidrawManager.h"
-#include "platform/linux/JsonFileDefaults.h"
-#include "platform/linux/LoopbackHttp.h"
+#include "platform/linux/browsers/DevToolsTargets.h"
+#include "platform/linux/sensors/HidrawManager.h"
+#include "platform/linux/runtime/JsonFileDefaults.h"
+#include "platform/linux/browsers/LoopbackHttp.h"
 #include "sensing/ReportRecording.h"
-#include "shell/DefaultsCommand.h"
+#include "controller/DefaultsCommand.h"
 
 #include <cstdlib>
 #include <filesystem>

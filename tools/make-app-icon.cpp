@@ -3,8 +3,8 @@
 //
 //   knokle_make_app_icon build/share/icons/hicolor
 
-#include "shell/StatusIconGeometry.h"
-#include "windows/StatusIcon.h"
+#include "viewmodels/StatusIconGeometry.h"
+#include "widgets/StatusIcon.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // draws it from there, so that showing the tray icon loads no font (a font engine costs more memory than the
 // rest of the idle tray program).
 //
-//   knokle_make_status_glyph src/windows/StatusGlyph.cpp && clang-format -i src/windows/StatusGlyph.cpp
+//   knokle_make_status_glyph src/widgets/StatusGlyph.cpp && clang-format -i src/widgets/StatusGlyph.cpp
 
 #include <QFont>
 #include <QFontInfo>
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     FILE* out = std::fopen(argv[1], "w");
     if (!out) return 1;
     std::fprintf(out, "// The \"t\" of Liberation Serif Bold at 100 pixels, written by tools/make-status-glyph.cpp.\n"
-                      "#include \"windows/StatusGlyph.h\"\n\nnamespace knokle {\n\n"
+                      "#include \"widgets/StatusGlyph.h\"\n\nnamespace knokle {\n\n"
                       "const std::vector<GlyphElement>& statusGlyph() {\n"
                       "    static const std::vector<GlyphElement> elements = {\n");
     for (int i = 0; i < path.elementCount(); ++i) {

@@ -1,10 +1,10 @@
 #include "app/AppWindows.h"
 
-#include "platform/linux/DesktopEntries.h"
-#include "shell/AppDelegate.h"
-#include "shell/ApplicationCatalog.h"
-#include "windows/CalibrationWindowController.h"
-#include "windows/ModesWindowController.h"
+#include "platform/linux/desktop/DesktopEntries.h"
+#include "controller/AppDelegate.h"
+#include "viewmodels/ApplicationCatalog.h"
+#include "widgets/CalibrationWindowController.h"
+#include "widgets/ModesWindowController.h"
 
 #include <QGuiApplication>
 

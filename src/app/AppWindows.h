@@ -2,7 +2,7 @@
 
 #include "platform/MainLoop.h"
 #include "platform/Workspace.h"
-#include "shell/CalibrationPanel.h"
+#include "controller/CalibrationPanel.h"
 
 #include <functional>
 #include <memory>

@@ -1,8 +1,8 @@
 #include "app/PreviewProcess.h"
 
-#include "platform/linux/GioWorkspace.h"
-#include "platform/linux/QtMainLoop.h"
-#include "windows/PreviewRenderer.h"
+#include "platform/linux/desktop/GioWorkspace.h"
+#include "platform/linux/runtime/QtMainLoop.h"
+#include "widgets/PreviewRenderer.h"
 
 #include <QApplication>
 #include <cstdlib>

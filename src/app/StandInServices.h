@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/StatusItem.h"
+#include "controller/StatusItem.h"
 
 namespace knokle {
 

@@ -1,12 +1,12 @@
 #include "app/PreviewProcess.h"
 #include "app/TrayApp.h"
 #include "common/DiagnosticOutput.h"
-#include "platform/linux/BrowserExtensionHost.h"
-#include "platform/linux/BrowserSupportInstaller.h"
-#include "platform/linux/JsonFileDefaults.h"
+#include "platform/linux/browsers/BrowserExtensionHost.h"
+#include "platform/linux/browsers/BrowserSupportInstaller.h"
+#include "platform/linux/runtime/JsonFileDefaults.h"
 #include "sensing/ReplaySource.h"
-#include "shell/CommandLine.h"
-#include "shell/DefaultsCommand.h"
+#include "controller/CommandLine.h"
+#include "controller/DefaultsCommand.h"
 
 #include <cstdio>
 #include <iostream>

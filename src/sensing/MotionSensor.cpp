@@ -2,6 +2,7 @@
 
 #include "common/DiagnosticOutput.h"
 #include "common/TextFormat.h"
+#include "platform/SensorAccess.h"
 
 #include <cmath>
 #include <limits>
@@ -64,7 +65,7 @@ void MotionSensor::start() {
     manager = createManager ? createManager() : nullptr;
     std::optional<std::vector<std::shared_ptr<HidDevice>>> devices;
     if (manager) {
-        manager->setDeviceMatching({kAppleVendorID, kSPUProductID, kAccelUsagePage, kAccelUsage});
+        manager->setDeviceMatching({kAccelerometerVendorID, kAccelerometerProductID, kAccelerometerUsagePage, kAccelerometerUsage});
         manager->scheduleWithMainLoop();
         int status = manager->open();
         printLine(format("[MotionSensor] IOHIDManagerOpen result: %d (0 = success)", status));

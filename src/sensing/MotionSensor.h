@@ -36,11 +36,6 @@ std::vector<std::uint8_t> encodeReport(double x, double y, double z, std::size_t
 // reads ahead of the main loop).
 class MotionSensor {
 public:
-    static constexpr int kAccelUsagePage = 0xFF00;
-    static constexpr int kAccelUsage = 0x03;
-    static constexpr int kAppleVendorID = 0x05AC;
-    static constexpr int kSPUProductID = 0x8104;
-
     // sampleTime stamps samples (a replay stamps them with its own timeline).
     explicit MotionSensor(
         HidManagerFactory createManager, std::function<double()> sampleTime = [] { return sampleClockNow(); });

@@ -7,5 +7,6 @@ set(KNOKLE_SENSING_SOURCES
     src/sensing/EventLog.cpp
     src/sensing/SlapCounter.cpp
     src/sensing/SlapDetector.cpp
+    src/sensing/AccelerometerTapSource.cpp
     src/sensing/SyntheticMotion.cpp
 )

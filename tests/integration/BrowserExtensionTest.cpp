@@ -1,8 +1,8 @@
 #include "TinyHttpServer.h"
 #include "TrayDesktop.h"
-#include "platform/linux/BrowserHosts.h"
-#include "platform/linux/DevToolsBrowserScripting.h"
-#include "platform/linux/DevToolsTargets.h"
+#include "platform/linux/browsers/BrowserHosts.h"
+#include "platform/linux/browsers/DevToolsBrowserScripting.h"
+#include "platform/linux/browsers/DevToolsTargets.h"
 
 #include <gtest/gtest.h>
 

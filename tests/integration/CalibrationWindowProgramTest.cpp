@@ -2,7 +2,7 @@
 // again, and the bundled demo recording shown live.
 
 #include "TrayDesktop.h"
-#include "shell/Palette.h"
+#include "viewmodels/Palette.h"
 
 #include <gtest/gtest.h>
 // After gtest: Xlib's macros (None, Bool) would break it.

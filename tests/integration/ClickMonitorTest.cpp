@@ -1,7 +1,7 @@
 #include "QtEventLoop.h"
 #include "VirtualLoop.h"
 #include "XSession.h"
-#include "platform/linux/XInputButtonMonitor.h"
+#include "platform/linux/x11/XInputButtonMonitor.h"
 #include "sensing/ClickWatcher.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/linux/X11WindowControl.h"
+#include "platform/linux/x11/X11WindowControl.h"
 
 #include "QtEventLoop.h"
 #include "XSession.h"

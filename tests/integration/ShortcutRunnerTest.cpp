@@ -1,4 +1,4 @@
-#include "platform/linux/ExecutableShortcutRunner.h"
+#include "platform/linux/desktop/ExecutableShortcutRunner.h"
 
 #include "TrayDesktop.h"
 

@@ -1,4 +1,4 @@
-#include "platform/linux/GioWorkspace.h"
+#include "platform/linux/desktop/GioWorkspace.h"
 
 #include "TrayDesktop.h"
 

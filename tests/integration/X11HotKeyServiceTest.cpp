@@ -1,4 +1,4 @@
-#include "platform/linux/X11HotKeyService.h"
+#include "platform/linux/x11/X11HotKeyService.h"
 #include "QtEventLoop.h"
 #include "XSession.h"
 

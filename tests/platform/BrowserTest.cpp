@@ -2,11 +2,11 @@
 #include "TinyHttpServer.h"
 #include "UnixSockets.h"
 #include "common/AtomicFile.h"
-#include "platform/linux/BrowserExtensionHost.h"
-#include "platform/linux/BrowserHosts.h"
-#include "platform/linux/BrowserSupportInstaller.h"
-#include "platform/linux/DevToolsBrowserScripting.h"
-#include "platform/linux/DevToolsTargets.h"
+#include "platform/linux/browsers/BrowserExtensionHost.h"
+#include "platform/linux/browsers/BrowserHosts.h"
+#include "platform/linux/browsers/BrowserSupportInstaller.h"
+#include "platform/linux/browsers/DevToolsBrowserScripting.h"
+#include "platform/linux/browsers/DevToolsTargets.h"
 
 #include <future>
 #include <gtest/gtest.h>

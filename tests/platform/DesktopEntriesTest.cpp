@@ -1,7 +1,7 @@
-#include "platform/linux/DesktopEntries.h"
+#include "platform/linux/desktop/DesktopEntries.h"
 #include "TempDir.h"
 #include "common/AtomicFile.h"
-#include "platform/linux/XdgAutostartLoginItem.h"
+#include "platform/linux/desktop/XdgAutostartLoginItem.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
-#include "platform/linux/GioWorkspace.h"
+#include "platform/linux/desktop/GioWorkspace.h"
 #include "TempDir.h"
 #include "common/AtomicFile.h"
-#include "platform/linux/ProcFiles.h"
+#include "platform/linux/desktop/ProcFiles.h"
 
 #include <csignal>
 #include <future>

@@ -3,8 +3,8 @@
 #include "ScopedEnv.h"
 #include "TempDir.h"
 #include "common/SampleClock.h"
-#include "platform/linux/HidrawManager.h"
-#include "platform/linux/HidrawSensorAccess.h"
+#include "platform/linux/sensors/HidrawManager.h"
+#include "platform/linux/sensors/HidrawSensorAccess.h"
 #include "sensing/MotionSensor.h"
 
 #include <fcntl.h>

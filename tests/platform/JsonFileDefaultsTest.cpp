@@ -1,11 +1,11 @@
 // What a stray value or a damaged, linked or half-written settings file does to the store and the settings
 // command: never a crash, never a lost file.
-#include "platform/linux/JsonFileDefaults.h"
+#include "platform/linux/runtime/JsonFileDefaults.h"
 #include "LineCapture.h"
 #include "ScopedEnv.h"
 #include "TempDir.h"
 #include "common/AtomicFile.h"
-#include "shell/DefaultsCommand.h"
+#include "controller/DefaultsCommand.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -1,4 +1,4 @@
-#include "platform/linux/LoopbackHttp.h"
+#include "platform/linux/browsers/LoopbackHttp.h"
 
 #include <gtest/gtest.h>
 

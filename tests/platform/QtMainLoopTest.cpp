@@ -1,5 +1,5 @@
-#include "platform/linux/QtMainLoop.h"
-#include "platform/linux/ThreadPoolWorkQueue.h"
+#include "platform/linux/runtime/QtMainLoop.h"
+#include "platform/linux/runtime/ThreadPoolWorkQueue.h"
 
 #include "QtEventLoop.h"
 

@@ -1,4 +1,4 @@
-#include "platform/linux/UnixSocketSingleInstance.h"
+#include "platform/linux/sockets/UnixSocketSingleInstance.h"
 #include "QtEventLoop.h"
 #include "TempDir.h"
 #include "UnixSockets.h"

@@ -4,8 +4,8 @@
 #include "platform/HotKeyService.h"
 #include "platform/LoginItem.h"
 #include "platform/MouseButtonMonitor.h"
-#include "shell/CalibrationPanel.h"
-#include "shell/StatusItem.h"
+#include "controller/CalibrationPanel.h"
+#include "controller/StatusItem.h"
 
 #include <map>
 #include <string>

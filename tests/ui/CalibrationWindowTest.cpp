@@ -1,7 +1,7 @@
 #include "VirtualLoop.h"
 #include "WidgetTesting.h"
-#include "windows/SlidingSegmented.h"
-#include "windows/ThemedSwitch.h"
+#include "widgets/SlidingSegmented.h"
+#include "widgets/ThemedSwitch.h"
 
 #include <QLabel>
 #include <QVariantAnimation>

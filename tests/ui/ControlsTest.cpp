@@ -1,10 +1,10 @@
 #include "WidgetTesting.h"
-#include "windows/AccentButton.h"
-#include "windows/CardView.h"
-#include "windows/SlidingSegmented.h"
-#include "windows/Theme.h"
-#include "windows/ThemedSwitch.h"
-#include "windows/ThemedTextField.h"
+#include "widgets/AccentButton.h"
+#include "widgets/CardView.h"
+#include "widgets/SlidingSegmented.h"
+#include "widgets/Theme.h"
+#include "widgets/ThemedSwitch.h"
+#include "widgets/ThemedTextField.h"
 
 #include <QSignalSpy>
 #include <QVariantAnimation>

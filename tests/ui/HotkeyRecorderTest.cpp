@@ -1,4 +1,4 @@
-#include "windows/HotkeyRecorder.h"
+#include "widgets/HotkeyRecorder.h"
 #include "WidgetTesting.h"
 
 #include <QShortcut>

@@ -4,11 +4,11 @@
 #include "WidgetTesting.h"
 #include "common/AtomicFile.h"
 #include "modes/ModeCoding.h"
-#include "windows/ApplicationChooser.h"
-#include "windows/EditorRows.h"
-#include "windows/ModesWindowController.h"
-#include "windows/SlidingSegmented.h"
-#include "windows/ThemedTextField.h"
+#include "widgets/ApplicationChooser.h"
+#include "widgets/EditorRows.h"
+#include "widgets/ModesWindowController.h"
+#include "widgets/SlidingSegmented.h"
+#include "widgets/ThemedTextField.h"
 
 #include <QLabel>
 #include <QPushButton>

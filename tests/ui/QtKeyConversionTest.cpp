@@ -1,5 +1,5 @@
-#include "windows/QtKeyConversion.h"
-#include "shell/Hotkey.h"
+#include "widgets/QtKeyConversion.h"
+#include "controller/Hotkey.h"
 
 #include <QKeyEvent>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "windows/StatusIcon.h"
+#include "widgets/StatusIcon.h"
 #include "WidgetTesting.h"
 
 #include <QImage>

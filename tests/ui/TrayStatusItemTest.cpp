@@ -1,6 +1,6 @@
-#include "windows/TrayStatusItem.h"
+#include "widgets/TrayStatusItem.h"
 #include "WidgetTesting.h"
-#include "windows/ModeRowWidget.h"
+#include "widgets/ModeRowWidget.h"
 
 #include <QCoreApplication>
 #include <QMouseEvent>

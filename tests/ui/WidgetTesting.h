@@ -8,9 +8,9 @@
 #include <QMouseEvent>
 #include <QWidget>
 
-#include "shell/Palette.h"
-#include "windows/BlockMeterView.h"
-#include "windows/CalibrationWindowController.h"
+#include "viewmodels/Palette.h"
+#include "widgets/BlockMeterView.h"
+#include "widgets/CalibrationWindowController.h"
 
 namespace knokle::test {
 

@@ -1,6 +1,6 @@
-#include "windows/WindowPresenter.h"
+#include "widgets/WindowPresenter.h"
 #include "WidgetTesting.h"
-#include "windows/WindowCloseObserver.h"
+#include "widgets/WindowCloseObserver.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -10,8 +10,8 @@
 #include "modes/ModeCoding.h"
 #include "sensing/MotionSensor.h"
 #include "sensing/SyntheticMotion.h"
-#include "shell/AppDelegate.h"
-#include "shell/Settings.h"
+#include "controller/AppDelegate.h"
+#include "controller/Settings.h"
 
 #include <map>
 

@@ -1,4 +1,4 @@
-#include "shell/ApplicationCatalog.h"
+#include "viewmodels/ApplicationCatalog.h"
 #include "TempDir.h"
 #include "common/AtomicFile.h"
 

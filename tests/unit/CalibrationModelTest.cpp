@@ -1,4 +1,4 @@
-#include "shell/CalibrationModel.h"
+#include "viewmodels/CalibrationModel.h"
 #include "VirtualLoop.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "shell/CommandLine.h"
+#include "controller/CommandLine.h"
 
 #include <gtest/gtest.h>
 

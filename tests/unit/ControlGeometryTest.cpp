@@ -1,6 +1,6 @@
-#include "shell/ControlGeometry.h"
-#include "shell/Palette.h"
-#include "shell/Symbols.h"
+#include "viewmodels/ControlGeometry.h"
+#include "viewmodels/Palette.h"
+#include "viewmodels/Symbols.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "shell/DefaultsCommand.h"
+#include "controller/DefaultsCommand.h"
 #include "MemoryUserDefaults.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "shell/ExecMode.h"
+#include "controller/ExecMode.h"
 #include "FakeModeEnvironment.h"
 #include "LineCapture.h"
 #include "TempDir.h"

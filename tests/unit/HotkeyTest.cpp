@@ -1,4 +1,4 @@
-#include "shell/Hotkey.h"
+#include "controller/Hotkey.h"
 #include "FakeShellServices.h"
 #include "VirtualLoop.h"
 #include "common/VirtualKeys.h"

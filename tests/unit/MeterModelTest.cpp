@@ -1,4 +1,4 @@
-#include "shell/MeterModel.h"
+#include "viewmodels/MeterModel.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "shell/ModeEditor.h"
+#include "viewmodels/ModeEditor.h"
 #include "TempDir.h"
 #include "VirtualLoop.h"
 #include "common/AtomicFile.h"

@@ -1,4 +1,4 @@
-#include "shell/PreviewLevel.h"
+#include "viewmodels/PreviewLevel.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "VirtualLoop.h"
 #include "sensing/MotionSensor.h"
 #include "sensing/ReplaySource.h"
-#include "shell/TapPipeline.h"
+#include "controller/TapPipeline.h"
 
 #include <gtest/gtest.h>
 

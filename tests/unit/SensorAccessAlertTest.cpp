@@ -1,4 +1,4 @@
-#include "shell/SensorAccessAlert.h"
+#include "controller/SensorAccessAlert.h"
 #include "common/AtomicFile.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "shell/Settings.h"
+#include "controller/Settings.h"
 #include "MemoryUserDefaults.h"
 
 #include <gtest/gtest.h>

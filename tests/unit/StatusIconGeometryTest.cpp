@@ -1,4 +1,4 @@
-#include "shell/StatusIconGeometry.h"
+#include "viewmodels/StatusIconGeometry.h"
 
 #include <gtest/gtest.h>
 

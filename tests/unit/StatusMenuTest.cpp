@@ -1,4 +1,4 @@
-#include "shell/StatusMenu.h"
+#include "viewmodels/StatusMenu.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "shell/TapPipeline.h"
+#include "controller/TapPipeline.h"
 #include "AppDelegateHarness.h"
 #include "common/TextFormat.h"
-#include "shell/ExitWhenSettled.h"
+#include "controller/ExitWhenSettled.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "shell/WindowPlacement.h"
+#include "viewmodels/WindowPlacement.h"
 
 #include <gtest/gtest.h>
 

@@ -1,28 +1,8 @@
-set(KNOKLE_PLATFORM_LINUX_SOURCES
-    src/platform/linux/QtMainLoop.cpp
-    src/platform/linux/ThreadPoolWorkQueue.cpp
-    src/platform/linux/SystemClock.cpp
-    src/platform/linux/JsonFileDefaults.cpp
-    src/platform/linux/X11HotKeyService.cpp
-    src/platform/linux/XdgAutostartLoginItem.cpp
-    src/platform/linux/HidrawManager.cpp
-    src/platform/linux/XInputButtonMonitor.cpp
-    src/platform/linux/ProcFiles.cpp
-    src/platform/linux/RunningProcesses.cpp
-    src/platform/linux/WellKnownApplications.cpp
-    src/platform/linux/DesktopEntries.cpp
-    src/platform/linux/GioWorkspace.cpp
-    src/platform/linux/X11WindowControl.cpp
-    src/platform/linux/DevToolsTargets.cpp
-    src/platform/linux/LoopbackHttp.cpp
-    src/platform/linux/DevToolsBrowserScripting.cpp
-    src/platform/linux/DesktopBrowserScripting.cpp
-    src/platform/linux/BrowserHosts.cpp
-    src/platform/linux/BrowserExtensionHost.cpp
-    src/platform/linux/BrowserSupportInstaller.cpp
-    src/platform/linux/ExecutableShortcutRunner.cpp
-    src/platform/linux/UnixSocketSingleInstance.cpp
-    src/platform/linux/X11WindowActivation.cpp
-    src/platform/linux/DesktopTrayHost.cpp
-    src/platform/linux/HidrawSensorAccess.cpp
-)
+# The Linux realisations of the platform interfaces, one folder per concern (in knokle_platform_linux).
+set(KNOKLE_PLATFORM_LINUX_SOURCES)
+include(${CMAKE_CURRENT_LIST_DIR}/runtime/sources.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/x11/sources.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/browsers/sources.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/sensors/sources.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/desktop/sources.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/sockets/sources.cmake)

@@ -1,0 +1,396 @@
+#include "controller/AppDelegate.h"
+
+#include "common/DiagnosticOutput.h"
+#include "common/TextFormat.h"
+#include "sensing/Firmness.h"
+#include "controller/SensorAccessAlert.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace knokle {
+
+namespace {
+
+// A mode without any action can do nothing: it neither fires nor keeps the counter waiting for its count.
+bool hasAction(const SlapMode& mode) {
+    return !mode.openApps.empty() || !mode.openURLs.empty() || !mode.quitApps.empty() || !mode.closeURLs.empty() ||
+           (mode.focusModeIdentifier && !mode.focusModeIdentifier->empty());
+}
+
+} // namespace
+
+bool AppDelegate::dryRunFromEnvironment(const char* value) {
+    return value && std::string_view(value) == "1";
+}
+
+AppDelegate::AppDelegate(AppServices s)
+    : services(std::move(s)), settings(services.defaults),
+      pipeline(services.loop, services.hidManagers, services.sampleClock, services.buttons),
+      modeManager(std::make_shared<ModeManager>(services.modeServices, services.storeURL)),
+      dryRun(dryRunFromEnvironment(services.environment ? services.environment("KNOKLE_DRYRUN")
+                                                        : std::getenv("KNOKLE_DRYRUN"))) {}
+
+AppDelegate::~AppDelegate() {
+    *alive = false;
+}
+
+std::function<void()> AppDelegate::guarded(std::function<void()> fn) const {
+    return [token = std::weak_ptr<bool>(alive), fn = std::move(fn)] {
+        auto held = token.lock();
+        if (held && *held) fn();
+    };
+}
+
+template <typename... Args> std::function<void(Args...)> AppDelegate::guarded(void (AppDelegate::*method)(Args...)) {
+    return [this, token = std::weak_ptr<bool>(alive), method](Args... args) {
+        auto held = token.lock();
+        if (held && *held) (this->*method)(args...);
+    };
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    // The status item and its first menu (an accessory program has no main menu bar to install).
+    services.statusItem.setIcon(false);
+    rebuildMenu();
+    wireUpPipeline();
+    pipeline.onUnavailable = [this, token = std::weak_ptr<bool>(alive)] {
+        if (token.expired()) return;
+        sensorMissing = true;
+        // Queued, so that the report never runs inside the sensor's own start-up.
+        services.loop.post(guarded([this] { reportNoSensor(); }));
+    };
+    pipeline.start();
+    registerHotKey();
+    if (sensorMissing) return;
+    if (services.sensorAccess) sensorUnreadable = services.sensorAccess->unreadableSensor();
+    if (sensorUnreadable) {
+        // Calibrating a sensor that delivers nothing would only confuse; onboarding waits for a readable one.
+        services.loop.post(guarded([this] { reportUnreadableSensor(*sensorUnreadable); }));
+        return;
+    }
+    if (!settings.didOnboard()) {
+        // Written first, so a crash during the first calibration does not repeat it.
+        settings.setDidOnboard(true);
+        showCalibration();
+    }
+}
+
+void AppDelegate::wireUpPipeline() {
+    applyFirmness(settings.firmness());
+    // Window updates are queued, so they run after the pipeline's own callback has returned.
+    pipeline.onAcceptedPeak = [this, token = std::weak_ptr<bool>(alive)](double peak) {
+        if (token.expired() || !calibrationVisible()) return;
+        services.loop.post(guarded([this, peak] {
+            if (calibration) calibration->setDisplayLevel(std::max(calibration->displayLevel(), peak));
+        }));
+    };
+    pipeline.onImpact = [this, token = std::weak_ptr<bool>(alive)](double) {
+        if (!token.expired()) flashMenuBarIcon();
+    };
+    pipeline.onCooldownChanged = [this, token = std::weak_ptr<bool>(alive)](bool on) {
+        if (token.expired() || !calibrationVisible()) return;
+        services.loop.post(guarded([this, on] {
+            if (!calibration) return;
+            calibration->setOnCooldown(on);
+            calibration->refreshStatus();
+        }));
+    };
+    pipeline.onCountChanged = [this, token = std::weak_ptr<bool>(alive)](int count) {
+        if (token.expired() || !calibrationVisible()) return;
+        services.loop.post(guarded([this, count] {
+            if (calibration) calibration->showRunning(count);
+        }));
+    };
+    pipeline.onGesture = guarded(&AppDelegate::handleGesture);
+}
+
+void AppDelegate::handleGesture(int count) {
+    services.loop.post(guarded([this, count] {
+        if (calibration) calibration->flashDetected(count);
+    }));
+    if (calibrationVisible()) {
+        printLine(format("[test] %d-tap detected (actions suppressed while testing)", count));
+        return;
+    }
+    if (!settings.tapsActive()) {
+        printLine(format("[paused] %d-tap detected (taps are paused)", count));
+        return;
+    }
+    auto mode = modeManager->mode(count);
+    if (!mode || !hasAction(*mode)) {
+        printLine(format("[info] %d-tap gesture, but no mode configured for that count.", count));
+    } else if (dryRun) {
+        std::vector<std::string> opens = mode->openApps;
+        opens.insert(opens.end(), mode->openURLs.begin(), mode->openURLs.end());
+        printLine(format("[DRY RUN] %d-tap -> would run '", count) + mode->name + "' (opens: " + quotedList(opens) +
+                  ", quits: " + quotedList(mode->quitApps) + ")");
+    } else {
+        printLine(format("[FIRE] %d-tap -> running '", count) + mode->name + "'");
+        runInBackground(*mode);
+        if (settings.autoPause()) {
+            // Directly, not through setArmed: nothing is reset, and the menu is rebuilt below.
+            settings.setTapsActive(false);
+            printLine("[auto-pause] taps paused after firing");
+        }
+    }
+    services.loop.post(guarded([this] { rebuildMenu(); }));
+}
+
+void AppDelegate::runInBackground(const SlapMode& mode) {
+    // The manager is shared so that a run still going when the controller is gone has it.
+    services.background.post([manager = modeManager, mode] { manager->execute(mode); });
+}
+
+void AppDelegate::reportNoSensor() {
+    sensorMissing = true;
+    rebuildMenu();
+    Alert alert;
+    alert.style = AlertStyle::warning;
+    alert.messageText = "This computer has no motion sensor";
+    alert.informativeText = "Knokle detects taps with the accelerometer built into Apple-silicon MacBooks. This "
+                            "computer has none that Knokle can find, so Knokle won't be able to do anything here.";
+    alert.buttons = {"Quit Knokle", "Leave Running"};
+    if (services.alerts.runModal(alert) == 0) quit();
+}
+
+void AppDelegate::reportUnreadableSensor(const SensorAccessProblem& problem) {
+    if (services.alerts.runModal(sensorAccessAlert(problem)) == 0) quit();
+}
+
+void AppDelegate::testMode(const std::optional<Uuid>& representedObject) {
+    if (!representedObject) return;
+    auto found = std::find_if(modeManager->modes.begin(), modeManager->modes.end(),
+                              [&](const SlapMode& mode) { return mode.id == *representedObject; });
+    if (found != modeManager->modes.end()) runInBackground(*found);
+}
+
+void AppDelegate::registerHotKey() {
+    HotKeyFailure failure;
+    armHotKey = GlobalHotKey::make(services.hotKeys, services.loop, settings.hotkeyKeyCode(), settings.hotkeyMods(),
+                                   guarded(&AppDelegate::toggleActive), &failure);
+    if (!armHotKey) reportHotKeyFailure(failure);
+}
+
+void AppDelegate::reportHotKeyFailure(const HotKeyFailure& failure) {
+    // Without this the shortcut would silently do nothing.
+    if (failure.kind == HotKeyFailure::Kind::inUse)
+        printLine("[info] The shortcut " + settings.hotkeyDisplay() +
+                  " is in use by another program; arm and pause taps from the menu instead.");
+}
+
+void AppDelegate::setArmed(bool on) {
+    if (on == settings.tapsActive()) return;
+    settings.setTapsActive(on);
+    // Nothing half-counted from before the pause may complete a gesture.
+    if (on) pipeline.reset();
+    rebuildMenu();
+}
+
+void AppDelegate::toggleActive() {
+    setArmed(!settings.tapsActive());
+}
+
+void AppDelegate::toggleAutoPause() {
+    settings.setAutoPause(!settings.autoPause());
+    rebuildMenu();
+}
+
+void AppDelegate::applyFirmness(std::int64_t level) {
+    pipeline.applyFirmness(level, settings.cooldownSeconds());
+    refreshMaxCount();
+}
+
+double AppDelegate::longestGestureWindow() const {
+    return firmnessLevel(pipeline.level()).maxWindow;
+}
+
+void AppDelegate::refreshMaxCount() {
+    // While the user tests taps, gestures of every length are recognised.
+    if (calibrationVisible()) {
+        pipeline.setFireAtCount(3);
+        return;
+    }
+    std::optional<std::int64_t> largest;
+    for (const auto& mode : modeManager->modes)
+        if (hasAction(mode)) largest = std::max(largest.value_or(mode.slapCount), mode.slapCount);
+    pipeline.setFireAtCount(largest ? static_cast<int>(std::clamp<std::int64_t>(*largest, 1, 3)) : 3);
+}
+
+void AppDelegate::toggleOpenAtLogin() {
+    LoginItem& item = services.loginItem;
+    auto error = item.status() == LoginItemStatus::enabled ? item.unregisterItem() : item.registerItem();
+    if (error) {
+        Alert alert;
+        alert.style = AlertStyle::warning;
+        alert.messageText = "Couldn't change the login item";
+        alert.informativeText = *error;
+        alert.buttons = {"OK"};
+        services.alerts.runModal(alert);
+    }
+    rebuildMenu();
+}
+
+MenuInputs AppDelegate::menuInputs() const {
+    MenuInputs in;
+    in.sensorMissing = sensorMissing;
+    in.tapsActive = settings.tapsActive();
+    in.autoPause = settings.autoPause();
+    in.hotkeyDisplay = settings.hotkeyDisplay();
+    for (const auto& mode : modeManager->modes)
+        in.modes.push_back({mode.id, mode.name, mode.slapCount});
+    in.loginItemStatus = services.loginItem.status();
+    in.loginItemChangeable = services.loginItem.canChange();
+    return in;
+}
+
+void AppDelegate::rebuildMenu() {
+    refreshMaxCount();
+    services.statusItem.setMenu(populate(menuInputs()));
+}
+
+std::vector<MenuItem> AppDelegate::menuNeedsUpdate() {
+    return populate(menuInputs());
+}
+
+void AppDelegate::perform(const MenuItem& item) {
+    if (!item.enabled) return;
+    switch (item.action) {
+    case MenuAction::none:
+        break;
+    case MenuAction::toggleActive:
+        toggleActive();
+        break;
+    case MenuAction::toggleAutoPause:
+        toggleAutoPause();
+        break;
+    case MenuAction::testMode:
+        testMode(item.representedObject);
+        break;
+    case MenuAction::showCalibration:
+        showCalibration();
+        break;
+    case MenuAction::editModes:
+        editModes();
+        break;
+    case MenuAction::toggleOpenAtLogin:
+        toggleOpenAtLogin();
+        break;
+    case MenuAction::quit:
+        quit();
+        break;
+    }
+}
+
+void AppDelegate::flashMenuBarIcon() {
+    if (!services.statusItem.hasButton()) return;
+    services.statusItem.setIcon(true);
+    // Not coalesced: each impact restores 0.15 s after itself.
+    services.loop.after(Seconds(0.15), guarded([this] { services.statusItem.setIcon(false); }));
+}
+
+void AppDelegate::reopen() {
+    // Without a sensor to test, the explanation is what there is to see.
+    if (sensorMissing)
+        reportNoSensor();
+    else if (sensorUnreadable)
+        reportUnreadableSensor(*sensorUnreadable);
+    else
+        showCalibration();
+}
+
+void AppDelegate::quit() {
+    if (services.terminate) services.terminate();
+}
+
+bool AppDelegate::calibrationVisible() const {
+    return calibration && calibration->isVisible();
+}
+
+void AppDelegate::showCalibration() {
+    pipeline.reset();
+    if (!calibration && services.makeCalibration) {
+        CalibrationSetup setup;
+        setup.firmness = settings.firmness();
+        setup.cooldown = settings.cooldownSeconds();
+        setup.hotkeyDisplay = settings.hotkeyDisplay();
+        setup.autoPause = settings.autoPause();
+        setup.thresholdG = pipeline.levelThreshold();
+        setup.markerFraction = firmnessLevel(setup.firmness).markerFraction;
+        calibration = services.makeCalibration(setup);
+        if (calibration) {
+            calibration->onFirmnessChange = guarded(&AppDelegate::calibrationFirmnessChanged);
+            calibration->onCooldownChange = guarded(&AppDelegate::calibrationCooldownChanged);
+            calibration->onAutoPauseChange = guarded(&AppDelegate::calibrationAutoPauseChanged);
+            calibration->onRecordingChange = guarded(&AppDelegate::calibrationRecordingChanged);
+            calibration->onClose = guarded([this] { calibrationClosed(); });
+            calibration->onHotkeyChange = [this, token = std::weak_ptr<bool>(alive)](
+                                              std::uint32_t key, std::uint32_t mods, const std::string& display) {
+                if (!token.expired()) calibrationHotkeyChanged(key, mods, display);
+            };
+        }
+    }
+    if (calibration) {
+        calibration->resetFooter();
+        calibration->present();
+    }
+    refreshMaxCount();
+}
+
+void AppDelegate::editModes() {
+    if (services.openModeEditor) services.openModeEditor();
+}
+
+void AppDelegate::calibrationClosed() {
+    refreshMaxCount();
+}
+
+void AppDelegate::modesChanged() {
+    refreshMaxCount();
+}
+
+void AppDelegate::calibrationFirmnessChanged(int level) {
+    settings.setFirmness(level <= 1 ? 1 : 2);
+    applyFirmness(level);
+    if (calibration) {
+        calibration->setThresholdG(pipeline.levelThreshold());
+        calibration->setMarkerFraction(firmnessLevel(calibration->firmness()).markerFraction);
+        calibration->setNeedsDisplay();
+    }
+    rebuildMenu();
+}
+
+void AppDelegate::calibrationCooldownChanged(double seconds) {
+    settings.setCooldownSeconds(seconds);
+    pipeline.setCooldown(seconds);
+}
+
+void AppDelegate::calibrationHotkeyChanged(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display) {
+    settings.setHotkey(keyCode, modifiers, display);
+    // The new registration first, then the old one goes; the shortcut may be the same combination.
+    auto previous = std::move(armHotKey);
+    registerHotKey();
+    previous.reset();
+    rebuildMenu();
+}
+
+void AppDelegate::calibrationRecordingChanged(bool listening) {
+    if (!armHotKey) return;
+    if (listening) {
+        armHotKey->suspend();
+        return;
+    }
+    HotKeyFailure failure;
+    if (!armHotKey->resume(&failure)) {
+        // Taken by another program while the recorder listened.
+        armHotKey.reset();
+        reportHotKeyFailure(failure);
+    }
+}
+
+void AppDelegate::calibrationAutoPauseChanged(bool on) {
+    settings.setAutoPause(on);
+    rebuildMenu();
+}
+
+} // namespace knokle

@@ -1,0 +1,127 @@
+#pragma once
+
+#include "modes/ModeManager.h"
+#include "platform/AlertPresenter.h"
+#include "platform/HidManager.h"
+#include "platform/HotKeyService.h"
+#include "platform/LoginItem.h"
+#include "platform/MainLoop.h"
+#include "platform/MouseButtonMonitor.h"
+#include "platform/SensorAccess.h"
+#include "platform/UserDefaults.h"
+#include "platform/WorkQueue.h"
+#include "controller/CalibrationPanel.h"
+#include "controller/Hotkey.h"
+#include "controller/Settings.h"
+#include "controller/StatusItem.h"
+#include "controller/TapPipeline.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace knokle {
+
+// Everything the controller works with; all of it outlives the controller.
+struct AppServices {
+    MainLoop& loop;
+    WorkQueue& background; // modes run here
+    UserDefaults& defaults;
+    HidManagerFactory hidManagers;
+    std::function<double()> sampleClock; // stamps accelerometer samples; empty: the monotonic clock
+    MouseButtonMonitor& buttons;
+    HotKeyService& hotKeys;
+    LoginItem& loginItem;
+    AlertPresenter& alerts;
+    StatusItem& statusItem;
+    std::shared_ptr<const ModeServices> modeServices;
+    std::optional<std::filesystem::path> storeURL; // nothing: the default store
+    std::function<void()> terminate;               // ends the application
+    // Makes the calibration window; empty while the program has none.
+    std::function<std::unique_ptr<CalibrationPanel>(const CalibrationSetup&)> makeCalibration;
+    // Opens the mode editor; empty while the program has none.
+    std::function<void()> openModeEditor;
+    // Looks up an environment variable (getenv by default).
+    std::function<const char*(const char*)> environment;
+    // Tells why an accelerometer that is there cannot be read; none when reports come from elsewhere.
+    const SensorAccess* sensorAccess = nullptr;
+};
+
+// The application controller: the armed state, what a finished gesture does, the settings' effects on the tap
+// pipeline, the status menu's content, the hot key and the windows' lifetimes. Everything runs on the main loop.
+class AppDelegate {
+public:
+    explicit AppDelegate(AppServices services);
+    ~AppDelegate();
+    AppDelegate(const AppDelegate&) = delete;
+    AppDelegate& operator=(const AppDelegate&) = delete;
+
+    // "1" exactly, nothing else.
+    static bool dryRunFromEnvironment(const char* value);
+
+    void applicationDidFinishLaunching();
+
+    // The menu's content at the moment it opens, and the choice of one of its items.
+    std::vector<MenuItem> menuNeedsUpdate();
+    void perform(const MenuItem& item);
+
+    // Menu and hot-key actions.
+    void setArmed(bool on);
+    void toggleActive();
+    void toggleAutoPause();
+    void toggleOpenAtLogin();
+    void testMode(const std::optional<Uuid>& representedObject);
+    void showCalibration();
+    void editModes();
+    void quit();
+    // The program was launched again while running: the user wants to see it.
+    void reopen();
+
+    // The mode editor changed the stored modes, or closed: the firing count follows the modes again.
+    void modesChanged();
+    // The one mode manager, shared with the mode editor so that both see the same modes.
+    std::shared_ptr<ModeManager> sharedModeManager() const { return modeManager; }
+
+    // Whether taps are being counted into a gesture that can still close.
+    bool gestureInProgress() const { return pipeline.gestureInProgress(); }
+    // The longest a gesture can stay open after its last tap, at the current firmness.
+    double longestGestureWindow() const;
+
+private:
+    void wireUpPipeline();
+    void handleGesture(int count);
+    void reportNoSensor();
+    void reportUnreadableSensor(const SensorAccessProblem& problem);
+    void flashMenuBarIcon();
+    void registerHotKey();
+    void reportHotKeyFailure(const HotKeyFailure& failure);
+    void applyFirmness(std::int64_t level);
+    void refreshMaxCount();
+    void rebuildMenu();
+    MenuInputs menuInputs() const;
+    bool calibrationVisible() const;
+    void calibrationClosed();
+    void calibrationFirmnessChanged(int level);
+    void calibrationCooldownChanged(double seconds);
+    void calibrationHotkeyChanged(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display);
+    void calibrationAutoPauseChanged(bool on);
+    void calibrationRecordingChanged(bool listening);
+    void runInBackground(const SlapMode& mode);
+    // Wraps fn so that it does nothing once the controller is gone.
+    std::function<void()> guarded(std::function<void()> fn) const;
+    template <typename... Args> std::function<void(Args...)> guarded(void (AppDelegate::*method)(Args...));
+
+    AppServices services;
+    Settings settings;
+    TapPipeline pipeline;
+    std::shared_ptr<ModeManager> modeManager;
+    std::unique_ptr<CalibrationPanel> calibration;
+    std::unique_ptr<GlobalHotKey> armHotKey;
+    bool sensorMissing = false;
+    std::optional<SensorAccessProblem> sensorUnreadable;
+    const bool dryRun;
+    std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+};
+
+} // namespace knokle

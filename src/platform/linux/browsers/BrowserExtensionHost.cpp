@@ -1,0 +1,268 @@
+#include "platform/linux/browsers/BrowserExtensionHost.h"
+#include "common/JsonNesting.h"
+
+#include "common/UnicodeText.h"
+#include "platform/linux/browsers/BrowserHosts.h"
+#include "platform/linux/browsers/DevToolsTargets.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace knokle {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using nlohmann::json;
+
+constexpr auto kExtensionTimeout = std::chrono::seconds(5);
+
+// The browser of the table an executable belongs to, by its file name.
+std::optional<std::string> browserOfExecutable(const std::string& path) {
+    std::string name = fs::path(path).filename().string();
+    if (name == "chrome" || name.starts_with("google-chrome")) return "Google Chrome";
+    if (name.starts_with("msedge") || name.starts_with("microsoft-edge")) return "Microsoft Edge";
+    if (name.starts_with("brave")) return "Brave Browser";
+    if (name.starts_with("vivaldi")) return "Vivaldi";
+    if (name.starts_with("chromium")) return "Chromium";
+    if (name.starts_with("firefox")) return "Firefox";
+    return std::nullopt;
+}
+
+bool sendAll(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool writeAll(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+struct Client {
+    int fd;
+    std::string buffer;
+};
+
+struct Request {
+    int client;
+    std::string match;
+};
+
+class Host {
+public:
+    Host(int listener, std::string socketPath) : listener(listener), socketPath(std::move(socketPath)) {}
+
+    int run() {
+        while (true) {
+            std::vector<pollfd> fds{{STDIN_FILENO, POLLIN, 0}, {listener, POLLIN, 0}};
+            for (const auto& [fd, client] : clients)
+                fds.push_back({fd, POLLIN, 0});
+            int timeout = -1;
+            if (inFlight) {
+                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+                timeout = static_cast<int>(std::max<long long>(left, 0));
+            }
+            int ready = ::poll(fds.data(), fds.size(), timeout);
+            if (ready < 0 && errno != EINTR) return 1;
+            if (inFlight && Clock::now() >= deadline) finish(json{{"error", "the browser did not answer in time"}});
+            if (fds[0].revents & (POLLIN | POLLHUP | POLLERR))
+                if (!readExtension()) return 0; // the browser closed the port
+            if (fds[1].revents & POLLIN) accept();
+            for (size_t i = 2; i < fds.size(); ++i)
+                if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) readClient(fds[i].fd);
+            startNext();
+        }
+    }
+
+private:
+    static json parseBounded(const std::string& text) {
+        return jsonNestingWithin(text) ? json::parse(text, nullptr, false) : json();
+    }
+
+    bool readExtension() {
+        char chunk[65536];
+        ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) return true;
+        if (n <= 0) return false;
+        fromExtension.append(chunk, static_cast<size_t>(n));
+        while (auto message = takeFrame(fromExtension))
+            onExtensionMessage(parseBounded(*message));
+        return true;
+    }
+
+    void accept() {
+        int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) return;
+        ucred peer{};
+        socklen_t length = sizeof peer;
+        if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 || peer.uid != ::getuid()) {
+            ::close(fd); // only this user's programs may close this user's tabs
+            return;
+        }
+        clients[fd] = Client{fd, {}};
+    }
+
+    void readClient(int fd) {
+        auto& client = clients[fd];
+        char chunk[4096];
+        ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+        if (n <= 0) {
+            dropClient(fd);
+            return;
+        }
+        client.buffer.append(chunk, static_cast<size_t>(n));
+        while (auto message = takeFrame(client.buffer, 1u << 20)) {
+            auto request = parseBounded(*message);
+            if (request.is_object() && request.contains("closeTabs") && request["closeTabs"].is_string())
+                queue.push_back({fd, request["closeTabs"].get<std::string>()});
+            else
+                sendAll(fd, framed(json{{"error", "unreadable request"}}.dump()));
+        }
+    }
+
+    void dropClient(int fd) {
+        ::close(fd);
+        clients.erase(fd);
+        std::erase_if(queue, [fd](const Request& request) { return request.client == fd; });
+        if (inFlight && inFlight->client == fd) inFlight->client = -1;
+    }
+
+    void startNext() {
+        if (inFlight || queue.empty()) return;
+        inFlight = queue.front();
+        queue.pop_front();
+        // An empty text is contained in every address: it must never close every tab.
+        inFlight->match = withoutLineBreaks(inFlight->match);
+        if (inFlight->match.empty()) {
+            finish(json{{"closed", 0}});
+            return;
+        }
+        ask(json{{"list", true}});
+    }
+
+    void ask(json message) {
+        message["id"] = ++lastId;
+        deadline = Clock::now() + kExtensionTimeout;
+        if (!writeAll(STDOUT_FILENO, framed(message.dump()))) finish(json{{"error", "the browser's port is closed"}});
+    }
+
+    void onExtensionMessage(const json& message) {
+        if (!inFlight || !message.is_object() || message.value("id", -1) != lastId) return; // late or unasked
+        if (message.contains("error")) {
+            finish(json{{"error", message["error"].is_string() ? message["error"].get<std::string>() : "error"}});
+        } else if (message.contains("tabs") && message["tabs"].is_array()) {
+            json ids = json::array();
+            for (const auto& tab : message["tabs"])
+                if (tab.is_object() && tab.value("url", json()).is_string() && tab.value("id", json()).is_number() &&
+                    containsIgnoringCase(tab["url"].get<std::string>(), inFlight->match))
+                    ids.push_back(tab["id"]);
+            if (ids.empty())
+                finish(json{{"closed", 0}});
+            else
+                ask(json{{"close", ids}});
+        } else if (message.contains("closed") && message["closed"].is_number_integer()) {
+            finish(json{{"closed", message["closed"]}});
+        } else {
+            finish(json{{"error", "the extension sent an unreadable answer"}});
+        }
+    }
+
+    void finish(const json& answer) {
+        if (inFlight && inFlight->client >= 0) sendAll(inFlight->client, framed(answer.dump()));
+        inFlight.reset();
+    }
+
+    int listener;
+    std::string socketPath;
+    std::string fromExtension;
+    std::map<int, Client> clients;
+    std::deque<Request> queue;
+    std::optional<Request> inFlight;
+    long long lastId = 0;
+    Clock::time_point deadline;
+};
+
+} // namespace
+
+bool isBrowserHostInvocation(const std::vector<std::string>& args) {
+    if (args.size() >= 2 && args[1].starts_with("chrome-extension://")) return true;
+    return args.size() >= 3 && args[2] == kFirefoxExtensionId;
+}
+
+std::string hostBrowserName(const std::vector<std::string>& args) {
+    if (args.size() >= 3 && args[2] == kFirefoxExtensionId) return "Firefox";
+    // The browser started us directly, or through a wrapper script.
+    pid_t pid = ::getppid();
+    for (int step = 0; step < 4 && pid > 1; ++step) {
+        std::error_code ec;
+        fs::path proc = "/proc/" + std::to_string(pid);
+        if (auto browser = browserOfExecutable(fs::read_symlink(proc / "exe", ec).string())) return *browser;
+        std::FILE* stat = std::fopen((proc / "stat").c_str(), "r");
+        if (!stat) break;
+        char text[512] = {};
+        size_t n = std::fread(text, 1, sizeof text - 1, stat);
+        std::fclose(stat);
+        const char* close = std::strrchr(text, ')');
+        if (!close || close + 4 > text + n) break;
+        pid = static_cast<pid_t>(std::atol(close + 4));
+    }
+    return "Chromium";
+}
+
+int runBrowserExtensionHost(const std::vector<std::string>& args, std::optional<fs::path> runtimeDir) {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::string why;
+    auto folder = browserHostFolder(why, runtimeDir);
+    if (!folder) {
+        std::fprintf(stderr, "knokle: %s\n", why.c_str()); // the browser keeps its hosts' error output
+        return 1;
+    }
+    fs::path socketPath =
+        *folder / ("browser-" + browserSlug(hostBrowserName(args)) + "-" + std::to_string(::getpid()) + ".socket");
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (socketPath.native().size() >= sizeof address.sun_path) {
+        std::fprintf(stderr, "knokle: %s is too long a socket path\n", socketPath.c_str());
+        return 1;
+    }
+    std::strcpy(address.sun_path, socketPath.c_str());
+    ::unlink(socketPath.c_str()); // left by an earlier host with our pid
+    int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    mode_t previous = ::umask(0077); // owner-only from the start
+    bool bound = listener >= 0 && ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::umask(previous);
+    if (!bound || ::listen(listener, 16) != 0) {
+        std::fprintf(stderr, "knokle: cannot listen on %s: %s\n", socketPath.c_str(), std::strerror(errno));
+        return 1;
+    }
+    int status = Host(listener, socketPath.string()).run();
+    ::unlink(socketPath.c_str());
+    ::close(listener);
+    return status;
+}
+
+} // namespace knokle

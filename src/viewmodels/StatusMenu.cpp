@@ -1,0 +1,102 @@
+#include "viewmodels/StatusMenu.h"
+
+#include "common/UnicodeText.h"
+
+#include <algorithm>
+
+namespace knokle {
+namespace {
+
+// A hand-edited store may hold any count; the row stays readable instead of growing without bound.
+constexpr std::int64_t kMaxDots = 32;
+
+MenuItem item(std::string title, MenuAction action, std::string key = "", bool targetsController = true) {
+    MenuItem m;
+    m.title = std::move(title);
+    m.action = action;
+    m.keyEquivalent = std::move(key);
+    m.targetsController = targetsController;
+    return m;
+}
+
+MenuItem separator() {
+    MenuItem m;
+    m.separator = true;
+    return m;
+}
+
+MenuItem modeRow(const MenuModeRow& mode) {
+    MenuItem m = item("", MenuAction::testMode);
+    std::string name = std::string(trimmedSpaces(mode.name));
+    m.attributedTitle = {
+        TextRun{tapCountDots(mode.slapCount), -4.5, 1.0, 1.5},
+        TextRun{"   " + (name.empty() ? std::string("Untitled") : name), 0, 0, 0},
+    };
+    m.representedObject = mode.id;
+    return m;
+}
+
+} // namespace
+
+std::string MenuItem::displayText() const {
+    if (attributedTitle.empty()) return title;
+    std::string text;
+    for (const auto& run : attributedTitle)
+        text += run.text;
+    return text;
+}
+
+std::string tapCountDots(std::int64_t slapCount) {
+    std::int64_t filled = std::clamp<std::int64_t>(slapCount, 0, kMaxDots);
+    std::string dots;
+    for (std::int64_t i = 0; i < filled; ++i)
+        dots += "●";
+    for (std::int64_t i = filled; i < 3; ++i)
+        dots += "○";
+    return dots;
+}
+
+std::vector<MenuItem> populate(const MenuInputs& in) {
+    std::vector<MenuItem> menu;
+    if (in.sensorMissing) {
+        MenuItem missing = item("No motion sensor on this computer", MenuAction::none, "", false);
+        missing.enabled = false;
+        menu.push_back(missing);
+        menu.push_back(separator());
+        menu.push_back(item("Quit Knokle", MenuAction::quit, "q", false));
+        return menu;
+    }
+
+    MenuItem armed = item(std::string(in.tapsActive ? "Taps Active  (" : "Taps Paused  (") + in.hotkeyDisplay + ")",
+                          MenuAction::toggleActive);
+    armed.checked = in.tapsActive;
+    menu.push_back(armed);
+    MenuItem autoPause = item("Auto-pause after each tap", MenuAction::toggleAutoPause);
+    autoPause.checked = in.autoPause;
+    menu.push_back(autoPause);
+    menu.push_back(separator());
+
+    std::vector<MenuModeRow> modes = in.modes;
+    std::stable_sort(modes.begin(), modes.end(),
+                     [](const MenuModeRow& a, const MenuModeRow& b) { return a.slapCount < b.slapCount; });
+    for (const auto& mode : modes)
+        menu.push_back(modeRow(mode));
+    menu.push_back(separator());
+
+    menu.push_back(item("Test Taps", MenuAction::showCalibration, "t"));
+    menu.push_back(item("Edit Modes", MenuAction::editModes, "e"));
+    MenuItem login = item("Open at Login", MenuAction::toggleOpenAtLogin);
+    if (in.loginItemStatus == LoginItemStatus::requiresApproval) {
+        login.title = "Open at Login — approve in System Settings";
+        login.checked = true;
+    } else {
+        login.checked = in.loginItemStatus == LoginItemStatus::enabled;
+    }
+    login.enabled = in.loginItemChangeable;
+    menu.push_back(login);
+    menu.push_back(separator());
+    menu.push_back(item("Quit Knokle", MenuAction::quit, "q", false));
+    return menu;
+}
+
+} // namespace knokle

@@ -1,0 +1,253 @@
+#include "widgets/CalibrationWindowController.h"
+
+#include "sensing/Firmness.h"
+#include "widgets/AccentButton.h"
+#include "widgets/BlockMeterView.h"
+#include "widgets/CardView.h"
+#include "widgets/HotkeyRecorder.h"
+#include "widgets/SlidingSegmented.h"
+#include "widgets/Theme.h"
+#include "widgets/ThemedSwitch.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace knokle {
+
+namespace {
+
+constexpr CardView::Column kCardColumn{16, 20, 12};
+
+QWidget* row(std::initializer_list<QWidget*> views, int stretchAfter) {
+    auto* box = new QWidget;
+    auto* layout = new QHBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    int index = 0;
+    for (QWidget* view : views) {
+        layout->addWidget(view, 0, Qt::AlignVCenter);
+        if (index++ == stretchAfter) layout->addStretch(1);
+    }
+    return box;
+}
+
+} // namespace
+
+CalibrationWindowController::CalibrationWindowController(MainLoop& loop, std::function<void(QWidget*)> present)
+    : loop(loop), presenter(std::move(present)), state(loop), windowWidget(std::make_unique<QWidget>()),
+      meterView(new BlockMeterView(loop)) {
+    QWidget* w = windowWidget.get();
+    w->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint |
+                      Qt::CustomizeWindowHint);
+    w->setWindowTitle("Test Your Taps");
+    w->setAutoFillBackground(true);
+    QPalette colours = w->palette();
+    colours.setColor(QPalette::Window, Theme::color(Palette::bg));
+    w->setPalette(colours);
+    w->resize(kWidth, 700);
+    w->installEventFilter(this);
+    meterView->setParent(w);
+    state.onStatusChange = [this] { showStatus(); };
+    state.onFooterChange = [this] { showFooter(); };
+    state.onClose = [this] { windowWidget->close(); };
+}
+
+CalibrationWindowController::~CalibrationWindowController() {
+    windowWidget->removeEventFilter(this);
+    state.onStatusChange = nullptr;
+    state.onFooterChange = nullptr;
+    state.onClose = nullptr;
+}
+
+void CalibrationWindowController::apply(const CalibrationSetup& setup) {
+    state.firmness = setup.firmness <= 1 ? 1 : 2;
+    state.cooldown = setup.cooldown;
+    state.hotkeyDisplay = setup.hotkeyDisplay;
+    state.autoPause = setup.autoPause;
+    meterView->model().thresholdG = setup.thresholdG;
+    meterView->model().markerFraction = setup.markerFraction;
+}
+
+void CalibrationWindowController::buildUI() {
+    auto* stack = new QVBoxLayout(windowWidget.get());
+    stack->setContentsMargins(30, 34, 30, 20);
+    stack->setSpacing(0);
+    stack->addWidget(buildHeader());
+    stack->addSpacing(22);
+    for (QWidget* item : {buildMeterCard(), buildFirmnessCard(), buildCooldownCard(), buildShortcutCard()}) {
+        stack->addWidget(item);
+        stack->addSpacing(16);
+    }
+    stack->addWidget(buildFooter());
+    stack->activate();
+    int height = stack->hasHeightForWidth() ? stack->totalHeightForWidth(kWidth) : stack->totalSizeHint().height();
+    windowWidget->setFixedSize(kWidth, height);
+    stack->activate();
+}
+
+QWidget* CalibrationWindowController::buildHeader() {
+    auto* header = new QWidget;
+    auto* column = new QVBoxLayout(header);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(6);
+    column->addWidget(Theme::label("Test Your Taps", 26, QFont::Bold, Palette::text));
+    column->addWidget(Theme::label("Tap the side of your laptop. Fill past the marker and it counts.", 13,
+                                   QFont::Normal, Palette::textDim, true));
+    return header;
+}
+
+QWidget* CalibrationWindowController::buildMeterCard() {
+    statusLabel = Theme::label(QString::fromStdString(state.status().text), 14, QFont::Medium, state.status().colour);
+    return CardView::make(Theme::symbolImage("waveform", Palette::textDim), "Tap Strength", nullptr,
+                          {meterView, statusLabel}, kCardColumn);
+}
+
+QWidget* CalibrationWindowController::buildFirmnessCard() {
+    std::vector<std::string> labels = CalibrationModel::firmnessLabels();
+    firmnessControl = new SlidingSegmented(labels, state.firmness - 1);
+    firmnessControl->onChange = [this](int) { firmnessChanged(); };
+    firmDesc =
+        Theme::label(QString::fromStdString(state.firmnessDescription()), 12, QFont::Normal, Palette::textDim, true);
+    auto* card = CardView::make(Theme::symbolImage(state.firmnessSymbol(), state.firmnessTint()), "Firmness", nullptr,
+                                {firmnessControl, firmDesc}, kCardColumn);
+    firmIcon = card->findChild<QLabel*>("symbol");
+    return card;
+}
+
+QWidget* CalibrationWindowController::buildCooldownCard() {
+    autoPauseSwitch = new ThemedSwitch;
+    autoPauseSwitch->setOn(state.autoPause);
+    QObject::connect(autoPauseSwitch, &ThemedSwitch::switched, this, [this] { autoPauseToggled(); });
+    QWidget* pauseRow =
+        row({Theme::label("Auto-pause after each tap", 13, QFont::Medium, Palette::text), autoPauseSwitch}, 0);
+    cooldownControl = new SlidingSegmented(CalibrationModel::cooldownLabels(), state.cooldownIndex());
+    cooldownControl->onChange = [this](int) { cooldownChanged(); };
+    cooldownControl->isEnabledLike = state.cooldownChoiceEnabled();
+    cooldownControl->setOpacity(state.cooldownChoiceOpacity(), false);
+    cooldownDesc =
+        Theme::label(QString::fromStdString(state.cooldownText()), 12, QFont::Normal, Palette::textDim, true);
+    return CardView::make(Theme::symbolImage("hourglass", Palette::neon), "Cooldown", nullptr,
+                          {pauseRow, cooldownControl, cooldownDesc}, kCardColumn);
+}
+
+QWidget* CalibrationWindowController::buildShortcutCard() {
+    recorder = new HotkeyRecorder(state.hotkeyDisplay);
+    recorder->onChange = [this](std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display) {
+        state.hotkeyDisplay = display;
+        if (onHotkeyChange) onHotkeyChange(keyCode, modifiers, display);
+    };
+    recorder->onRecordingChange = [this](bool listening) {
+        if (onRecordingChange) onRecordingChange(listening);
+    };
+    auto* hint = Theme::label("Press from anywhere to arm or pause taps — no need for the menu. Click the box to "
+                              "rebind.",
+                              12, QFont::Normal, Palette::textDim, true);
+    return CardView::make(Theme::symbolImage("keyboard", Palette::neon), "Activation shortcut", nullptr,
+                          {row({recorder}, 0), hint}, kCardColumn);
+}
+
+QWidget* CalibrationWindowController::buildFooter() {
+    footerHint = Theme::label(QString::fromStdString(state.footer().text), 12, QFont::Normal, state.footer().colour);
+    auto* done = new AccentButton("Done");
+    QObject::connect(done, &QPushButton::clicked, this, [this] { doneTapped(); });
+    for (auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), windowWidget.get());
+        QObject::connect(shortcut, &QShortcut::activated, this, [this] { doneTapped(); });
+    }
+    return row({footerHint, done}, 0);
+}
+
+void CalibrationWindowController::showStatus() {
+    if (!statusLabel) return;
+    statusLabel->setText(QString::fromStdString(state.status().text));
+    Theme::setLabelColour(statusLabel, state.status().colour);
+}
+
+void CalibrationWindowController::showFooter() {
+    if (!footerHint) return;
+    footerHint->setText(QString::fromStdString(state.footer().text));
+    Theme::setLabelColour(footerHint, state.footer().colour);
+}
+
+bool CalibrationWindowController::isVisible() const {
+    return windowWidget->isVisible();
+}
+
+double CalibrationWindowController::displayLevel() const {
+    return meterView->model().displayLevel;
+}
+
+void CalibrationWindowController::setDisplayLevel(double level) {
+    meterView->setLevel(level);
+}
+
+void CalibrationWindowController::setThresholdG(double threshold) {
+    meterView->model().thresholdG = threshold;
+}
+
+void CalibrationWindowController::setMarkerFraction(double fraction) {
+    meterView->model().markerFraction = fraction;
+}
+
+void CalibrationWindowController::setNeedsDisplay() {
+    meterView->update();
+}
+
+void CalibrationWindowController::flashDetected(int count) {
+    state.flashDetected(count);
+    meterView->flash();
+}
+
+void CalibrationWindowController::present() {
+    if (presenter) {
+        presenter(windowWidget.get());
+        return;
+    }
+    windowWidget->show();
+    windowWidget->raise();
+    windowWidget->activateWindow();
+}
+
+void CalibrationWindowController::firmnessChanged() {
+    state.chooseFirmness(firmnessControl->selectedIndex());
+    firmDesc->setText(QString::fromStdString(state.firmnessDescription()));
+    firmIcon->setPixmap(Theme::symbolImage(state.firmnessSymbol(), state.firmnessTint()));
+    // The threshold follows from the controller's handler; the marker is ours.
+    meterView->model().markerFraction = firmnessLevel(state.firmness).markerFraction;
+    meterView->update();
+    if (onFirmnessChange) onFirmnessChange(state.firmness);
+}
+
+void CalibrationWindowController::cooldownChanged() {
+    state.chooseCooldown(cooldownControl->selectedIndex());
+    cooldownDesc->setText(QString::fromStdString(state.cooldownText()));
+    if (onCooldownChange) onCooldownChange(state.cooldown);
+}
+
+void CalibrationWindowController::autoPauseToggled() {
+    state.setAutoPause(autoPauseSwitch->isOn());
+    cooldownControl->isEnabledLike = state.cooldownChoiceEnabled();
+    cooldownControl->setOpacity(state.cooldownChoiceOpacity(), true);
+    cooldownDesc->setText(QString::fromStdString(state.cooldownText()));
+    if (onAutoPauseChange) onAutoPauseChange(state.autoPause);
+}
+
+void CalibrationWindowController::doneTapped() {
+    state.done();
+}
+
+bool CalibrationWindowController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == windowWidget.get() && event->type() == QEvent::Close) {
+        // Reported once the window is gone from the screen, so the controller no longer counts it visible.
+        loop.post([self = QPointer<CalibrationWindowController>(this)] {
+            if (self && self->onClose) self->onClose();
+        });
+    }
+    return false;
+}
+
+} // namespace knokle

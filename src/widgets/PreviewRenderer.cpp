@@ -1,0 +1,114 @@
+#include "widgets/PreviewRenderer.h"
+
+#include "common/AtomicFile.h"
+#include "common/DiagnosticOutput.h"
+#include "viewmodels/PreviewLevel.h"
+#include "widgets/BlockMeterView.h"
+#include "widgets/CalibrationWindowController.h"
+#include "widgets/ModesWindowController.h"
+
+#include <QBuffer>
+#include <QLayout>
+#include <QPixmap>
+#include <QWidget>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <stdlib.h>
+
+namespace knokle::PreviewRenderer {
+
+bool capture(QWidget* content, const std::string& path) {
+    content->ensurePolished();
+    if (content->layout()) content->layout()->activate();
+    QPixmap picture = content->grab();
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (picture.isNull() || !picture.save(&buffer, "PNG") || png.isEmpty()) {
+        std::fprintf(stderr, "knokle: could not draw the preview\n");
+        return false;
+    }
+    errno = 0;
+    if (!writeFileAtomically(path, std::string_view(png.constData(), static_cast<size_t>(png.size())),
+                             SymbolicLinks::replace)) {
+        std::fprintf(stderr, "knokle: could not write %s (%s)\n", path.c_str(),
+                     errno ? std::strerror(errno) : "write failed");
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// A folder only this user can enter, under a name no one could have taken before us; removed with everything
+// in it when done.
+class PrivateFolder {
+public:
+    PrivateFolder() {
+        std::error_code error;
+        std::string pattern = (std::filesystem::temp_directory_path(error) / "knokle-preview-XXXXXX").string();
+        if (!error && ::mkdtemp(pattern.data())) folder = pattern;
+    }
+    ~PrivateFolder() {
+        std::error_code ignored;
+        if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
+    }
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
+
+    bool made() const { return !folder.empty(); }
+    const std::filesystem::path& path() const { return folder; }
+
+private:
+    std::filesystem::path folder;
+};
+
+SlapMode sampleMode() {
+    SlapMode mode;
+    mode.name = "Heads-down Coding";
+    mode.slapCount = 1;
+    mode.openApps = {"firefox-esr", "org.gnome.Terminal"};
+    mode.openURLs = {"http://localhost:3000"};
+    mode.quitApps = {"thunderbird"};
+    return mode;
+}
+
+} // namespace
+
+bool renderModes(const std::string& path, MainLoop& loop, Workspace& workspace) {
+    PrivateFolder folder;
+    if (!folder.made()) {
+        std::fprintf(stderr, "knokle: could not make a private temporary folder for the preview\n");
+        return false;
+    }
+    auto manager = std::make_shared<ModeManager>(
+        nullptr, folder.path() / ("knokle-preview-" + Uuid::random().upperString() + ".json"));
+    manager->addOrUpdate(sampleMode()); // in place of the seeded one-tap mode
+    ModesWindowController editor(
+        manager, {loop, &workspace, nullptr, nullptr, [](QWidget*) { return std::optional<double>(); }});
+    if (!capture(editor.window(), path)) return false;
+    printLine("rendered modes preview -> " + path);
+    return true;
+}
+
+bool renderCalibration(const std::string& path, const std::vector<std::string>& args, MainLoop& loop) {
+    CalibrationWindowController controller(loop);
+    CalibrationSetup sample;
+    sample.firmness = 2;
+    sample.cooldown = 1.0;
+    sample.hotkeyDisplay = "⌥⌘T";
+    sample.autoPause = true;
+    sample.thresholdG = 0.21;
+    sample.markerFraction = 0.6; // firmness 2's marker
+    controller.apply(sample);
+    controller.buildUI();
+    if (auto level = previewLevel(args); level && *level > controller.displayLevel())
+        controller.setDisplayLevel(*level);
+    if (!capture(controller.window(), path)) return false;
+    printLine("rendered calibration preview -> " + path);
+    return true;
+}
+
+} // namespace knokle::PreviewRenderer

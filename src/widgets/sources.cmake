@@ -1,0 +1,28 @@
+# The user interface (Qt Widgets, in knokle_ui).
+set(KNOKLE_WIDGETS_SOURCES
+    src/widgets/AccentButton.cpp
+    src/widgets/ApplicationChooser.cpp
+    src/widgets/BlockMeterView.cpp
+    src/widgets/CalibrationWindowController.cpp
+    src/widgets/CardView.cpp
+    src/widgets/EditProxy.cpp
+    src/widgets/EditorRows.cpp
+    src/widgets/FlippedView.cpp
+    src/widgets/HotkeyRecorder.cpp
+    src/widgets/ModeRowWidget.cpp
+    src/widgets/ModesWindowController.cpp
+    src/widgets/PreviewRenderer.cpp
+    src/widgets/Proxy.cpp
+    src/widgets/QtAlertPresenter.cpp
+    src/widgets/QtKeyConversion.cpp
+    src/widgets/SlidingSegmented.cpp
+    src/widgets/StandInCalibrationWindow.cpp
+    src/widgets/StatusGlyph.cpp
+    src/widgets/StatusIcon.cpp
+    src/widgets/Theme.cpp
+    src/widgets/ThemedSwitch.cpp
+    src/widgets/ThemedTextField.cpp
+    src/widgets/TrayStatusItem.cpp
+    src/widgets/WindowCloseObserver.cpp
+    src/widgets/WindowPresenter.cpp
+)
