@@ -66,15 +66,28 @@ void BM_LastReportToFireLine(benchmark::State& state) {
     double sampleTime = 0;
     test::FakeHid hid;
     auto accelerometer = hid.addDevice();
-    AppDelegate app(AppServices{loop, loop, defaults, hid.factory(), [&] { return sampleTime; }, quiet, quiet, quiet,
-                                quiet, quiet, nullptr, std::filesystem::path(folder) / "modes.json", [] {}, nullptr,
-                                nullptr, [](const char*) -> const char* { return nullptr; }});
+    AppDelegate app(AppServices{.loop = loop,
+                                .background = loop,
+                                .defaults = defaults,
+                                .hidManagers = hid.factory(),
+                                .sampleClock = [&] { return sampleTime; },
+                                .buttons = quiet,
+                                .hotKeys = quiet,
+                                .loginItem = quiet,
+                                .alerts = quiet,
+                                .statusItem = quiet,
+                                .modeServices = nullptr,
+                                .storeURL = std::filesystem::path(folder) / "modes.json",
+                                .terminate = [] {},
+                                .makeCalibration = nullptr,
+                                .openModeEditor = nullptr,
+                                .environment = [](const char*) -> const char* { return nullptr; }});
 
     bool fired = false;
     auto previousSink = setLineSink([&](std::string_view line) {
         if (line.rfind("[FIRE] ", 0) == 0) fired = true;
     });
-    app.applicationDidFinishLaunching();
+    app.launch();
 
     TapShape tap;
     tap.peak = 0.15;

@@ -1,7 +1,6 @@
 #include "app/AppWindows.h"
 
 #include "platform/linux/desktop/DesktopEntries.h"
-#include "controller/AppDelegate.h"
 #include "viewmodels/ApplicationCatalog.h"
 #include "widgets/CalibrationWindowController.h"
 #include "widgets/ModesWindowController.h"
@@ -34,13 +33,15 @@ std::function<void()> AppWindows::modeEditorOpener() {
 }
 
 void AppWindows::openModeEditor() {
-    if (!delegate) return;
+    if (!modeManager) return;
     if (!modesWindow) {
         ModesWindowController::Services services{
             loop, &workspace, [] { return installedApplications(defaultApplicationFolders()); }, present, nullptr};
-        modesWindow = std::make_unique<ModesWindowController>(delegate->sharedModeManager(), std::move(services));
-        modesWindow->onModesChanged = [this] { delegate->modesChanged(); };
-        modesWindow->onClosed = [this] { delegate->modesChanged(); };
+        modesWindow = std::make_unique<ModesWindowController>(modeManager(), std::move(services));
+        modesWindow->onModesChanged = [this] {
+            if (onModesChanged) onModesChanged();
+        };
+        modesWindow->onClosed = modesWindow->onModesChanged;
     }
     modesWindow->resetFooter();
     modesWindow->loadMode(modesWindow->count());

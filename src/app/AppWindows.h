@@ -11,7 +11,7 @@ class QWidget;
 
 namespace knokle {
 
-class AppDelegate;
+class ModeManager;
 class ModesWindowController;
 
 // The program's windows, made on first use and kept. Where no one can see a window (the offscreen platform),
@@ -25,8 +25,10 @@ public:
 
     // Shows a window in front; without it a window is simply shown and activated.
     std::function<void(QWidget*)> present;
-    // The controller the mode editor reports to; set once it exists.
-    AppDelegate* delegate = nullptr;
+    // The modes the editor edits (the controller's own), and whom it tells when they changed or it closed; set
+    // before the editor first opens.
+    std::function<std::shared_ptr<ModeManager>()> modeManager;
+    std::function<void()> onModesChanged;
 
     // For the controller's services; empty where windows cannot be shown.
     std::function<std::unique_ptr<CalibrationPanel>(const CalibrationSetup&)> calibrationFactory();

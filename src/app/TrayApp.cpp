@@ -25,7 +25,6 @@
 #include "controller/ExitWhenSettled.h"
 #include "controller/Settings.h"
 #include "widgets/QtAlertPresenter.h"
-#include "widgets/StandInCalibrationWindow.h"
 #include "widgets/TrayStatusItem.h"
 #include "widgets/WindowPresenter.h"
 
@@ -181,17 +180,30 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
 
     AppWindows windows(loop, desktop.workspace);
     windows.present = [&presenter](QWidget* window) { presenter.present(window, nullptr); };
-    AppDelegate delegate(AppServices{loop, background, defaults, managers, sampleClock, buttons, hotKeys, loginItem,
-                                     alerts, tray ? static_cast<StatusItem&>(*tray) : noStatusItem,
-                                     desktop.modeServices(loop, background, defaults), std::nullopt,
-                                     [] { endProcess(0); }, windows.calibrationFactory(),
-                                     windows.modeEditorOpener(), nullptr, sensorAccess.get()});
-    windows.delegate = &delegate;
+    AppDelegate delegate(AppServices{.loop = loop,
+                                     .background = background,
+                                     .defaults = defaults,
+                                     .hidManagers = managers,
+                                     .sampleClock = sampleClock,
+                                     .buttons = buttons,
+                                     .hotKeys = hotKeys,
+                                     .loginItem = loginItem,
+                                     .alerts = alerts,
+                                     .statusItem = tray ? static_cast<StatusItem&>(*tray) : noStatusItem,
+                                     .modeServices = desktop.modeServices(loop, background, defaults),
+                                     .storeURL = std::nullopt,
+                                     .terminate = [] { endProcess(0); },
+                                     .makeCalibration = windows.calibrationFactory(),
+                                     .openModeEditor = windows.modeEditorOpener(),
+                                     .environment = nullptr,
+                                     .sensorAccess = sensorAccess.get()});
+    windows.modeManager = [&delegate] { return delegate.sharedModeManager(); };
+    windows.onModesChanged = [&delegate] { delegate.modesChanged(); };
     if (tray) {
-        tray->menuContent = [&delegate] { return delegate.menuNeedsUpdate(); };
+        tray->menuContent = [&delegate] { return delegate.menuContent(); };
         tray->onChoose = [&delegate](const MenuItem& item) { delegate.perform(item); };
         // On the panel at once; launching (sensor, shortcut, first calibration) follows.
-        tray->setMenu(delegate.menuNeedsUpdate());
+        tray->setMenu(delegate.menuContent());
         tray->show();
     }
     instance.listen([&](const std::string& startupId) {
@@ -209,7 +221,7 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
         replay->onFinished = [settle = exitWhenSettled.get()] { settle->recordingFinished(); };
     }
 
-    loop.post([&] { delegate.applicationDidFinishLaunching(); });
+    loop.post([&] { delegate.launch(); });
     endProcess(QApplication::exec());
 }
 

@@ -28,8 +28,14 @@ AppDelegate::AppDelegate(AppServices s)
     : services(std::move(s)), settings(services.defaults),
       pipeline(services.loop, services.hidManagers, services.sampleClock, services.buttons),
       modeManager(std::make_shared<ModeManager>(services.modeServices, services.storeURL)),
+      calibration(services.loop, settings, pipeline, services.makeCalibration),
       dryRun(dryRunFromEnvironment(services.environment ? services.environment("KNOKLE_DRYRUN")
-                                                        : std::getenv("KNOKLE_DRYRUN"))) {}
+                                                        : std::getenv("KNOKLE_DRYRUN"))) {
+    calibration.onSettingsChanged = guarded([this] { rebuildMenu(); });
+    calibration.onFiringChanged = guarded([this] { refreshMaxCount(); });
+    calibration.onHotkeyChange = guarded(&AppDelegate::hotkeyChanged);
+    calibration.onRecordingChange = guarded(&AppDelegate::hotkeyRecordingChanged);
+}
 
 AppDelegate::~AppDelegate() {
     *alive = false;
@@ -49,7 +55,7 @@ template <typename... Args> std::function<void(Args...)> AppDelegate::guarded(vo
     };
 }
 
-void AppDelegate::applicationDidFinishLaunching() {
+void AppDelegate::launch() {
     // The status item and its first menu (an accessory program has no main menu bar to install).
     services.statusItem.setIcon(false);
     rebuildMenu();
@@ -78,38 +84,24 @@ void AppDelegate::applicationDidFinishLaunching() {
 
 void AppDelegate::wireUpPipeline() {
     applyFirmness(settings.firmness());
-    // Window updates are queued, so they run after the pipeline's own callback has returned.
     pipeline.onAcceptedPeak = [this, token = std::weak_ptr<bool>(alive)](double peak) {
-        if (token.expired() || !calibrationVisible()) return;
-        services.loop.post(guarded([this, peak] {
-            if (calibration) calibration->setDisplayLevel(std::max(calibration->displayLevel(), peak));
-        }));
+        if (!token.expired()) calibration.acceptedPeak(peak);
     };
     pipeline.onImpact = [this, token = std::weak_ptr<bool>(alive)](double) {
         if (!token.expired()) flashMenuBarIcon();
     };
     pipeline.onCooldownChanged = [this, token = std::weak_ptr<bool>(alive)](bool on) {
-        if (token.expired() || !calibrationVisible()) return;
-        services.loop.post(guarded([this, on] {
-            if (!calibration) return;
-            calibration->setOnCooldown(on);
-            calibration->refreshStatus();
-        }));
+        if (!token.expired()) calibration.cooldownChanged(on);
     };
     pipeline.onCountChanged = [this, token = std::weak_ptr<bool>(alive)](int count) {
-        if (token.expired() || !calibrationVisible()) return;
-        services.loop.post(guarded([this, count] {
-            if (calibration) calibration->showRunning(count);
-        }));
+        if (!token.expired()) calibration.countChanged(count);
     };
     pipeline.onGesture = guarded(&AppDelegate::handleGesture);
 }
 
 void AppDelegate::handleGesture(int count) {
-    services.loop.post(guarded([this, count] {
-        if (calibration) calibration->flashDetected(count);
-    }));
-    if (calibrationVisible()) {
+    calibration.gestureDetected(count);
+    if (calibration.isVisible()) {
         printLine(format("[test] %d-tap detected (actions suppressed while testing)", count));
         return;
     }
@@ -207,7 +199,7 @@ double AppDelegate::longestGestureWindow() const {
 
 void AppDelegate::refreshMaxCount() {
     // While the user tests taps, gestures of every length are recognised.
-    if (calibrationVisible()) {
+    if (calibration.isVisible()) {
         pipeline.setFireAtCount(3);
         return;
     }
@@ -249,7 +241,7 @@ void AppDelegate::rebuildMenu() {
     services.statusItem.setMenu(populate(menuInputs()));
 }
 
-std::vector<MenuItem> AppDelegate::menuNeedsUpdate() {
+std::vector<MenuItem> AppDelegate::menuContent() {
     return populate(menuInputs());
 }
 
@@ -303,69 +295,19 @@ void AppDelegate::quit() {
     if (services.terminate) services.terminate();
 }
 
-bool AppDelegate::calibrationVisible() const {
-    return calibration && calibration->isVisible();
-}
-
 void AppDelegate::showCalibration() {
-    pipeline.reset();
-    if (!calibration && services.makeCalibration) {
-        CalibrationSetup setup;
-        setup.firmness = settings.firmness();
-        setup.cooldown = settings.cooldownSeconds();
-        setup.hotkeyDisplay = settings.hotkeyDisplay();
-        setup.autoPause = settings.autoPause();
-        setup.thresholdG = pipeline.levelThreshold();
-        setup.markerFraction = firmnessLevel(setup.firmness).markerFraction;
-        calibration = services.makeCalibration(setup);
-        if (calibration) {
-            calibration->onFirmnessChange = guarded(&AppDelegate::calibrationFirmnessChanged);
-            calibration->onCooldownChange = guarded(&AppDelegate::calibrationCooldownChanged);
-            calibration->onAutoPauseChange = guarded(&AppDelegate::calibrationAutoPauseChanged);
-            calibration->onRecordingChange = guarded(&AppDelegate::calibrationRecordingChanged);
-            calibration->onClose = guarded([this] { calibrationClosed(); });
-            calibration->onHotkeyChange = [this, token = std::weak_ptr<bool>(alive)](
-                                              std::uint32_t key, std::uint32_t mods, const std::string& display) {
-                if (!token.expired()) calibrationHotkeyChanged(key, mods, display);
-            };
-        }
-    }
-    if (calibration) {
-        calibration->resetFooter();
-        calibration->present();
-    }
-    refreshMaxCount();
+    calibration.show();
 }
 
 void AppDelegate::editModes() {
     if (services.openModeEditor) services.openModeEditor();
 }
 
-void AppDelegate::calibrationClosed() {
-    refreshMaxCount();
-}
-
 void AppDelegate::modesChanged() {
     refreshMaxCount();
 }
 
-void AppDelegate::calibrationFirmnessChanged(int level) {
-    settings.setFirmness(level <= 1 ? 1 : 2);
-    applyFirmness(level);
-    if (calibration) {
-        calibration->setThresholdG(pipeline.levelThreshold());
-        calibration->setMarkerFraction(firmnessLevel(calibration->firmness()).markerFraction);
-        calibration->setNeedsDisplay();
-    }
-    rebuildMenu();
-}
-
-void AppDelegate::calibrationCooldownChanged(double seconds) {
-    settings.setCooldownSeconds(seconds);
-    pipeline.setCooldown(seconds);
-}
-
-void AppDelegate::calibrationHotkeyChanged(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display) {
+void AppDelegate::hotkeyChanged(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display) {
     settings.setHotkey(keyCode, modifiers, display);
     // The new registration first, then the old one goes; the shortcut may be the same combination.
     auto previous = std::move(armHotKey);
@@ -374,7 +316,7 @@ void AppDelegate::calibrationHotkeyChanged(std::uint32_t keyCode, std::uint32_t 
     rebuildMenu();
 }
 
-void AppDelegate::calibrationRecordingChanged(bool listening) {
+void AppDelegate::hotkeyRecordingChanged(bool listening) {
     if (!armHotKey) return;
     if (listening) {
         armHotKey->suspend();
@@ -386,11 +328,6 @@ void AppDelegate::calibrationRecordingChanged(bool listening) {
         armHotKey.reset();
         reportHotKeyFailure(failure);
     }
-}
-
-void AppDelegate::calibrationAutoPauseChanged(bool on) {
-    settings.setAutoPause(on);
-    rebuildMenu();
 }
 
 } // namespace knokle

@@ -10,7 +10,7 @@
 #include "platform/SensorAccess.h"
 #include "platform/UserDefaults.h"
 #include "platform/WorkQueue.h"
-#include "controller/CalibrationPanel.h"
+#include "controller/CalibrationSession.h"
 #include "controller/Hotkey.h"
 #include "controller/Settings.h"
 #include "controller/StatusItem.h"
@@ -48,8 +48,9 @@ struct AppServices {
     const SensorAccess* sensorAccess = nullptr;
 };
 
-// The application controller: the armed state, what a finished gesture does, the settings' effects on the tap
-// pipeline, the status menu's content, the hot key and the windows' lifetimes. Everything runs on the main loop.
+// The application controller: launch, the armed state, what a finished gesture does, the status menu's content, the
+// hot key and the login item. The Test Taps window's side lives in its calibration session. Everything runs on the
+// main loop.
 class AppDelegate {
 public:
     explicit AppDelegate(AppServices services);
@@ -60,10 +61,12 @@ public:
     // "1" exactly, nothing else.
     static bool dryRunFromEnvironment(const char* value);
 
-    void applicationDidFinishLaunching();
+    // Once the main loop runs: the status item's first menu, the tap source, the hot key, and on the first start
+    // (or with a sensor that cannot be read) what the user needs to see.
+    void launch();
 
     // The menu's content at the moment it opens, and the choice of one of its items.
-    std::vector<MenuItem> menuNeedsUpdate();
+    std::vector<MenuItem> menuContent();
     void perform(const MenuItem& item);
 
     // Menu and hot-key actions.
@@ -100,13 +103,8 @@ private:
     void refreshMaxCount();
     void rebuildMenu();
     MenuInputs menuInputs() const;
-    bool calibrationVisible() const;
-    void calibrationClosed();
-    void calibrationFirmnessChanged(int level);
-    void calibrationCooldownChanged(double seconds);
-    void calibrationHotkeyChanged(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display);
-    void calibrationAutoPauseChanged(bool on);
-    void calibrationRecordingChanged(bool listening);
+    void hotkeyChanged(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display);
+    void hotkeyRecordingChanged(bool listening);
     void runInBackground(const SlapMode& mode);
     // Wraps fn so that it does nothing once the controller is gone.
     std::function<void()> guarded(std::function<void()> fn) const;
@@ -116,7 +114,7 @@ private:
     Settings settings;
     TapPipeline pipeline;
     std::shared_ptr<ModeManager> modeManager;
-    std::unique_ptr<CalibrationPanel> calibration;
+    CalibrationSession calibration;
     std::unique_ptr<GlobalHotKey> armHotKey;
     bool sensorMissing = false;
     std::optional<SensorAccessProblem> sensorUnreadable;

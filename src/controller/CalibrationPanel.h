@@ -13,14 +13,12 @@ public:
     virtual ~CalibrationPanel() = default;
 
     virtual bool isVisible() const = 0;
-    virtual int firmness() const = 0;
 
     // The level meter.
     virtual double displayLevel() const = 0;
     virtual void setDisplayLevel(double level) = 0;
-    virtual void setThresholdG(double threshold) = 0;
-    virtual void setMarkerFraction(double fraction) = 0;
-    virtual void setNeedsDisplay() = 0;
+    // A firmness took effect: the meter's threshold and where its marker sits follow it.
+    virtual void showFirmness(int level, double thresholdG, double markerFraction) = 0;
 
     virtual void setOnCooldown(bool on) = 0;
     virtual void refreshStatus() = 0;

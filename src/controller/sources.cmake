@@ -1,6 +1,7 @@
 # The controller: arming, the tap pipeline, gestures, settings and the command line (plain C++, in knokle_core).
 set(KNOKLE_CONTROLLER_SOURCES
     src/controller/AppDelegate.cpp
+    src/controller/CalibrationSession.cpp
     src/controller/CommandLine.cpp
     src/controller/DefaultsCommand.cpp
     src/controller/ExecMode.cpp

@@ -3,7 +3,7 @@
 #include "common/DiagnosticOutput.h"
 #include "common/TextFormat.h"
 #include "common/UnicodeText.h"
-#include "modes/TabClosingScript.h"
+#include "modes/BrowserTable.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -87,9 +87,8 @@ void closeTabs(const ModeServices& services, const std::string& matchText) {
     for (const auto& application : services.workspace.runningApplications()) {
         if (application.bundleIdentifier) running.insert(*application.bundleIdentifier);
     }
-    std::string safe = scriptSafeText(matchText);
-    if (safe.empty()) return;
     std::string plainMatch = withoutLineBreaks(matchText);
+    if (plainMatch.empty()) return;
     auto live = services.browsers.liveBrowsers();
 
     for (const auto& row : browserTable()) {
@@ -98,7 +97,7 @@ void closeTabs(const ModeServices& services, const std::string& matchText) {
                          contains(live, row.applicationName);
         if (!isRunning) continue; // never start a browser just to close its tabs
         TabClosingResult result =
-            services.browsers.closeTabs(row.applicationName, tabClosingScript(row.applicationName, safe), plainMatch);
+            services.browsers.closeTabs(row.applicationName, plainMatch);
         if (result.error) {
             printLine(tag + "Could not close tabs in " + row.applicationName + ": " + *result.error);
             continue;

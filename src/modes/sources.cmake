@@ -5,5 +5,5 @@ set(KNOKLE_MODES_SOURCES
     src/modes/ModeStore.cpp
     src/modes/NormalisedURL.cpp
     src/modes/SlapMode.cpp
-    src/modes/TabClosingScript.cpp
+    src/modes/BrowserTable.cpp
 )

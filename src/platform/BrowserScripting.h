@@ -12,14 +12,12 @@ struct TabClosingResult {
     std::optional<std::string> error;        // set when the browser could not be reached or refused
 };
 
-// Runs the tab-closing script in one running browser, synchronously, on the caller's thread.
-// A realisation without a scripting host acts on the match text with the script's rule: a tab is closed
-// when its address contains the text, ignoring case.
+// Closes one running browser's tabs whose address contains the match text, ignoring case; synchronously, on the
+// caller's thread.
 class BrowserScripting {
 public:
     virtual ~BrowserScripting() = default;
-    virtual TabClosingResult closeTabs(const std::string& applicationName, const std::string& scriptText,
-                                       const std::string& matchText) = 0;
+    virtual TabClosingResult closeTabs(const std::string& applicationName, const std::string& matchText) = 0;
     // Application names of browsers known to be running and reachable right now, whether or not the
     // workspace lists them (a browser started in a way the workspace cannot tell).
     virtual std::vector<std::string> liveBrowsers() { return {}; }

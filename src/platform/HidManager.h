@@ -18,9 +18,8 @@ struct HidDeviceMatching {
     int usage = 0;
 };
 
-// Called on the main loop for every input report. Only context, report and length carry meaning here.
-using InputReportCallback = void (*)(void* context, int result, void* sender, int type, std::uint32_t reportID,
-                                     const std::uint8_t* report, long length);
+// Called on the main loop for every input report, with the report's bytes in the buffer the device was lent.
+using InputReportHandler = std::function<void(const std::uint8_t* report, long length)>;
 
 class HidDevice {
 public:
@@ -30,8 +29,7 @@ public:
     // 0 on success, otherwise a status (an errno value on Linux).
     virtual int open() = 0;
     // The buffer is lent for the device's lifetime; it must not move.
-    virtual void registerInputReportCallback(std::uint8_t* buffer, std::size_t length, InputReportCallback callback,
-                                             void* context) = 0;
+    virtual void setInputReportHandler(std::uint8_t* buffer, std::size_t length, InputReportHandler handler) = 0;
     virtual void scheduleWithMainLoop() = 0;
     // For a device that reads reports ahead of the main loop and hands them over in batches: the sample-clock
     // time at which the report being delivered was read. Nothing when reports are delivered as they are read.
@@ -47,7 +45,7 @@ public:
     virtual int open() = 0;
     // The matched devices; nothing when the manager could not produce a set at all. An element that is
     // not a HID device is a null pointer.
-    virtual std::optional<std::vector<std::shared_ptr<HidDevice>>> copyDevices() = 0;
+    virtual std::optional<std::vector<std::shared_ptr<HidDevice>>> matchedDevices() = 0;
 };
 
 using HidManagerFactory = std::function<std::unique_ptr<HidManager>()>;

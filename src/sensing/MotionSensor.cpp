@@ -69,7 +69,7 @@ void MotionSensor::start() {
         manager->scheduleWithMainLoop();
         int status = manager->open();
         printLine(format("[MotionSensor] IOHIDManagerOpen result: %d (0 = success)", status));
-        devices = manager->copyDevices();
+        devices = manager->matchedDevices();
     }
     if (!devices) {
         printLine("[MotionSensor] No SPU accelerometer matched (vendor 0x05ac/product 0x8104, usage 0xFF00/0x03).");
@@ -91,20 +91,16 @@ void MotionSensor::start() {
     std::string transport = first->property("Transport").value_or("?");
     printLine("[MotionSensor] Using accelerometer - product: " + product + ", transport: " + transport);
     device = first;
-    registerRawReportCallback(*device);
+    openReports(*device);
 }
 
-void MotionSensor::registerRawReportCallback(HidDevice& hidDevice) {
+void MotionSensor::openReports(HidDevice& hidDevice) {
     int status = hidDevice.open();
     printLine(format("[MotionSensor] Direct device open result: %d", status));
-    hidDevice.registerInputReportCallback(reportBuffer.data(), reportBuffer.size(), &MotionSensor::reportHandler, this);
+    // The sensor owns the device, so the handler never outlives the sensor.
+    hidDevice.setInputReportHandler(reportBuffer.data(), reportBuffer.size(),
+                                    [this](const std::uint8_t* report, long length) { handleRawReport(report, length); });
     hidDevice.scheduleWithMainLoop();
-}
-
-void MotionSensor::reportHandler(void* context, int, void*, int, std::uint32_t, const std::uint8_t* report,
-                                 long length) {
-    if (!context) return;
-    static_cast<MotionSensor*>(context)->handleRawReport(report, length);
 }
 
 void MotionSensor::handleRawReport(const std::uint8_t* report, long length) {

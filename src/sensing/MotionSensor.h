@@ -52,10 +52,7 @@ public:
     std::int64_t debugPrintCount = 0;
 
 private:
-    void registerRawReportCallback(HidDevice& device);
-    // The HID layer's entry point; the context is the sensor, not owned.
-    static void reportHandler(void* context, int result, void* sender, int type, std::uint32_t reportID,
-                              const std::uint8_t* report, long length);
+    void openReports(HidDevice& device);
 
     HidManagerFactory createManager;
     std::function<double()> sampleTime;

@@ -63,12 +63,10 @@ public:
         return std::nullopt;
     }
     int open() override { return load(); }
-    void registerInputReportCallback(std::uint8_t* buffer, std::size_t length, InputReportCallback callback,
-                                     void* context) override {
+    void setInputReportHandler(std::uint8_t* buffer, std::size_t length, InputReportHandler handler) override {
         this->buffer = buffer;
         bufferLength = length;
-        this->callback = callback;
-        this->context = context;
+        this->handler = std::move(handler);
     }
     void scheduleWithMainLoop() override {
         if (scheduled || load() != 0) return;
@@ -158,10 +156,10 @@ private:
 
     void deliver(const RecordedReport& report) {
         currentOffset = report.offset;
-        if (!callback || !buffer) return;
+        if (!handler || !buffer) return;
         std::size_t length = std::min(report.bytes.size(), bufferLength);
         std::copy_n(report.bytes.begin(), length, buffer);
-        callback(context, 0, this, 0, 0, buffer, static_cast<long>(length));
+        handler(buffer, static_cast<long>(length));
     }
 
     bool loaded = false;
@@ -178,8 +176,7 @@ private:
     TimerHandle timer;
     std::uint8_t* buffer = nullptr;
     std::size_t bufferLength = 0;
-    InputReportCallback callback = nullptr;
-    void* context = nullptr;
+    InputReportHandler handler;
 };
 
 namespace {
@@ -190,7 +187,7 @@ public:
     void setDeviceMatching(const HidDeviceMatching&) override {}
     void scheduleWithMainLoop() override {}
     int open() override { return device->load(); }
-    std::optional<std::vector<std::shared_ptr<HidDevice>>> copyDevices() override {
+    std::optional<std::vector<std::shared_ptr<HidDevice>>> matchedDevices() override {
         if (device->load() != 0) return std::vector<std::shared_ptr<HidDevice>>{};
         return std::vector<std::shared_ptr<HidDevice>>{device};
     }

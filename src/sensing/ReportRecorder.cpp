@@ -50,27 +50,23 @@ public:
 
     std::optional<std::string> property(const std::string& key) const override { return inner->property(key); }
     int open() override { return inner->open(); }
-    void registerInputReportCallback(std::uint8_t* buffer, std::size_t length, InputReportCallback callback,
-                                     void* context) override {
-        this->callback = callback;
-        this->context = context;
-        inner->registerInputReportCallback(buffer, length, &RecordingDevice::tap, this);
+    void setInputReportHandler(std::uint8_t* buffer, std::size_t length, InputReportHandler handler) override {
+        // The recorder hears each report first. The inner device is held weakly: it holds this handler.
+        inner->setInputReportHandler(
+            buffer, length,
+            [recorder = recorder, source = std::weak_ptr<HidDevice>(inner),
+             handler = std::move(handler)](const std::uint8_t* report, long size) {
+                auto device = source.lock();
+                recorder->record(report, size, device ? device->currentReportTime() : std::nullopt);
+                if (handler) handler(report, size);
+            });
     }
     void scheduleWithMainLoop() override { inner->scheduleWithMainLoop(); }
     std::optional<double> currentReportTime() const override { return inner->currentReportTime(); }
 
 private:
-    static void tap(void* self, int result, void* sender, int type, std::uint32_t reportID, const std::uint8_t* report,
-                    long length) {
-        auto* device = static_cast<RecordingDevice*>(self);
-        device->recorder->record(report, length, device->inner->currentReportTime());
-        if (device->callback) device->callback(device->context, result, sender, type, reportID, report, length);
-    }
-
     std::shared_ptr<HidDevice> inner;
     std::shared_ptr<ReportRecorder> recorder;
-    InputReportCallback callback = nullptr;
-    void* context = nullptr;
 };
 
 class RecordingManager final : public HidManager {
@@ -81,8 +77,8 @@ public:
     void setDeviceMatching(const HidDeviceMatching& matching) override { inner->setDeviceMatching(matching); }
     void scheduleWithMainLoop() override { inner->scheduleWithMainLoop(); }
     int open() override { return inner->open(); }
-    std::optional<std::vector<std::shared_ptr<HidDevice>>> copyDevices() override {
-        auto devices = inner->copyDevices();
+    std::optional<std::vector<std::shared_ptr<HidDevice>>> matchedDevices() override {
+        auto devices = inner->matchedDevices();
         if (!devices) return devices;
         // A null element (not a HID device) stays null.
         for (auto& device : *devices)

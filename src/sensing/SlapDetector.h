@@ -14,9 +14,6 @@ class EventLog;
 // Turns accelerometer samples into impacts: short, sharp, mostly vertical taps on the chassis.
 class SlapDetector {
 public:
-    static constexpr std::array<double, 2> thresholds{kFirmnessLevels[0].threshold, kFirmnessLevels[1].threshold};
-    static constexpr std::array<const char*, 2> levelNames{kFirmnessLevels[0].name, kFirmnessLevels[1].name};
-
     // How an ended event was judged, in the order the rules are tried.
     enum class Verdict {
         noise,

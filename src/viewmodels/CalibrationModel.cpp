@@ -78,7 +78,7 @@ void CalibrationModel::done() {
 }
 
 void CalibrationModel::chooseFirmness(int index) {
-    firmness = std::clamp(index, 0, 1) + 1;
+    firmness = userFirmness(index + 1);
 }
 
 void CalibrationModel::chooseCooldown(int index) {

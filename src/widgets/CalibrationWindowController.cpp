@@ -64,7 +64,7 @@ CalibrationWindowController::~CalibrationWindowController() {
 }
 
 void CalibrationWindowController::apply(const CalibrationSetup& setup) {
-    state.firmness = setup.firmness <= 1 ? 1 : 2;
+    state.firmness = userFirmness(setup.firmness);
     state.cooldown = setup.cooldown;
     state.hotkeyDisplay = setup.hotkeyDisplay;
     state.autoPause = setup.autoPause;
@@ -185,15 +185,10 @@ void CalibrationWindowController::setDisplayLevel(double level) {
     meterView->setLevel(level);
 }
 
-void CalibrationWindowController::setThresholdG(double threshold) {
-    meterView->model().thresholdG = threshold;
-}
-
-void CalibrationWindowController::setMarkerFraction(double fraction) {
-    meterView->model().markerFraction = fraction;
-}
-
-void CalibrationWindowController::setNeedsDisplay() {
+void CalibrationWindowController::showFirmness(int level, double thresholdG, double markerFraction) {
+    state.firmness = level;
+    meterView->model().thresholdG = thresholdG;
+    meterView->model().markerFraction = markerFraction;
     meterView->update();
 }
 
@@ -216,9 +211,7 @@ void CalibrationWindowController::firmnessChanged() {
     state.chooseFirmness(firmnessControl->selectedIndex());
     firmDesc->setText(QString::fromStdString(state.firmnessDescription()));
     firmIcon->setPixmap(Theme::symbolImage(state.firmnessSymbol(), state.firmnessTint()));
-    // The threshold follows from the controller's handler; the marker is ours.
-    meterView->model().markerFraction = firmnessLevel(state.firmness).markerFraction;
-    meterView->update();
+    // The meter follows once the controller has applied the choice.
     if (onFirmnessChange) onFirmnessChange(state.firmness);
 }
 

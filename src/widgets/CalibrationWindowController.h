@@ -39,12 +39,9 @@ public:
 
     // CalibrationPanel
     bool isVisible() const override;
-    int firmness() const override { return state.firmness; }
     double displayLevel() const override;
     void setDisplayLevel(double level) override;
-    void setThresholdG(double threshold) override;
-    void setMarkerFraction(double fraction) override;
-    void setNeedsDisplay() override;
+    void showFirmness(int level, double thresholdG, double markerFraction) override;
     void setOnCooldown(bool on) override { state.onCooldown = on; }
     void refreshStatus() override { state.refreshStatus(); }
     void showRunning(int count) override { state.showRunning(count); }

@@ -5,7 +5,7 @@
 #include "widgets/CardView.h"
 #include "widgets/EditProxy.h"
 #include "widgets/EditorRows.h"
-#include "widgets/FlippedView.h"
+#include "widgets/PinnedColumnView.h"
 #include "widgets/SlidingSegmented.h"
 #include "widgets/Theme.h"
 #include "widgets/ThemedTextField.h"
@@ -109,7 +109,7 @@ void ModesWindowController::buildUI() {
     scroller->setWidgetResizable(true);
     scroller->viewport()->setAutoFillBackground(false);
     bodyStack = buildBody();
-    auto* document = new FlippedView(bodyStack);
+    auto* document = new PinnedColumnView(bodyStack);
     document->setAutoFillBackground(false);
     scroller->setWidget(document);
     content->addWidget(scroller, 1);

@@ -2,6 +2,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/DiagnosticOutput.h"
+#include "sensing/Firmness.h"
 #include "viewmodels/PreviewLevel.h"
 #include "widgets/BlockMeterView.h"
 #include "widgets/CalibrationWindowController.h"
@@ -101,7 +102,7 @@ bool renderCalibration(const std::string& path, const std::vector<std::string>& 
     sample.hotkeyDisplay = "⌥⌘T";
     sample.autoPause = true;
     sample.thresholdG = 0.21;
-    sample.markerFraction = 0.6; // firmness 2's marker
+    sample.markerFraction = firmnessLevel(sample.firmness).markerFraction;
     controller.apply(sample);
     controller.buildUI();
     if (auto level = previewLevel(args); level && *level > controller.displayLevel())

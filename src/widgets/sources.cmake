@@ -7,7 +7,7 @@ set(KNOKLE_WIDGETS_SOURCES
     src/widgets/CardView.cpp
     src/widgets/EditProxy.cpp
     src/widgets/EditorRows.cpp
-    src/widgets/FlippedView.cpp
+    src/widgets/PinnedColumnView.cpp
     src/widgets/HotkeyRecorder.cpp
     src/widgets/ModeRowWidget.cpp
     src/widgets/ModesWindowController.cpp
@@ -16,7 +16,6 @@ set(KNOKLE_WIDGETS_SOURCES
     src/widgets/QtAlertPresenter.cpp
     src/widgets/QtKeyConversion.cpp
     src/widgets/SlidingSegmented.cpp
-    src/widgets/StandInCalibrationWindow.cpp
     src/widgets/StatusGlyph.cpp
     src/widgets/StatusIcon.cpp
     src/widgets/Theme.cpp

@@ -93,7 +93,7 @@ TEST(BrowserExtension, AModeClosesMatchingTabsThroughTheExtensionAndDevToolsStil
     program.stop();
 
     DevToolsBrowserScripting devTools({}, chromium.temp / "config");
-    auto result = devTools.closeTabs("Chromium", "", "BETA");
+    auto result = devTools.closeTabs("Chromium", "BETA");
     EXPECT_FALSE(result.error) << *result.error;
     EXPECT_EQ(result.closedCount, 1);
     EXPECT_TRUE(waitFor([&] { return chromium.count("/beta/") == 0; }));

@@ -30,7 +30,7 @@ TEST(DevToolsTargets, BrowsersThatCannotBeReachedSayWhy) {
                                {"Arc", "Arc is not available on Linux"},
                                {"Firefox", "Firefox cannot be reached this way"},
                                {"Netscape", "there is no way to reach the tabs of Netscape here"}}) {
-        auto result = scripting.closeTabs(name, "tell application ...", "x");
+        auto result = scripting.closeTabs(name, "x");
         EXPECT_EQ(result.error, error);
         EXPECT_FALSE(result.closedCount);
     }
@@ -94,19 +94,19 @@ TEST(DevToolsBrowserScripting, ClosesMatchingPagesAndReportsEndpointFailuresInPl
     ASSERT_GT(endpoint.port, 0);
     auto port = [&](const std::string&) -> std::optional<int> { return endpoint.port; };
     DevToolsBrowserScripting scripting(port);
-    EXPECT_EQ(scripting.closeTabs("Chromium", "", "\n\u2028").closedCount, 0);
+    EXPECT_EQ(scripting.closeTabs("Chromium", "\n\u2028").closedCount, 0);
     EXPECT_TRUE(endpoint.server.requests().empty()) << "an empty text closes nothing";
 
-    auto result = scripting.closeTabs("Vivaldi", "ignored", "mail\n");
+    auto result = scripting.closeTabs("Vivaldi", "mail\n");
     EXPECT_FALSE(result.error) << *result.error;
     EXPECT_EQ(result.closedCount, 3);
     EXPECT_EQ(endpoint.server.requests(), (std::vector<std::string>{"GET /json/list", "GET /json/close/t1",
                                                                     "GET /json/close/t2", "GET /json/close/t5"}));
 
     endpoint.closeStatus = 404; // closed meanwhile by someone else: not counted, not an error
-    EXPECT_EQ(scripting.closeTabs("Chromium", "", "news").closedCount, 0);
+    EXPECT_EQ(scripting.closeTabs("Chromium", "news").closedCount, 0);
     endpoint.closeStatus = 500;
-    EXPECT_EQ(scripting.closeTabs("Chromium", "", "news").error,
+    EXPECT_EQ(scripting.closeTabs("Chromium", "news").error,
               "its DevTools endpoint refused to close a tab (HTTP status 500)");
 
     // A slow browser gets one deadline for the whole call, not one per tab.
@@ -114,7 +114,7 @@ TEST(DevToolsBrowserScripting, ClosesMatchingPagesAndReportsEndpointFailuresInPl
     endpoint.closeDelay = std::chrono::milliseconds(300);
     std::string onPort = "its DevTools endpoint on port " + std::to_string(endpoint.port) + " ";
     DevToolsBrowserScripting hurried(port, std::nullopt, std::chrono::seconds(3), std::chrono::milliseconds(500));
-    EXPECT_EQ(hurried.closeTabs("Chromium", "", "mail").error,
+    EXPECT_EQ(hurried.closeTabs("Chromium", "mail").error,
               onPort + "took longer than 0.5 s; 1 tab(s) closed, 2 not reached");
     endpoint.closeDelay = {};
 
@@ -124,7 +124,7 @@ TEST(DevToolsBrowserScripting, ClosesMatchingPagesAndReportsEndpointFailuresInPl
              {"[" + std::string(kMaxDevToolsAnswerBytes, ' ') + "]", "sent a tab list larger than 4 MB"},
          }) {
         endpoint.list = list;
-        EXPECT_EQ(scripting.closeTabs("Chromium", "", "news").error, onPort + error);
+        EXPECT_EQ(scripting.closeTabs("Chromium", "news").error, onPort + error);
     }
 }
 
@@ -135,24 +135,24 @@ TEST(DevToolsBrowserScripting, PortComesFromTheProfileFolderUnlessConfigured) {
     ASSERT_TRUE(writeFileAtomically(config / "BraveSoftware/Brave-Browser/DevToolsActivePort",
                                     std::to_string(endpoint.port) + "\n/devtools/browser/x\n"));
     DevToolsBrowserScripting fromFile({}, config.path());
-    EXPECT_EQ(fromFile.closeTabs("Brave Browser", "", "news").closedCount, 1);
+    EXPECT_EQ(fromFile.closeTabs("Brave Browser", "news").closedCount, 1);
 
     // Another browser's folder has no file: remote debugging is off for it.
-    EXPECT_EQ(fromFile.closeTabs("Google Chrome", "", "news").error,
+    EXPECT_EQ(fromFile.closeTabs("Google Chrome", "news").error,
               "remote debugging is not enabled (start it with --remote-debugging-port=0, or set its port in the "
               "settings)");
 
     // A port file left behind by a browser that has ended: nothing listens there.
     fs::create_directories(config / "chromium");
     ASSERT_TRUE(writeFileAtomically(config / "chromium/DevToolsActivePort", "1\n/devtools/browser/x\n"));
-    EXPECT_EQ(fromFile.closeTabs("Chromium", "", "news").error, std::string(kDevToolsNotEnabled));
+    EXPECT_EQ(fromFile.closeTabs("Chromium", "news").error, std::string(kDevToolsNotEnabled));
 
     // A configured port wins over the file; a port of 0 means none is configured.
     DevToolsBrowserScripting configured([](const std::string&) { return 1; }, config.path());
-    EXPECT_EQ(configured.closeTabs("Brave Browser", "", "news").error,
+    EXPECT_EQ(configured.closeTabs("Brave Browser", "news").error,
               "its DevTools endpoint did not answer on port 1");
     DevToolsBrowserScripting zero([](const std::string&) { return 0; }, config.path());
-    EXPECT_EQ(zero.closeTabs("Brave Browser", "", "news").closedCount, 1);
+    EXPECT_EQ(zero.closeTabs("Brave Browser", "news").closedCount, 1);
 }
 
 TEST(BrowserHosts, FramingAndNames) {

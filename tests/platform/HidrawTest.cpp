@@ -53,7 +53,7 @@ struct Fixture {
     std::shared_ptr<HidrawDevice> onlyDevice() {
         HidrawManager m(sys, dev);
         m.setDeviceMatching({0x05AC, 0x8104, 0xFF00, 0x03});
-        auto devices = m.copyDevices();
+        auto devices = m.matchedDevices();
         if (!devices || devices->size() != 1) return nullptr;
         return std::dynamic_pointer_cast<HidrawDevice>(devices->front());
     }
@@ -69,13 +69,11 @@ struct Received {
     explicit Received(std::shared_ptr<HidrawDevice> d) : device(std::move(d)) {
         ensureQtApplication();
         EXPECT_EQ(device->open(), 0);
-        device->registerInputReportCallback(buffer.data(), buffer.size(), &handler, this);
+        device->setInputReportHandler(buffer.data(), buffer.size(), [this](const std::uint8_t* report, long length) {
+            reports.emplace_back(report, report + length);
+            readTimes.push_back(device->currentReportTime().value_or(-1));
+        });
         device->scheduleWithMainLoop();
-    }
-    static void handler(void* context, int, void*, int, std::uint32_t, const std::uint8_t* report, long length) {
-        auto* self = static_cast<Received*>(context);
-        self->reports.emplace_back(report, report + length);
-        self->readTimes.push_back(self->device->currentReportTime().value_or(-1));
     }
 };
 
@@ -120,7 +118,7 @@ TEST(Hidraw, MatchesOnlyTheSensorAmongDecoysUnderTheRootsTheEnvironmentNames) {
     }();
     manager->setDeviceMatching({0x05AC, 0x8104, 0xFF00, 0x03});
     EXPECT_EQ(manager->open(), 0);
-    auto devices = manager->copyDevices();
+    auto devices = manager->matchedDevices();
     ASSERT_TRUE(devices && devices->size() == 1);
     auto device = std::dynamic_pointer_cast<HidrawDevice>(devices->front());
     EXPECT_EQ(device->node(), f.dev / "hidraw2");
@@ -130,7 +128,7 @@ TEST(Hidraw, MatchesOnlyTheSensorAmongDecoysUnderTheRootsTheEnvironmentNames) {
 
     HidrawManager missing(f.dir / "nothing", f.dev);
     EXPECT_EQ(missing.open(), ENOENT);
-    EXPECT_FALSE(missing.copyDevices());
+    EXPECT_FALSE(missing.matchedDevices());
 }
 
 TEST(Hidraw, ReportsArriveInOrderWithTheirReadTimesAndAClosedWriterNeverSpins) {

@@ -20,8 +20,7 @@ struct FakeHidDevice final : HidDevice {
     std::optional<double> readTime; // what currentReportTime() answers
     std::uint8_t* buffer = nullptr;
     std::size_t bufferLength = 0;
-    InputReportCallback callback = nullptr;
-    void* context = nullptr;
+    InputReportHandler handler;
 
     std::optional<std::string> property(const std::string& key) const override {
         auto it = properties.find(key);
@@ -31,12 +30,11 @@ struct FakeHidDevice final : HidDevice {
         journal.push_back("device open");
         return openStatus;
     }
-    void registerInputReportCallback(std::uint8_t* b, std::size_t length, InputReportCallback cb, void* ctx) override {
+    void setInputReportHandler(std::uint8_t* b, std::size_t length, InputReportHandler h) override {
         journal.push_back("device register");
         buffer = b;
         bufferLength = length;
-        callback = cb;
-        context = ctx;
+        handler = std::move(h);
     }
     void scheduleWithMainLoop() override { journal.push_back("device schedule"); }
     std::optional<double> currentReportTime() const override { return readTime; }
@@ -44,7 +42,7 @@ struct FakeHidDevice final : HidDevice {
     // Fills the lent buffer and calls the handler.
     void deliver(const std::vector<std::uint8_t>& report) {
         std::copy(report.begin(), report.end(), buffer);
-        callback(context, 0, this, 0, 0, buffer, static_cast<long>(report.size()));
+        handler(buffer, static_cast<long>(report.size()));
     }
 };
 
@@ -81,7 +79,7 @@ private:
             hid.journal.push_back("manager open");
             return hid.managerOpenStatus;
         }
-        std::optional<std::vector<std::shared_ptr<HidDevice>>> copyDevices() override {
+        std::optional<std::vector<std::shared_ptr<HidDevice>>> matchedDevices() override {
             hid.journal.push_back("copy devices");
             return hid.devices;
         }

@@ -15,18 +15,17 @@
 
 namespace knokle::test {
 
-// Records every script run and answers per application name (by default: no tab closed).
+// Records every request and answers per application name (by default: no tab closed).
 class FakeBrowserScripting final : public BrowserScripting {
 public:
     struct Call {
-        std::string applicationName, scriptText, matchText;
+        std::string applicationName, matchText;
     };
     void answer(const std::string& applicationName, TabClosingResult result) { answers[applicationName] = result; }
     std::vector<Call> calls() const { return recorded; }
 
-    TabClosingResult closeTabs(const std::string& applicationName, const std::string& scriptText,
-                               const std::string& matchText) override {
-        recorded.push_back({applicationName, scriptText, matchText});
+    TabClosingResult closeTabs(const std::string& applicationName, const std::string& matchText) override {
+        recorded.push_back({applicationName, matchText});
         auto it = answers.find(applicationName);
         return it != answers.end() ? it->second : TabClosingResult{0, std::nullopt};
     }

@@ -95,16 +95,17 @@ struct FakeCalibration final : CalibrationPanel {
     CalibrationSetup setup;
     bool visible = false;
     double level = 0;
+    int firmness = 0;
     double thresholdG = 0, markerFraction = 0;
-    int firmnessValue = 2;
     std::vector<std::string> journal;
     bool isVisible() const override { return visible; }
-    int firmness() const override { return firmnessValue; }
     double displayLevel() const override { return level; }
     void setDisplayLevel(double l) override { level = l; }
-    void setThresholdG(double t) override { thresholdG = t; }
-    void setMarkerFraction(double f) override { markerFraction = f; }
-    void setNeedsDisplay() override { journal.push_back("needsDisplay"); }
+    void showFirmness(int l, double t, double f) override {
+        firmness = l;
+        thresholdG = t;
+        markerFraction = f;
+    }
     void setOnCooldown(bool on) override { journal.push_back(on ? "cooldown on" : "cooldown off"); }
     void refreshStatus() override { journal.push_back("refreshStatus"); }
     void showRunning(int count) override { journal.push_back("running " + std::to_string(count)); }

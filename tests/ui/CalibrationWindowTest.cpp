@@ -96,13 +96,15 @@ TEST_F(CalibrationWindow, StatusLineFollowsTheCounter) {
         << "changed by the model's own timer";
 }
 
-TEST_F(CalibrationWindow, FirmnessChoiceMovesTheMarkerAndReports) {
+TEST_F(CalibrationWindow, FirmnessChoiceReportsAndTheMeterFollowsWhatTookEffect) {
     auto c = make();
     QImage heavyIcon = c->firmIcon->pixmap().toImage();
     test::click(c->firmnessControl, {10, 10});
     EXPECT_EQ(said, std::vector<std::string>{"firmness 1"});
+    EXPECT_EQ(c->meter()->model().markerFraction, 0.6) << "the marker waits for the controller";
+    c->showFirmness(1, 0.052, 0.38);
     EXPECT_EQ(c->meter()->model().markerFraction, 0.38);
-    EXPECT_EQ(c->meter()->model().thresholdG, 0.12) << "the controller's handler sets the threshold";
+    EXPECT_EQ(c->meter()->model().thresholdG, 0.052);
     EXPECT_EQ(c->firmDesc->text(), "Easiest to trigger. A gentle but deliberate fingertip tap.");
     EXPECT_NE(c->firmIcon->pixmap().toImage(), heavyIcon);
 }

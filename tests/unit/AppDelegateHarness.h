@@ -21,7 +21,7 @@ namespace knokle::test {
 inline void play(VirtualLoop& loop, FakeHidDevice& device, const SyntheticMotion& motion) {
     for (const auto& sample : motion.samples()) {
         if (sample.t > loop.elapsed()) loop.advance(sample.t - loop.elapsed());
-        if (device.callback) device.deliver(encodeReport(sample.x, sample.y, sample.z)); // none without a sensor
+        if (device.handler) device.deliver(encodeReport(sample.x, sample.y, sample.z)); // none without a sensor
     }
 }
 
@@ -57,7 +57,6 @@ struct AppHarness {
         auto makeWindow = [this](const CalibrationSetup& setup) {
             auto window = std::make_unique<FakeCalibration>();
             window->setup = setup;
-            window->firmnessValue = setup.firmness;
             didOnboardWhenWindowMade = settings().didOnboard();
             calibration = window.get();
             return window;
@@ -67,14 +66,28 @@ struct AppHarness {
             return it == environment.end() ? nullptr : it->second.c_str();
         };
         app = std::make_unique<AppDelegate>(
-            AppServices{env.loop, env.loop.workQueue(), defaults, hid.factory(), [this] { return env.loop.elapsed(); },
-                        buttons, hotKeys, login, alerts, status, env.services(), dir / "modes.json",
-                        [this] { ++terminated; }, makeWindow, [this] { ++editorOpens; }, getenv, sensorAccess});
+            AppServices{.loop = env.loop,
+                        .background = env.loop.workQueue(),
+                        .defaults = defaults,
+                        .hidManagers = hid.factory(),
+                        .sampleClock = [this] { return env.loop.elapsed(); },
+                        .buttons = buttons,
+                        .hotKeys = hotKeys,
+                        .loginItem = login,
+                        .alerts = alerts,
+                        .statusItem = status,
+                        .modeServices = env.services(),
+                        .storeURL = dir / "modes.json",
+                        .terminate = [this] { ++terminated; },
+                        .makeCalibration = makeWindow,
+                        .openModeEditor = [this] { ++editorOpens; },
+                        .environment = getenv,
+                        .sensorAccess = sensorAccess});
         return *app;
     }
 
     AppDelegate& launch() {
-        make().applicationDidFinishLaunching();
+        make().launch();
         env.loop.runPending();
         rest(0.3); // lets the detector learn gravity
         lines.clear();

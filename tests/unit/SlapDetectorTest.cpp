@@ -55,6 +55,11 @@ struct Stream {
     bool sequence = false;
 };
 
+// Test names carry the stream's name, never its bytes.
+void PrintTo(const Stream& stream, std::ostream* out) {
+    *out << stream.name;
+}
+
 class DetectorVerdicts : public testing::TestWithParam<Stream> {};
 
 TEST_P(DetectorVerdicts, StreamIsJudgedAsAPersonWould) {

@@ -1,6 +1,6 @@
 #include "platform/linux/browsers/DesktopBrowserScripting.h"
 
-#include "modes/TabClosingScript.h"
+#include "modes/BrowserTable.h"
 #include "platform/linux/browsers/BrowserHosts.h"
 
 namespace knokle {
@@ -33,8 +33,7 @@ std::vector<std::string> DesktopBrowserScripting::liveBrowsers() {
     return names;
 }
 
-TabClosingResult DesktopBrowserScripting::closeTabs(const std::string& applicationName, const std::string& scriptText,
-                                                    const std::string& matchText) {
+TabClosingResult DesktopBrowserScripting::closeTabs(const std::string& applicationName, const std::string& matchText) {
     std::string why;
     auto folder = browserHostFolder(why, runtimeDir);
     std::vector<LiveHost> hosts;
@@ -55,7 +54,7 @@ TabClosingResult DesktopBrowserScripting::closeTabs(const std::string& applicati
         return total;
     }
     if (applicationName == "Firefox") return {std::nullopt, kNotRunning};
-    auto result = devTools.closeTabs(applicationName, scriptText, matchText);
+    auto result = devTools.closeTabs(applicationName, matchText);
     if (result.error == kDevToolsNotEnabled) result.error = kNeither;
     return result;
 }

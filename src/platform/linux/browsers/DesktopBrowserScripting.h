@@ -13,8 +13,7 @@ public:
                                      std::optional<std::filesystem::path> runtimeDir = std::nullopt,
                                      std::optional<std::filesystem::path> configFolder = std::nullopt);
 
-    TabClosingResult closeTabs(const std::string& applicationName, const std::string& scriptText,
-                               const std::string& matchText) override;
+    TabClosingResult closeTabs(const std::string& applicationName, const std::string& matchText) override;
     std::vector<std::string> liveBrowsers() override;
 
 private:

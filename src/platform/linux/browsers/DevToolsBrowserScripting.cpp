@@ -54,7 +54,7 @@ std::optional<int> DevToolsBrowserScripting::portFor(const std::string& applicat
     return std::nullopt;
 }
 
-TabClosingResult DevToolsBrowserScripting::closeTabs(const std::string& applicationName, const std::string&,
+TabClosingResult DevToolsBrowserScripting::closeTabs(const std::string& applicationName,
                                                      const std::string& matchText) {
     switch (browserReach(applicationName)) {
     case BrowserReach::notOnLinux:

@@ -28,8 +28,7 @@ public:
                                       std::chrono::milliseconds timeout = std::chrono::seconds(3),
                                       std::chrono::milliseconds budget = std::chrono::seconds(5));
 
-    TabClosingResult closeTabs(const std::string& applicationName, const std::string& scriptText,
-                               const std::string& matchText) override;
+    TabClosingResult closeTabs(const std::string& applicationName, const std::string& matchText) override;
 
 private:
     // fromFile: the port came from the profile's DevToolsActivePort file, which may be stale.

@@ -283,12 +283,10 @@ int HidrawDevice::open() {
     return 0;
 }
 
-void HidrawDevice::registerInputReportCallback(std::uint8_t* buffer, std::size_t length, InputReportCallback callback,
-                                               void* context) {
+void HidrawDevice::setInputReportHandler(std::uint8_t* buffer, std::size_t length, InputReportHandler handler) {
     this->buffer = buffer;
     bufferLength = length;
-    this->callback = callback;
-    this->context = context;
+    this->handler = std::move(handler);
 }
 
 void HidrawDevice::scheduleWithMainLoop() {
@@ -329,10 +327,10 @@ void HidrawDevice::deliverReadAhead() {
     std::size_t offset = 0;
     for (auto [readTime, length] : reports) {
         std::size_t delivered = std::min(length, bufferLength);
-        if (callback && buffer) {
+        if (handler && buffer) {
             std::copy_n(bytes.data() + offset, delivered, buffer);
             deliveringTime = readTime;
-            callback(context, 0, this, 0, 0, buffer, static_cast<long>(delivered));
+            handler(buffer, static_cast<long>(delivered));
         }
         offset += length;
     }
@@ -385,7 +383,7 @@ int HidrawManager::open() {
     return ec ? ec.value() : 0;
 }
 
-std::optional<std::vector<std::shared_ptr<HidDevice>>> HidrawManager::copyDevices() {
+std::optional<std::vector<std::shared_ptr<HidDevice>>> HidrawManager::matchedDevices() {
     std::error_code ec;
     std::filesystem::directory_iterator entries(classFolder(), ec);
     if (ec) return std::nullopt;

@@ -50,8 +50,7 @@ public:
 
     std::optional<std::string> property(const std::string& key) const override;
     int open() override;
-    void registerInputReportCallback(std::uint8_t* buffer, std::size_t length, InputReportCallback callback,
-                                     void* context) override;
+    void setInputReportHandler(std::uint8_t* buffer, std::size_t length, InputReportHandler handler) override;
     void scheduleWithMainLoop() override;
     std::optional<double> currentReportTime() const override { return deliveringTime; }
 
@@ -73,8 +72,7 @@ private:
     std::unique_ptr<QSocketNotifier> notifier;  // the hand-off timer
     std::uint8_t* buffer = nullptr;
     std::size_t bufferLength = 0;
-    InputReportCallback callback = nullptr;
-    void* context = nullptr;
+    InputReportHandler handler;
     std::optional<double> deliveringTime;
     std::size_t wakeupsWhenClosed = 0;
 };
@@ -90,7 +88,7 @@ public:
     void setDeviceMatching(const HidDeviceMatching& matching) override;
     void scheduleWithMainLoop() override {}
     int open() override;
-    std::optional<std::vector<std::shared_ptr<HidDevice>>> copyDevices() override;
+    std::optional<std::vector<std::shared_ptr<HidDevice>>> matchedDevices() override;
 
 private:
     std::filesystem::path classFolder() const { return sysfsRoot / "class" / "hidraw"; }

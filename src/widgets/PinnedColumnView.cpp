@@ -1,10 +1,10 @@
-#include "widgets/FlippedView.h"
+#include "widgets/PinnedColumnView.h"
 
 #include <QVBoxLayout>
 
 namespace knokle {
 
-FlippedView::FlippedView(QWidget* column, QWidget* parent) : QWidget(parent) {
+PinnedColumnView::PinnedColumnView(QWidget* column, QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 10);
     layout->setSpacing(0);
