@@ -9,4 +9,6 @@ set(KNOKLE_SENSING_SOURCES
     src/sensing/SlapDetector.cpp
     src/sensing/AccelerometerTapSource.cpp
     src/sensing/SyntheticMotion.cpp
+    src/sensing/SoundTapDetector.cpp
+    src/sensing/SyntheticSound.cpp
 )
