@@ -20,6 +20,9 @@
 #include "platform/linux/x11/XInputButtonMonitor.h"
 #include "platform/linux/desktop/XdgAutostartLoginItem.h"
 #include "sensing/ReplaySource.h"
+#include "sensing/SoundTapSource.h"
+#include "sensing/WavFile.h"
+#include "sensing/WavReplayCapture.h"
 #include "controller/AppDelegate.h"
 #include "controller/ExecMode.h"
 #include "controller/ExitWhenSettled.h"
@@ -167,10 +170,20 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     });
 
     std::unique_ptr<ReplaySource> replay;
+    WavReplayCapture* soundReplay = nullptr; // owned by the pipeline's sound source
+    TapSourceFactory tapSource;
     HidManagerFactory managers = [] { return std::make_unique<HidrawManager>(); };
     std::function<double()> sampleClock; // the monotonic clock, unless a recording keeps its own timeline
     std::unique_ptr<HidrawSensorAccess> sensorAccess;
-    if (line.replayFile) {
+    if (line.replayFile && WavFile::looksLikeWav(*line.replayFile)) {
+        // Sound goes through the microphone's detector, as if captured live.
+        auto capture = std::make_unique<WavReplayCapture>(loop, *line.replayFile, line.replaySpeed);
+        soundReplay = capture.get();
+        // The delegate asks once, at its construction.
+        tapSource = [held = std::make_shared<std::unique_ptr<WavReplayCapture>>(std::move(capture))] {
+            return std::unique_ptr<TapSource>(std::make_unique<SoundTapSource>(std::move(*held)));
+        };
+    } else if (line.replayFile) {
         replay = std::make_unique<ReplaySource>(loop, *line.replayFile, line.replaySpeed);
         managers = replay->managerFactory();
         sampleClock = [source = replay.get()] { return source->currentReportTime(); };
@@ -196,7 +209,8 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
                                      .makeCalibration = windows.calibrationFactory(),
                                      .openModeEditor = windows.modeEditorOpener(),
                                      .environment = nullptr,
-                                     .sensorAccess = sensorAccess.get()});
+                                     .sensorAccess = sensorAccess.get(),
+                                     .tapSource = tapSource});
     windows.modeManager = [&delegate] { return delegate.sharedModeManager(); };
     windows.onModesChanged = [&delegate] { delegate.modesChanged(); };
     if (tray) {
@@ -212,13 +226,18 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     });
 
     std::unique_ptr<ExitWhenSettled> exitWhenSettled;
-    if (replay && line.exitWhenDone) {
+    if ((replay || soundReplay) && line.exitWhenDone) {
         exitWhenSettled = std::make_unique<ExitWhenSettled>(
             loop, [&delegate] { return delegate.gestureInProgress(); },
             [&delegate] { return delegate.longestGestureWindow(); },
             // A recording cut short by a bad line is a failure, whatever was played before it.
-            [&replay] { QCoreApplication::exit(replay->endedOnError() ? 1 : 0); });
-        replay->onFinished = [settle = exitWhenSettled.get()] { settle->recordingFinished(); };
+            [&replay, soundReplay] {
+                bool failed = replay ? replay->endedOnError() : soundReplay->endedOnError();
+                QCoreApplication::exit(failed ? 1 : 0);
+            });
+        auto settle = [settle = exitWhenSettled.get()] { settle->recordingFinished(); };
+        if (replay) replay->onFinished = settle;
+        if (soundReplay) soundReplay->onFinished = settle;
     }
 
     loop.post([&] { delegate.launch(); });

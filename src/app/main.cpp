@@ -5,6 +5,7 @@
 #include "platform/linux/browsers/BrowserSupportInstaller.h"
 #include "platform/linux/runtime/JsonFileDefaults.h"
 #include "sensing/ReplaySource.h"
+#include "sensing/WavFile.h"
 #include "controller/CommandLine.h"
 #include "controller/DefaultsCommand.h"
 
@@ -43,6 +44,12 @@ int main(int argc, char** argv) {
         if (auto why = ReplaySource::unreadableReason(*line.replayFile)) {
             printLine("[replay] " + *why);
             return 1;
+        }
+        if (WavFile::looksLikeWav(*line.replayFile)) {
+            if (auto why = WavFile().open(*line.replayFile)) {
+                printLine("[replay] " + *why);
+                return 1;
+            }
         }
     }
     return runTrayApplication(line, argc, argv);

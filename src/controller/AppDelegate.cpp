@@ -31,6 +31,7 @@ AppDelegate::AppDelegate(AppServices s)
       calibration(services.loop, settings, pipeline, services.makeCalibration),
       dryRun(dryRunFromEnvironment(services.environment ? services.environment("KNOKLE_DRYRUN")
                                                         : std::getenv("KNOKLE_DRYRUN"))) {
+    if (services.tapSource) pipeline.replaceSource(services.tapSource());
     calibration.onSettingsChanged = guarded([this] { rebuildMenu(); });
     calibration.onFiringChanged = guarded([this] { refreshMaxCount(); });
     calibration.onHotkeyChange = guarded(&AppDelegate::hotkeyChanged);

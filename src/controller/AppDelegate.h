@@ -46,6 +46,8 @@ struct AppServices {
     std::function<const char*(const char*)> environment;
     // Tells why an accelerometer that is there cannot be read; none when reports come from elsewhere.
     const SensorAccess* sensorAccess = nullptr;
+    // Where taps come from when not the accelerometer (a sound replay); empty: the accelerometer.
+    TapSourceFactory tapSource = {};
 };
 
 // The application controller: launch, the armed state, what a finished gesture does, the status menu's content, the

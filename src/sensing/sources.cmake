@@ -11,4 +11,7 @@ set(KNOKLE_SENSING_SOURCES
     src/sensing/SyntheticMotion.cpp
     src/sensing/SoundTapDetector.cpp
     src/sensing/SyntheticSound.cpp
+    src/sensing/WavFile.cpp
+    src/sensing/WavReplayCapture.cpp
+    src/sensing/SoundTapSource.cpp
 )
