@@ -62,7 +62,8 @@ void WavReplayCapture::deliverDue() {
         double elapsed = Seconds(loop.now() - startMonotonic).count();
         if (speed != 0 && due > elapsed) {
             std::weak_ptr<WavReplayCapture*> weak = self;
-            timer = loop.after(Seconds(due - elapsed), [weak] {
+            // Never less than a millisecond: a wait that rounds to nothing would spin.
+            timer = loop.after(Seconds(std::max(due - elapsed, 0.001)), [weak] {
                 if (auto capture = weak.lock()) (*capture)->deliverDue();
             });
             return;

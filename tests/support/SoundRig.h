@@ -20,6 +20,7 @@ struct SoundRig {
     SoundTapDetector detector;
     SlapCounter counter{loop};
     std::vector<int> gestures;
+    std::vector<double> gestureTimes; // clip seconds at which each gesture closed
     std::vector<double> impactTimes; // clip seconds at which the detector reported each impact
     double fed = 0;                  // clip seconds fed so far
 
@@ -38,6 +39,7 @@ struct SoundRig {
         counter.onGesture = [this](int count) {
             detector.sequenceActive = false;
             gestures.push_back(count);
+            gestureTimes.push_back(loop.elapsed());
         };
     }
 
