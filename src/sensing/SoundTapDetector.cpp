@@ -19,6 +19,8 @@ constexpr double kFloorHeldRiseSeconds = 1.5; // while a sustained sound holds t
 constexpr double kBurstSeconds = 2.0;
 constexpr int kBurstCount = 2;
 constexpr std::size_t kInputTimesKept = 16;
+constexpr double kRoomFloorRisePerSecond = 0.5; // dB
+constexpr double kLiftedFloorDb = 3;             // a floor this far over the room's is a sound going on
 
 template <typename Array> double mean(const Array& values) {
     double sum = 0;
@@ -196,6 +198,7 @@ void SoundTapDetector::endHop(double t) {
         }
         floorReady = true;
         floor = std::max(smoothDb, kMinFloorDb);
+        roomFloor = floor;
         for (std::size_t c = 0; c < compared; ++c) channelFloor[c] = std::max(channelDb[c], kMinFloorDb);
     }
 
@@ -253,6 +256,9 @@ void SoundTapDetector::endHop(double t) {
         break;
     }
 
+    // The quiet room under it all: follows the floor down at once and up only slowly, so that music or talk that
+    // lifts the floor is known as such.
+    roomFloor = std::min(floor, roomFloor + kRoomFloorRisePerSecond * hopLength / rate);
     clearHop();
 }
 
@@ -306,7 +312,8 @@ void SoundTapDetector::close(double t, bool sustained) {
     double strength = strengthForDb(db);
     if (judged == Verdict::underThreshold && strength >= activeThreshold()) {
         // Over typing, speech or music a knock must stand out further than over a quiet room.
-        judged = burst >= kBurstCount && db < busyDb ? Verdict::rejectBusy : Verdict::accept;
+        bool busy = burst >= kBurstCount || candidate.floorAtOnset > roomFloor + kLiftedFloorDb;
+        judged = busy && db < busyDb ? Verdict::rejectBusy : Verdict::accept;
     }
     verdict = judged;
     verdictAt = t;

@@ -133,6 +133,7 @@ private:
     double hopPower = 0, hopLow = 0, hopHigh = 0;
     std::array<double, 8> hopChannelPower{}, hopChannelPeak{}, channelFloor{};
     double floor = 0;
+    double roomFloor = 0;
     bool floorReady = false;
     double floorUp = 0, floorDown = 0, floorHeld = 0;
     State state = State::quiet;
