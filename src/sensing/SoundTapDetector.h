@@ -64,14 +64,14 @@ public:
     static constexpr double releaseDb = 6;      // ...and one this close to it closes the candidate again
     static constexpr double maxRise = 0.015;    // s from the onset to the loudest hop
     static constexpr double maxDecay = 0.08;    // s from the loudest hop back to the floor
-    static constexpr double minLowShare = 0.6;  // of the energy below 1 kHz, against 2-8 kHz
-    static constexpr double typingLowShare = 0.8;
+    static constexpr double minLowShare = 0.8;  // of the energy below 1.5 kHz, against 2.5-8 kHz
+    static constexpr double typingLowShare = 0.85;
     static constexpr double keystrokeGap = 0.15; // s: a release follows its key press within this
     static constexpr double inputWindow = 0.12;  // s around a key or button event
     static constexpr double maxChannelDb = 12;   // level difference between channels
     static constexpr double maxChannelLag = 0.004;
     static constexpr double thresholdShareInSequence = 0.45;
-    static constexpr double busyDb = 22; // least peak over the floor after recent rejected sounds
+    static constexpr double busyDb = 24; // least peak over the floor after recent rejected sounds
 
     SoundTapDetector();
 

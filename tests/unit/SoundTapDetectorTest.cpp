@@ -2,6 +2,10 @@
 #include "TempDir.h"
 #include "sensing/SoundTapDetector.h"
 #include "sensing/SyntheticSound.h"
+#include "sensing/WavFile.h"
+
+#include <cmath>
+#include <cstdlib>
 
 #include <fstream>
 #include <functional>
@@ -98,5 +102,100 @@ INSTANTIATE_TEST_SUITE_P(
                     ConfounderRow{"quiet_speech", 2, [](SyntheticSound& s) { s.speech(0, 16, 12); }},
                     ConfounderRow{"quiet_music", 1, [](SyntheticSound& s) { s.music(0, 16, 10); }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace {
+
+// Each clip holds one sound (or a pair); the verdicts are what the detector's log would say of each candidate.
+struct VerdictRow {
+    const char* name;
+    int level;
+    int channels;
+    std::function<void(SyntheticSound&)> add;
+    std::vector<V> verdicts;
+    double inputAt = -1; // a key event at this clip time
+};
+
+class SoundVerdicts : public testing::TestWithParam<VerdictRow> {};
+
+TEST_P(SoundVerdicts, CandidatesAreJudgedAsAPersonWould) {
+    const VerdictRow& row = GetParam();
+    SyntheticSound sound(48000, row.channels, 5);
+    row.add(sound);
+    sound.extend(sound.duration() + 0.5);
+    std::vector<float> frames = sound.render();
+    test::TempDir dir;
+    test::SoundRig rig(row.level, (dir / "events.log").string(), true);
+    if (row.inputAt >= 0) rig.detector.noteInputActivity(row.inputAt);
+    rig.feed(frames, row.channels, 48000, 0);
+    std::vector<V> verdicts;
+    std::ifstream log(dir / "events.log");
+    for (std::string line; std::getline(log, line);) {
+        for (V v : {V::rejectSustained, V::rejectSlowRise, V::rejectBright, V::rejectKeystroke, V::rejectChannels,
+                    V::rejectInput, V::rejectBusy, V::underThreshold, V::accept})
+            if (line.rfind(SoundTapDetector::verdictName(v) + std::string(" "), 0) == 0) verdicts.push_back(v);
+        EXPECT_NE(line.find(" low="), std::string::npos) << line; // features go with every verdict
+    }
+    EXPECT_EQ(verdicts, row.verdicts);
+}
+
+const SoundTapShape kKnock{30, 300, 0.03, false};
+
+INSTANTIATE_TEST_SUITE_P(
+    Sounds, SoundVerdicts,
+    testing::Values(
+        VerdictRow{"knock", 1, 1, [](SyntheticSound& s) { s.tap(0.5, kKnock); }, {V::accept}},
+        VerdictRow{"faint_knock_at_heavy", 2, 1, [](SyntheticSound& s) { s.tap(0.5, {20, 300, 0.03}); },
+                   {V::underThreshold}},
+        VerdictRow{"key_click", 1, 1, [](SyntheticSound& s) { s.typing(0.5, 0.01, 1, 30); },
+                   {V::rejectBright, V::rejectBright}},
+        VerdictRow{"ringing_note", 1, 1, [](SyntheticSound& s) { s.music(0.5, 0.01, 30); },
+                   {V::rejectSustained, V::underThreshold}}, // and a faint tail
+        VerdictRow{"dull_key_and_its_release", 1, 1, [](SyntheticSound& s) { s.tap(0.5, kKnock).tap(0.6, kKnock); },
+                   {V::accept, V::rejectKeystroke}},
+        VerdictRow{"knock_at_a_key_event", 1, 1, [](SyntheticSound& s) { s.tap(0.5, kKnock); }, {V::rejectInput},
+                   0.52}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Strength is on the accelerometer's scale: a peak 16 dB over the room is a light tap, about 30.5 dB a firm one.
+TEST(SoundStrength, PeaksOverTheRoomMapOntoTheAccelerometerScale) {
+    EXPECT_DOUBLE_EQ(SoundTapDetector::strengthForDb(SoundTapDetector::lightTapDb), kFirmnessLevels[0].threshold);
+    EXPECT_NEAR(SoundTapDetector::dbForStrength(kFirmnessLevels[1].threshold), 30.5, 0.1);
+    for (double db : {20.0, 28.0, 36.0}) {
+        SyntheticSound sound(44100, 2, 9);
+        sound.tap(0.5, {db, 200, 0.03, false}).extend(1.2);
+        test::SoundRig rig(1);
+        std::vector<double> strengths;
+        rig.detector.onAcceptedPeak = [&](double s) { strengths.push_back(s); };
+        rig.feed(sound.render(), 2, 44100, 0);
+        ASSERT_EQ(strengths.size(), 1u) << db;
+        EXPECT_NEAR(SoundTapDetector::dbForStrength(strengths[0]), db, 2.5) << db;
+    }
+}
+
+// Real synthesised speech, loud, over the room: no impact.
+TEST(SoundSpeech, EspeakSentencesGiveNoImpacts) {
+    test::TempDir dir;
+    auto path = dir / "speech.wav";
+    std::string command = "espeak-ng -w '" + path.string() +
+                          "' 'Knock knock. Who is there? Tapping on the table, speaking quickly, stopping, "
+                          "then talking again about pots, kettles and bottles.' 2>/dev/null";
+    if (std::system(command.c_str()) != 0) GTEST_SKIP() << "espeak-ng is not installed";
+    WavFile wav;
+    ASSERT_FALSE(wav.open(path));
+    std::vector<float> voice(static_cast<std::size_t>(wav.frameCount()));
+    voice.resize(wav.read(voice.data(), voice.size()));
+    // Up to 44.1 kHz (espeak speaks at 22.05 kHz), at about 35 dB over the room.
+    double rate = wav.format().sampleRate;
+    auto factor = static_cast<std::size_t>(std::lround(44100 / rate));
+    SyntheticSound room(44100, 1, 3, -55);
+    room.extend(static_cast<double>(voice.size() * factor) / 44100 + 1);
+    std::vector<float> frames = room.render();
+    for (std::size_t i = 0; i < voice.size() * factor; ++i) frames[i + 22050] += voice[i / factor] * 0.3f;
+    test::SoundRig rig(1);
+    rig.feed(frames, 1, 44100);
+    EXPECT_TRUE(rig.impactTimes.empty()) << rig.impactTimes.size() << " impacts";
+}
 
 } // namespace
