@@ -26,6 +26,7 @@ bool AppDelegate::dryRunFromEnvironment(const char* value) {
 
 AppDelegate::AppDelegate(AppServices s)
     : services(std::move(s)), settings(services.defaults),
+      microphone(settings, services.alerts, services.privacy),
       pipeline(services.loop, services.hidManagers, services.sampleClock, services.buttons),
       modeManager(std::make_shared<ModeManager>(services.modeServices, services.storeURL)),
       dryRun(dryRunFromEnvironment(services.environment ? services.environment("KNOKLE_DRYRUN")
@@ -54,8 +55,18 @@ void AppDelegate::applicationDidFinishLaunching() {
     services.statusItem.setIcon(false);
     rebuildMenu();
     wireUpPipeline();
+    microphone.onChanged = guarded([this] { rebuildMenu(); });
+    if (services.makeMicrophoneSource && settings.tapSource() == TapSourceChoice::microphone &&
+        settings.microphoneEnabled())
+        useMicrophone();
     pipeline.onUnavailable = [this, token = std::weak_ptr<bool>(alive)] {
-        if (token.expired()) return;
+        if (token.expired() || microphone.attached()) return;
+        if (services.makeMicrophoneSource &&
+            chooseTapSource(settings.tapSource(), false, settings.microphoneEnabled()) == TapSourceKind::microphone) {
+            // No accelerometer, and the user has already chosen to listen.
+            services.loop.post(guarded([this] { useMicrophone(); }));
+            return;
+        }
         sensorMissing = true;
         // Queued, so that the report never runs inside the sensor's own start-up.
         services.loop.post(guarded([this] { reportNoSensor(); }));
@@ -105,6 +116,30 @@ void AppDelegate::wireUpPipeline() {
     pipeline.onGesture = guarded(&AppDelegate::handleGesture);
 }
 
+void AppDelegate::useMicrophone() {
+    auto [source, capture] = services.makeMicrophoneSource();
+    if (!source) return;
+    pipeline.replaceSource(microphone.gate(std::move(source), capture));
+    sensorMissing = false;
+    rebuildMenu();
+}
+
+bool AppDelegate::microphoneOffered() const {
+    // Where an accelerometer listens and the user did not ask for the microphone, there is nothing to offer.
+    return services.makeMicrophoneSource &&
+           (sensorMissing || microphone.attached() || settings.tapSource() == TapSourceChoice::microphone);
+}
+
+void AppDelegate::toggleMicrophone() {
+    if (settings.microphoneEnabled()) {
+        microphone.turnOff();
+    } else if (microphone.turnOn() && !microphone.attached() &&
+               chooseTapSource(settings.tapSource(), !sensorMissing, true) == TapSourceKind::microphone) {
+        useMicrophone();
+    }
+    rebuildMenu();
+}
+
 void AppDelegate::handleGesture(int count) {
     services.loop.post(guarded([this, count] {
         if (calibration) calibration->flashDetected(count);
@@ -151,7 +186,13 @@ void AppDelegate::reportNoSensor() {
     alert.informativeText = "Knokle detects taps with the accelerometer built into Apple-silicon MacBooks. This "
                             "computer has none that Knokle can find, so Knokle won't be able to do anything here.";
     alert.buttons = {"Quit Knokle", "Leave Running"};
-    if (services.alerts.runModal(alert) == 0) quit();
+    if (services.makeMicrophoneSource) {
+        alert.informativeText += " It can listen for taps with the microphone instead, if you allow it.";
+        alert.buttons.push_back("Use the Microphone…");
+    }
+    int answer = services.alerts.runModal(alert);
+    if (answer == 0) quit();
+    if (answer == 2) toggleMicrophone();
 }
 
 void AppDelegate::reportUnreadableSensor(const SensorAccessProblem& problem) {
@@ -241,11 +282,15 @@ MenuInputs AppDelegate::menuInputs() const {
         in.modes.push_back({mode.id, mode.name, mode.slapCount});
     in.loginItemStatus = services.loginItem.status();
     in.loginItemChangeable = services.loginItem.canChange();
+    in.microphoneOffered = microphoneOffered();
+    in.microphoneEnabled = settings.microphoneEnabled();
+    if (microphone.attached()) in.microphoneNote = microphone.menuNote();
     return in;
 }
 
 void AppDelegate::rebuildMenu() {
     refreshMaxCount();
+    microphone.update(settings.tapsActive(), calibrationVisible());
     services.statusItem.setMenu(populate(menuInputs()));
 }
 
@@ -278,6 +323,9 @@ void AppDelegate::perform(const MenuItem& item) {
         break;
     case MenuAction::quit:
         quit();
+        break;
+    case MenuAction::toggleMicrophone:
+        toggleMicrophone();
         break;
     }
 }
@@ -335,6 +383,7 @@ void AppDelegate::showCalibration() {
         calibration->present();
     }
     refreshMaxCount();
+    microphone.update(settings.tapsActive(), calibrationVisible());
 }
 
 void AppDelegate::editModes() {
@@ -343,6 +392,7 @@ void AppDelegate::editModes() {
 
 void AppDelegate::calibrationClosed() {
     refreshMaxCount();
+    microphone.update(settings.tapsActive(), false);
 }
 
 void AppDelegate::modesChanged() {

@@ -8,10 +8,12 @@
 #include "platform/MainLoop.h"
 #include "platform/MouseButtonMonitor.h"
 #include "platform/SensorAccess.h"
+#include "platform/SessionPrivacy.h"
 #include "platform/UserDefaults.h"
 #include "platform/WorkQueue.h"
 #include "controller/CalibrationPanel.h"
 #include "controller/Hotkey.h"
+#include "controller/MicrophoneListening.h"
 #include "controller/Settings.h"
 #include "controller/StatusItem.h"
 #include "controller/TapPipeline.h"
@@ -46,6 +48,10 @@ struct AppServices {
     std::function<const char*(const char*)> environment;
     // Tells why an accelerometer that is there cannot be read; none when reports come from elsewhere.
     const SensorAccess* sensorAccess = nullptr;
+    // Makes the microphone's tap source, with the capture under it; empty where the program cannot listen.
+    std::function<std::pair<std::unique_ptr<TapSource>, AudioCapture*>()> makeMicrophoneSource = {};
+    // The desktop's microphone privacy switch and screen lock; none: neither is known.
+    SessionPrivacy* privacy = nullptr;
 };
 
 // The application controller: the armed state, what a finished gesture does, the settings' effects on the tap
@@ -71,6 +77,7 @@ public:
     void toggleActive();
     void toggleAutoPause();
     void toggleOpenAtLogin();
+    void toggleMicrophone();
     void testMode(const std::optional<Uuid>& representedObject);
     void showCalibration();
     void editModes();
@@ -90,6 +97,8 @@ public:
 
 private:
     void wireUpPipeline();
+    void useMicrophone();
+    bool microphoneOffered() const;
     void handleGesture(int count);
     void reportNoSensor();
     void reportUnreadableSensor(const SensorAccessProblem& problem);
@@ -114,6 +123,7 @@ private:
 
     AppServices services;
     Settings settings;
+    MicrophoneListening microphone; // outlives the pipeline, which holds the microphone source it gates
     TapPipeline pipeline;
     std::shared_ptr<ModeManager> modeManager;
     std::unique_ptr<CalibrationPanel> calibration;

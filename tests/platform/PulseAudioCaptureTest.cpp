@@ -1,4 +1,4 @@
-#include "platform/linux/QtMainLoop.h"
+#include "platform/linux/runtime/QtMainLoop.h"
 #include "platform/linux/audio/FrameHandoff.h"
 #include "platform/linux/audio/PulseAudioCapture.h"
 
@@ -41,23 +41,22 @@ void writeTaps(const std::filesystem::path& file, const std::vector<double>& tim
 // Everything a capture delivered: its states, and the times at which loud onsets began.
 struct Listener {
     std::vector<std::pair<State, std::string>> states;
-    std::vector<MonotonicTime> onsets;
+    std::vector<double> onsets;
     std::size_t frames = 0;
     AudioFormat format;
     int sinceLoud = 1 << 30;
 
     explicit Listener(AudioCapture& capture) {
-        capture.onStateChanged([this](State s, const std::string& why) { states.emplace_back(s, why); });
-        capture.onFrames([this](const AudioFrames& f) {
-            format = f.format;
-            for (std::size_t i = 0; i < f.frameCount(); ++i) {
-                float v = std::fabs(f.samples[i * f.format.channels]);
-                if (v > 0.3f && sinceLoud > f.format.sampleRate / 20)
-                    onsets.push_back(f.firstFrameTime + toSteady(Seconds(double(i) / f.format.sampleRate)));
+        capture.onStateChanged = [this](State s, const std::string& why) { states.emplace_back(s, why); };
+        capture.onFrames = [this](const float* samples, std::size_t count, AudioFormat f, double firstFrameTime) {
+            format = f;
+            for (std::size_t i = 0; i < count; ++i) {
+                float v = std::fabs(samples[i * f.channels]);
+                if (v > 0.3f && sinceLoud > f.sampleRate / 20) onsets.push_back(firstFrameTime + double(i) / f.sampleRate);
                 sinceLoud = v > 0.3f ? 0 : sinceLoud + 1;
             }
-            frames += f.frameCount();
-        });
+            frames += count;
+        };
     }
     bool reached(State s) const { return !states.empty() && states.back().first == s; }
 };
@@ -101,8 +100,8 @@ TEST_F(PulseAudioCaptureTest, TapsPlayedIntoTheSinkArriveFromItsMonitorAtTheirSp
     EXPECT_EQ(heard.format, (AudioFormat{48000, 2}));
     ASSERT_EQ(heard.onsets.size(), 3u);
     // The frames' times keep the taps' spacing to within a fragment or two.
-    EXPECT_NEAR(Seconds(heard.onsets[1] - heard.onsets[0]).count(), 0.30, 0.02);
-    EXPECT_NEAR(Seconds(heard.onsets[2] - heard.onsets[1]).count(), 0.45, 0.02);
+    EXPECT_NEAR(heard.onsets[1] - heard.onsets[0], 0.30, 0.02);
+    EXPECT_NEAR(heard.onsets[2] - heard.onsets[1], 0.45, 0.02);
 
     // Closed, the stream is gone from the server and nothing more arrives.
     capture.close();
@@ -120,7 +119,7 @@ TEST_F(PulseAudioCaptureTest, NoServerIsSaidOnceThenTheCaptureRecoversWheneverAS
     Listener heard(capture);
     capture.open({});
     ASSERT_TRUE(test::runEventsUntil([&] { return heard.reached(State::serverMissing); }, 3000));
-    EXPECT_EQ(heard.states.back().second, "Connection refused");
+    EXPECT_EQ(heard.states.back().second, "No sound server answers (Connection refused)");
     test::runEventsFor(600); // several quiet retries
     EXPECT_EQ(heard.states.size(), 1u);
 
@@ -149,7 +148,7 @@ TEST_F(PulseAudioCaptureTest, MutedAndMissingSourcesAreReportedAndFollowed) {
     // A source the user picked that is not there (yet): gone, until it is plugged in.
     capture.open("later.monitor");
     ASSERT_TRUE(test::runEventsUntil([&] { return heard.reached(State::sourceGone); }, 3000));
-    EXPECT_EQ(heard.states.back().second, "no source named later.monitor");
+    EXPECT_EQ(heard.states.back().second, "There is no later.monitor");
     std::string module = pulse.pactl({"load-module", "module-null-sink", "sink_name=later"});
     ASSERT_TRUE(test::runEventsUntil([&] { return heard.reached(State::listening); }, 3000));
     // Unplugged while listening: gone again, not moved to another source behind the user's back.

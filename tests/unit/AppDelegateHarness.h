@@ -44,6 +44,8 @@ struct AppHarness {
     bool didOnboardWhenWindowMade = false;
     std::map<std::string, std::string> environment;
     const SensorAccess* sensorAccess = nullptr;
+    std::function<std::pair<std::unique_ptr<TapSource>, AudioCapture*>()> microphone;
+    SessionPrivacy* privacy = nullptr;
     int terminated = 0;
     int editorOpens = 0;
     std::unique_ptr<AppDelegate> app;
@@ -66,10 +68,13 @@ struct AppHarness {
             auto it = environment.find(name);
             return it == environment.end() ? nullptr : it->second.c_str();
         };
-        app = std::make_unique<AppDelegate>(
-            AppServices{env.loop, env.loop.workQueue(), defaults, hid.factory(), [this] { return env.loop.elapsed(); },
-                        buttons, hotKeys, login, alerts, status, env.services(), dir / "modes.json",
-                        [this] { ++terminated; }, makeWindow, [this] { ++editorOpens; }, getenv, sensorAccess});
+        AppServices services{env.loop,      env.loop.workQueue(),  defaults, hid.factory(),
+                             [this] { return env.loop.elapsed(); },  buttons, hotKeys, login, alerts, status,
+                             env.services(), dir / "modes.json", [this] { ++terminated; }, makeWindow,
+                             [this] { ++editorOpens; }, getenv, sensorAccess};
+        services.makeMicrophoneSource = microphone;
+        services.privacy = privacy;
+        app = std::make_unique<AppDelegate>(std::move(services));
         return *app;
     }
 

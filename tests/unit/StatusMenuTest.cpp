@@ -22,7 +22,7 @@ MenuInputs defaults() {
 
 // One line per item: its text, then its action, key and whatever is not the usual.
 Lines described(const std::vector<MenuItem>& menu) {
-    static const char* const actions[] = {"none", "active", "autoPause", "mode", "cal", "editModes", "login", "quit"};
+    static const char* const actions[] = {"none", "active", "autoPause", "mode", "cal", "editModes", "login", "quit", "mic"};
     Lines out;
     for (const auto& m : menu)
         out.push_back(m.separator ? "---"
@@ -88,4 +88,22 @@ TEST(StatusMenu, NoSensorMenuIgnoresEverythingElse) {
     in.modes = {{uuid(1), "One", 1}};
     EXPECT_EQ(described(populate(in)),
               (Lines{"No motion sensor on this computer | none  disabled app", "---", "Quit Knokle | quit q app"}));
+}
+
+TEST(StatusMenu, MicrophoneSwitchAndItsNoteWhereListeningIsOffered) {
+    MenuInputs in = defaults();
+    in.microphoneOffered = true;
+    auto menu = described(populate(in));
+    EXPECT_EQ(menu[2], "Listen with the Microphone | mic ");
+    EXPECT_EQ(menu[3], "---");
+    in.microphoneEnabled = true;
+    in.microphoneNote = "The microphone is muted";
+    menu = described(populate(in));
+    EXPECT_EQ(Lines(menu.begin() + 2, menu.begin() + 5),
+              (Lines{"Listen with the Microphone | mic  checked", "    The microphone is muted | none  disabled", "---"}));
+    // Without a sensor, the microphone is what is offered instead.
+    in.sensorMissing = true;
+    EXPECT_EQ(described(populate(in)),
+              (Lines{"No motion sensor on this computer | none  disabled app", "Listen with the Microphone… | mic ",
+                     "---", "Quit Knokle | quit q app"}));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/AudioCapture.h"
+#include "platform/MainLoop.h"
 
 #include <mutex>
 #include <vector>

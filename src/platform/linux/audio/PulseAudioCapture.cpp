@@ -25,6 +25,10 @@ std::string errorText(pa_context* context) {
     return pa_strerror(context ? pa_context_errno(context) : PA_ERR_CONNECTIONREFUSED);
 }
 
+std::string noServer(const std::string& why) {
+    return "No sound server answers (" + why + ")";
+}
+
 // Frees a libpulse object on the next turn of its loop: never from inside one of its own callbacks.
 template <typename T, void (*unref)(T*)>
 void unrefLater(pa_mainloop_api* api, T* object) {
@@ -45,14 +49,6 @@ PulseAudioCapture::~PulseAudioCapture() {
         pa_threaded_mainloop_free(mainloop);
     }
     delivery->session = ~0u;
-}
-
-void PulseAudioCapture::onFrames(FramesHandler handler) {
-    delivery->frames = std::move(handler);
-}
-
-void PulseAudioCapture::onStateChanged(StateHandler handler) {
-    delivery->state = std::move(handler);
 }
 
 bool PulseAudioCapture::isOpen() const {
@@ -80,7 +76,7 @@ void PulseAudioCapture::open(const std::string& name) {
     delivery->session = next;
     if (!startThread()) {
         session = next;
-        report(State::serverMissing, "the sound library could not start");
+        report(State::serverMissing, "The sound library could not start");
         return;
     }
     pa_threaded_mainloop_lock(mainloop);
@@ -119,7 +115,7 @@ void PulseAudioCapture::close() {
     pa_threaded_mainloop_unlock(mainloop);
 }
 
-void PulseAudioCapture::listSources(SourcesHandler handler) {
+void PulseAudioCapture::listSources(std::function<void(std::vector<AudioSource>)> handler) {
     if (!startThread()) {
         loop.post([handler = std::move(handler)] { handler({}); });
         return;
@@ -134,14 +130,14 @@ void PulseAudioCapture::connect() {
     context = pa_context_new_with_proplist(api, "Knokle", properties);
     pa_proplist_free(properties);
     if (!context) {
-        report(State::serverMissing, "the sound library could not start");
+        report(State::serverMissing, "The sound library could not start");
         retryLater(Retry::connect);
         return;
     }
     pa_context_set_state_callback(context, &PulseAudioCapture::contextStateChanged, this);
     // Never start a sound server of our own: the desktop's is the one whose microphone the user means.
     if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-        std::string reason = errorText(context);
+        std::string reason = noServer(errorText(context));
         dropContext();
         report(State::serverMissing, reason);
         retryLater(Retry::connect);
@@ -172,7 +168,7 @@ void PulseAudioCapture::contextStateChanged(pa_context* c, void* userdata) {
         break;
     case PA_CONTEXT_FAILED:
     case PA_CONTEXT_TERMINATED: {
-        std::string reason = errorText(c);
+        std::string reason = noServer(errorText(c));
         self->dropStream();
         self->dropContext();
         self->report(State::serverMissing, reason);
@@ -203,7 +199,7 @@ void PulseAudioCapture::findSource() {
 void PulseAudioCapture::sourceFound(const pa_source_info* info) {
     if (!info) {
         dropStream();
-        report(State::sourceGone, sourceName.empty() ? "no microphone" : "no source named " + sourceName);
+        report(State::sourceGone, sourceName.empty() ? "There is no microphone" : "There is no " + sourceName);
         retryLater(Retry::findSource);
         return;
     }
@@ -259,11 +255,12 @@ void PulseAudioCapture::streamStateChanged(pa_stream* s, void* userdata) {
         self->streamReady = true;
         self->sourceIndex = pa_stream_get_device_index(s);
         self->backoff = self->options.firstRetry;
-        self->report(self->sourceMuted ? State::muted : State::listening, {});
+        self->report(self->sourceMuted ? State::muted : State::listening,
+                         self->sourceMuted ? "The microphone is muted" : "");
         break;
     case PA_STREAM_FAILED: {
         // The source went away (unplugged, unloaded) or refused us; the server itself is still there.
-        std::string reason = self->sourceName.empty() ? "the microphone went away"
+        std::string reason = self->sourceName.empty() ? "The microphone went away"
                                                       : self->sourceName + " went away";
         self->dropStream();
         self->report(State::sourceGone, reason);
@@ -295,8 +292,9 @@ void PulseAudioCapture::readFragments() {
 void PulseAudioCapture::deliverFrames() {
     AudioFormat heldFormat;
     MonotonicTime first = handoff.take(delivery->buffer, heldFormat);
-    if (delivery->buffer.empty() || !delivery->frames) return;
-    delivery->frames(AudioFrames{heldFormat, first, std::span<const float>(delivery->buffer)});
+    if (delivery->buffer.empty() || !onFrames) return;
+    onFrames(delivery->buffer.data(), delivery->buffer.size() / static_cast<std::size_t>(heldFormat.channels),
+             heldFormat, Seconds(first.time_since_epoch()).count());
 }
 
 void PulseAudioCapture::checkMute() {
@@ -307,7 +305,8 @@ void PulseAudioCapture::checkMute() {
             auto* self = static_cast<PulseAudioCapture*>(userdata);
             if (!info || info->index != self->sourceIndex) return;
             self->sourceMuted = info->mute != 0;
-            if (self->streamReady) self->report(self->sourceMuted ? State::muted : State::listening, {});
+            if (self->streamReady) self->report(self->sourceMuted ? State::muted : State::listening,
+                         self->sourceMuted ? "The microphone is muted" : "");
         },
         this);
     if (operation) pa_operation_unref(operation);
@@ -367,9 +366,9 @@ void PulseAudioCapture::report(State state, const std::string& reason) {
     // Trying again quietly: the same news is told once, whatever the later attempts' errors say.
     if (state == reported) return;
     reported = state;
-    loop.post([weak = std::weak_ptr<Delivery>(delivery), session = session, state, reason] {
+    loop.post([weak = std::weak_ptr<Delivery>(delivery), this, session = session, state, reason] {
         auto alive = weak.lock();
-        if (alive && alive->session == session && alive->state) alive->state(state, reason);
+        if (alive && alive->session == session && onStateChanged) onStateChanged(state, reason);
     });
 }
 

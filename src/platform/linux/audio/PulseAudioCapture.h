@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/AudioCapture.h"
+#include "platform/MainLoop.h"
 #include "platform/linux/audio/FrameHandoff.h"
 #include "platform/linux/audio/SampleTimeline.h"
 
@@ -37,23 +38,19 @@ public:
     PulseAudioCapture(const PulseAudioCapture&) = delete;
     PulseAudioCapture& operator=(const PulseAudioCapture&) = delete;
 
-    void onFrames(FramesHandler handler) override;
-    void onStateChanged(StateHandler handler) override;
     void open(const std::string& sourceName) override;
     void close() override;
     bool isOpen() const override;
-    void listSources(SourcesHandler handler) override;
+    void listSources(std::function<void(std::vector<AudioSource>)> handler) override;
 
 private:
     enum class Retry { connect, findSource };
 
-    // Main-thread side, shared with closures posted from the capture thread so they can tell whether the
-    // capture (and the session they belong to) still exists.
+    // Shared with closures posted from the capture thread, so they can tell whether the capture (and the session
+    // they belong to) still exists.
     struct Delivery {
         std::atomic<unsigned> session{0};
-        FramesHandler frames;
-        StateHandler state;
-        std::vector<float> buffer;
+        std::vector<float> buffer; // main thread
     };
 
     bool startThread();

@@ -9,7 +9,7 @@ namespace {
 struct SourceListing {
     pa_mainloop_api* api;
     MainLoop* loop;
-    AudioCapture::SourcesHandler handler;
+    std::function<void(std::vector<AudioSource>)> handler;
     pa_context* context = nullptr;
     std::string defaultName;
     std::vector<AudioSource> sources;
@@ -76,7 +76,7 @@ void stateChanged(pa_context* context, void* userdata) {
 
 } // namespace
 
-void listPulseAudioSources(pa_mainloop_api* api, MainLoop& loop, AudioCapture::SourcesHandler handler) {
+void listPulseAudioSources(pa_mainloop_api* api, MainLoop& loop, std::function<void(std::vector<AudioSource>)> handler) {
     auto* listing = new SourceListing{api, &loop, std::move(handler), nullptr, {}, {}, false};
     listing->context = pa_context_new(api, "Knokle");
     if (!listing->context) {
