@@ -89,21 +89,3 @@ TEST(StatusMenu, NoSensorMenuIgnoresEverythingElse) {
     EXPECT_EQ(described(populate(in)),
               (Lines{"No motion sensor on this computer | none  disabled app", "---", "Quit Knokle | quit q app"}));
 }
-
-TEST(StatusMenu, MicrophoneSwitchAndItsNoteWhereListeningIsOffered) {
-    MenuInputs in = defaults();
-    in.microphoneOffered = true;
-    auto menu = described(populate(in));
-    EXPECT_EQ(menu[2], "Listen with the Microphone | mic ");
-    EXPECT_EQ(menu[3], "---");
-    in.microphoneEnabled = true;
-    in.microphoneNote = "The microphone is muted";
-    menu = described(populate(in));
-    EXPECT_EQ(Lines(menu.begin() + 2, menu.begin() + 5),
-              (Lines{"Listen with the Microphone | mic  checked", "    The microphone is muted | none  disabled", "---"}));
-    // Without a sensor, the microphone is what is offered instead.
-    in.sensorMissing = true;
-    EXPECT_EQ(described(populate(in)),
-              (Lines{"No motion sensor on this computer | none  disabled app", "Listen with the Microphone… | mic ",
-                     "---", "Quit Knokle | quit q app"}));
-}
