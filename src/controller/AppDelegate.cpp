@@ -291,6 +291,7 @@ MenuInputs AppDelegate::menuInputs() const {
 void AppDelegate::rebuildMenu() {
     refreshMaxCount();
     microphone.update(settings.tapsActive(), calibrationVisible());
+    if (calibration && microphone.attached()) calibration->setSourceNote(microphone.menuNote());
     services.statusItem.setMenu(populate(menuInputs()));
 }
 
@@ -384,6 +385,7 @@ void AppDelegate::showCalibration() {
     }
     refreshMaxCount();
     microphone.update(settings.tapsActive(), calibrationVisible());
+    if (calibration && microphone.attached()) calibration->setSourceNote(microphone.menuNote());
 }
 
 void AppDelegate::editModes() {

@@ -12,8 +12,8 @@ namespace {
 struct FakeCapture final : AudioCapture {
     bool opened = false;
     int opens = 0;
-    void open(const std::string&) override { opened = true, ++opens; }
-    void close() override { opened = false; }
+    void open(const std::string&) override { opened = true, ++opens, onStateChanged(State::listening, ""); }
+    void close() override { opened = false, onStateChanged(State::stopped, ""); }
     bool isOpen() const override { return opened; }
     void listSources(std::function<void(std::vector<AudioSource>)> handler) override { handler({}); }
 };
@@ -112,6 +112,7 @@ TEST(MicrophoneListening, TurnedOnOnlyAfterTheExplanationAndOpenOnlyWhileArmedOr
     EXPECT_FALSE(laptop.listening());
     laptop.app->showCalibration();
     EXPECT_TRUE(laptop.listening()) << "Test Taps listens while open";
+    EXPECT_TRUE(laptop.calibration->shows("note Listening to the default microphone"));
     laptop.calibration->close();
     EXPECT_FALSE(laptop.listening());
 

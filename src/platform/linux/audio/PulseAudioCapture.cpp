@@ -92,6 +92,7 @@ void PulseAudioCapture::close() {
     if (!opened) return;
     opened = false;
     delivery->session = delivery->session + 1; // nothing of the closed session is delivered from here on
+    if (!mainloop) return;                       // libpulse never started: nothing was opened
     pa_threaded_mainloop_lock(mainloop);
     session = delivery->session;
     cancelRetry();
