@@ -60,7 +60,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "tap the laptop's chassis to run desktop actions")
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
        "Knokle lives in the panel's tray, recognises taps on the laptop's chassis with its built-in accelerometer "
-       "and runs the mode bound to the number of taps: close browser tabs, quit and open applications, open links, "
+       "(or, when the user turns listening on, its microphone) and runs the mode bound to the number of taps: close browser tabs, quit and open applications, open links, "
        "run a Focus shortcut.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -69,8 +69,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Knokle developers <knokle@users.noreply.git
     CACHE STRING "Maintainer of the Debian package")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Beside the libraries found by dpkg-shlibdeps: the fonts the windows name, and udev for the rule.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, fonts-materialdesignicons-webfont, udev")
+# Beside the libraries found by dpkg-shlibdeps: the fonts the windows name, udev for the rule, and the sound
+# client library named even where shlibdeps is not run.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, fonts-materialdesignicons-webfont, udev, libpulse0")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-shell-extension-appindicator, chromium")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/debian/postinst
                                       ${PROJECT_SOURCE_DIR}/cmake/debian/postrm)

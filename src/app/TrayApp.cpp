@@ -4,6 +4,8 @@
 #include "app/StandInServices.h"
 #include "common/DiagnosticOutput.h"
 #include "platform/linux/browsers/DesktopBrowserScripting.h"
+#include "platform/linux/audio/PulseAudioCapture.h"
+#include "platform/linux/desktop/DesktopSessionPrivacy.h"
 #include "platform/linux/desktop/DesktopTrayHost.h"
 #include "platform/linux/desktop/ExecutableShortcutRunner.h"
 #include "platform/linux/desktop/GioWorkspace.h"
@@ -190,6 +192,18 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     } else {
         sensorAccess = std::make_unique<HidrawSensorAccess>();
     }
+    // Listening is live only: a replay never opens the microphone.
+    std::unique_ptr<DesktopSessionPrivacy> privacy;
+    std::function<std::pair<std::unique_ptr<TapSource>, AudioCapture*>()> makeMicrophoneSource;
+    if (!line.replayFile) {
+        privacy = std::make_unique<DesktopSessionPrivacy>();
+        makeMicrophoneSource = [&loop, &defaults] {
+            auto capture = std::make_unique<PulseAudioCapture>(loop);
+            AudioCapture* handle = capture.get();
+            return std::pair<std::unique_ptr<TapSource>, AudioCapture*>(
+                std::make_unique<SoundTapSource>(std::move(capture), Settings(defaults).microphoneSource()), handle);
+        };
+    }
 
     AppWindows windows(loop, desktop.workspace);
     windows.present = [&presenter](QWidget* window) { presenter.present(window, nullptr); };
@@ -210,7 +224,9 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
                                      .openModeEditor = windows.modeEditorOpener(),
                                      .environment = nullptr,
                                      .sensorAccess = sensorAccess.get(),
-                                     .tapSource = tapSource});
+                                     .tapSource = tapSource,
+                                     .makeMicrophoneSource = makeMicrophoneSource,
+                                     .privacy = privacy.get()});
     windows.modeManager = [&delegate] { return delegate.sharedModeManager(); };
     windows.onModesChanged = [&delegate] { delegate.modesChanged(); };
     if (tray) {

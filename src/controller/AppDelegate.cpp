@@ -26,6 +26,7 @@ bool AppDelegate::dryRunFromEnvironment(const char* value) {
 
 AppDelegate::AppDelegate(AppServices s)
     : services(std::move(s)), settings(services.defaults),
+      microphone(settings, services.alerts, services.privacy),
       pipeline(services.loop, services.hidManagers, services.sampleClock, services.buttons),
       modeManager(std::make_shared<ModeManager>(services.modeServices, services.storeURL)),
       calibration(services.loop, settings, pipeline, services.makeCalibration),
@@ -33,7 +34,10 @@ AppDelegate::AppDelegate(AppServices s)
                                                         : std::getenv("KNOKLE_DRYRUN"))) {
     if (services.tapSource) pipeline.replaceSource(services.tapSource());
     calibration.onSettingsChanged = guarded([this] { rebuildMenu(); });
-    calibration.onFiringChanged = guarded([this] { refreshMaxCount(); });
+    calibration.onFiringChanged = guarded([this] {
+        refreshMaxCount();
+        followMicrophone();
+    });
     calibration.onHotkeyChange = guarded(&AppDelegate::hotkeyChanged);
     calibration.onRecordingChange = guarded(&AppDelegate::hotkeyRecordingChanged);
 }
@@ -61,8 +65,18 @@ void AppDelegate::launch() {
     services.statusItem.setIcon(false);
     rebuildMenu();
     wireUpPipeline();
+    microphone.onChanged = guarded([this] { rebuildMenu(); });
+    if (services.makeMicrophoneSource && settings.tapSource() == TapSourceChoice::microphone &&
+        settings.microphoneEnabled())
+        useMicrophone();
     pipeline.onUnavailable = [this, token = std::weak_ptr<bool>(alive)] {
-        if (token.expired()) return;
+        if (token.expired() || microphone.attached()) return;
+        if (services.makeMicrophoneSource &&
+            chooseTapSource(settings.tapSource(), false, settings.microphoneEnabled()) == TapSourceKind::microphone) {
+            // No accelerometer, and the user has already chosen to listen.
+            services.loop.post(guarded([this] { useMicrophone(); }));
+            return;
+        }
         sensorMissing = true;
         // Queued, so that the report never runs inside the sensor's own start-up.
         services.loop.post(guarded([this] { reportNoSensor(); }));
@@ -98,6 +112,30 @@ void AppDelegate::wireUpPipeline() {
         if (!token.expired()) calibration.countChanged(count);
     };
     pipeline.onGesture = guarded(&AppDelegate::handleGesture);
+}
+
+void AppDelegate::useMicrophone() {
+    auto [source, capture] = services.makeMicrophoneSource();
+    if (!source) return;
+    pipeline.replaceSource(microphone.gate(std::move(source), capture));
+    sensorMissing = false;
+    rebuildMenu();
+}
+
+bool AppDelegate::microphoneOffered() const {
+    // Where an accelerometer listens and the user did not ask for the microphone, there is nothing to offer.
+    return services.makeMicrophoneSource &&
+           (sensorMissing || microphone.attached() || settings.tapSource() == TapSourceChoice::microphone);
+}
+
+void AppDelegate::toggleMicrophone() {
+    if (settings.microphoneEnabled()) {
+        microphone.turnOff();
+    } else if (microphone.turnOn() && !microphone.attached() &&
+               chooseTapSource(settings.tapSource(), !sensorMissing, true) == TapSourceKind::microphone) {
+        useMicrophone();
+    }
+    rebuildMenu();
 }
 
 void AppDelegate::handleGesture(int count) {
@@ -144,7 +182,13 @@ void AppDelegate::reportNoSensor() {
     alert.informativeText = "Knokle detects taps with the accelerometer built into Apple-silicon MacBooks. This "
                             "computer has none that Knokle can find, so Knokle won't be able to do anything here.";
     alert.buttons = {"Quit Knokle", "Leave Running"};
-    if (services.alerts.runModal(alert) == 0) quit();
+    if (services.makeMicrophoneSource) {
+        alert.informativeText += " It can listen for taps with the microphone instead, if you allow it.";
+        alert.buttons.push_back("Use the Microphone…");
+    }
+    int answer = services.alerts.runModal(alert);
+    if (answer == 0) quit();
+    if (answer == 2) toggleMicrophone();
 }
 
 void AppDelegate::reportUnreadableSensor(const SensorAccessProblem& problem) {
@@ -234,11 +278,15 @@ MenuInputs AppDelegate::menuInputs() const {
         in.modes.push_back({mode.id, mode.name, mode.slapCount});
     in.loginItemStatus = services.loginItem.status();
     in.loginItemChangeable = services.loginItem.canChange();
+    in.microphoneOffered = microphoneOffered();
+    in.microphoneEnabled = settings.microphoneEnabled();
+    if (microphone.attached()) in.microphoneNote = microphone.menuNote();
     return in;
 }
 
 void AppDelegate::rebuildMenu() {
     refreshMaxCount();
+    followMicrophone();
     services.statusItem.setMenu(populate(menuInputs()));
 }
 
@@ -272,6 +320,9 @@ void AppDelegate::perform(const MenuItem& item) {
     case MenuAction::quit:
         quit();
         break;
+    case MenuAction::toggleMicrophone:
+        toggleMicrophone();
+        break;
     }
 }
 
@@ -302,6 +353,12 @@ void AppDelegate::showCalibration() {
 
 void AppDelegate::editModes() {
     if (services.openModeEditor) services.openModeEditor();
+}
+
+void AppDelegate::followMicrophone() {
+    // The stream is open only while taps are armed or Test Taps is open.
+    microphone.update(settings.tapsActive(), calibration.isVisible());
+    if (microphone.attached()) calibration.showSourceNote(microphone.menuNote());
 }
 
 void AppDelegate::modesChanged() {

@@ -8,10 +8,12 @@
 #include "platform/MainLoop.h"
 #include "platform/MouseButtonMonitor.h"
 #include "platform/SensorAccess.h"
+#include "platform/SessionPrivacy.h"
 #include "platform/UserDefaults.h"
 #include "platform/WorkQueue.h"
 #include "controller/CalibrationSession.h"
 #include "controller/Hotkey.h"
+#include "controller/MicrophoneListening.h"
 #include "controller/Settings.h"
 #include "controller/StatusItem.h"
 #include "controller/TapPipeline.h"
@@ -48,6 +50,10 @@ struct AppServices {
     const SensorAccess* sensorAccess = nullptr;
     // Where taps come from when not the accelerometer (a sound replay); empty: the accelerometer.
     TapSourceFactory tapSource = {};
+    // Makes the microphone's tap source, with the capture under it; empty where the program cannot listen.
+    std::function<std::pair<std::unique_ptr<TapSource>, AudioCapture*>()> makeMicrophoneSource = {};
+    // The desktop's microphone privacy switch and screen lock; none: neither is known.
+    SessionPrivacy* privacy = nullptr;
 };
 
 // The application controller: launch, the armed state, what a finished gesture does, the status menu's content, the
@@ -76,6 +82,7 @@ public:
     void toggleActive();
     void toggleAutoPause();
     void toggleOpenAtLogin();
+    void toggleMicrophone();
     void testMode(const std::optional<Uuid>& representedObject);
     void showCalibration();
     void editModes();
@@ -95,6 +102,8 @@ public:
 
 private:
     void wireUpPipeline();
+    void useMicrophone();
+    bool microphoneOffered() const;
     void handleGesture(int count);
     void reportNoSensor();
     void reportUnreadableSensor(const SensorAccessProblem& problem);
@@ -105,6 +114,7 @@ private:
     void refreshMaxCount();
     void rebuildMenu();
     MenuInputs menuInputs() const;
+    void followMicrophone();
     void hotkeyChanged(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display);
     void hotkeyRecordingChanged(bool listening);
     void runInBackground(const SlapMode& mode);
@@ -114,6 +124,7 @@ private:
 
     AppServices services;
     Settings settings;
+    MicrophoneListening microphone; // outlives the pipeline, which holds the microphone source it gates
     TapPipeline pipeline;
     std::shared_ptr<ModeManager> modeManager;
     CalibrationSession calibration;

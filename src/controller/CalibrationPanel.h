@@ -25,6 +25,8 @@ public:
     virtual void showRunning(int count) = 0;
     virtual void flashDetected(int count) = 0;
     virtual void resetFooter() = 0;
+    // Which source listens and how it is going ("The microphone is muted"); empty: nothing to say.
+    virtual void setSourceNote(const std::string&) {}
     // Shows the window in front and makes it key.
     virtual void present() = 0;
 

@@ -84,6 +84,10 @@ void CalibrationSession::chooseFirmness(int picked) {
     if (onSettingsChanged) onSettingsChanged();
 }
 
+void CalibrationSession::showSourceNote(const std::string& note) {
+    if (panel) panel->setSourceNote(note);
+}
+
 template <typename Fn> void CalibrationSession::whenVisible(Fn fn) {
     if (!isVisible()) return;
     loop.post(guarded([this, fn] {

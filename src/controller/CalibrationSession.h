@@ -42,6 +42,9 @@ public:
     void countChanged(int count);
     void gestureDetected(int count);
 
+    // Which source listens, and how it is (muted, gone, paused), under the window's status.
+    void showSourceNote(const std::string& note);
+
     // The firmness the user picked (1 or 2 after clamping): stored, applied, and shown on the meter.
     void chooseFirmness(int picked);
 

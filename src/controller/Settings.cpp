@@ -153,6 +153,22 @@ bool Settings::openAppsFullScreen() const {
     return storedBool(kOpenAppsFullScreen, true);
 }
 
+TapSourceChoice Settings::tapSource() const {
+    auto stored = stringReading(kTapSource);
+    if (stored == "accelerometer") return TapSourceChoice::accelerometer;
+    if (stored == "microphone") return TapSourceChoice::microphone;
+    return TapSourceChoice::automatic;
+}
+bool Settings::microphoneEnabled() const {
+    return storedBool(kMicrophoneEnabled, false);
+}
+std::string Settings::microphoneSource() const {
+    auto value = store.object(kMicrophoneSource);
+    if (value)
+        if (auto* s = std::get_if<std::string>(&*value)) return *s;
+    return {};
+}
+
 void Settings::setTapsActive(bool on) {
     store.set(kTapsActive, on);
 }
@@ -167,6 +183,9 @@ void Settings::setCooldownSeconds(double seconds) {
 }
 void Settings::setAutoPause(bool on) {
     store.set(kAutoPause, on);
+}
+void Settings::setMicrophoneEnabled(bool on) {
+    store.set(kMicrophoneEnabled, on);
 }
 
 void Settings::setHotkey(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display) {

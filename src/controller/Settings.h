@@ -8,6 +8,10 @@
 
 namespace knokle {
 
+// Where taps come from: automatic picks the accelerometer where there is one, else the microphone if the user
+// turned listening on.
+enum class TapSourceChoice { automatic, accelerometer, microphone };
+
 // The user's settings, read afresh from the store at every call: a value written anywhere is seen by the next
 // reader. Each reading turns whatever is stored into the value the program works with.
 class Settings {
@@ -21,6 +25,9 @@ public:
     static constexpr const char* kHotkeyMods = "hotkeyMods";
     static constexpr const char* kHotkeyDisplay = "hotkeyDisplay";
     static constexpr const char* kOpenAppsFullScreen = "openAppsFullScreen";
+    static constexpr const char* kTapSource = "tapSource";
+    static constexpr const char* kMicrophoneEnabled = "microphoneEnabled";
+    static constexpr const char* kMicrophoneSource = "microphoneSource";
 
     static constexpr std::uint32_t kDefaultHotkeyKeyCode = 17; // T
     static constexpr std::uint32_t kDefaultHotkeyMods = 2304;  // command + option
@@ -38,12 +45,16 @@ public:
     std::uint32_t hotkeyMods() const;
     std::string hotkeyDisplay() const;
     bool openAppsFullScreen() const;
+    TapSourceChoice tapSource() const; // "auto", "accelerometer", "microphone"; anything else reads as auto
+    bool microphoneEnabled() const;    // only a stored true turns listening on
+    std::string microphoneSource() const; // empty: the desktop's default microphone
 
     void setTapsActive(bool on);
     void setDidOnboard(bool done);
     void setFirmness(std::int64_t level);
     void setCooldownSeconds(double seconds);
     void setAutoPause(bool on);
+    void setMicrophoneEnabled(bool on);
     void setHotkey(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display);
 
     // The store's own loose readings, as a defaults store gives them for any stored type.

@@ -7,6 +7,7 @@ set(KNOKLE_CONTROLLER_SOURCES
     src/controller/ExecMode.cpp
     src/controller/ExitWhenSettled.cpp
     src/controller/Hotkey.cpp
+    src/controller/MicrophoneListening.cpp
     src/controller/SensorAccessAlert.cpp
     src/controller/Settings.cpp
     src/controller/TapPipeline.cpp

@@ -3,12 +3,22 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace knokle {
 
 struct AudioFormat {
     int sampleRate = 48000;
     int channels = 1;
+    bool operator==(const AudioFormat&) const = default;
+};
+
+// A sound input the user may pick; `name` is what open() takes.
+struct AudioSource {
+    std::string name;        // "alsa_input.pci-0000_00_1f.3.analog-stereo"
+    std::string description; // "Built-in Audio Analog Stereo"
+    bool isMonitor = false;  // the sound a sink plays, not a microphone
+    bool isDefault = false;
 };
 
 // Sound from a capture device (a microphone), delivered on the main loop. Nothing is kept or written: each block is
@@ -27,8 +37,13 @@ public:
 
     // Opens the named source, or the default one when the name is empty. Failures arrive as state changes.
     virtual void open(const std::string& sourceName) = 0;
+    // No block is delivered after close() returns.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+
+    // The sources there are now, handed over once on the main loop (none when no sound server answers, or for a
+    // capture that has no choice of sources, such as a file).
+    virtual void listSources(std::function<void(std::vector<AudioSource>)> handler) { handler({}); }
 };
 
 } // namespace knokle

@@ -64,8 +64,14 @@ void CalibrationModel::clearDetected() {
 }
 
 void CalibrationModel::resetFooter() {
-    footerLine = {kSavesAutomatically, Palette::textFaint};
+    footerLine = {sourceNote.empty() ? std::string(kSavesAutomatically) : sourceNote, Palette::textFaint};
     if (onFooterChange) onFooterChange();
+}
+
+void CalibrationModel::setSourceNote(const std::string& note) {
+    if (note == sourceNote) return;
+    sourceNote = note;
+    if (!closeTimer.isScheduled()) resetFooter(); // "Saved ✓" stays until the window closes
 }
 
 void CalibrationModel::done() {

@@ -49,6 +49,8 @@ public:
     void flashDetected(int count);
     void clearDetected();
     void resetFooter();
+    // Shown in the footer in place of the saving hint while not empty.
+    void setSourceNote(const std::string& note);
     // Confirms and closes a moment later; every change was reported when it was made.
     void done();
 
@@ -80,6 +82,7 @@ private:
     MainLoop& loop;
     StyledText statusLine;
     StyledText footerLine;
+    std::string sourceNote;
     TimerHandle clearTimer;
     TimerHandle closeTimer;
 };

@@ -62,6 +62,7 @@ std::vector<MenuItem> populate(const MenuInputs& in) {
         MenuItem missing = item("No motion sensor on this computer", MenuAction::none, "", false);
         missing.enabled = false;
         menu.push_back(missing);
+        if (in.microphoneOffered) menu.push_back(item("Listen with the Microphone…", MenuAction::toggleMicrophone));
         menu.push_back(separator());
         menu.push_back(item("Quit Knokle", MenuAction::quit, "q", false));
         return menu;
@@ -74,6 +75,16 @@ std::vector<MenuItem> populate(const MenuInputs& in) {
     MenuItem autoPause = item("Auto-pause after each tap", MenuAction::toggleAutoPause);
     autoPause.checked = in.autoPause;
     menu.push_back(autoPause);
+    if (in.microphoneOffered) {
+        MenuItem microphone = item("Listen with the Microphone", MenuAction::toggleMicrophone);
+        microphone.checked = in.microphoneEnabled;
+        menu.push_back(microphone);
+        if (!in.microphoneNote.empty()) {
+            MenuItem note = item("    " + in.microphoneNote, MenuAction::none);
+            note.enabled = false;
+            menu.push_back(note);
+        }
+    }
     menu.push_back(separator());
 
     std::vector<MenuModeRow> modes = in.modes;

@@ -17,7 +17,8 @@ enum class MenuAction {
     showCalibration,
     editModes,
     toggleOpenAtLogin,
-    quit
+    quit,
+    toggleMicrophone
 };
 
 // One run of an attributed title. Sizes are relative to the menu font's default point size.
@@ -59,6 +60,10 @@ struct MenuInputs {
     std::vector<MenuModeRow> modes;
     LoginItemStatus loginItemStatus = LoginItemStatus::notRegistered;
     bool loginItemChangeable = false;
+    // Listening with the microphone: offered where the program can listen; the note says how it is going.
+    bool microphoneOffered = false;
+    bool microphoneEnabled = false;
+    std::string microphoneNote;
 };
 
 // The status menu's complete content, top to bottom.

@@ -47,6 +47,7 @@ public:
     void showRunning(int count) override { state.showRunning(count); }
     void flashDetected(int count) override;
     void resetFooter() override { state.resetFooter(); }
+    void setSourceNote(const std::string& note) override { state.setSourceNote(note); }
     void present() override;
 
     // Control handlers.

@@ -82,7 +82,7 @@ void TrayStatusItem::addItem(const MenuItem& item) {
     }
     action->setEnabled(item.enabled);
     bool toggles = item.action == MenuAction::toggleActive || item.action == MenuAction::toggleAutoPause ||
-                   item.action == MenuAction::toggleOpenAtLogin;
+                   item.action == MenuAction::toggleOpenAtLogin || item.action == MenuAction::toggleMicrophone;
     action->setCheckable(toggles);
     action->setChecked(toggles && item.checked);
     if (!item.keyEquivalent.empty())

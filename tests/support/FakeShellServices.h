@@ -111,6 +111,7 @@ struct FakeCalibration final : CalibrationPanel {
     void showRunning(int count) override { journal.push_back("running " + std::to_string(count)); }
     void flashDetected(int count) override { journal.push_back("detected " + std::to_string(count)); }
     void resetFooter() override { journal.push_back("resetFooter"); }
+    void setSourceNote(const std::string& note) override { journal.push_back("note " + note); }
     void present() override {
         visible = true;
         journal.push_back("present");

@@ -44,6 +44,8 @@ struct AppHarness {
     bool didOnboardWhenWindowMade = false;
     std::map<std::string, std::string> environment;
     const SensorAccess* sensorAccess = nullptr;
+    std::function<std::pair<std::unique_ptr<TapSource>, AudioCapture*>()> microphone;
+    SessionPrivacy* privacy = nullptr;
     int terminated = 0;
     int editorOpens = 0;
     std::unique_ptr<AppDelegate> app;
@@ -82,7 +84,9 @@ struct AppHarness {
                         .makeCalibration = makeWindow,
                         .openModeEditor = [this] { ++editorOpens; },
                         .environment = getenv,
-                        .sensorAccess = sensorAccess});
+                        .sensorAccess = sensorAccess,
+                        .makeMicrophoneSource = microphone,
+                        .privacy = privacy});
         return *app;
     }
 

@@ -7,6 +7,9 @@ using namespace knokle;
 
 namespace {
 
+using I = std::int64_t;
+using S = std::string;
+
 StoredValue readingOf(const Settings& s, const std::string& key) {
     if (key == Settings::kTapsActive) return s.tapsActive();
     if (key == Settings::kDidOnboard) return s.didOnboard();
@@ -17,11 +20,14 @@ StoredValue readingOf(const Settings& s, const std::string& key) {
     if (key == Settings::kHotkeyMods) return std::int64_t(s.hotkeyMods());
     if (key == Settings::kHotkeyDisplay) return s.hotkeyDisplay();
     if (key == Settings::kOpenAppsFullScreen) return s.openAppsFullScreen();
+    if (key == Settings::kTapSource) return I(s.tapSource());
+    if (key == Settings::kMicrophoneEnabled) return s.microphoneEnabled();
+    if (key == Settings::kMicrophoneSource) return s.microphoneSource();
     return OtherValue{};
 }
 
-using I = std::int64_t;
-using S = std::string;
+constexpr I automatic = I(TapSourceChoice::automatic), accelerometer = I(TapSourceChoice::accelerometer),
+            microphone = I(TapSourceChoice::microphone);
 
 } // namespace
 
@@ -60,6 +66,13 @@ TEST(Settings, EveryKeyReadsAsTheTableSays) {
         // hotkeyDisplay: the string reading
         {"hotkeyDisplay", std::nullopt, S("⌥⌘T")}, {"hotkeyDisplay", S("⇧⌘K"), S("⇧⌘K")},
         {"hotkeyDisplay", S(""), S("")}, {"hotkeyDisplay", I(7), S("7")}, {"hotkeyDisplay", OtherValue{}, S("⌥⌘T")},
+        // listening: off unless a stored true; the source choice by its exact name, else auto
+        {"microphoneEnabled", std::nullopt, false}, {"microphoneEnabled", true, true},
+        {"microphoneEnabled", S("true"), false}, {"microphoneEnabled", I(1), false},
+        {"tapSource", std::nullopt, automatic}, {"tapSource", S("microphone"), microphone},
+        {"tapSource", S("accelerometer"), accelerometer}, {"tapSource", S("Microphone"), automatic},
+        {"tapSource", I(2), automatic}, {"microphoneSource", std::nullopt, S("")},
+        {"microphoneSource", S("alsa_input.usb"), S("alsa_input.usb")}, {"microphoneSource", I(3), S("")},
         // clang-format on
     };
     for (const auto& row : table) {

@@ -22,7 +22,7 @@ MenuInputs defaults() {
 
 // One line per item: its text, then its action, key and whatever is not the usual.
 Lines described(const std::vector<MenuItem>& menu) {
-    static const char* const actions[] = {"none", "active", "autoPause", "mode", "cal", "editModes", "login", "quit"};
+    static const char* const actions[] = {"none", "active", "autoPause", "mode", "cal", "editModes", "login", "quit", "mic"};
     Lines out;
     for (const auto& m : menu)
         out.push_back(m.separator ? "---"

@@ -1,6 +1,7 @@
 # The desktop: applications and their entries, processes, autostart, Focus shortcuts, the tray.
 list(APPEND KNOKLE_PLATFORM_LINUX_SOURCES
     src/platform/linux/desktop/DesktopEntries.cpp
+    src/platform/linux/desktop/DesktopSessionPrivacy.cpp
     src/platform/linux/desktop/DesktopTrayHost.cpp
     src/platform/linux/desktop/ExecutableShortcutRunner.cpp
     src/platform/linux/desktop/GioWorkspace.cpp

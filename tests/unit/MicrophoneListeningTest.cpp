@@ -1,0 +1,155 @@
+#include "AppDelegateHarness.h"
+#include "controller/MicrophoneListening.h"
+
+#include <gtest/gtest.h>
+
+using namespace knokle;
+using State = AudioCapture::State;
+
+namespace {
+
+// Open while the microphone's source is started, as the desktop's microphone indicator would show.
+struct FakeCapture final : AudioCapture {
+    bool opened = false;
+    int opens = 0;
+    void open(const std::string&) override { opened = true, ++opens, onStateChanged(State::listening, ""); }
+    void close() override { opened = false, onStateChanged(State::stopped, ""); }
+    bool isOpen() const override { return opened; }
+    void listSources(std::function<void(std::vector<AudioSource>)> handler) override { handler({}); }
+};
+
+struct FakeMicrophoneSource final : TapSource {
+    std::unique_ptr<FakeCapture> capture = std::make_unique<FakeCapture>();
+    std::string name() const override { return "microphone"; }
+    void start() override { capture->open({}); }
+    void stop() override { capture->close(); }
+    void reset() override {}
+    void setLevel(int) override {}
+    int level() const override { return 2; }
+    double levelThreshold() const override { return 0.12; }
+    void setSequenceActive(bool) override {}
+};
+
+struct FakePrivacy final : SessionPrivacy {
+    bool disabled = false, locked = false;
+    bool microphoneDisabled() const override { return disabled; }
+    bool sessionLocked() const override { return locked; }
+    void set(bool d, bool l) { disabled = d, locked = l, onChanged(); }
+};
+
+// The program without an accelerometer, with a microphone it may listen to.
+struct Laptop : test::AppHarness {
+    FakePrivacy desktop;
+    FakeCapture* capture = nullptr;
+    Laptop() {
+        hid.devices.emplace();
+        privacy = &desktop;
+        microphone = [this] {
+            auto source = std::make_unique<FakeMicrophoneSource>();
+            capture = source->capture.get();
+            return std::pair<std::unique_ptr<TapSource>, AudioCapture*>(std::move(source), capture);
+        };
+    }
+    std::optional<MenuItem> menuItem(const std::string& title) {
+        for (const auto& item : app->menuContent())
+            if (item.displayText() == title) return item;
+        return std::nullopt;
+    }
+    bool listening() const { return capture && capture->opened; }
+};
+
+} // namespace
+
+TEST(MicrophoneListening, TheSourceAndWhetherToListenFollowTheRules) {
+    using C = TapSourceChoice;
+    using K = TapSourceKind;
+    const struct {
+        C choice;
+        bool accelerometer, enabled;
+        K expected;
+    } sources[] = {{C::automatic, true, true, K::accelerometer}, {C::automatic, false, true, K::microphone},
+                   {C::automatic, false, false, K::none},        {C::accelerometer, false, true, K::none},
+                   {C::microphone, true, true, K::microphone},   {C::microphone, true, false, K::none}};
+    for (const auto& row : sources)
+        EXPECT_EQ(chooseTapSource(row.choice, row.accelerometer, row.enabled), row.expected) << &row - sources;
+
+    // Armed or testing, turned on, allowed and unlocked: only then.
+    const ListeningConditions listens[] = {{true, false, false, true, false}, {true, false, false, false, true}};
+    const ListeningConditions silent[] = {{true, false, false, false, false}, {false, false, false, true, true},
+                                          {true, true, false, true, true},   {true, false, true, true, true}};
+    for (const auto& c : listens)
+        EXPECT_TRUE(shouldListen(c)) << &c - listens;
+    for (const auto& c : silent)
+        EXPECT_FALSE(shouldListen(c)) << &c - silent;
+}
+
+TEST(MicrophoneListening, TurnedOnOnlyAfterTheExplanationAndOpenOnlyWhileArmedOrTesting) {
+    Laptop laptop;
+    laptop.launch();
+    // No sensor: the alert offers the microphone; declining the explanation leaves everything off.
+    ASSERT_EQ(laptop.alerts.shown.size(), 1u);
+    EXPECT_EQ(laptop.alerts.shown[0].buttons.back(), "Use the Microphone…");
+    laptop.alerts.answer = 1;
+    laptop.app->perform(*laptop.menuItem("Listen with the Microphone…"));
+    EXPECT_EQ(laptop.alerts.shown.back().messageText, "Listen for taps with the microphone?");
+    EXPECT_NE(laptop.alerts.shown.back().informativeText.find("nothing is recorded, kept or sent"), std::string::npos);
+    EXPECT_FALSE(laptop.settings().microphoneEnabled());
+    EXPECT_EQ(laptop.capture, nullptr);
+
+    laptop.alerts.answer = 0;
+    laptop.app->perform(*laptop.menuItem("Listen with the Microphone…"));
+    EXPECT_TRUE(laptop.settings().microphoneEnabled());
+    ASSERT_NE(laptop.capture, nullptr);
+    EXPECT_FALSE(laptop.listening()) << "taps are paused";
+    EXPECT_TRUE(laptop.menuItem("    Not listening while taps are paused"));
+
+    laptop.app->setArmed(true);
+    EXPECT_TRUE(laptop.listening());
+    laptop.capture->onStateChanged(State::muted, "The microphone is muted");
+    EXPECT_TRUE(laptop.menuItem("    The microphone is muted"));
+    EXPECT_EQ(laptop.said().back(), "[microphone] The microphone is muted");
+    laptop.app->setArmed(false);
+    EXPECT_FALSE(laptop.listening());
+    laptop.app->showCalibration();
+    EXPECT_TRUE(laptop.listening()) << "Test Taps listens while open";
+    EXPECT_TRUE(laptop.calibration->shows("note Listening to the default microphone"));
+    laptop.calibration->close();
+    EXPECT_FALSE(laptop.listening());
+
+    // Locking the screen or the privacy switch closes the stream; unlocking opens it again.
+    laptop.app->setArmed(true);
+    laptop.desktop.set(false, true);
+    EXPECT_FALSE(laptop.listening());
+    laptop.desktop.set(false, false);
+    EXPECT_TRUE(laptop.listening());
+    laptop.desktop.set(true, false);
+    EXPECT_FALSE(laptop.listening());
+    EXPECT_TRUE(laptop.menuItem("    Microphone turned off in Privacy settings"));
+    laptop.desktop.set(false, false);
+
+    // Turned off from the menu: closed, and stays closed while armed.
+    laptop.app->perform(*laptop.menuItem("Listen with the Microphone"));
+    EXPECT_FALSE(laptop.settings().microphoneEnabled());
+    EXPECT_FALSE(laptop.listening());
+    EXPECT_EQ(laptop.capture->opens, 5);
+}
+
+TEST(MicrophoneListening, ThePrivacySwitchRefusesAndAnEarlierChoiceNeedsNoQuestion) {
+    Laptop refused;
+    refused.desktop.disabled = true;
+    refused.launch();
+    refused.alerts.answer = 2; // "Use the Microphone…" in the no-sensor alert
+    refused.app->reopen();
+    EXPECT_EQ(refused.alerts.shown.back().messageText, "The microphone is turned off");
+    EXPECT_FALSE(refused.settings().microphoneEnabled());
+    EXPECT_EQ(refused.capture, nullptr);
+
+    // Turned on before: no sensor means the microphone at once, without the no-sensor alert.
+    Laptop earlier;
+    earlier.defaults.values["microphoneEnabled"] = true;
+    earlier.defaults.values["tapsActive"] = true;
+    earlier.launch();
+    EXPECT_TRUE(earlier.alerts.shown.empty());
+    EXPECT_TRUE(earlier.listening());
+    EXPECT_TRUE(earlier.menuItem("Taps Active  (⌥⌘T)"));
+}
