@@ -1,6 +1,6 @@
 #include "app/AppWindows.h"
 
-#include "platform/linux/desktop/DesktopEntries.h"
+#include "platform/linux/desktop/DesktopApplicationList.h"
 #include "viewmodels/ApplicationCatalog.h"
 #include "widgets/CalibrationWindowController.h"
 #include "widgets/ModesWindowController.h"
@@ -36,7 +36,9 @@ void AppWindows::openModeEditor() {
     if (!modeManager) return;
     if (!modesWindow) {
         ModesWindowController::Services services{
-            loop, &workspace, [] { return installedApplications(defaultApplicationFolders()); }, present, nullptr};
+            loop, &workspace,
+            [list = std::make_shared<DesktopApplicationList>()] { return list->installedApplications(); }, present,
+            nullptr};
         modesWindow = std::make_unique<ModesWindowController>(modeManager(), std::move(services));
         modesWindow->onModesChanged = [this] {
             if (onModesChanged) onModesChanged();

@@ -21,6 +21,7 @@
 #include "platform/linux/x11/X11WindowControl.h"
 #include "platform/linux/x11/XInputButtonMonitor.h"
 #include "platform/linux/desktop/XdgAutostartLoginItem.h"
+#include "platform/linux/desktop/XdgFolders.h"
 #include "sensing/ReplaySource.h"
 #include "sensing/SoundTapSource.h"
 #include "sensing/WavFile.h"
@@ -105,6 +106,10 @@ bool waitForTrayHost(const TrayHost& host) {
     return host.available();
 }
 
+std::filesystem::path modesFile() {
+    return XdgFolders().data() / "modes.json";
+}
+
 std::string environmentValue(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
@@ -118,7 +123,7 @@ int runExecModeProcess(const std::string& path, int argc, char** argv) {
     ThreadPoolWorkQueue background;
     JsonFileDefaults defaults;
     DesktopServices desktop(defaults);
-    auto status = startExecMode(path, desktop.modeServices(loop, background, defaults), std::nullopt, loop, background,
+    auto status = startExecMode(path, desktop.modeServices(loop, background, defaults), modesFile(), loop, background,
                                 [](int code) { endProcess(code); });
     if (status) return *status;
     return QCoreApplication::exec();
@@ -218,7 +223,7 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
                                      .alerts = alerts,
                                      .statusItem = tray ? static_cast<StatusItem&>(*tray) : noStatusItem,
                                      .modeServices = desktop.modeServices(loop, background, defaults),
-                                     .storeURL = std::nullopt,
+                                     .storeURL = modesFile(),
                                      .terminate = [] { endProcess(0); },
                                      .makeCalibration = windows.calibrationFactory(),
                                      .openModeEditor = windows.modeEditorOpener(),

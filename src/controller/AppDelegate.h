@@ -38,8 +38,8 @@ struct AppServices {
     AlertPresenter& alerts;
     StatusItem& statusItem;
     std::shared_ptr<const ModeServices> modeServices;
-    std::optional<std::filesystem::path> storeURL; // nothing: the default store
-    std::function<void()> terminate;               // ends the application
+    std::filesystem::path storeURL;  // the modes file
+    std::function<void()> terminate; // ends the application
     // Makes the calibration window; empty while the program has none.
     std::function<std::unique_ptr<CalibrationPanel>(const CalibrationSetup&)> makeCalibration;
     // Opens the mode editor; empty while the program has none.

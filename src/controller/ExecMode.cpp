@@ -8,7 +8,7 @@
 namespace knokle {
 
 std::optional<int> startExecMode(const std::string& path, std::shared_ptr<const ModeServices> services,
-                                 std::optional<std::filesystem::path> storeURL, MainLoop& loop, WorkQueue& background,
+                                 std::filesystem::path storeURL, MainLoop& loop, WorkQueue& background,
                                  std::function<void(int)> exit) {
     auto bytes = readWholeFile(path);
     auto mode = bytes ? decodeModeDocument(*bytes) : std::nullopt;

@@ -16,7 +16,7 @@ namespace knokle {
 // process 12 s after queuing it. Returns the exit status when it fails at once; nothing when it is running
 // and exit will be called from the main loop.
 std::optional<int> startExecMode(const std::string& path, std::shared_ptr<const ModeServices> services,
-                                 std::optional<std::filesystem::path> storeURL, MainLoop& loop, WorkQueue& background,
+                                 std::filesystem::path storeURL, MainLoop& loop, WorkQueue& background,
                                  std::function<void(int status)> exit);
 
 } // namespace knokle

@@ -35,17 +35,14 @@ struct ModeServices {
 
 class ModeManager {
 public:
-    // Without a location the store is "modes.json" in the default folder (see defaultStoreURL()).
-    // services may be null for a manager that never runs a mode.
-    explicit ModeManager(std::shared_ptr<const ModeServices> services,
-                         std::optional<std::filesystem::path> storeURL = std::nullopt);
+    // storeURL: the modes file (its folder is made when missing). services may be null for a manager that
+    // never runs a mode.
+    ModeManager(std::shared_ptr<const ModeServices> services, std::filesystem::path storeURL);
 
     std::vector<SlapMode> modes;
     const std::filesystem::path& storeURL() const;
 
     static std::vector<SlapMode> defaultModes();
-    // $KNOKLE_DATA_DIR, else $XDG_DATA_HOME/knokle, else ~/.local/share/knokle; the folder is created.
-    static std::filesystem::path defaultStoreURL();
 
     std::optional<SlapMode> mode(int64_t slapCount) const; // mode(forSlapCount:)
     void addOrUpdate(const SlapMode& mode);

@@ -3,7 +3,6 @@
 #include "common/DiagnosticOutput.h"
 #include "common/TextFormat.h"
 #include "common/UnicodeText.h"
-#include "modes/BrowserTable.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -89,20 +88,15 @@ void closeTabs(const ModeServices& services, const std::string& matchText) {
     }
     std::string plainMatch = withoutLineBreaks(matchText);
     if (plainMatch.empty()) return;
-    auto live = services.browsers.liveBrowsers();
 
-    for (const auto& row : browserTable()) {
-        bool isRunning = std::any_of(row.identifiers.begin(), row.identifiers.end(),
-                                     [&](const std::string& id) { return running.count(id) > 0; }) ||
-                         contains(live, row.applicationName);
-        if (!isRunning) continue; // never start a browser just to close its tabs
-        TabClosingResult result =
-            services.browsers.closeTabs(row.applicationName, plainMatch);
+    // Never start a browser just to close its tabs: only running or reachable ones are asked.
+    for (const auto& browser : services.browsers.browsersToAsk(running)) {
+        TabClosingResult result = services.browsers.closeTabs(browser, plainMatch);
         if (result.error) {
-            printLine(tag + "Could not close tabs in " + row.applicationName + ": " + *result.error);
+            printLine(tag + "Could not close tabs in " + browser + ": " + *result.error);
             continue;
         }
-        printLine(tag + row.applicationName + ": closed " + std::to_string(result.closedCount.value_or(0)) +
+        printLine(tag + browser + ": closed " + std::to_string(result.closedCount.value_or(0)) +
                   " tab(s) matching '" + matchText + "'");
     }
 }

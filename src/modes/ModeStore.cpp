@@ -3,33 +3,9 @@
 #include "modes/ModeCoding.h"
 #include "modes/ModeManager.h"
 
-#include <cstdlib>
-#include <pwd.h>
-#include <unistd.h>
 
 namespace knokle {
 namespace {
-
-std::optional<std::string> environment(const char* name) {
-    const char* value = std::getenv(name);
-    if (!value || !*value) return std::nullopt;
-    return std::string(value);
-}
-
-std::filesystem::path homeFolder() {
-    if (auto home = environment("HOME")) return *home;
-    if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir) return entry->pw_dir;
-    return "/";
-}
-
-std::filesystem::path defaultStoreFolder() {
-    if (auto folder = environment("KNOKLE_DATA_DIR")) return *folder;
-    // A relative XDG_DATA_HOME is invalid and ignored.
-    if (auto data = environment("XDG_DATA_HOME"); data && std::filesystem::path(*data).is_absolute()) {
-        return std::filesystem::path(*data) / "knokle";
-    }
-    return homeFolder() / ".local" / "share" / "knokle";
-}
 
 SlapMode makeMode(std::string name, std::int64_t slapCount, std::vector<std::string> openApps,
                   std::vector<std::string> quitApps) {
@@ -43,20 +19,15 @@ SlapMode makeMode(std::string name, std::int64_t slapCount, std::vector<std::str
 
 } // namespace
 
-ModeManager::ModeManager(std::shared_ptr<const ModeServices> services, std::optional<std::filesystem::path> storeURL)
-    : services(std::move(services)), store(storeURL ? *storeURL : defaultStoreURL()) {
+ModeManager::ModeManager(std::shared_ptr<const ModeServices> services, std::filesystem::path storeURL)
+    : services(std::move(services)), store(std::move(storeURL)) {
+    std::error_code ignored; // a folder that cannot be made shows up as a failed read and a failed save
+    std::filesystem::create_directories(store.parent_path(), ignored);
     load();
 }
 
 const std::filesystem::path& ModeManager::storeURL() const {
     return store;
-}
-
-std::filesystem::path ModeManager::defaultStoreURL() {
-    std::filesystem::path folder = defaultStoreFolder();
-    std::error_code ignored; // a folder that cannot be made shows up as a failed read and a failed save
-    std::filesystem::create_directories(folder, ignored);
-    return folder / "modes.json";
 }
 
 std::vector<SlapMode> ModeManager::defaultModes() {

@@ -5,5 +5,4 @@ set(KNOKLE_MODES_SOURCES
     src/modes/ModeStore.cpp
     src/modes/NormalisedURL.cpp
     src/modes/SlapMode.cpp
-    src/modes/BrowserTable.cpp
 )

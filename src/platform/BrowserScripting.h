@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,9 @@ class BrowserScripting {
 public:
     virtual ~BrowserScripting() = default;
     virtual TabClosingResult closeTabs(const std::string& applicationName, const std::string& matchText) = 0;
-    // Application names of browsers known to be running and reachable right now, whether or not the
-    // workspace lists them (a browser started in a way the workspace cannot tell).
-    virtual std::vector<std::string> liveBrowsers() { return {}; }
+    // The browsers to ask, in the order to ask them: those the workspace sees running (runningIdentifiers are
+    // the snapshot's application identifiers), and those reachable right now however they were started.
+    virtual std::vector<std::string> browsersToAsk(const std::set<std::string>& runningIdentifiers) = 0;
 };
 
 } // namespace knokle

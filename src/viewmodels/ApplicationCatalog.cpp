@@ -1,21 +1,10 @@
 #include "viewmodels/ApplicationCatalog.h"
 
-#include "common/UnicodeText.h"
-
-#include <algorithm>
-#include <fstream>
-#include <map>
-#include <optional>
 #include <sstream>
 
 namespace knokle {
 
 namespace {
-
-struct Entry {
-    InstalledApplication application;
-    bool listed = false;
-};
 
 std::string lowerAscii(std::string_view text) {
     std::string out(text);
@@ -24,70 +13,7 @@ std::string lowerAscii(std::string_view text) {
     return out;
 }
 
-// The [Desktop Entry] group's Type, Name, Icon, Hidden and NoDisplay (unlocalised keys only).
-Entry readEntry(const std::filesystem::path& file, std::string identifier) {
-    Entry entry;
-    entry.application.identifier = std::move(identifier);
-    std::ifstream in(file);
-    std::string line;
-    bool inGroup = false;
-    std::string type;
-    bool hidden = false;
-    while (std::getline(in, line)) {
-        std::string_view text = trimmedSpaces(line);
-        if (text.empty() || text.front() == '#') continue;
-        if (text.front() == '[') {
-            inGroup = text == "[Desktop Entry]";
-            continue;
-        }
-        if (!inGroup) continue;
-        auto equals = text.find('=');
-        if (equals == std::string_view::npos) continue;
-        std::string_view key = trimmedSpaces(text.substr(0, equals));
-        std::string value(trimmedSpaces(text.substr(equals + 1)));
-        if (key == "Type")
-            type = value;
-        else if (key == "Name")
-            entry.application.name = value;
-        else if (key == "Icon")
-            entry.application.icon = value;
-        else if (key == "Hidden" || key == "NoDisplay")
-            hidden = hidden || value == "true";
-    }
-    entry.listed = type == "Application" && !hidden && !entry.application.name.empty();
-    return entry;
-}
-
-// The ID of a file below an applications folder: its relative path with "/" as "-", without ".desktop".
-std::optional<std::string> entryId(const std::filesystem::path& folder, const std::filesystem::path& file) {
-    if (file.extension() != ".desktop") return std::nullopt;
-    std::string relative = file.lexically_relative(folder).replace_extension().generic_string();
-    if (relative.empty() || relative.starts_with("..")) return std::nullopt;
-    std::replace(relative.begin(), relative.end(), '/', '-');
-    return relative;
-}
-
 } // namespace
-
-std::vector<InstalledApplication> installedApplications(const std::vector<std::filesystem::path>& folders) {
-    std::map<std::string, Entry> byId;
-    for (const auto& folder : folders) {
-        std::error_code error;
-        std::filesystem::recursive_directory_iterator it(folder, error), end;
-        for (; !error && it != end; it.increment(error)) {
-            if (!it->is_regular_file(error)) continue;
-            auto id = entryId(folder, it->path());
-            if (!id || byId.count(*id)) continue;
-            byId.emplace(*id, readEntry(it->path(), *id));
-        }
-    }
-    std::vector<InstalledApplication> out;
-    for (auto& [id, entry] : byId)
-        if (entry.listed) out.push_back(std::move(entry.application));
-    std::stable_sort(out.begin(), out.end(),
-                     [](const auto& a, const auto& b) { return lowerAscii(a.name) < lowerAscii(b.name); });
-    return out;
-}
 
 bool matchesSearch(const InstalledApplication& application, std::string_view query) {
     std::string haystack = lowerAscii(application.name) + "\n" + lowerAscii(application.identifier);

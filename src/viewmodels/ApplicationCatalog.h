@@ -1,24 +1,10 @@
 #pragma once
 
-#include <filesystem>
-#include <string>
+#include "platform/ApplicationList.h"
+
 #include <string_view>
-#include <vector>
 
 namespace knokle {
-
-// An installed desktop application as the application chooser lists it.
-struct InstalledApplication {
-    std::string identifier; // desktop entry ID, without ".desktop"
-    std::string name;
-    std::string icon; // theme icon name or image path; empty when none
-    bool operator==(const InstalledApplication&) const = default;
-};
-
-// The applications a user can choose from in some applications folders (earlier folders win for the same ID,
-// also when there the entry is hidden), sorted by name without regard to case. Entries that are hidden, not
-// shown in menus or not applications are left out.
-std::vector<InstalledApplication> installedApplications(const std::vector<std::filesystem::path>& folders);
 
 // Whether the application matches what the user typed into the chooser's search field: every word of it
 // occurs in the name or the identifier, ignoring case.

@@ -183,3 +183,31 @@ TEST(Workspace, WellKnownIdentifiersResolveToThisDesktopsChoices) {
     for (const auto& [id, meaning] : expected)
         EXPECT_EQ(answer[id], meaning) << id;
 }
+
+// Debian's /usr/bin/chromium is a script that execs /usr/lib/chromium/chromium: started from a shell, with no
+// launch variables, the browser is still the chromium entry's (and only its main process is listed).
+TEST(Workspace, FindsChromiumStartedFromAShellThroughItsLaunchScript) {
+    if (::access("/usr/bin/chromium", X_OK) != 0 || ::access("/usr/share/applications/chromium.desktop", R_OK) != 0)
+        GTEST_SKIP() << "Chromium is not installed";
+    test::TempDir temp;
+    test::Child shell({"/bin/sh", "-c",
+                       "chromium --headless=new --no-sandbox --disable-gpu --disable-background-networking "
+                       "--disable-component-update --disable-sync --no-first-run --user-data-dir=" +
+                           (temp / "profile").string() + " about:blank; true"},
+                      test::inherited({"HOME=" + temp.path().string()}), temp / "chromium.out");
+    GioWorkspace workspace;
+    auto ours = [&] {
+        std::vector<RunningApplication> found;
+        for (const auto& app : workspace.runningApplications())
+            if (app.processIdentifier > 0 && ::getpgid(app.processIdentifier) == shell.id()) found.push_back(app);
+        return found;
+    };
+    ASSERT_TRUE(waitFor([&] { return !ours().empty(); }, 30000)) << "Chromium was not found running";
+    std::this_thread::sleep_for(std::chrono::milliseconds(500)); // its helpers are up by now
+    auto listed = ours();
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].bundleIdentifier, "chromium");
+    std::error_code ec;
+    EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(listed[0].processIdentifier) + "/exe", ec),
+              "/usr/lib/chromium/chromium");
+}

@@ -5,6 +5,7 @@
 #include "platform/linux/browsers/BrowserExtensionHost.h"
 #include "platform/linux/browsers/BrowserHosts.h"
 #include "platform/linux/browsers/BrowserSupportInstaller.h"
+#include "platform/linux/browsers/DesktopBrowserScripting.h"
 #include "platform/linux/browsers/DevToolsBrowserScripting.h"
 #include "platform/linux/browsers/DevToolsTargets.h"
 
@@ -26,9 +27,7 @@ using namespace std::chrono_literals;
 
 TEST(DevToolsTargets, BrowsersThatCannotBeReachedSayWhy) {
     DevToolsBrowserScripting scripting([](const std::string&) { return 1; }, "/nonexistent");
-    for (auto [name, error] : {std::pair{"Safari", "Safari is not available on Linux"},
-                               {"Arc", "Arc is not available on Linux"},
-                               {"Firefox", "Firefox cannot be reached this way"},
+    for (auto [name, error] : {std::pair{"Firefox", "Firefox cannot be reached this way"},
                                {"Netscape", "there is no way to reach the tabs of Netscape here"}}) {
         auto result = scripting.closeTabs(name, "x");
         EXPECT_EQ(result.error, error);
@@ -153,6 +152,25 @@ TEST(DevToolsBrowserScripting, PortComesFromTheProfileFolderUnlessConfigured) {
               "its DevTools endpoint did not answer on port 1");
     DevToolsBrowserScripting zero([](const std::string&) { return 0; }, config.path());
     EXPECT_EQ(zero.closeTabs("Brave Browser", "news").closedCount, 1);
+}
+
+TEST(DesktopBrowserScripting, AsksRunningBrowsersAndThoseWhoseDevToolsPortAnswersInCatalogOrder) {
+    FakeEndpoint endpoint;
+    test::TempDir dir;
+    auto portFile = [&](const std::string& folder, int port) {
+        fs::create_directories(dir / "config" / folder);
+        ASSERT_TRUE(writeFileAtomically(dir / "config" / folder / "DevToolsActivePort",
+                                        std::to_string(port) + "\n/devtools/browser/x\n"));
+    };
+    portFile("chromium", endpoint.port); // started from a terminal: no process the workspace can name
+    portFile("vivaldi", 1);              // left behind by a browser that has ended: refused, so not asked
+    fs::create_directories(dir / "runtime");
+    DesktopBrowserScripting scripting(
+        [&](const std::string& name) { return name == "Google Chrome" ? std::optional(endpoint.port) : std::nullopt; },
+        dir / "runtime", dir / "config");
+    EXPECT_EQ(scripting.browsersToAsk({"firefox-esr", "gedit"}),
+              (std::vector<std::string>{"Google Chrome", "Chromium", "Firefox"}));
+    EXPECT_EQ(scripting.closeTabs("Chromium", "news").closedCount, 1);
 }
 
 TEST(BrowserHosts, FramingAndNames) {

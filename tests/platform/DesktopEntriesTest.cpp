@@ -1,4 +1,5 @@
 #include "platform/linux/desktop/DesktopEntries.h"
+#include "platform/linux/desktop/DesktopEntryFile.h"
 #include "TempDir.h"
 #include "common/AtomicFile.h"
 #include "platform/linux/desktop/XdgAutostartLoginItem.h"
@@ -98,7 +99,9 @@ TEST(XdgAutostartLoginItem, RegisterWritesTheEntryUnregisterRemovesItAndAHiddenO
     EXPECT_EQ(item.status(), LoginItemStatus::enabled);
     auto text = readWholeFile(entry);
     ASSERT_TRUE(text);
-    EXPECT_EQ(desktopExecProgram(*desktopEntryValue(*text, "Exec")), (dir / "knokle").string());
+    auto written = DesktopEntryFile::parse(*text);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(execProgram(*written->value("Exec")), (dir / "knokle").string());
     EXPECT_EQ(item.unregisterItem(), std::nullopt);
     EXPECT_EQ(item.status(), LoginItemStatus::notRegistered);
 

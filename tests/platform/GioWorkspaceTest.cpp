@@ -30,6 +30,7 @@ struct FakeProcess {
     char state = 'S';
     uid_t real = kUser, effective = kUser;
     std::string flatpakInfo;
+    std::string cmdline;
 };
 
 void writeProcess(const fs::path& root, const FakeProcess& p) {
@@ -42,6 +43,7 @@ void writeProcess(const fs::path& root, const FakeProcess& p) {
     file("environ", p.environ);
     file("cgroup", p.cgroup);
     if (!p.flatpakInfo.empty()) file("root/.flatpak-info", p.flatpakInfo);
+    if (!p.cmdline.empty()) file("cmdline", p.cmdline);
     if (!p.exe.empty()) fs::create_symlink(p.exe, dir / "exe");
 }
 
@@ -119,6 +121,73 @@ TEST(GioWorkspace, RunningApplicationsAreTheUsersOwnMainProcesses) {
         EXPECT_EQ(it->second.bundleIdentifier, *expected) << process.pid;
         EXPECT_EQ(it->second.isTerminated, process.state == 'Z') << process.pid;
     }
+}
+
+// Programs that several entries run, and browsers whose packages start them through a launch script, each laid
+// out as its package lays it out (below a fixture root).
+TEST(GioWorkspace, SharedExecutablesAndLaunchScriptsAreToldApart) {
+    test::TempDir temp;
+    fs::path apps = temp / "applications", proc = temp / "proc", root = temp / "pkg";
+    fs::create_directories(apps);
+    auto program = [](const fs::path& path) {
+        fs::create_directories(path.parent_path());
+        ASSERT_TRUE(writeFileAtomically(path, "#!/bin/sh\n"));
+        fs::permissions(path, fs::perms::owner_all);
+    };
+    auto link = [](const fs::path& at, const fs::path& target) {
+        fs::create_directories(at.parent_path());
+        fs::create_symlink(target, at);
+    };
+    auto path = [&](const char* relative) { return (root / relative).string(); };
+    for (const char* file : {"usr/bin/xterm", "usr/bin/uxterm", "usr/bin/chromium", "usr/lib/chromium/chromium",
+                             "opt/google/chrome/google-chrome", "opt/google/chrome/chrome",
+                             "opt/brave.com/brave/brave-browser", "opt/brave.com/brave/brave", "opt/vivaldi/vivaldi",
+                             "opt/vivaldi/vivaldi-bin", "opt/microsoft/msedge/microsoft-edge",
+                             "opt/microsoft/msedge/msedge", "home/bin/chrome"})
+        program(root / file);
+    link(root / "usr/bin/google-chrome-stable", "../../opt/google/chrome/google-chrome");
+    link(root / "usr/bin/brave-browser-stable", "../../opt/brave.com/brave/brave-browser");
+    link(root / "usr/bin/vivaldi-stable", "../../opt/vivaldi/vivaldi");
+    link(root / "usr/bin/microsoft-edge-stable", "../../opt/microsoft/msedge/microsoft-edge");
+    writeEntry(apps / "debian-xterm.desktop", "Exec=" + path("usr/bin/xterm") + "\nStartupWMClass=XTerm\n");
+    writeEntry(apps / "debian-uxterm.desktop", "Exec=" + path("usr/bin/uxterm") + "\nStartupWMClass=UXTerm\n");
+    writeEntry(apps / "chromium.desktop", "Exec=" + path("usr/bin/chromium") + " %U\nStartupWMClass=chromium\n");
+    for (const char* id : {"google-chrome", "brave-browser", "vivaldi-stable", "microsoft-edge"}) {
+        std::string stable = std::string(id).ends_with("-stable") ? id : std::string(id) + "-stable";
+        writeEntry(apps / (std::string(id) + ".desktop"), "Exec=" + path(("usr/bin/" + stable).c_str()) + " %U\n");
+    }
+    auto argv = [](std::initializer_list<std::string> words) {
+        std::string block;
+        for (const auto& word : words)
+            block += word + '\0';
+        return block;
+    };
+    auto at = [&](pid_t pid, pid_t parent, const char* exe, std::string cmdline) {
+        return FakeProcess{pid, parent, "", "0::/\n", path(exe), 0, 'S', kUser, kUser, "", std::move(cmdline)};
+    };
+    const std::pair<FakeProcess, std::optional<std::string>> processes[] = {
+        {at(200, 1, "usr/bin/xterm", argv({"xterm"})), "debian-xterm"},
+        {at(201, 1, "usr/bin/xterm", argv({"xterm", "-class", "UXTerm", "-title", "uxterm"})), "debian-uxterm"},
+        {at(202, 200, "usr/bin/xterm", argv({"xterm", "-class", "UXTerm"})), "debian-uxterm"}, // not XTerm's helper
+        {at(203, 1, "usr/bin/xterm", argv({"xterm", "-class", "Other"})), std::nullopt},
+        {at(210, 1, "usr/lib/chromium/chromium", argv({path("usr/lib/chromium/chromium")})), "chromium"},
+        {at(211, 210, "usr/lib/chromium/chromium", argv({path("usr/lib/chromium/chromium"), "--type=renderer"})),
+         std::nullopt},
+        {at(220, 1, "opt/google/chrome/chrome", argv({path("usr/bin/google-chrome-stable")})), "google-chrome"},
+        {at(230, 1, "opt/brave.com/brave/brave", argv({path("usr/bin/brave-browser-stable")})), "brave-browser"},
+        {at(240, 1, "opt/vivaldi/vivaldi-bin", argv({path("opt/vivaldi/vivaldi-bin")})), "vivaldi-stable"},
+        {at(250, 1, "opt/microsoft/msedge/msedge", argv({path("usr/bin/microsoft-edge-stable")})), "microsoft-edge"},
+        {at(260, 1, "home/bin/chrome", argv({"chrome"})), std::nullopt}, // a browser's name, not its package
+    };
+    for (const auto& [process, expected] : processes)
+        writeProcess(proc, process);
+
+    GioWorkspace workspace(proc, {apps}, kUser);
+    std::map<pid_t, std::optional<std::string>> listed;
+    for (const auto& app : workspace.runningApplications())
+        listed[app.processIdentifier] = app.bundleIdentifier;
+    for (const auto& [process, expected] : processes)
+        EXPECT_EQ(listed.count(process.pid) ? listed[process.pid] : std::nullopt, expected) << process.pid;
 }
 
 TEST(GioWorkspace, ForceTerminateKillsByPidAndIgnoresEntriesWithoutOne) {

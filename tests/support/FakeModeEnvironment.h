@@ -30,7 +30,17 @@ public:
         return it != answers.end() ? it->second : TabClosingResult{0, std::nullopt};
     }
 
+    // A browser whose identifier is running, in this fake's own order.
+    std::vector<std::string> browsersToAsk(const std::set<std::string>& running) override {
+        std::vector<std::string> names;
+        for (const auto& [name, id] : rows)
+            if (running.count(id)) names.push_back(name);
+        return names;
+    }
+
 private:
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        {"Safari", "com.apple.Safari"}, {"Chromium", "chromium"}, {"Firefox", "firefox"}};
     std::map<std::string, TabClosingResult> answers;
     std::vector<Call> recorded;
 };

@@ -51,27 +51,6 @@ TEST(ModeStore, MissingFileIsSeededAndSavedWithDistinctIds) {
     EXPECT_TRUE(lines.lines().empty());
 }
 
-TEST(ModeStore, DefaultLocationFollowsTheEnvironment) {
-    test::TempDir dir;
-    {
-        test::ScopedEnv data("KNOKLE_DATA_DIR", (dir / "a" / "b").c_str());
-        EXPECT_EQ(ModeManager::defaultStoreURL(), dir / "a" / "b" / "modes.json");
-        EXPECT_TRUE(fs::is_directory(dir / "a" / "b"));
-    }
-    test::ScopedEnv data("KNOKLE_DATA_DIR", nullptr);
-    {
-        test::ScopedEnv xdg("XDG_DATA_HOME", (dir / "xdg").c_str());
-        EXPECT_EQ(ModeManager::defaultStoreURL(), dir / "xdg" / "knokle" / "modes.json");
-    }
-    test::ScopedEnv xdg("XDG_DATA_HOME", nullptr);
-    test::ScopedEnv home("HOME", dir.path().c_str());
-    EXPECT_EQ(ModeManager::defaultStoreURL(), dir / ".local" / "share" / "knokle" / "modes.json");
-    test::ScopedEnv relative("XDG_DATA_HOME", "relative/is/ignored");
-    ModeManager manager(nullptr);
-    EXPECT_EQ(manager.storeURL(), dir / ".local" / "share" / "knokle" / "modes.json");
-    EXPECT_TRUE(fs::exists(manager.storeURL()));
-}
-
 TEST(ModeStore, DedupeKeepsTheFirstOfEachCountAndSavesOnlyWhenItDropped) {
     const std::tuple<std::vector<std::pair<int, std::string>>, Names, bool> cases[] = {
         {{{2, "two"}, {1, "one"}, {2, "later two"}}, {"two", "one"}, true},

@@ -3,7 +3,10 @@
 
 #include "common/UnicodeText.h"
 #include "platform/linux/browsers/BrowserHosts.h"
+#include "common/AtomicFile.h"
 #include "platform/linux/browsers/DevToolsTargets.h"
+#include "platform/linux/desktop/ProcFiles.h"
+#include "platform/linux/browsers/BrowserCatalog.h"
 
 #include <cerrno>
 #include <chrono>
@@ -27,18 +30,6 @@ using Clock = std::chrono::steady_clock;
 using nlohmann::json;
 
 constexpr auto kExtensionTimeout = std::chrono::seconds(5);
-
-// The browser of the table an executable belongs to, by its file name.
-std::optional<std::string> browserOfExecutable(const std::string& path) {
-    std::string name = fs::path(path).filename().string();
-    if (name == "chrome" || name.starts_with("google-chrome")) return "Google Chrome";
-    if (name.starts_with("msedge") || name.starts_with("microsoft-edge")) return "Microsoft Edge";
-    if (name.starts_with("brave")) return "Brave Browser";
-    if (name.starts_with("vivaldi")) return "Vivaldi";
-    if (name.starts_with("chromium")) return "Chromium";
-    if (name.starts_with("firefox")) return "Firefox";
-    return std::nullopt;
-}
 
 bool sendAll(int fd, const std::string& data) {
     size_t done = 0;
@@ -220,15 +211,12 @@ std::string hostBrowserName(const std::vector<std::string>& args) {
     for (int step = 0; step < 4 && pid > 1; ++step) {
         std::error_code ec;
         fs::path proc = "/proc/" + std::to_string(pid);
-        if (auto browser = browserOfExecutable(fs::read_symlink(proc / "exe", ec).string())) return *browser;
-        std::FILE* stat = std::fopen((proc / "stat").c_str(), "r");
-        if (!stat) break;
-        char text[512] = {};
-        size_t n = std::fread(text, 1, sizeof text - 1, stat);
-        std::fclose(stat);
-        const char* close = std::strrchr(text, ')');
-        if (!close || close + 4 > text + n) break;
-        pid = static_cast<pid_t>(std::atol(close + 4));
+        std::string exe = fs::read_symlink(proc / "exe", ec).filename().string();
+        if (const BrowserCatalogRow* browser = browserOfExecutableName(exe)) return browser->name;
+        auto stat = readWholeFile(proc / "stat");
+        auto parsed = stat ? parseProcStat(*stat) : std::nullopt;
+        if (!parsed) break;
+        pid = parsed->parent;
     }
     return "Chromium";
 }

@@ -1,5 +1,6 @@
 #include "platform/linux/browsers/BrowserHosts.h"
 #include "common/JsonNesting.h"
+#include "platform/linux/desktop/XdgFolders.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -96,10 +97,10 @@ std::optional<fs::path> browserHostFolder(std::string& why, std::optional<fs::pa
     fs::path base;
     if (runtimeDir) {
         base = *runtimeDir;
-    } else if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir && *dir == '/') {
-        base = dir;
+    } else if (auto dir = XdgFolders().runtimeDir()) {
+        base = *dir;
     }
-    fs::path folder = base.empty() ? fs::path("/tmp/knokle-" + std::to_string(::getuid())) : base / "knokle";
+    fs::path folder = base.empty() ? XdgFolders::privateTemporary() : base / "knokle";
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
         why = "cannot make " + folder.string() + ": " + std::strerror(errno);
         return std::nullopt;

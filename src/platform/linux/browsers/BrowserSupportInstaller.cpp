@@ -1,8 +1,9 @@
 #include "platform/linux/browsers/BrowserSupportInstaller.h"
 
 #include "common/AtomicFile.h"
-#include "modes/ModeManager.h"
 #include "platform/linux/browsers/BrowserHosts.h"
+#include "platform/linux/browsers/BrowserCatalog.h"
+#include "platform/linux/desktop/XdgFolders.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -16,66 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// One browser: its programs, its profile root under the configuration folder (Firefox: under home), and
-// its Flatpak and Snap packages with the profile root inside them.
-struct Browser {
-    std::string name;
-    bool firefox;
-    std::vector<std::string> programs;
-    std::string profile;
-    std::string flatpak, flatpakProfile;
-    std::string snap, snapProfile;
-};
-
-const std::vector<Browser>& browsers() {
-    static const std::vector<Browser> table = {
-        {"Chromium",
-         false,
-         {"chromium", "chromium-browser"},
-         "chromium",
-         "org.chromium.Chromium",
-         "config/chromium",
-         "chromium",
-         "common/chromium"},
-        {"Google Chrome",
-         false,
-         {"google-chrome", "google-chrome-stable"},
-         "google-chrome",
-         "com.google.Chrome",
-         "config/google-chrome",
-         "",
-         ""},
-        {"Brave",
-         false,
-         {"brave-browser", "brave"},
-         "BraveSoftware/Brave-Browser",
-         "com.brave.Browser",
-         "config/BraveSoftware/Brave-Browser",
-         "brave",
-         "common/BraveSoftware/Brave-Browser"},
-        {"Vivaldi", false, {"vivaldi", "vivaldi-stable"}, "vivaldi", "com.vivaldi.Vivaldi", "config/vivaldi", "", ""},
-        {"Microsoft Edge",
-         false,
-         {"microsoft-edge", "microsoft-edge-stable"},
-         "microsoft-edge",
-         "com.microsoft.Edge",
-         "config/microsoft-edge",
-         "",
-         ""},
-        {"Firefox",
-         true,
-         {"firefox", "firefox-esr"},
-         ".mozilla",
-         "org.mozilla.firefox",
-         ".mozilla",
-         "firefox",
-         "common/.mozilla"},
-    };
-    return table;
-}
-
-fs::path hostFolder(const fs::path& profileRoot, bool firefox) {
-    return profileRoot / (firefox ? "native-messaging-hosts" : "NativeMessagingHosts");
+fs::path hostFolder(const fs::path& profileRoot, const BrowserCatalogRow& browser) {
+    return profileRoot / browser.nativeMessagingFolder();
 }
 
 std::string manifest(const fs::path& program, bool firefox) {
@@ -114,21 +57,16 @@ bool makeFolders(const fs::path& folder, std::vector<std::string>& made) {
     return true;
 }
 
-std::string environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
-
 } // namespace
 
 BrowserSupportPlaces BrowserSupportPlaces::fromEnvironment() {
     BrowserSupportPlaces places;
-    places.home = environment("HOME");
-    std::string config = environment("XDG_CONFIG_HOME");
-    places.config = config.empty() ? places.home / ".config" : fs::path(config);
+    XdgFolders folders;
+    places.home = folders.home();
+    places.config = folders.configHome();
+    places.hostProgram = XdgFolders::executable();
+    places.record = folders.data() / "browser-support-installed";
     std::error_code ec;
-    places.hostProgram = fs::read_symlink("/proc/self/exe", ec);
-    places.record = ModeManager::defaultStoreURL().parent_path() / "browser-support-installed";
     // Installed: PREFIX/bin/knokle beside PREFIX/share/knokle; built: the build folder inside the sources.
     fs::path bin = places.hostProgram.parent_path();
     for (const fs::path& candidate : {bin / "../share/knokle/browser-extension", bin / "../share/browser-extension"})
@@ -136,7 +74,8 @@ BrowserSupportPlaces BrowserSupportPlaces::fromEnvironment() {
             places.extension = fs::weakly_canonical(candidate, ec);
             break;
         }
-    std::string path = environment("PATH");
+    const char* pathVariable = std::getenv("PATH");
+    std::string path = pathVariable ? pathVariable : "";
     for (size_t start = 0; start <= path.size();) {
         size_t end = std::min(path.find(':', start), path.size());
         places.searchPath.push_back(path.substr(start, end - start));
@@ -165,32 +104,32 @@ int installBrowserSupport(const BrowserSupportPlaces& places, std::ostream& out)
     };
     const std::string manifestName = std::string(kBrowserHostName) + ".json";
     int written = 0;
-    for (const auto& browser : browsers()) {
-        fs::path root = browser.firefox ? places.home / browser.profile : places.config / browser.profile;
+    for (const auto& browser : browserCatalog()) {
+        fs::path root = browser.firefox ? places.home / browser.profileFolder : places.config / browser.profileFolder;
         bool installed = present(root) || std::any_of(browser.programs.begin(), browser.programs.end(),
                                                      [&](const auto& p) { return onPath(places.searchPath, p); });
         if (installed) {
-            write(hostFolder(root, browser.firefox) / manifestName, manifest(places.hostProgram, browser.firefox),
+            write(hostFolder(root, browser) / manifestName, manifest(places.hostProgram, browser.firefox),
                   false);
             ++written;
         }
-        bool flatpak = present(places.home / ".var/app" / browser.flatpak) ||
+        bool flatpak = present(places.home / ".var/app" / browser.flatpakId) ||
                        std::any_of(places.flatpakApps.begin(), places.flatpakApps.end(),
-                                   [&](const fs::path& apps) { return present(apps / browser.flatpak); });
+                                   [&](const fs::path& apps) { return present(apps / browser.flatpakId); });
         if (flatpak) {
             // Inside the sandbox the host is started outside it, through flatpak-spawn.
             fs::path folder =
-                hostFolder(places.home / ".var/app" / browser.flatpak / browser.flatpakProfile, browser.firefox);
+                hostFolder(places.home / ".var/app" / browser.flatpakId / browser.flatpakProfile, browser);
             fs::path wrapper = folder / "knokle-host";
             write(wrapper, "#!/bin/sh\nexec flatpak-spawn --host '" + places.hostProgram.string() + "' \"$@\"\n", true);
             write(folder / manifestName, manifest(wrapper, browser.firefox), false);
             out << "  " << browser.name << " (Flatpak) needs: flatpak override --user "
-                << "--talk-name=org.freedesktop.Flatpak " << browser.flatpak << "\n";
+                << "--talk-name=org.freedesktop.Flatpak " << browser.flatpakId << "\n";
             ++written;
         }
-        if (!browser.snap.empty() &&
-            (present(places.snaps / browser.snap) || present(places.home / "snap" / browser.snap))) {
-            write(hostFolder(places.home / "snap" / browser.snap / browser.snapProfile, browser.firefox) / manifestName,
+        if (!browser.snapName.empty() &&
+            (present(places.snaps / browser.snapName) || present(places.home / "snap" / browser.snapName))) {
+            write(hostFolder(places.home / "snap" / browser.snapName / browser.snapProfile, browser) / manifestName,
                   manifest(places.hostProgram, browser.firefox), false);
             ++written;
         }

@@ -1,7 +1,9 @@
 #include "platform/linux/browsers/DesktopBrowserScripting.h"
 
-#include "modes/BrowserTable.h"
 #include "platform/linux/browsers/BrowserHosts.h"
+#include "platform/linux/browsers/BrowserCatalog.h"
+
+#include <algorithm>
 
 namespace knokle {
 namespace {
@@ -18,18 +20,19 @@ DesktopBrowserScripting::DesktopBrowserScripting(DevToolsBrowserScripting::PortL
                                                  std::optional<std::filesystem::path> configFolder)
     : devTools(std::move(configuredPort), std::move(configFolder)), runtimeDir(std::move(runtimeDir)) {}
 
-std::vector<std::string> DesktopBrowserScripting::liveBrowsers() {
+std::vector<std::string> DesktopBrowserScripting::browsersToAsk(const std::set<std::string>& runningIdentifiers) {
     std::string why;
     auto folder = browserHostFolder(why, runtimeDir);
-    if (!folder) return {};
+    auto hosts = folder ? liveBrowserHosts(*folder) : std::vector<LiveHost>{};
     std::vector<std::string> names;
-    auto hosts = liveBrowserHosts(*folder);
-    for (const auto& row : browserTable())
-        for (const auto& host : hosts)
-            if (host.slug == browserSlug(row.applicationName)) {
-                names.push_back(row.applicationName);
-                break;
-            }
+    for (const auto& row : browserCatalog()) {
+        bool running = std::any_of(row.desktopIds.begin(), row.desktopIds.end(),
+                                   [&](const std::string& id) { return runningIdentifiers.count(id) > 0; });
+        bool hosted = std::any_of(hosts.begin(), hosts.end(),
+                                  [&](const LiveHost& host) { return host.slug == browserSlug(row.name); });
+        // A browser started from a terminal is not seen running, yet its DevTools endpoint may answer.
+        if (running || hosted || (row.hasDevTools() && devTools.reachable(row.name))) names.push_back(row.name);
+    }
     return names;
 }
 
@@ -53,7 +56,8 @@ TabClosingResult DesktopBrowserScripting::closeTabs(const std::string& applicati
         if (total.closedCount) total.error.reset();
         return total;
     }
-    if (applicationName == "Firefox") return {std::nullopt, kNotRunning};
+    if (const BrowserCatalogRow* row = browserNamed(applicationName); row && row->firefox)
+        return {std::nullopt, kNotRunning};
     auto result = devTools.closeTabs(applicationName, matchText);
     if (result.error == kDevToolsNotEnabled) result.error = kNeither;
     return result;

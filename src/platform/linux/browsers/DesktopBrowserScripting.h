@@ -14,7 +14,7 @@ public:
                                      std::optional<std::filesystem::path> configFolder = std::nullopt);
 
     TabClosingResult closeTabs(const std::string& applicationName, const std::string& matchText) override;
-    std::vector<std::string> liveBrowsers() override;
+    std::vector<std::string> browsersToAsk(const std::set<std::string>& runningIdentifiers) override;
 
 private:
     DevToolsBrowserScripting devTools;

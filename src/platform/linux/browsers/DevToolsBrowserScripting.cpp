@@ -5,6 +5,8 @@
 #include "common/UnicodeText.h"
 #include "platform/linux/browsers/DevToolsTargets.h"
 #include "platform/linux/browsers/LoopbackHttp.h"
+#include "platform/linux/browsers/BrowserCatalog.h"
+#include "platform/linux/desktop/XdgFolders.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -19,12 +21,6 @@ using Clock = std::chrono::steady_clock;
 
 std::string secondsText(std::chrono::milliseconds time) {
     return shortestDecimal(static_cast<double>(time.count()) / 1000.0) + " s";
-}
-
-fs::path userConfigFolder() {
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config) return config;
-    if (const char* home = std::getenv("HOME"); home && *home) return fs::path(home) / ".config";
-    return {};
 }
 
 TabClosingResult failure(std::string text) {
@@ -46,19 +42,26 @@ std::optional<int> DevToolsBrowserScripting::portFor(const std::string& applicat
     if (configuredPort)
         if (auto port = configuredPort(applicationName); port && *port >= 1 && *port <= 65535) return port;
     fromFile = true;
-    fs::path root = configFolder ? *configFolder : userConfigFolder();
-    if (root.empty()) return std::nullopt;
-    for (const auto& folder : profileFolderNames(applicationName))
+    fs::path root = configFolder ? *configFolder : XdgFolders().configHome();
+    const BrowserCatalogRow* row = browserNamed(applicationName);
+    if (!row) return std::nullopt;
+    for (const auto& folder : row->devToolsFolders)
         if (auto text = readWholeFile(root / folder / "DevToolsActivePort"))
             if (auto port = parseDevToolsActivePort(*text)) return port;
     return std::nullopt;
 }
 
+bool DevToolsBrowserScripting::reachable(const std::string& applicationName) const {
+    bool fromFile = false;
+    auto port = portFor(applicationName, fromFile);
+    if (!port) return false;
+    HttpAnswer answer = loopbackGet(*port, "/json/version", kMaxDevToolsAnswerBytes, timeout, Clock::now() + timeout);
+    return !answer.refused;
+}
+
 TabClosingResult DevToolsBrowserScripting::closeTabs(const std::string& applicationName,
                                                      const std::string& matchText) {
     switch (browserReach(applicationName)) {
-    case BrowserReach::notOnLinux:
-        return failure(applicationName + " is not available on Linux");
     case BrowserReach::noRemoteControl:
         return failure(applicationName + " cannot be reached this way");
     case BrowserReach::unknown:

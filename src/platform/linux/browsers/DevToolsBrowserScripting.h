@@ -29,6 +29,9 @@ public:
                                       std::chrono::milliseconds budget = std::chrono::seconds(5));
 
     TabClosingResult closeTabs(const std::string& applicationName, const std::string& matchText) override;
+    std::vector<std::string> browsersToAsk(const std::set<std::string>&) override { return {}; }
+    // Whether the browser has a port (set or in its port file) on which something does not refuse.
+    bool reachable(const std::string& applicationName) const;
 
 private:
     // fromFile: the port came from the profile's DevToolsActivePort file, which may be stale.

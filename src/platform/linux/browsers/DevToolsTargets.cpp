@@ -1,4 +1,5 @@
 #include "platform/linux/browsers/DevToolsTargets.h"
+#include "platform/linux/browsers/BrowserCatalog.h"
 #include "common/JsonNesting.h"
 
 #include <charconv>
@@ -26,18 +27,9 @@ std::string folded(std::string_view text) {
 } // namespace
 
 BrowserReach browserReach(const std::string& applicationName) {
-    if (applicationName == "Safari" || applicationName == "Arc") return BrowserReach::notOnLinux;
-    if (applicationName == "Firefox") return BrowserReach::noRemoteControl;
-    return profileFolderNames(applicationName).empty() ? BrowserReach::unknown : BrowserReach::devTools;
-}
-
-std::vector<std::string> profileFolderNames(const std::string& applicationName) {
-    if (applicationName == "Google Chrome") return {"google-chrome", "google-chrome-beta", "google-chrome-unstable"};
-    if (applicationName == "Microsoft Edge") return {"microsoft-edge", "microsoft-edge-beta", "microsoft-edge-dev"};
-    if (applicationName == "Brave Browser") return {"BraveSoftware/Brave-Browser"};
-    if (applicationName == "Vivaldi") return {"vivaldi"};
-    if (applicationName == "Chromium") return {"chromium"};
-    return {};
+    const BrowserCatalogRow* row = browserNamed(applicationName);
+    if (row && row->hasDevTools()) return BrowserReach::devTools;
+    return row && row->firefox ? BrowserReach::noRemoteControl : BrowserReach::unknown;
 }
 
 std::optional<int> parseDevToolsActivePort(std::string_view fileText) {

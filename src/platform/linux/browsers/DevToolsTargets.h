@@ -10,11 +10,9 @@ namespace knokle {
 // The pieces of closing tabs through a Chromium-family browser's DevTools endpoint that need no browser.
 
 // Whether the browser of this application name can be reached at all on this platform.
-enum class BrowserReach { devTools, notOnLinux, noRemoteControl, unknown };
+enum class BrowserReach { devTools, noRemoteControl, unknown };
 BrowserReach browserReach(const std::string& applicationName);
 
-// The browser's profile folders, relative to the user's configuration folder ($XDG_CONFIG_HOME).
-std::vector<std::string> profileFolderNames(const std::string& applicationName);
 
 // The port on the first line of a DevToolsActivePort file.
 std::optional<int> parseDevToolsActivePort(std::string_view fileText);

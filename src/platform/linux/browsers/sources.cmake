@@ -1,5 +1,6 @@
 # Browsers: the extension host, its installer and the DevTools route for closing tabs.
 list(APPEND KNOKLE_PLATFORM_LINUX_SOURCES
+    src/platform/linux/browsers/BrowserCatalog.cpp
     src/platform/linux/browsers/BrowserExtensionHost.cpp
     src/platform/linux/browsers/BrowserHosts.cpp
     src/platform/linux/browsers/BrowserSupportInstaller.cpp

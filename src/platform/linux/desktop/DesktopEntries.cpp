@@ -1,8 +1,12 @@
 #include "platform/linux/desktop/DesktopEntries.h"
 
 #include "common/AtomicFile.h"
+#include "platform/linux/browsers/BrowserCatalog.h"
+#include "platform/linux/desktop/DesktopEntryFile.h"
+#include "platform/linux/desktop/XdgFolders.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -10,48 +14,6 @@ namespace knokle {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string_view trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
-        text.remove_suffix(1);
-    return text;
-}
-
-// The string-level escapes of desktop entry values.
-std::string unescapeValue(std::string_view value) {
-    std::string out;
-    for (size_t i = 0; i < value.size(); ++i) {
-        if (value[i] != '\\' || i + 1 == value.size()) {
-            out.push_back(value[i]);
-            continue;
-        }
-        char next = value[++i];
-        switch (next) {
-        case 's':
-            out.push_back(' ');
-            break;
-        case 'n':
-            out.push_back('\n');
-            break;
-        case 't':
-            out.push_back('\t');
-            break;
-        case 'r':
-            out.push_back('\r');
-            break;
-        case '\\':
-            out.push_back('\\');
-            break;
-        default:
-            // Unknown escapes (such as the quoting escapes of Exec) are kept for the next level.
-            out.push_back('\\');
-            out.push_back(next);
-        }
-    }
-    return out;
-}
 
 // Splits an Exec line into its arguments; nothing when a quote is left open.
 std::optional<std::vector<std::string>> splitExec(std::string_view exec) {
@@ -103,36 +65,14 @@ std::string baseNameOf(const std::string& program) {
 } // namespace
 
 std::optional<DesktopEntryFacts> parseDesktopEntry(std::string_view text) {
+    auto file = DesktopEntryFile::parse(text);
+    if (!file) return std::nullopt;
     DesktopEntryFacts facts;
-    bool inMainGroup = false;
-    bool sawMainGroup = false;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = trim(text.substr(start, end - start));
-        start = end + 1;
-        if (line.empty() || line.front() == '#') continue;
-        if (line.front() == '[') {
-            inMainGroup = line == "[Desktop Entry]";
-            sawMainGroup = sawMainGroup || inMainGroup;
-            continue;
-        }
-        if (!inMainGroup) continue;
-        size_t equals = line.find('=');
-        if (equals == std::string_view::npos) continue;
-        std::string_view key = trim(line.substr(0, equals));
-        std::string_view value = trim(line.substr(equals + 1));
-        if (key == "Exec")
-            facts.exec = unescapeValue(value);
-        else if (key == "Hidden")
-            facts.hidden = value == "true";
-        else if (key == "StartupWMClass")
-            facts.startupWMClass = unescapeValue(value);
-        else if (key == "Categories")
-            facts.terminalEmulator = (";" + std::string(value) + ";").find(";TerminalEmulator;") != std::string::npos;
-    }
-    if (!sawMainGroup) return std::nullopt;
+    facts.exec = file->value("Exec").value_or("");
+    facts.hidden = file->boolean("Hidden");
+    facts.startupWMClass = file->value("StartupWMClass").value_or("");
+    for (const auto& category : file->list("Categories"))
+        facts.terminalEmulator = facts.terminalEmulator || category == "TerminalEmulator";
     return facts;
 }
 
@@ -168,23 +108,7 @@ std::optional<std::string> desktopEntryId(const fs::path& applicationsFolder, co
 }
 
 std::vector<fs::path> defaultApplicationFolders() {
-    std::vector<fs::path> folders;
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    const char* home = std::getenv("HOME");
-    if (dataHome && *dataHome)
-        folders.push_back(fs::path(dataHome) / "applications");
-    else if (home && *home)
-        folders.push_back(fs::path(home) / ".local/share/applications");
-    const char* dataDirs = std::getenv("XDG_DATA_DIRS");
-    std::string dirs = dataDirs && *dataDirs ? dataDirs : "/usr/local/share/:/usr/share/";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos) end = dirs.size();
-        if (end > start) folders.push_back(fs::path(dirs.substr(start, end - start)) / "applications");
-        start = end + 1;
-    }
-    return folders;
+    return XdgFolders().applicationFolders();
 }
 
 std::optional<std::string> resolvedProgram(const std::string& program, std::string_view searchPath) {
@@ -260,6 +184,12 @@ void DesktopEntryIndex::refreshLocked() {
             if (!entry.program.empty() && !isGenericLauncher(baseNameOf(entry.program))) {
                 entry.resolved = resolvedProgram(entry.program, searchPath).value_or("");
                 if (!entry.resolved.empty()) idsByExecutable[entry.resolved].insert(*id);
+                // A browser's launch script execs its binary in the same process: the binary is the entry's too.
+                for (const auto& target : wrapperTargets(entry.resolved)) {
+                    std::error_code missing;
+                    fs::path real = fs::canonical(target, missing);
+                    if (!missing) idsByExecutable[real.string()].insert(*id);
+                }
             }
             if (entry.terminalEmulator) folderTerminals.push_back(*id);
             installed.emplace(*id, std::move(entry));
@@ -296,6 +226,24 @@ std::optional<std::string> DesktopEntryIndex::idForExecutable(const std::string&
     auto it = idsByExecutable.find(path);
     if (it == idsByExecutable.end() || it->second.size() != 1) return std::nullopt;
     return *it->second.begin();
+}
+
+std::optional<std::string> DesktopEntryIndex::idForWindowClass(const std::string& windowClass) {
+    std::lock_guard lock(mutex);
+    refreshLocked();
+    auto same = [&](const std::string& name) {
+        return name.size() == windowClass.size() &&
+               std::equal(name.begin(), name.end(), windowClass.begin(), [](char a, char b) {
+                   return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+               });
+    };
+    std::optional<std::string> found;
+    for (const auto& [id, entry] : installed) {
+        if (!(entry.startupWMClass.empty() ? same(id) : same(entry.startupWMClass))) continue;
+        if (found) return std::nullopt; // two entries claim it: neither is sure
+        found = id;
+    }
+    return found;
 }
 
 std::vector<std::string> DesktopEntryIndex::terminalEmulators() {

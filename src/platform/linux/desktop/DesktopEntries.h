@@ -61,6 +61,8 @@ public:
     std::optional<std::string> idForFile(const std::filesystem::path& file);
     // The one installed entry whose Exec program resolves to this executable; nothing when none or several do.
     std::optional<std::string> idForExecutable(const std::string& path);
+    // The one installed entry whose StartupWMClass (or, without one, ID) is this window class, ignoring case.
+    std::optional<std::string> idForWindowClass(const std::string& windowClass);
     // Entries in the TerminalEmulator category, in folder order, then by ID.
     std::vector<std::string> terminalEmulators();
 

@@ -1,5 +1,7 @@
 #include "platform/linux/desktop/ExecutableShortcutRunner.h"
 
+#include "platform/linux/desktop/XdgFolders.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -19,11 +21,7 @@ namespace fs = std::filesystem;
 ExecutableShortcutRunner::ExecutableShortcutRunner(std::optional<fs::path> folder) : folder(std::move(folder)) {}
 
 fs::path ExecutableShortcutRunner::defaultFolder() {
-    if (const char* dir = std::getenv("KNOKLE_CONFIG_DIR"); dir && *dir) return fs::path(dir) / "shortcuts";
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
-        return fs::path(config) / "knokle" / "shortcuts";
-    const char* home = std::getenv("HOME");
-    return fs::path(home && *home ? home : "/") / ".config" / "knokle" / "shortcuts";
+    return XdgFolders().config() / "shortcuts";
 }
 
 std::optional<std::string> ExecutableShortcutRunner::run(const std::string& name) {

@@ -71,6 +71,17 @@ std::vector<std::string> cmdlineArguments(std::string_view cmdline) {
     return arguments;
 }
 
+std::optional<std::string> classArgument(const std::vector<std::string>& arguments) {
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--") break;
+        if (argument.starts_with("--class=") && argument.size() > 8) return argument.substr(8);
+        if ((argument == "-class" || argument == "--class") && i + 1 < arguments.size() && !arguments[i + 1].empty())
+            return arguments[i + 1];
+    }
+    return std::nullopt;
+}
+
 std::optional<ProcStat> parseProcStat(std::string_view stat) {
     size_t close = stat.rfind(')');
     if (close == std::string_view::npos) return std::nullopt;

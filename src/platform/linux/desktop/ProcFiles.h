@@ -16,6 +16,10 @@ std::optional<std::string> environValue(std::string_view environ, std::string_vi
 // The arguments of a cmdline block (NUL-separated).
 std::vector<std::string> cmdlineArguments(std::string_view cmdline);
 
+// The window class a program was told to use on its command line (X toolkit "-class NAME", GTK and Chromium
+// "--class=NAME" or "--class NAME"); nothing when it was not.
+std::optional<std::string> classArgument(const std::vector<std::string>& arguments);
+
 // What /proc/PID/stat says: the one-letter state and the parent's pid. The command name may itself contain
 // spaces and parentheses, so the fields are read after the last ')'.
 struct ProcStat {

@@ -2,6 +2,8 @@
 
 #include "platform/linux/desktop/ProcFiles.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <dirent.h>
 #include <fcntl.h>
@@ -58,6 +60,12 @@ std::string readLinkAt(int rootFd, const std::string& path) {
     const std::string deleted = " (deleted)";
     if (target.ends_with(deleted)) target.resize(target.size() - deleted.size());
     return target;
+}
+
+bool equalIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
 }
 
 class Scan {
@@ -158,10 +166,24 @@ private:
                 return Identity{sandbox->application, "sandbox:" + sandbox->application + ":" + sandbox->instance,
                                 true};
         std::string exe = readLinkAt(rootFd, base + "/exe");
-        if (exe.empty()) return std::nullopt;
-        auto id = entries.idForExecutable(exe);
+        std::vector<std::string> arguments;
+        if (readInto(rootFd, base + "/cmdline", text)) arguments = cmdlineArguments(text);
+        // Several entries may run one executable (xterm as XTerm and as UXTerm): the class the process was
+        // given says which one it is.
+        auto windowClass = classArgument(arguments);
+        if (windowClass)
+            if (auto id = entries.idForWindowClass(*windowClass))
+                return Identity{*id, "program:" + exe + "#" + *id, false};
+        auto id = exe.empty() ? std::nullopt : entries.idForExecutable(exe);
+        // A launch script that keeps its own path as argv[0] (exec -a "$0") names the entry's program.
+        if (!id && !arguments.empty() && fs::path(arguments[0]).is_absolute())
+            if (auto program = resolvedProgram(arguments[0], "")) id = entries.idForExecutable(*program);
         if (!id) return std::nullopt;
-        return Identity{*id, "program:" + exe, false};
+        // Started under a class its entry does not have: it is some other application run by the same program.
+        if (auto entry = entries.entry(*id); windowClass && entry && !entry->startupWMClass.empty() &&
+                                             !equalIgnoringCase(*windowClass, entry->startupWMClass))
+            return std::nullopt;
+        return Identity{*id, "program:" + exe + "#" + *id, false};
     }
 
     std::pair<unsigned long long, pid_t> startOf(pid_t pid) const { return {processes.at(pid).stat.startTime, pid}; }

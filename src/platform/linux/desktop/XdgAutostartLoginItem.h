@@ -19,7 +19,7 @@ public:
         std::vector<std::filesystem::path> dataDirs; // searched for the installed entry, in order
         std::filesystem::path executable;            // this program
     };
-    // From the environment: XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_DATA_DIRS and /proc/self/exe.
+    // The autostart folder, the data folders and this program, from XdgFolders.
     static Locations defaultLocations();
 
     explicit XdgAutostartLoginItem(Locations locations = defaultLocations());
@@ -36,10 +36,5 @@ public:
 private:
     Locations where;
 };
-
-// The value of a key in the [Desktop Entry] group of a desktop file's text; nothing when absent.
-std::optional<std::string> desktopEntryValue(const std::string& text, const std::string& key);
-// The program an Exec line starts: its first word, unquoted.
-std::string desktopExecProgram(const std::string& exec);
 
 } // namespace knokle

@@ -1,4 +1,5 @@
 #include "platform/linux/runtime/JsonFileDefaults.h"
+#include "platform/linux/desktop/XdgFolders.h"
 
 #include "common/AtomicFile.h"
 #include "common/DiagnosticOutput.h"
@@ -100,14 +101,7 @@ JsonFileDefaults::JsonFileDefaults(std::optional<std::filesystem::path> file)
     : path(file ? std::move(*file) : defaultFile()) {}
 
 std::filesystem::path JsonFileDefaults::defaultFile() {
-    auto nonEmpty = [](const char* name) -> const char* {
-        const char* value = std::getenv(name);
-        return value && *value ? value : nullptr;
-    };
-    if (const char* dir = nonEmpty("KNOKLE_CONFIG_DIR")) return std::filesystem::path(dir) / "settings.json";
-    if (const char* xdg = nonEmpty("XDG_CONFIG_HOME")) return std::filesystem::path(xdg) / "knokle" / "settings.json";
-    const char* home = nonEmpty("HOME");
-    return std::filesystem::path(home ? home : ".") / ".config" / "knokle" / "settings.json";
+    return XdgFolders().config() / "settings.json";
 }
 
 std::optional<StoredValue> JsonFileDefaults::object(const std::string& key) const {

@@ -1,6 +1,7 @@
 #include "platform/linux/sensors/HidrawSensorAccess.h"
 
 #include "common/AtomicFile.h"
+#include "platform/linux/desktop/XdgFolders.h"
 #include "platform/linux/sensors/HidrawManager.h"
 
 #include <algorithm>
@@ -37,9 +38,8 @@ HidrawSensorAccess::Locations HidrawSensorAccess::defaultLocations() {
     Locations l;
     l.udevRuleFolders = {"/etc/udev/rules.d", "/run/udev/rules.d", "/usr/local/lib/udev/rules.d",
                          "/usr/lib/udev/rules.d", "/lib/udev/rules.d"};
-    std::error_code ec;
-    std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
+    std::filesystem::path program = XdgFolders::executable();
+    if (!program.empty()) {
         std::filesystem::path bin = program.parent_path();
         l.shippedRules = {bin.parent_path() / "lib/udev/rules.d" / kUdevRuleName, bin / "share/knokle" / kUdevRuleName};
     }

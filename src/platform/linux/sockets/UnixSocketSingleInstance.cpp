@@ -1,5 +1,7 @@
 #include "platform/linux/sockets/UnixSocketSingleInstance.h"
 
+#include "platform/linux/desktop/XdgFolders.h"
+
 #include <QSocketNotifier>
 #include <cerrno>
 #include <chrono>
@@ -88,9 +90,8 @@ std::string cleanStartupId(const std::string& id) {
 } // namespace
 
 std::filesystem::path UnixSocketSingleInstance::defaultRuntimeFolder() {
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime && isPrivateFolder(runtime))
-        return runtime;
-    std::filesystem::path fallback = "/tmp/knokle-" + std::to_string(::getuid());
+    if (auto runtime = XdgFolders().runtimeDir(); runtime && isPrivateFolder(*runtime)) return *runtime;
+    std::filesystem::path fallback = XdgFolders::privateTemporary();
     ::mkdir(fallback.c_str(), 0700);
     return isPrivateFolder(fallback) ? fallback : std::filesystem::path();
 }
