@@ -34,6 +34,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace knokle {
 namespace {
@@ -131,8 +132,15 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     case SingleInstance::Claim::noAnswer:
         printLine("[info] Knokle is already running but does not answer; quit it and start it again.");
         return 1;
-    case SingleInstance::Claim::primary:
     case SingleInstance::Claim::unavailable:
+        if (UnixSocketSingleInstance::defaultRuntimeFolder().empty())
+            printLine("[info] Knokle cannot tell whether it already runs: without XDG_RUNTIME_DIR it uses "
+                      "/tmp/knokle-" +
+                      std::to_string(::getuid()) +
+                      ", which is not a folder of yours alone; set XDG_RUNTIME_DIR to a folder only you can enter, "
+                      "or have that one removed.");
+        break;
+    case SingleInstance::Claim::primary:
         break;
     }
     bool withTray = !headless();
