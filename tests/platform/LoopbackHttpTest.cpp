@@ -59,8 +59,8 @@ TEST(LoopbackHttp, NothingListeningIsRefusedAndAPassedDeadlineIsLate) {
 
 namespace {
 
-// A local program on the port that answers with an endless chunked body, `chunk` after `chunk`, for at most
-// a few seconds. It notes whether the client hung up while it was still sending.
+// A local program on the port that answers with an endless chunked body, `chunk` after `chunk`, as fast as the
+// client takes it, for at most a few seconds. It notes whether the client hung up while it was still sending.
 class EndlessChunks {
 public:
     explicit EndlessChunks(std::string chunk) {
@@ -81,7 +81,9 @@ public:
                     hungUp = true;
                     break;
                 }
-                stream = chunk;
+                stream.clear();
+                while (stream.size() < 64 * 1024)
+                    stream += chunk;
             }
             ::close(client);
         });
@@ -109,7 +111,8 @@ TEST(LoopbackHttp, EndlessChunksEndAtTheDeadlineOrTheBound) {
     using namespace std::chrono_literals;
     {
         EndlessChunks server("1\r\nx\r\n");
-        auto answer = loopbackGet(server.port, "/json/list", 4u << 20, 10s, std::chrono::steady_clock::now() + 300ms);
+        // A bound far off, so that the deadline comes first.
+        auto answer = loopbackGet(server.port, "/json/list", 64u << 20, 10s, std::chrono::steady_clock::now() + 300ms);
         EXPECT_TRUE(answer.late);
         EXPECT_FALSE(answer.answered);
         EXPECT_TRUE(server.clientHungUp());

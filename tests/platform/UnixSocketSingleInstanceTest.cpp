@@ -97,15 +97,15 @@ TEST(UnixSocketSingleInstance, SilentConnectionsDoNotKeepALaunchOut) {
     ASSERT_EQ(running.claim(""), Claim::primary);
     int launches = 0;
     running.listen([&](const std::string&) { ++launches; });
-    // Sixteen connections of this user's that never say a word, then a real launch, which waits 2 s for its
-    // answer: the running instance must serve it while the silent ones are still open.
-    auto silent = whileServing([&] {
-        std::vector<int> fds;
+    // Sixteen connections of this user's that never say a word, then at once a real launch, which waits 2 s for
+    // its answer: the running instance must serve it while the silent ones are still open.
+    std::vector<int> silent;
+    auto claim = whileServing([&] {
         for (int i = 0; i < 16; ++i)
-            fds.push_back(test::unixSocket(running.socketPath(), ::connect));
-        return fds;
+            silent.push_back(test::unixSocket(running.socketPath(), ::connect));
+        return UnixSocketSingleInstance("id", runtime.path()).claim("");
     });
-    EXPECT_EQ(launchAgain(runtime.path(), "id"), Claim::handedOver);
+    EXPECT_EQ(claim, Claim::handedOver);
     test::runEventsUntil([&] { return launches == 1; });
     EXPECT_EQ(launches, 1);
     for (int fd : silent)
