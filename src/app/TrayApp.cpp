@@ -3,27 +3,28 @@
 #include "app/AppWindows.h"
 #include "app/StandInServices.h"
 #include "common/DiagnosticOutput.h"
+#include "controller/AppDelegate.h"
+#include "controller/ExecMode.h"
+#include "controller/ExitWhenSettled.h"
+#include "controller/Settings.h"
 #include "platform/linux/browsers/DesktopBrowserScripting.h"
 #include "platform/linux/desktop/DesktopTrayHost.h"
 #include "platform/linux/desktop/ExecutableShortcutRunner.h"
 #include "platform/linux/desktop/GioWorkspace.h"
-#include "platform/linux/sensors/HidrawManager.h"
-#include "platform/linux/sensors/HidrawSensorAccess.h"
+#include "platform/linux/desktop/XdgAutostartLoginItem.h"
 #include "platform/linux/runtime/JsonFileDefaults.h"
 #include "platform/linux/runtime/QtMainLoop.h"
 #include "platform/linux/runtime/SystemClock.h"
 #include "platform/linux/runtime/ThreadPoolWorkQueue.h"
+#include "platform/linux/sensors/HidrawManager.h"
+#include "platform/linux/sensors/HidrawSensorAccess.h"
 #include "platform/linux/sockets/UnixSocketSingleInstance.h"
 #include "platform/linux/x11/X11HotKeyService.h"
 #include "platform/linux/x11/X11WindowActivation.h"
 #include "platform/linux/x11/X11WindowControl.h"
 #include "platform/linux/x11/XInputButtonMonitor.h"
-#include "platform/linux/desktop/XdgAutostartLoginItem.h"
 #include "sensing/ReplaySource.h"
-#include "controller/AppDelegate.h"
-#include "controller/ExecMode.h"
-#include "controller/ExitWhenSettled.h"
-#include "controller/Settings.h"
+#include "sensing/ScaledMainLoop.h"
 #include "widgets/QtAlertPresenter.h"
 #include "widgets/TrayStatusItem.h"
 #include "widgets/WindowPresenter.h"
@@ -34,6 +35,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <unistd.h>
 
 namespace knokle {
@@ -178,8 +180,13 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     HidManagerFactory managers = [] { return std::make_unique<HidrawManager>(); };
     std::function<double()> sampleClock; // the monotonic clock, unless a recording keeps its own timeline
     std::unique_ptr<HidrawSensorAccess> sensorAccess;
+    // During a replay the taps' windows and cooldowns run on the recording's time, so that a replay at any speed
+    // groups its taps into the same gestures. Speed 0 (as fast as the loop allows) keeps the loop's own time.
+    std::optional<ScaledMainLoop> replayTime;
+    if (line.replayFile && line.replaySpeed > 0 && line.replaySpeed != 1) replayTime.emplace(loop, line.replaySpeed);
+    MainLoop& tapLoop = replayTime ? static_cast<MainLoop&>(*replayTime) : loop;
     if (line.replayFile) {
-        replay = std::make_unique<ReplaySource>(loop, *line.replayFile, line.replaySpeed);
+        replay = std::make_unique<ReplaySource>(tapLoop, *line.replayFile, replayTime ? 1.0 : line.replaySpeed);
         managers = replay->managerFactory();
         sampleClock = [source = replay.get()] { return source->currentReportTime(); };
     } else {
@@ -188,7 +195,7 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
 
     AppWindows windows(loop, desktop.workspace);
     windows.present = [&presenter](QWidget* window) { presenter.present(window, nullptr); };
-    AppDelegate delegate(AppServices{.loop = loop,
+    AppDelegate delegate(AppServices{.loop = tapLoop,
                                      .background = background,
                                      .defaults = defaults,
                                      .hidManagers = managers,
@@ -222,7 +229,7 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     std::unique_ptr<ExitWhenSettled> exitWhenSettled;
     if (replay && line.exitWhenDone) {
         exitWhenSettled = std::make_unique<ExitWhenSettled>(
-            loop, [&delegate] { return delegate.gestureInProgress(); },
+            tapLoop, [&delegate] { return delegate.gestureInProgress(); },
             [&delegate] { return delegate.longestGestureWindow(); },
             // A recording cut short by a bad line is a failure, whatever was played before it.
             [&replay] { QCoreApplication::exit(replay->endedOnError() ? 1 : 0); });
