@@ -3,18 +3,23 @@
 #include "app/AppWindows.h"
 #include "app/StandInServices.h"
 #include "common/DiagnosticOutput.h"
+#include "controller/AppDelegate.h"
+#include "controller/ExecMode.h"
+#include "controller/ExitWhenSettled.h"
+#include "controller/Settings.h"
 #include "platform/linux/browsers/DesktopBrowserScripting.h"
 #include "platform/linux/audio/PulseAudioCapture.h"
 #include "platform/linux/desktop/DesktopSessionPrivacy.h"
 #include "platform/linux/desktop/DesktopTrayHost.h"
 #include "platform/linux/desktop/ExecutableShortcutRunner.h"
 #include "platform/linux/desktop/GioWorkspace.h"
-#include "platform/linux/sensors/HidrawManager.h"
-#include "platform/linux/sensors/HidrawSensorAccess.h"
+#include "platform/linux/desktop/XdgAutostartLoginItem.h"
 #include "platform/linux/runtime/JsonFileDefaults.h"
 #include "platform/linux/runtime/QtMainLoop.h"
 #include "platform/linux/runtime/SystemClock.h"
 #include "platform/linux/runtime/ThreadPoolWorkQueue.h"
+#include "platform/linux/sensors/HidrawManager.h"
+#include "platform/linux/sensors/HidrawSensorAccess.h"
 #include "platform/linux/sockets/UnixSocketSingleInstance.h"
 #include "platform/linux/x11/X11HotKeyService.h"
 #include "platform/linux/x11/X11WindowActivation.h"
@@ -23,13 +28,10 @@
 #include "platform/linux/desktop/XdgAutostartLoginItem.h"
 #include "platform/linux/desktop/XdgFolders.h"
 #include "sensing/ReplaySource.h"
+#include "sensing/ScaledMainLoop.h"
 #include "sensing/SoundTapSource.h"
 #include "sensing/WavFile.h"
 #include "sensing/WavReplayCapture.h"
-#include "controller/AppDelegate.h"
-#include "controller/ExecMode.h"
-#include "controller/ExitWhenSettled.h"
-#include "controller/Settings.h"
 #include "widgets/QtAlertPresenter.h"
 #include "widgets/TrayStatusItem.h"
 #include "widgets/WindowPresenter.h"
@@ -40,6 +42,8 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <unistd.h>
 
 namespace knokle {
 namespace {
@@ -141,8 +145,15 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     case SingleInstance::Claim::noAnswer:
         printLine("[info] Knokle is already running but does not answer; quit it and start it again.");
         return 1;
-    case SingleInstance::Claim::primary:
     case SingleInstance::Claim::unavailable:
+        if (UnixSocketSingleInstance::defaultRuntimeFolder().empty())
+            printLine("[info] Knokle cannot tell whether it already runs: without XDG_RUNTIME_DIR it uses "
+                      "/tmp/knokle-" +
+                      std::to_string(::getuid()) +
+                      ", which is not a folder of yours alone; set XDG_RUNTIME_DIR to a folder only you can enter, "
+                      "or have that one removed.");
+        break;
+    case SingleInstance::Claim::primary:
         break;
     }
     bool withTray = !headless();
@@ -182,16 +193,22 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     HidManagerFactory managers = [] { return std::make_unique<HidrawManager>(); };
     std::function<double()> sampleClock; // the monotonic clock, unless a recording keeps its own timeline
     std::unique_ptr<HidrawSensorAccess> sensorAccess;
+    // During a replay the taps' windows and cooldowns run on the recording's time, so that a replay at any speed
+    // groups its taps into the same gestures. Speed 0 (as fast as the loop allows) keeps the loop's own time.
+    std::optional<ScaledMainLoop> replayTime;
+    if (line.replayFile && line.replaySpeed > 0 && line.replaySpeed != 1) replayTime.emplace(loop, line.replaySpeed);
+    MainLoop& tapLoop = replayTime ? static_cast<MainLoop&>(*replayTime) : loop;
+    const double replaySpeed = replayTime ? 1.0 : line.replaySpeed;
     if (line.replayFile && WavFile::looksLikeWav(*line.replayFile)) {
         // Sound goes through the microphone's detector, as if captured live.
-        auto capture = std::make_unique<WavReplayCapture>(loop, *line.replayFile, line.replaySpeed);
+        auto capture = std::make_unique<WavReplayCapture>(tapLoop, *line.replayFile, replaySpeed);
         soundReplay = capture.get();
         // The delegate asks once, at its construction.
         tapSource = [held = std::make_shared<std::unique_ptr<WavReplayCapture>>(std::move(capture))] {
             return std::unique_ptr<TapSource>(std::make_unique<SoundTapSource>(std::move(*held)));
         };
     } else if (line.replayFile) {
-        replay = std::make_unique<ReplaySource>(loop, *line.replayFile, line.replaySpeed);
+        replay = std::make_unique<ReplaySource>(tapLoop, *line.replayFile, replaySpeed);
         managers = replay->managerFactory();
         sampleClock = [source = replay.get()] { return source->currentReportTime(); };
     } else {
@@ -212,7 +229,7 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
 
     AppWindows windows(loop, desktop.workspace);
     windows.present = [&presenter](QWidget* window) { presenter.present(window, nullptr); };
-    AppDelegate delegate(AppServices{.loop = loop,
+    AppDelegate delegate(AppServices{.loop = tapLoop,
                                      .background = background,
                                      .defaults = defaults,
                                      .hidManagers = managers,
@@ -249,7 +266,7 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     std::unique_ptr<ExitWhenSettled> exitWhenSettled;
     if ((replay || soundReplay) && line.exitWhenDone) {
         exitWhenSettled = std::make_unique<ExitWhenSettled>(
-            loop, [&delegate] { return delegate.gestureInProgress(); },
+            tapLoop, [&delegate] { return delegate.gestureInProgress(); },
             [&delegate] { return delegate.longestGestureWindow(); },
             // A recording cut short by a bad line is a failure, whatever was played before it.
             [&replay, soundReplay] {

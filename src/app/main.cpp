@@ -9,11 +9,14 @@
 #include "controller/CommandLine.h"
 #include "controller/DefaultsCommand.h"
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 
 int main(int argc, char** argv) {
     using namespace knokle;
+    // Past a file size limit a write must fail and be reported, not end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Started by a browser: standard input and output are the extension's port, nothing else may use them.
     if (isBrowserHostInvocation(std::vector<std::string>(argv, argv + argc)))
         return runBrowserExtensionHost(std::vector<std::string>(argv, argv + argc));
@@ -30,7 +33,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (line.installBrowserSupport) return installBrowserSupport(BrowserSupportPlaces::fromEnvironment(), std::cout);
-    if (line.uninstallBrowserSupport) return uninstallBrowserSupport(BrowserSupportPlaces::fromEnvironment(), std::cout);
+    if (line.uninstallBrowserSupport)
+        return uninstallBrowserSupport(BrowserSupportPlaces::fromEnvironment(), std::cout);
     if (line.help) {
         std::fputs(kUsageText, stdout);
         return 0;

@@ -1,12 +1,11 @@
 #include "common/AtomicFile.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,12 +45,13 @@ std::filesystem::path throughLinks(const std::filesystem::path& path) {
 
 constexpr int kRandomLength = 6;
 
-// Like mkstemp, but created 0666 less the umask, as any new file of the user's would be.
+// Like mkstemp, but created 0666 less the umask, as any new file of the user's would be. The name carries the
+// writer's pid, so that a later start can tell a leftover from a write in progress.
 int createTemporary(const std::string& prefix, std::string& name) {
     static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = prefix;
+        name = prefix + std::to_string(::getpid()) + "-";
         for (int i = 0; i < kRandomLength; ++i)
             name += letters[random() % (sizeof letters - 1)];
         int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
@@ -60,26 +60,43 @@ int createTemporary(const std::string& prefix, std::string& name) {
     return -1;
 }
 
-// Temporary files a crash left behind: ours, regular, and untouched for a minute (so never one that another
-// process is writing right now).
+bool allDigits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// Temporary files a crash left behind: ours and regular, and either named after a process that has ended or
+// (older names without a pid) untouched for a minute, so never one that another process is writing right now.
 void removeStaleTemporaries(const std::string& prefix) {
     std::filesystem::path folder = std::filesystem::path(prefix).parent_path();
     std::string stem = std::filesystem::path(prefix).filename().string();
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? "." : folder, ec)) {
         std::string name = entry.path().filename().string();
-        if (name.size() != stem.size() + kRandomLength || name.compare(0, stem.size(), stem) != 0) continue;
+        if (name.size() <= stem.size() || name.compare(0, stem.size(), stem) != 0) continue;
+        std::string_view rest = std::string_view(name).substr(stem.size());
+        auto dash = rest.find('-');
+        bool withPid = dash != std::string_view::npos && rest.size() == dash + 1 + kRandomLength &&
+                       allDigits(rest.substr(0, dash)) && dash < 10;
+        if (!withPid && rest.size() != kRandomLength) continue;
         struct stat info {};
         if (::lstat(entry.path().c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) continue;
-        if (std::time(nullptr) - info.st_mtime > 60) ::unlink(entry.path().c_str());
+        bool stale =
+            withPid ? ::kill(static_cast<pid_t>(std::stol(std::string(rest.substr(0, dash)))), 0) != 0 && errno == ESRCH
+                    : std::time(nullptr) - info.st_mtime > 60;
+        if (stale) ::unlink(entry.path().c_str());
     }
+}
+
+std::string temporaryPrefix(const std::filesystem::path& path) {
+    return (path.parent_path() / ("." + path.filename().string() + ".")).string();
 }
 
 } // namespace
 
 bool writeFileAtomically(const std::filesystem::path& requested, std::string_view bytes, SymbolicLinks links) {
+    if (links == SymbolicLinks::writeThrough && linkIsRefused(requested)) return false;
     std::filesystem::path path = links == SymbolicLinks::writeThrough ? throughLinks(requested) : requested;
-    std::string prefix = (path.parent_path() / ("." + path.filename().string() + ".")).string();
+    std::string prefix = temporaryPrefix(path);
     std::string temporary;
     int fd = createTemporary(prefix, temporary);
     if (fd < 0) return false;
@@ -97,23 +114,84 @@ bool writeFileAtomically(const std::filesystem::path& requested, std::string_vie
     return true;
 }
 
-std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return content.str();
+bool linkIsRefused(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return false;
+    return ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid();
+}
+
+FileRead readRegularFile(const std::filesystem::path& path, std::size_t maxBytes) {
+    FileRead result;
+    // Non-blocking: opening a FIFO for reading would otherwise wait for a writer that may never come.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        result.problem = errno == ENOENT || errno == ENOTDIR ? ReadProblem::absent : ReadProblem::unreadable;
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        result.problem = ReadProblem::notRegularFile;
+        return result;
+    }
+    // Sizes in /proc and /sys say nothing, so the bound is counted while reading.
+    std::string bytes;
+    char buffer[64 * 1024];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            result.problem = ReadProblem::unreadable;
+            break;
+        }
+        if (n == 0) break;
+        if (bytes.size() + static_cast<std::size_t>(n) > maxBytes) {
+            result.problem = ReadProblem::tooLarge;
+            break;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    if (result.problem == ReadProblem::none) result.bytes = std::move(bytes);
+    return result;
+}
+
+std::optional<std::string> readWholeFile(const std::filesystem::path& path, std::size_t maxBytes) {
+    return readRegularFile(path, maxBytes).bytes;
+}
+
+std::string readProblemText(ReadProblem problem, std::size_t maxBytes) {
+    switch (problem) {
+    case ReadProblem::none:
+        return "was read";
+    case ReadProblem::absent:
+        return "does not exist";
+    case ReadProblem::notRegularFile:
+        return "is not a regular file";
+    case ReadProblem::tooLarge:
+        return "is larger than " + std::to_string(maxBytes >> 20) + " MB";
+    case ReadProblem::unreadable:
+        break;
+    }
+    return "could not be read";
+}
+
+void removeLeftoverTemporaries(const std::filesystem::path& path) {
+    removeStaleTemporaries(temporaryPrefix(throughLinks(path)));
 }
 
 std::optional<std::filesystem::path> keepUnreadableFile(const std::filesystem::path& path) {
+    return keepFileAside(path, "unreadable");
+}
+
+std::optional<std::filesystem::path> keepFileAside(const std::filesystem::path& path, const std::string& label) {
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     std::filesystem::path base = path;
-    base += std::string(".unreadable-") + stamp;
+    base += "." + label + "-" + stamp;
     std::filesystem::path target = base;
     for (int i = 2; std::filesystem::exists(target); ++i) {
         target = base;

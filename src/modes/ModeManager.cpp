@@ -1,5 +1,7 @@
 #include "modes/ModeManager.h"
 
+#include "common/AtomicFile.h"
+#include "common/DiagnosticOutput.h"
 #include "modes/ModeRunner.h"
 
 #include <algorithm>
@@ -23,7 +25,19 @@ void ModeManager::dedupe() {
     }
     bool dropped = survivors.size() != modes.size();
     modes = std::move(survivors);
-    if (dropped) save();
+    if (!dropped) return;
+    // The dropped modes exist only in the user's file: keep it as it was before writing the survivors.
+    auto kept = keepFileAside(store, "duplicates");
+    if (!kept) {
+        printLine("[ModeManager] " + store.string() +
+                  " has more than one mode for a tap count and could not be kept aside; it is left as it is");
+        return;
+    }
+    printLine("[ModeManager] " + store.string() +
+              " had more than one mode for a tap count; kept the first of each "
+              "and the file as it was in " +
+              kept->string());
+    save();
 }
 
 void ModeManager::addOrUpdate(const SlapMode& mode) {

@@ -61,6 +61,7 @@ private:
     std::filesystem::path store;
     // The file at the store could not be read or decoded: it is moved aside before anything is saved.
     bool keepBeforeSaving = false;
+    bool refuseSaving = false;
 };
 
 } // namespace knokle

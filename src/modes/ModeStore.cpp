@@ -43,6 +43,16 @@ void ModeManager::load() {
     std::error_code error;
     auto status = std::filesystem::symlink_status(store, error);
     bool missing = status.type() == std::filesystem::file_type::not_found;
+    removeLeftoverTemporaries(store);
+    if (linkIsRefused(store)) {
+        // Writing would replace what the link points to; the modes live in memory only.
+        printLine("[ModeManager] " + store.string() +
+                  " is a link to something other than a regular file of yours; started from the default modes "
+                  "and will not save over it");
+        modes = defaultModes();
+        refuseSaving = true;
+        return;
+    }
 
     if (!missing) {
         if (auto bytes = readWholeFile(store)) {
@@ -69,6 +79,7 @@ void ModeManager::load() {
 }
 
 void ModeManager::save() {
+    if (refuseSaving) return;
     if (keepBeforeSaving) {
         std::error_code error;
         if (std::filesystem::symlink_status(store, error).type() != std::filesystem::file_type::not_found) {

@@ -13,10 +13,13 @@
 #include <QPixmap>
 #include <QWidget>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace knokle::PreviewRenderer {
 
@@ -49,8 +52,12 @@ class PrivateFolder {
 public:
     PrivateFolder() {
         std::error_code error;
-        std::string pattern = (std::filesystem::temp_directory_path(error) / "knokle-preview-XXXXXX").string();
-        if (!error && ::mkdtemp(pattern.data())) folder = pattern;
+        std::filesystem::path temp = std::filesystem::temp_directory_path(error);
+        if (error) return;
+        removeEndedOnes(temp);
+        // The pid in the name tells a later preview whether this one is still at work.
+        std::string pattern = (temp / ("knokle-preview-" + std::to_string(::getpid()) + "-XXXXXX")).string();
+        if (::mkdtemp(pattern.data())) folder = pattern;
     }
     ~PrivateFolder() {
         std::error_code ignored;
@@ -63,6 +70,21 @@ public:
     const std::filesystem::path& path() const { return folder; }
 
 private:
+    // Folders of previews that were killed before they could remove their own: ours, and their process gone.
+    static void removeEndedOnes(const std::filesystem::path& temp) {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(temp, error)) {
+            std::string name = entry.path().filename().string();
+            if (!name.starts_with("knokle-preview-")) continue;
+            std::string pid = name.substr(15, name.find('-', 15) - 15);
+            struct stat info {};
+            if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos || pid.size() > 9 ||
+                ::lstat(entry.path().c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
+                continue;
+            if (::kill(std::stoi(pid), 0) != 0 && errno == ESRCH) std::filesystem::remove_all(entry.path(), error);
+        }
+    }
+
     std::filesystem::path folder;
 };
 

@@ -3,6 +3,7 @@
 #include "TrayDesktop.h"
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 using namespace knokle;
@@ -68,4 +69,19 @@ TEST(ShortcutRunner, RefusesNamesOutsideTheFolderAndExplainsFailures) {
     for (const auto& c : cases)
         EXPECT_EQ(runner.run(c.name), c.error) << c.name;
     EXPECT_FALSE(fs::exists(shortcuts.temp / "escaped"));
+}
+
+TEST(ShortcutRunner, AShortcutGetsNoDescriptorButTheStandardOnes) {
+    ShortcutFolder shortcuts;
+    fs::path listing = shortcuts.temp / "descriptors";
+    // The shell's own descriptors, listed before it opens anything else.
+    test::put(shortcuts.folder / "List", "#!/bin/sh\nls /proc/$$/fd > '" + listing.string() + "'\n", true);
+    // As a recording or a library's /dev/null would be: open without close-on-exec.
+    int leaked = ::dup2(::open("/dev/null", O_RDONLY), 57);
+    ASSERT_EQ(leaked, 57);
+    EXPECT_EQ(ExecutableShortcutRunner().run("List"), std::nullopt);
+    ASSERT_TRUE(test::waitFor([&] { return readWholeFile(listing).value_or("").size() > 0; }));
+    EXPECT_EQ(readWholeFile(listing)->find("57\n"), std::string::npos) << *readWholeFile(listing);
+    ::close(leaked);
+    EXPECT_TRUE(test::waitFor(allReaped));
 }

@@ -9,11 +9,13 @@
 #include "platform/linux/browsers/DevToolsBrowserScripting.h"
 #include "platform/linux/browsers/DevToolsTargets.h"
 
+#include <csignal>
 #include <future>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <poll.h>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -268,6 +270,129 @@ TEST(BrowserHosts, HostStartedByFirefoxPassesOnTheExtensionsErrorAndEndsWithItsP
     ::close(extension);
 }
 
+namespace {
+
+// The host as Firefox starts it, with the test as the extension at the other end; `maxFiles` limits its
+// descriptors.
+struct StartedHost {
+    pid_t pid = -1;
+    int extension = -1;
+    fs::path socket;
+};
+
+StartedHost startHost(const fs::path& runtime, rlim_t maxFiles = 0) {
+    StartedHost started;
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return started;
+    started.pid = ::fork();
+    if (started.pid == 0) {
+        ::dup2(ends[1], STDIN_FILENO);
+        ::dup2(ends[1], STDOUT_FILENO);
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        if (maxFiles) {
+            rlimit limit{maxFiles, maxFiles};
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        }
+        ::execl(KNOKLE_EXECUTABLE, "knokle", "/m.json", kFirefoxExtensionId, nullptr);
+        ::_exit(127);
+    }
+    ::close(ends[1]);
+    started.extension = ends[0];
+    for (int i = 0; i < 200 && started.socket.empty(); ++i, std::this_thread::sleep_for(10ms))
+        if (fs::exists(runtime / "knokle"))
+            if (auto live = liveBrowserHosts(runtime / "knokle"); !live.empty()) started.socket = live[0].socket;
+    return started;
+}
+
+// Closes the extension's end and waits at most a few seconds for the host to end; false if it did not.
+bool endsWithItsPort(StartedHost& host) {
+    ::shutdown(host.extension, SHUT_WR);
+    for (int i = 0; i < 300; ++i, std::this_thread::sleep_for(10ms))
+        if (::waitpid(host.pid, nullptr, WNOHANG) == host.pid) return true;
+    ::kill(host.pid, SIGKILL);
+    ::waitpid(host.pid, nullptr, 0);
+    return false;
+}
+
+long cpuTicks(pid_t pid) {
+    std::string stat = readWholeFile("/proc/" + std::to_string(pid) + "/stat").value_or("");
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    long utime = 0, stime = 0;
+    for (int i = 3; i <= 13; ++i)
+        fields >> field;
+    fields >> utime >> stime;
+    return utime + stime;
+}
+
+} // namespace
+
+// Hostile peers on both sides: messages with ids of every type, an extension that answers every command with
+// a tab list, a client that never reads its answers. The host serves the others and ends with its port.
+TEST(BrowserHosts, HostOutlastsHostileMessagesAndClients) {
+    test::TempDir runtime;
+    StartedHost host = startHost(runtime.path());
+    ASSERT_FALSE(host.socket.empty());
+    for (const char* id : {R"("1")", "null", "{}", "[1]", "1.5"}) {
+        std::string message = framed(std::string(R"({"id":)") + id + R"(,"tabs":[]})");
+        ASSERT_EQ(::write(host.extension, message.data(), message.size()), static_cast<ssize_t>(message.size()));
+    }
+
+    std::string why;
+    int stalled = connectToHost(host.socket, why);
+    ASSERT_GE(stalled, 0) << why;
+    timeval patience{2, 0};
+    ::setsockopt(stalled, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
+    std::string requests;
+    for (int i = 0; i < 50000; ++i)
+        requests += framed(R"({"closeTabs":""})");
+    for (size_t sent = 0; sent < requests.size();) {
+        ssize_t n = ::send(stalled, requests.data() + sent, requests.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) break;
+        sent += static_cast<size_t>(n);
+    }
+
+    auto asked = std::async(std::launch::async, [&] { return askHostToCloseTabs(host.socket, "x", 3s); });
+    int messages = 0;
+    std::string received;
+    while (asked.wait_for(0s) != std::future_status::ready) {
+        pollfd ready{host.extension, POLLIN, 0};
+        char chunk[4096];
+        if (::poll(&ready, 1, 50) <= 0) continue;
+        ssize_t n = ::read(host.extension, chunk, sizeof chunk);
+        ASSERT_GT(n, 0);
+        received.append(chunk, static_cast<size_t>(n));
+        while (auto request = takeFrame(received)) {
+            ++messages;
+            std::string answer =
+                framed(R"({"id":)" + json::parse(*request)["id"].dump() + R"(,"tabs":[{"id":7,"url":"x"}]})");
+            ::write(host.extension, answer.data(), answer.size());
+        }
+    }
+    EXPECT_EQ(asked.get().error, "the extension sent an unreadable answer");
+    EXPECT_EQ(messages, 2) << "one list, one close";
+    EXPECT_TRUE(endsWithItsPort(host));
+    ::close(stalled);
+    ::close(host.extension);
+}
+
+TEST(BrowserHosts, HostOutOfDescriptorsWaitsInsteadOfSpinning) {
+    test::TempDir runtime;
+    StartedHost host = startHost(runtime.path(), 12);
+    ASSERT_FALSE(host.socket.empty());
+    std::vector<int> clients;
+    std::string why;
+    for (int i = 0; i < 20; ++i)
+        clients.push_back(connectToHost(host.socket, why));
+    long before = cpuTicks(host.pid);
+    std::this_thread::sleep_for(1s);
+    EXPECT_LT(cpuTicks(host.pid) - before, 20) << "ticks of CPU in a second with a connection it cannot accept";
+    EXPECT_TRUE(endsWithItsPort(host));
+    for (int fd : clients)
+        ::close(fd);
+    ::close(host.extension);
+}
+
 // Manifests go where the installed browsers look for them (their own folders, Flatpak's and Snap's), and the
 // uninstall removes exactly what was written.
 TEST(BrowserSupportInstaller, WritesManifestsForInstalledBrowsersAndUndoesExactlyThat) {
@@ -314,4 +439,60 @@ TEST(BrowserSupportInstaller, WritesManifestsForInstalledBrowsersAndUndoesExactl
         EXPECT_FALSE(fs::exists(gone)) << gone;
     EXPECT_TRUE(fs::exists(places.config / "google-chrome/NativeMessagingHosts/other.json")); // not ours
     EXPECT_EQ(uninstallBrowserSupport(places, out), 0);
+}
+
+// A sandboxed browser can write its own folders: links planted there never lead a write, or the uninstall,
+// anywhere else, and the uninstall removes only what still holds what the install wrote.
+TEST(BrowserSupportInstaller, LinksPlantedInSandboxFoldersAreNeverFollowed) {
+    test::TempDir temp;
+    const BrowserSupportPlaces places{.home = temp / "home",
+                                      .config = temp / "home/.config",
+                                      .hostProgram = "/opt/it's/knokle",
+                                      .record = temp / "home/.local/share/knokle/browser-support-installed",
+                                      .searchPath = {(temp / "bin").string()},
+                                      .flatpakApps = {temp / "flatpak"},
+                                      .snaps = temp / "snap"};
+    fs::create_directories(temp / "flatpak/com.brave.Browser");
+    fs::create_directories(temp / "snap/chromium");
+    fs::create_directories(places.config / "autostart");
+    fs::create_directories(places.config / "chromium");
+    ASSERT_TRUE(writeFileAtomically(places.home / ".profile", "original profile"));
+    ASSERT_TRUE(writeFileAtomically(places.home / "letter.txt", "a letter"));
+    const fs::path braveHosts =
+        places.home / ".var/app/com.brave.Browser/config/BraveSoftware/Brave-Browser/NativeMessagingHosts";
+    fs::create_directories(braveHosts);
+    fs::create_symlink(places.home / ".profile", braveHosts / "knokle-host");
+    fs::create_symlink(places.home / "letter.txt", braveHosts / "org.knokle.tabs.json");
+    const fs::path snapHosts = places.home / "snap/chromium/common/chromium/NativeMessagingHosts";
+    fs::create_directories(snapHosts.parent_path());
+    fs::create_symlink(places.config / "autostart", snapHosts);
+
+    std::ostringstream out;
+    EXPECT_EQ(installBrowserSupport(places, out), 0) << out.str();
+    EXPECT_EQ(readWholeFile(places.home / ".profile"), "original profile");
+    EXPECT_EQ(readWholeFile(places.home / "letter.txt"), "a letter");
+    EXPECT_TRUE(fs::is_empty(places.config / "autostart"));
+    EXPECT_NE(out.str().find("could not write " + (snapHosts / "org.knokle.tabs.json").string()), std::string::npos);
+    EXPECT_FALSE(fs::is_symlink(braveHosts / "knokle-host"));
+    EXPECT_NE(readWholeFile(braveHosts / "knokle-host")->find("--host '/opt/it'\\''s/knokle' \"$@\""),
+              std::string::npos);
+    EXPECT_NE(out.str().find("lets anything running inside that browser's sandbox run any command outside it"),
+              std::string::npos);
+    // Recorded before it was tried, so that an install cut short anywhere is undone.
+    EXPECT_NE(readWholeFile(places.record)->find((snapHosts / "org.knokle.tabs.json").string()), std::string::npos);
+
+    // The user rewrites a manifest, and the record names files that are not the install's.
+    const fs::path chromium = places.config / "chromium/NativeMessagingHosts/org.knokle.tabs.json";
+    ASSERT_TRUE(writeFileAtomically(chromium, "{\"mine\": true}"));
+    std::string forged = *readWholeFile(places.record) + "file 0123456789abcdef " +
+                         (places.home / ".profile").string() + "\nfile " + (places.home / "letter.txt").string() + "\n";
+    ASSERT_TRUE(writeFileAtomically(places.record, forged));
+    out.str("");
+    EXPECT_EQ(uninstallBrowserSupport(places, out), 0) << out.str();
+    EXPECT_EQ(readWholeFile(chromium), "{\"mine\": true}");
+    EXPECT_EQ(readWholeFile(places.home / ".profile"), "original profile");
+    EXPECT_EQ(readWholeFile(places.home / "letter.txt"), "a letter");
+    EXPECT_FALSE(fs::exists(braveHosts / "knokle-host"));
+    EXPECT_TRUE(fs::is_symlink(snapHosts));
+    EXPECT_NE(out.str().find("left " + chromium.string() + ": changed since the install wrote it"), std::string::npos);
 }

@@ -116,6 +116,16 @@ TEST(XdgAutostartLoginItem, RegisterWritesTheEntryUnregisterRemovesItAndAHiddenO
     auto error = item.registerItem();
     ASSERT_TRUE(error);
     EXPECT_NE(error->find((dir / "autostart").string()), std::string::npos) << *error;
+
+    // The entry linked to something that is not a regular file of the user's: refused, nothing replaced.
+    fs::remove(dir / "autostart");
+    fs::create_directories(dir / "autostart");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    fs::create_symlink(dir / "fifo", entry);
+    EXPECT_EQ(item.registerItem(),
+              "Did not write " + entry.string() + ": it is a link to something other than a regular file of yours");
+    EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+    EXPECT_TRUE(fs::is_symlink(entry));
 }
 
 TEST(XdgAutostartLoginItem, ChangeableOnlyWhenTheFirstInstalledEntryStartsThisProgram) {

@@ -2,15 +2,21 @@
 // command: never a crash, never a lost file.
 #include "platform/linux/runtime/JsonFileDefaults.h"
 #include "LineCapture.h"
+#include "ProgramRun.h"
 #include "ScopedEnv.h"
 #include "TempDir.h"
 #include "common/AtomicFile.h"
 #include "controller/DefaultsCommand.h"
 
+#include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace knokle;
 namespace fs = std::filesystem;
@@ -76,7 +82,7 @@ TEST(JsonFileDefaults, AnUnreadableFileReadsEmptyAndIsKeptAsideBeforeTheFirstWri
         store.set("tapsActive", true);
         std::vector<fs::path> aside;
         for (const auto& entry : fs::directory_iterator(dir.path()))
-            if (entry.path() != file) aside.push_back(entry.path());
+            if (entry.path() != file && entry.path().filename() != ".settings.json.lock") aside.push_back(entry.path());
         ASSERT_EQ(aside.size(), unreadable ? 1u : 0u);
         if (unreadable) {
             EXPECT_EQ(readWholeFile(aside[0]), content);
@@ -139,4 +145,82 @@ TEST(JsonFileDefaults, SettingsCommandRefusesTextThatIsNotUtf8) {
         EXPECT_EQ(err.str(), error);
     }
     EXPECT_EQ(store.keys(), std::vector<std::string>{"note"});
+}
+
+TEST(JsonFileDefaults, ALinkToAnythingButTheUsersRegularFileIsNeverWrittenThrough) {
+    test::TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    fs::create_symlink("fifo", dir / "settings.json");
+    test::LineCapture lines;
+    JsonFileDefaults store(dir / "settings.json");
+    store.set("autoPause", false);
+    EXPECT_TRUE(fs::is_symlink(dir / "settings.json"));
+    EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+    EXPECT_EQ(lines.lines(), std::vector<std::string>{"[info] Settings file " + (dir / "settings.json").string() +
+                                                      " is a link to something other than a regular file of yours; "
+                                                      "the setting was not saved"});
+}
+
+TEST(JsonFileDefaults, AFifoOrAHugeFileReadsEmptyAndIsKeptAsideWithItsReason) {
+    const std::pair<std::function<void(const fs::path&)>, std::string> cases[] = {
+        {[](const fs::path& file) { ::mkfifo(file.c_str(), 0600); }, "is not a regular file"},
+        {[](const fs::path& file) {
+             writeFileAtomically(file, "{}");
+             fs::resize_file(file, 2u << 20);
+         },
+         "is larger than 1 MB"},
+    };
+    for (const auto& [make, reason] : cases) {
+        test::TempDir dir;
+        auto file = dir / "settings.json";
+        make(file);
+        test::LineCapture lines;
+        JsonFileDefaults store(file);
+        EXPECT_EQ(store.object("autoPause"), std::nullopt);
+        store.set("autoPause", false);
+        EXPECT_EQ(store.object("autoPause"), StoredValue(false)) << reason;
+        ASSERT_EQ(lines.lines().size(), 1u);
+        EXPECT_TRUE(lines.lines()[0].starts_with("[info] Settings file " + file.string() + " " + reason +
+                                                 "; kept it as " + file.string() + ".unreadable-"))
+            << lines.lines()[0];
+    }
+}
+
+TEST(JsonFileDefaults, ConcurrentWritersKeepEveryKey) {
+    test::TempDir dir;
+    auto file = dir / "settings.json";
+    std::vector<pid_t> writers;
+    for (int writer = 0; writer < 2; ++writer) {
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            JsonFileDefaults store(file);
+            for (int key = 0; key < 100; ++key)
+                store.set("w" + std::to_string(writer) + "-" + std::to_string(key), std::int64_t{key});
+            ::_exit(0);
+        }
+        writers.push_back(pid);
+    }
+    for (pid_t pid : writers)
+        ::waitpid(pid, nullptr, 0);
+    EXPECT_EQ(JsonFileDefaults(file).keys().size(), 200u);
+}
+
+TEST(JsonFileDefaults, AWritePastTheFileSizeLimitIsReportedNotASignal) {
+    test::TempDir dir;
+    auto config = dir.path().string();
+    writeFileAtomically(dir / "settings.json", "{}\n");
+    // The program must ignore the signal itself: an ignored signal would be inherited from this test.
+    auto previous = std::signal(SIGXFSZ, SIG_DFL);
+    rlimit before{};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    rlimit limited{16, before.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+    auto run = test::runProgram({"KNOKLE_CONFIG_DIR=" + config},
+                                {"defaults", "write", "a-long-enough-key", "-string", "past sixteen bytes"});
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_TRUE(run.has("[info] Settings file " + (dir / "settings.json").string() +
+                        " could not be written; the setting was not saved"))
+        << run.output;
+    EXPECT_EQ(readWholeFile(dir / "settings.json"), "{}\n");
 }

@@ -1,6 +1,11 @@
 #include "platform/linux/browsers/LoopbackHttp.h"
 
+#include <arpa/inet.h>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace knokle;
 
@@ -50,4 +55,87 @@ TEST(LoopbackHttp, NothingListeningIsRefusedAndAPassedDeadlineIsLate) {
     auto now = std::chrono::steady_clock::now();
     EXPECT_TRUE(loopbackGet(1, "/", 10, std::chrono::seconds(1), now + std::chrono::seconds(1)).refused);
     EXPECT_TRUE(loopbackGet(1, "/", 10, std::chrono::seconds(1), now).late);
+}
+
+namespace {
+
+// A local program on the port that answers with an endless chunked body, `chunk` after `chunk`, as fast as the
+// client takes it, for at most a few seconds. It notes whether the client hung up while it was still sending.
+class EndlessChunks {
+public:
+    explicit EndlessChunks(std::string chunk) {
+        sockaddr_in address{.sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}, .sin_zero = {}};
+        socklen_t length = sizeof address;
+        ::bind(listener, reinterpret_cast<sockaddr*>(&address), length);
+        ::listen(listener, 1);
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        worker = std::thread([this, chunk = std::move(chunk)] {
+            int client = ::accept(listener, nullptr, nullptr);
+            char request[4096];
+            ::recv(client, request, sizeof request, 0);
+            std::string stream = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+            auto stop = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (std::chrono::steady_clock::now() < stop) {
+                if (::send(client, stream.data(), stream.size(), MSG_NOSIGNAL) < 0) {
+                    hungUp = true;
+                    break;
+                }
+                stream.clear();
+                while (stream.size() < 64 * 1024)
+                    stream += chunk;
+            }
+            ::close(client);
+        });
+    }
+    ~EndlessChunks() {
+        if (worker.joinable()) worker.join();
+        ::close(listener);
+    }
+    // Whether the client went away while the body was still coming.
+    bool clientHungUp() {
+        worker.join();
+        return hungUp;
+    }
+    int port = 0;
+
+private:
+    std::atomic<bool> hungUp = false;
+    int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    std::thread worker;
+};
+
+} // namespace
+
+TEST(LoopbackHttp, EndlessChunksEndAtTheDeadlineOrTheBound) {
+    using namespace std::chrono_literals;
+    {
+        EndlessChunks server("1\r\nx\r\n");
+        // A bound far off, so that the deadline comes first.
+        auto answer = loopbackGet(server.port, "/json/list", 64u << 20, 10s, std::chrono::steady_clock::now() + 300ms);
+        EXPECT_TRUE(answer.late);
+        EXPECT_FALSE(answer.answered);
+        EXPECT_TRUE(server.clientHungUp());
+    }
+    {
+        // Framing counts against the bound too: chunk extensions carry no data but are not free.
+        EndlessChunks server("1;" + std::string(1000, 'e') + "\r\nx\r\n");
+        auto answer = loopbackGet(server.port, "/json/list", 4096, 10s, std::chrono::steady_clock::now() + 10s);
+        EXPECT_TRUE(answer.tooLarge);
+        EXPECT_TRUE(server.clientHungUp());
+    }
+}
+
+TEST(LoopbackHttp, AResponseFedByteByByteReadsAsAWholeOne) {
+    const std::string response =
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2;a=b\r\n[{\r\n2\r\n}]\r\n0\r\n"; // trailers are not
+                                                                                                // waited for
+    HttpResponseReader reader(100);
+    for (std::size_t i = 0; i + 1 < response.size(); ++i)
+        ASSERT_EQ(reader.feed(response.substr(i, 1)), HttpReading::incomplete) << i;
+    EXPECT_EQ(reader.feed(response.substr(response.size() - 1)), HttpReading::complete);
+    EXPECT_EQ(reader.body(), "[{}]");
+    EXPECT_EQ(reader.status(), 200);
+    HttpResponseReader empty(100);
+    EXPECT_EQ(empty.feed("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"), HttpReading::complete);
 }

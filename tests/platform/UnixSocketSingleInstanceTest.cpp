@@ -15,8 +15,7 @@ using Claim = SingleInstance::Claim;
 namespace {
 
 // A later launch runs on a thread of its own while the running instance's main loop answers it.
-template <typename F>
-auto whileServing(F work) {
+template <typename F> auto whileServing(F work) {
     auto later = std::async(std::launch::async, work);
     test::runEventsUntil([&] { return later.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 5000);
     return later.get();
@@ -89,4 +88,26 @@ TEST(UnixSocketSingleInstance, NoAnswerOrNoPrivateFolderIsNoClaim) {
     ::chmod(runtime.path().c_str(), 0755);
     for (const auto& folder : {runtime.path(), std::filesystem::path(), runtime / std::string(120, 'x')})
         EXPECT_EQ(UnixSocketSingleInstance("other", folder).claim(""), Claim::unavailable) << folder;
+}
+
+TEST(UnixSocketSingleInstance, SilentConnectionsDoNotKeepALaunchOut) {
+    test::ensureQtApplication();
+    test::TempDir runtime;
+    UnixSocketSingleInstance running("id", runtime.path());
+    ASSERT_EQ(running.claim(""), Claim::primary);
+    int launches = 0;
+    running.listen([&](const std::string&) { ++launches; });
+    // Sixteen connections of this user's that never say a word, then at once a real launch, which waits 2 s for
+    // its answer: the running instance must serve it while the silent ones are still open.
+    std::vector<int> silent;
+    auto claim = whileServing([&] {
+        for (int i = 0; i < 16; ++i)
+            silent.push_back(test::unixSocket(running.socketPath(), ::connect));
+        return UnixSocketSingleInstance("id", runtime.path()).claim("");
+    });
+    EXPECT_EQ(claim, Claim::handedOver);
+    test::runEventsUntil([&] { return launches == 1; });
+    EXPECT_EQ(launches, 1);
+    for (int fd : silent)
+        ::close(fd);
 }

@@ -9,6 +9,8 @@
 #include <QImage>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace knokle;
 using test::near;
@@ -85,6 +87,13 @@ TEST_F(PreviewRenderer, AnUnwritablePathIsAFailureNotASuccess) {
 
 TEST_F(PreviewRenderer, ModesPictureFromASampleStoreThatLeavesNothingBehind) {
     std::filesystem::create_directories(dir / "data");
+    // What a killed render left: its folder, named after a process that has ended, with a store inside.
+    pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    ::waitpid(ended, nullptr, 0);
+    auto killed = dir / ("tmp/knokle-preview-" + std::to_string(ended) + "-Ab12Cd");
+    std::filesystem::create_directories(killed);
+    { std::ofstream(killed / "knokle-preview-1.json") << "[]"; }
     const std::string mine = R"([{"id":"not even valid"}])";
     { std::ofstream(dir / "data/modes.json") << mine; }
     for (int run = 0; run < 2; ++run) {

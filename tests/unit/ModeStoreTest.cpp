@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace knokle;
@@ -65,11 +66,22 @@ TEST(ModeStore, DedupeKeepsTheFirstOfEachCountAndSavesOnlyWhenItDropped) {
             text += ",{\"name\":\"" + name + "\",\"slapCount\":" + std::to_string(count) + "}";
         ASSERT_TRUE(writeFileAtomically(file, "[" + text.substr(text.empty() ? 0 : 1) + "]"));
         auto before = stateOf(file);
+        test::LineCapture lines;
         ModeManager manager(nullptr, file);
         EXPECT_EQ(namesOf(manager.modes), expected);
         EXPECT_EQ(stateOf(file) != before, rewritten) << stored.size();
+        // The dropped modes live on in a copy of the file as it was, and one line says where.
+        std::vector<fs::path> kept;
+        for (const auto& entry : fs::directory_iterator(dir.path()))
+            if (entry.path().filename().string().starts_with("modes.json.duplicates-")) kept.push_back(entry.path());
+        ASSERT_EQ(kept.size(), rewritten ? 1u : 0u);
         if (rewritten) {
             EXPECT_EQ(storedIn(file), manager.modes);
+            EXPECT_EQ(readWholeFile(kept[0]), before.first);
+            EXPECT_EQ(lines.lines(), Names{"[ModeManager] " + file.string() +
+                                           " had more than one mode for a tap count; kept the first of each and "
+                                           "the file as it was in " +
+                                           kept[0].string()});
         }
     }
 }
@@ -139,4 +151,19 @@ TEST(ModeStore, FileThatCannotBeKeptAsideIsNeverOverwritten) {
     EXPECT_EQ(readWholeFile(file), "garbage");
     EXPECT_EQ(lines.lines(), Names{"[ModeManager] Could not read " + file.string() +
                                    "; started from the default modes and will not save over it"});
+}
+
+TEST(ModeStore, ALinkToAnythingButTheUsersRegularFileIsNeverWrittenThrough) {
+    test::TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    fs::create_symlink("fifo", dir / "modes.json");
+    test::LineCapture lines;
+    ModeManager manager(nullptr, dir / "modes.json");
+    manager.addOrUpdate(manager.modes[0]);
+    EXPECT_EQ(namesOf(manager.modes), kDefaults);
+    EXPECT_TRUE(fs::is_symlink(dir / "modes.json"));
+    EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+    EXPECT_EQ(lines.lines(), Names{"[ModeManager] " + (dir / "modes.json").string() +
+                                   " is a link to something other than a regular file of yours; started from the "
+                                   "default modes and will not save over it"});
 }

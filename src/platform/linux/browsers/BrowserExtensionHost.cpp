@@ -31,15 +31,6 @@ using nlohmann::json;
 
 constexpr auto kExtensionTimeout = std::chrono::seconds(5);
 
-bool sendAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 bool writeAll(int fd, const std::string& data) {
@@ -53,9 +44,18 @@ bool writeAll(int fd, const std::string& data) {
     return true;
 }
 
+void note(const std::string& line) {
+    std::fprintf(stderr, "knokle: %s\n", line.c_str()); // the browser keeps its hosts' error output
+}
+
+constexpr size_t kMaxClients = 32;
+constexpr size_t kMaxUnsentBytes = 64 * 1024; // a client that reads nothing is dropped past this
+constexpr auto kAcceptPause = std::chrono::milliseconds(200);
+
 struct Client {
     int fd;
     std::string buffer;
+    std::string unsent;
 };
 
 struct Request {
@@ -63,18 +63,31 @@ struct Request {
     std::string match;
 };
 
+// What the request in flight waits for from the extension: each command gets one answer of its own kind.
+enum class Awaiting { tabs, closed };
+
 class Host {
 public:
     Host(int listener, std::string socketPath) : listener(listener), socketPath(std::move(socketPath)) {}
 
+    ~Host() {
+        for (const auto& [fd, client] : clients)
+            ::close(fd);
+    }
+
     int run() {
         while (true) {
-            std::vector<pollfd> fds{{STDIN_FILENO, POLLIN, 0}, {listener, POLLIN, 0}};
+            // Out of descriptors, accept fails at once and would be retried at once: pause listening instead.
+            bool listening = Clock::now() >= acceptPausedUntil;
+            std::vector<pollfd> fds{{STDIN_FILENO, POLLIN, 0}, {listening ? listener : -1, POLLIN, 0}};
             for (const auto& [fd, client] : clients)
-                fds.push_back({fd, POLLIN, 0});
+                fds.push_back({fd, static_cast<short>(POLLIN | (client.unsent.empty() ? 0 : POLLOUT)), 0});
+            auto wake = Clock::time_point::max();
+            if (inFlight) wake = deadline;
+            if (!listening) wake = std::min(wake, acceptPausedUntil);
             int timeout = -1;
-            if (inFlight) {
-                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (wake != Clock::time_point::max()) {
+                auto left = std::chrono::ceil<std::chrono::milliseconds>(wake - Clock::now()).count();
                 timeout = static_cast<int>(std::max<long long>(left, 0));
             }
             int ready = ::poll(fds.data(), fds.size(), timeout);
@@ -83,8 +96,10 @@ public:
             if (fds[0].revents & (POLLIN | POLLHUP | POLLERR))
                 if (!readExtension()) return 0; // the browser closed the port
             if (fds[1].revents & POLLIN) accept();
-            for (size_t i = 2; i < fds.size(); ++i)
+            for (size_t i = 2; i < fds.size(); ++i) {
+                if (fds[i].revents & POLLOUT) flush(fds[i].fd);
                 if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) readClient(fds[i].fd);
+            }
             startNext();
         }
     }
@@ -106,33 +121,74 @@ private:
     }
 
     void accept() {
-        int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) return;
-        ucred peer{};
-        socklen_t length = sizeof peer;
-        if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 || peer.uid != ::getuid()) {
-            ::close(fd); // only this user's programs may close this user's tabs
+        int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                if (!acceptPaused) note("cannot accept more connections for now: " + std::string(std::strerror(errno)));
+                acceptPaused = true;
+                acceptPausedUntil = Clock::now() + kAcceptPause;
+            }
             return;
         }
-        clients[fd] = Client{fd, {}};
+        acceptPaused = false;
+        ucred peer{};
+        socklen_t length = sizeof peer;
+        if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 || peer.uid != ::getuid() ||
+            clients.size() >= kMaxClients) {
+            ::close(fd); // only this user's programs may close this user's tabs, and only so many at once
+            return;
+        }
+        clients[fd] = Client{fd, {}, {}};
     }
 
     void readClient(int fd) {
-        auto& client = clients[fd];
+        auto it = clients.find(fd);
+        if (it == clients.end()) return;
         char chunk[4096];
         ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
         if (n <= 0) {
             dropClient(fd);
             return;
         }
-        client.buffer.append(chunk, static_cast<size_t>(n));
-        while (auto message = takeFrame(client.buffer, 1u << 20)) {
+        it->second.buffer.append(chunk, static_cast<size_t>(n));
+        while (auto message = takeFrame(it->second.buffer, 1u << 20)) {
             auto request = parseBounded(*message);
             if (request.is_object() && request.contains("closeTabs") && request["closeTabs"].is_string())
                 queue.push_back({fd, request["closeTabs"].get<std::string>()});
-            else
-                sendAll(fd, framed(json{{"error", "unreadable request"}}.dump()));
+            else if (!send(fd, json{{"error", "unreadable request"}}))
+                return;
         }
+    }
+
+    // Queues the answer and writes what the client takes now; false when the client was dropped.
+    bool send(int fd, const json& answer) {
+        auto it = clients.find(fd);
+        if (it == clients.end()) return false;
+        it->second.unsent += framed(answer.dump());
+        return flush(fd);
+    }
+
+    bool flush(int fd) {
+        auto it = clients.find(fd);
+        if (it == clients.end()) return false;
+        std::string& unsent = it->second.unsent;
+        while (!unsent.empty()) {
+            ssize_t n = ::send(fd, unsent.data(), unsent.size(), MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno == EAGAIN) break;
+            if (n <= 0) {
+                dropClient(fd);
+                return false;
+            }
+            unsent.erase(0, static_cast<size_t>(n));
+        }
+        if (unsent.size() > kMaxUnsentBytes) {
+            note("dropped a client that does not read its answers");
+            dropClient(fd);
+            return false;
+        }
+        return true;
     }
 
     void dropClient(int fd) {
@@ -143,29 +199,36 @@ private:
     }
 
     void startNext() {
-        if (inFlight || queue.empty()) return;
-        inFlight = queue.front();
-        queue.pop_front();
-        // An empty text is contained in every address: it must never close every tab.
-        inFlight->match = withoutLineBreaks(inFlight->match);
-        if (inFlight->match.empty()) {
-            finish(json{{"closed", 0}});
-            return;
+        while (!inFlight && !queue.empty()) {
+            inFlight = queue.front();
+            queue.pop_front();
+            // An empty text is contained in every address: it must never close every tab.
+            inFlight->match = withoutLineBreaks(inFlight->match);
+            if (inFlight->match.empty())
+                finish(json{{"closed", 0}});
+            else
+                ask(json{{"list", true}}, Awaiting::tabs);
         }
-        ask(json{{"list", true}});
     }
 
-    void ask(json message) {
+    void ask(json message, Awaiting next) {
         message["id"] = ++lastId;
+        awaiting = next;
         deadline = Clock::now() + kExtensionTimeout;
         if (!writeAll(STDOUT_FILENO, framed(message.dump()))) finish(json{{"error", "the browser's port is closed"}});
     }
 
     void onExtensionMessage(const json& message) {
-        if (!inFlight || !message.is_object() || message.value("id", -1) != lastId) return; // late or unasked
+        auto id = message.is_object() ? message.find("id") : message.end();
+        if (!message.is_object() || id == message.end() || !id->is_number_integer()) {
+            note("ignored a message from the extension without a numeric id");
+            return;
+        }
+        if (!inFlight || id->get<long long>() != lastId) return; // late or unasked
         if (message.contains("error")) {
-            finish(json{{"error", message["error"].is_string() ? message["error"].get<std::string>() : "error"}});
-        } else if (message.contains("tabs") && message["tabs"].is_array()) {
+            const json& error = message["error"];
+            finish(json{{"error", error.is_string() ? error.get<std::string>() : "the extension reported an error"}});
+        } else if (awaiting == Awaiting::tabs && message.contains("tabs") && message["tabs"].is_array()) {
             json ids = json::array();
             for (const auto& tab : message["tabs"])
                 if (tab.is_object() && tab.value("url", json()).is_string() && tab.value("id", json()).is_number() &&
@@ -174,17 +237,20 @@ private:
             if (ids.empty())
                 finish(json{{"closed", 0}});
             else
-                ask(json{{"close", ids}});
-        } else if (message.contains("closed") && message["closed"].is_number_integer()) {
+                ask(json{{"close", ids}}, Awaiting::closed);
+        } else if (awaiting == Awaiting::closed && message.contains("closed") &&
+                   message["closed"].is_number_integer()) {
             finish(json{{"closed", message["closed"]}});
         } else {
+            note("the extension sent an answer of the wrong kind");
             finish(json{{"error", "the extension sent an unreadable answer"}});
         }
     }
 
     void finish(const json& answer) {
-        if (inFlight && inFlight->client >= 0) sendAll(inFlight->client, framed(answer.dump()));
+        int client = inFlight ? inFlight->client : -1;
         inFlight.reset();
+        if (client >= 0) send(client, answer);
     }
 
     int listener;
@@ -193,8 +259,11 @@ private:
     std::map<int, Client> clients;
     std::deque<Request> queue;
     std::optional<Request> inFlight;
+    Awaiting awaiting = Awaiting::tabs;
     long long lastId = 0;
     Clock::time_point deadline;
+    Clock::time_point acceptPausedUntil;
+    bool acceptPaused = false;
 };
 
 } // namespace

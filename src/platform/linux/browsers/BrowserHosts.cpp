@@ -113,6 +113,11 @@ std::optional<fs::path> browserHostFolder(std::string& why, std::optional<fs::pa
     // Another user's folder, or one others may enter, could hand us their sockets: refuse it.
     if (!ownerOnly(info)) {
         why = folder.string() + " is not a folder of this user's alone";
+        // In /tmp anyone may have made it first.
+        if (base.empty())
+            why += "; set XDG_RUNTIME_DIR to a folder only you can enter (your desktop session normally does), "
+                   "or have " +
+                   folder.string() + " removed";
         return std::nullopt;
     }
     return folder;

@@ -1,6 +1,7 @@
 #include "platform/linux/browsers/BrowserSupportInstaller.h"
 
 #include "common/AtomicFile.h"
+#include "common/NoFollowFiles.h"
 #include "platform/linux/browsers/BrowserHosts.h"
 #include "platform/linux/browsers/BrowserCatalog.h"
 #include "platform/linux/desktop/XdgFolders.h"
@@ -9,7 +10,6 @@
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <ostream>
-#include <set>
 #include <unistd.h>
 
 namespace knokle {
@@ -44,18 +44,80 @@ bool onPath(const std::vector<std::string>& searchPath, const std::string& progr
     });
 }
 
-// Makes the folder and its missing parents, noting each one made so that the uninstall can remove them.
-bool makeFolders(const fs::path& folder, std::vector<std::string>& made) {
-    std::vector<fs::path> missing;
-    for (fs::path p = folder; !p.empty() && !present(p) && p != p.parent_path(); p = p.parent_path())
-        missing.push_back(p);
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        std::error_code ec;
-        if (!fs::create_directory(*it, ec) && ec) return false;
-        made.push_back("folder " + it->string());
-    }
-    return true;
+// A single-quoted word for sh: a ' inside ends the quote, is escaped, and reopens it.
+std::string shellQuoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
 }
+
+// The sandbox lets a Flatpak browser start a program outside only through the Flatpak portal's host command,
+// a permission wide enough that the user must choose it knowingly.
+std::string flatpakPermissionText(const std::string& browser, const std::string& appId) {
+    return "  " + browser + " (Flatpak): its sandbox can start Knokle only after\n" +
+           "      flatpak override --user --talk-name=org.freedesktop.Flatpak " + appId + "\n" +
+           "    which lets anything running inside that browser's sandbox run any command outside it, as you.\n" +
+           "    Knokle does not set it; without it, modes cannot close this browser's tabs.\n";
+}
+
+// The root below which a file is written without following links: the configuration folder for the
+// browsers' own folders, else the home folder (which holds the sandboxed browsers' folders, writable by them).
+std::optional<fs::path> rootOf(const BrowserSupportPlaces& places, const fs::path& path) {
+    auto below = [&](const fs::path& root) {
+        if (root.empty()) return false;
+        auto relative = path.lexically_normal().lexically_relative(root.lexically_normal());
+        return !relative.empty() && *relative.begin() != ".." && *relative.begin() != ".";
+    };
+    auto inSandbox = [&](const char* folder) { return below(places.home / folder); };
+    if (below(places.config) && !inSandbox(".var") && !inSandbox("snap")) return places.config;
+    if (below(places.home)) return places.home;
+    return std::nullopt;
+}
+
+// The record: "folder PATH" for each folder made, "file HASH PATH" for each file written. Lines are added
+// (and saved) before what they name is made, so that an install cut short is still undone.
+class InstallRecord {
+public:
+    explicit InstallRecord(const fs::path& file) : file(file) {
+        if (auto previous = readWholeFile(file)) // a second install keeps what the first one wrote
+            for (size_t start = 0, end; (end = previous->find('\n', start)) != std::string::npos; start = end + 1)
+                add(previous->substr(start, end - start));
+    }
+
+    void add(const std::string& line) {
+        if (line.starts_with("file ")) // a file written again is recorded with what it holds now
+            std::erase_if(lines,
+                          [&](const std::string& l) { return l.starts_with("file ") && pathOf(l) == pathOf(line); });
+        if (std::find(lines.begin(), lines.end(), line) == lines.end()) lines.push_back(line);
+    }
+
+    bool save() const {
+        std::string text;
+        for (const auto& line : lines)
+            text += line + "\n";
+        std::error_code ec;
+        fs::create_directories(file.parent_path(), ec);
+        return writeFileAtomically(file, text, SymbolicLinks::replace);
+    }
+
+    // "file HASH PATH"; records of earlier versions have no hash.
+    static std::string hashOf(const std::string& line) {
+        bool hashed = line.starts_with("file ") && line.size() > 22 && line[21] == ' ' &&
+                      line.find_first_not_of("0123456789abcdef", 5) == 21;
+        return hashed ? line.substr(5, 16) : "";
+    }
+
+    static fs::path pathOf(const std::string& line) {
+        return line.substr(hashOf(line).empty() ? line.find(' ') + 1 : 22);
+    }
+
+    const std::vector<std::string>& all() const { return lines; }
+
+private:
+    fs::path file;
+    std::vector<std::string> lines;
+};
 
 } // namespace
 
@@ -86,20 +148,18 @@ BrowserSupportPlaces BrowserSupportPlaces::fromEnvironment() {
 }
 
 int installBrowserSupport(const BrowserSupportPlaces& places, std::ostream& out) {
-    std::vector<std::string> record;
-    std::set<std::string> recorded;
-    if (auto previous = readWholeFile(places.record)) // a second install keeps what the first one wrote
-        for (size_t start = 0, end; (end = previous->find('\n', start)) != std::string::npos; start = end + 1)
-            if (recorded.insert(previous->substr(start, end - start)).second)
-                record.push_back(previous->substr(start, end - start));
+    InstallRecord record(places.record);
+    bool recorded = true;
     auto write = [&](const fs::path& file, const std::string& text, bool executable) {
-        std::vector<std::string> made;
-        bool ok = makeFolders(file.parent_path(), made) && writeFileAtomically(file, text);
-        if (ok && executable)
-            fs::permissions(file, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
-        for (auto& line : made)
-            if (recorded.insert(line).second) record.push_back(line);
-        if (ok && recorded.insert("file " + file.string()).second) record.push_back("file " + file.string());
+        auto root = rootOf(places, file);
+        bool ok = root.has_value();
+        if (ok) {
+            for (const auto& folder : missingFoldersBelow(*root, file.parent_path()))
+                record.add("folder " + folder.string());
+            record.add("file " + contentHash(text) + " " + file.string());
+            recorded = record.save() && recorded;
+            ok = recorded && writeFileBelow(*root, file, text, executable ? 0744 : 0644);
+        }
         out << (ok ? "wrote " : "could not write ") << file.string() << "\n";
     };
     const std::string manifestName = std::string(kBrowserHostName) + ".json";
@@ -107,7 +167,7 @@ int installBrowserSupport(const BrowserSupportPlaces& places, std::ostream& out)
     for (const auto& browser : browserCatalog()) {
         fs::path root = browser.firefox ? places.home / browser.profileFolder : places.config / browser.profileFolder;
         bool installed = present(root) || std::any_of(browser.programs.begin(), browser.programs.end(),
-                                                     [&](const auto& p) { return onPath(places.searchPath, p); });
+                                                      [&](const auto& p) { return onPath(places.searchPath, p); });
         if (installed) {
             write(hostFolder(root, browser) / manifestName, manifest(places.hostProgram, browser.firefox),
                   false);
@@ -121,10 +181,11 @@ int installBrowserSupport(const BrowserSupportPlaces& places, std::ostream& out)
             fs::path folder =
                 hostFolder(places.home / ".var/app" / browser.flatpakId / browser.flatpakProfile, browser);
             fs::path wrapper = folder / "knokle-host";
-            write(wrapper, "#!/bin/sh\nexec flatpak-spawn --host '" + places.hostProgram.string() + "' \"$@\"\n", true);
+            write(wrapper,
+                  "#!/bin/sh\nexec flatpak-spawn --host " + shellQuoted(places.hostProgram.string()) + " \"$@\"\n",
+                  true);
             write(folder / manifestName, manifest(wrapper, browser.firefox), false);
-            out << "  " << browser.name << " (Flatpak) needs: flatpak override --user "
-                << "--talk-name=org.freedesktop.Flatpak " << browser.flatpakId << "\n";
+            out << flatpakPermissionText(browser.name, browser.flatpakId);
             ++written;
         }
         if (!browser.snapName.empty() &&
@@ -134,11 +195,7 @@ int installBrowserSupport(const BrowserSupportPlaces& places, std::ostream& out)
             ++written;
         }
     }
-    std::string text;
-    for (const auto& line : record)
-        text += line + "\n";
-    std::vector<std::string> made;
-    if (!makeFolders(places.record.parent_path(), made) || !writeFileAtomically(places.record, text)) {
+    if (!recorded || !record.save()) {
         out << "could not record what was written in " << places.record.string() << "\n";
         return 1;
     }
@@ -155,30 +212,37 @@ int installBrowserSupport(const BrowserSupportPlaces& places, std::ostream& out)
 }
 
 int uninstallBrowserSupport(const BrowserSupportPlaces& places, std::ostream& out) {
-    auto text = readWholeFile(places.record);
-    if (!text) {
+    if (!readWholeFile(places.record)) {
         out << "nothing to remove: browser support was not installed\n";
         return 0;
     }
-    std::vector<std::string> lines;
-    for (size_t start = 0, end; (end = text->find('\n', start)) != std::string::npos; start = end + 1)
-        lines.push_back(text->substr(start, end - start));
-    // Files first, then the folders the install made, deepest first, each only when it is empty.
+    InstallRecord record(places.record);
+    // Files first, each only while it holds what the install wrote; then the folders the install made,
+    // deepest first, each only when it is empty. Nothing is reached through a link.
     int failures = 0;
-    for (const auto& line : lines) {
+    for (const auto& line : record.all()) {
         if (!line.starts_with("file ")) continue;
-        fs::path file = line.substr(5);
-        std::error_code ec;
-        if (fs::remove(file, ec))
+        fs::path file = InstallRecord::pathOf(line);
+        auto root = rootOf(places, file);
+        std::string hash = InstallRecord::hashOf(line);
+        auto text = root ? readFileBelow(*root, file, 1u << 20) : std::nullopt;
+        if (!text) {
+            std::error_code ec;
+            if (fs::symlink_status(file, ec).type() != fs::file_type::not_found)
+                out << "left " << file.string() << ": not a file the install wrote\n";
+        } else if (hash.empty() || contentHash(*text) != hash) {
+            out << "left " << file.string() << ": changed since the install wrote it\n";
+        } else if (removeBelow(*root, file, false)) {
             out << "removed " << file.string() << "\n";
-        else if (ec)
-            ++failures, out << "could not remove " << file.string() << ": " << ec.message() << "\n";
+        } else {
+            ++failures, out << "could not remove " << file.string() << "\n";
+        }
     }
+    const auto& lines = record.all();
     for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
         if (!it->starts_with("folder ")) continue;
-        std::error_code ec;
-        fs::path folder = it->substr(7);
-        if (fs::is_directory(folder, ec) && fs::is_empty(folder, ec) && fs::remove(folder, ec))
+        fs::path folder = InstallRecord::pathOf(*it);
+        if (auto root = rootOf(places, folder); root && removeBelow(*root, folder, true))
             out << "removed " << folder.string() << "\n";
     }
     std::error_code ec;

@@ -84,33 +84,132 @@ bool parseHead(std::string_view head, Head& out) {
     return true;
 }
 
-// Walks the chunks without copying them, so that reading again as more arrives stays cheap.
-HttpReading readChunks(std::string_view data, bool streamEnded, std::size_t maxBody, std::string& body) {
-    std::vector<std::pair<std::size_t, std::size_t>> pieces;
-    std::size_t at = 0, total = 0;
-    for (;;) {
-        auto lineEnd = data.find("\r\n", at);
-        if (lineEnd == std::string_view::npos)
-            return streamEnded || data.size() - at > 1024 ? HttpReading::malformed : HttpReading::incomplete;
-        std::string_view sizeText = trimmed(data.substr(at, lineEnd - at));
+constexpr std::size_t kMaxChunkLine = 1024; // a size and any extensions
+
+} // namespace
+
+HttpReading HttpResponseReader::fail(HttpReading reading) {
+    outcome = reading;
+    stage = Stage::done;
+    decoded.clear();
+    return reading;
+}
+
+HttpReading HttpResponseReader::startBody(std::string_view headText) {
+    Head head;
+    if (!parseHead(headText, head)) return fail(HttpReading::malformed);
+    statusCode = head.status;
+    if (head.chunked) {
+        stage = Stage::chunkLine;
+    } else if (head.hasLength) {
+        if (head.length > maxBody) return fail(HttpReading::tooLarge);
+        left = head.length;
+        stage = Stage::byLength;
+        if (left == 0) {
+            stage = Stage::done;
+            return outcome = HttpReading::complete;
+        }
+    } else {
+        stage = Stage::untilEnd;
+    }
+    pending.clear();
+    return HttpReading::incomplete;
+}
+
+// Takes what it can from the front of `bytes`.
+HttpReading HttpResponseReader::step(std::string_view& bytes) {
+    switch (stage) {
+    case Stage::head: {
+        std::size_t searchFrom = pending.size() < 3 ? 0 : pending.size() - 3;
+        std::size_t take = std::min(bytes.size(), kMaxHeaderBytes + 4 - pending.size());
+        pending.append(bytes.substr(0, take));
+        auto end = pending.find("\r\n\r\n", searchFrom);
+        if (end == std::string::npos) {
+            bytes.remove_prefix(take);
+            return pending.size() >= kMaxHeaderBytes + 4 ? fail(HttpReading::malformed) : HttpReading::incomplete;
+        }
+        bytes.remove_prefix(take - (pending.size() - (end + 4)));
+        std::string head = pending.substr(0, end);
+        return startBody(head);
+    }
+    case Stage::byLength:
+    case Stage::chunkData: {
+        std::size_t take = std::min(left, bytes.size());
+        decoded.append(bytes.substr(0, take));
+        bytes.remove_prefix(take);
+        left -= take;
+        if (left == 0) {
+            if (stage == Stage::byLength) {
+                stage = Stage::done;
+                return outcome = HttpReading::complete;
+            }
+            stage = Stage::chunkEnd;
+            left = 2;
+        }
+        return HttpReading::incomplete;
+    }
+    case Stage::chunkEnd: {
+        static constexpr std::string_view crlf = "\r\n";
+        if (bytes.front() != crlf[2 - left]) return fail(HttpReading::malformed);
+        bytes.remove_prefix(1);
+        if (--left == 0) stage = Stage::chunkLine;
+        return HttpReading::incomplete;
+    }
+    case Stage::chunkLine: {
+        auto newline = bytes.find('\n');
+        std::size_t take = newline == std::string_view::npos ? bytes.size() : newline + 1;
+        if (pending.size() + take > kMaxChunkLine) return fail(HttpReading::malformed);
+        pending.append(bytes.substr(0, take));
+        bytes.remove_prefix(take);
+        if (newline == std::string_view::npos) return HttpReading::incomplete;
+        if (pending.size() < 2 || pending[pending.size() - 2] != '\r') return fail(HttpReading::malformed);
+        std::string_view sizeText = trimmed(std::string_view(pending).substr(0, pending.size() - 2));
         sizeText = trimmed(sizeText.substr(0, sizeText.find(';'))); // chunk extensions mean nothing here
         std::size_t size = 0;
-        if (!parseNumber(sizeText, 16, 8, size)) return HttpReading::malformed;
-        at = lineEnd + 2;
-        if (size == 0) break; // trailers, if any, are not needed
-        if (total + size > maxBody) return HttpReading::tooLarge;
-        if (data.size() < at + size + 2) return streamEnded ? HttpReading::malformed : HttpReading::incomplete;
-        if (data.substr(at + size, 2) != "\r\n") return HttpReading::malformed;
-        pieces.emplace_back(at, size);
-        total += size;
-        at += size + 2;
+        if (!parseNumber(sizeText, 16, 8, size)) return fail(HttpReading::malformed);
+        pending.clear();
+        if (size == 0) { // trailers, if any, are not needed
+            stage = Stage::done;
+            return outcome = HttpReading::complete;
+        }
+        if (decoded.size() + size > maxBody) return fail(HttpReading::tooLarge);
+        left = size;
+        stage = Stage::chunkData;
+        return HttpReading::incomplete;
     }
-    body.clear();
-    body.reserve(total);
-    for (auto [from, size] : pieces)
-        body.append(data.substr(from, size));
-    return HttpReading::complete;
+    case Stage::untilEnd: {
+        if (decoded.size() + bytes.size() > maxBody) return fail(HttpReading::tooLarge);
+        decoded.append(bytes);
+        bytes = {};
+        return HttpReading::incomplete;
+    }
+    case Stage::done:
+        break;
+    }
+    return outcome;
 }
+
+HttpReading HttpResponseReader::feed(std::string_view bytes) {
+    while (!bytes.empty() && stage != Stage::done) {
+        std::size_t before = bytes.size();
+        bool inHead = stage == Stage::head;
+        HttpReading reading = step(bytes);
+        if (!inHead) afterHead += before - bytes.size();
+        if (afterHead > 2 * maxBody + 2 * kMaxChunkLine) return fail(HttpReading::tooLarge);
+        if (reading != HttpReading::incomplete) return reading;
+    }
+    return outcome;
+}
+
+HttpReading HttpResponseReader::endOfStream() {
+    if (stage == Stage::untilEnd) {
+        stage = Stage::done;
+        return outcome = HttpReading::complete;
+    }
+    return stage == Stage::done ? outcome : fail(HttpReading::malformed);
+}
+
+namespace {
 
 // Waits until the socket is ready for `events` or `end` passes; false when it passed.
 bool waitFor(int socket, short events, Clock::time_point end) {
@@ -142,25 +241,13 @@ private:
 
 HttpReading readHttpResponse(std::string_view received, bool streamEnded, std::size_t maxBody, long& status,
                              std::string& body) {
-    auto headEnd = received.substr(0, kMaxHeaderBytes + 4).find("\r\n\r\n");
-    if (headEnd == std::string_view::npos)
-        return streamEnded || received.size() > kMaxHeaderBytes ? HttpReading::malformed : HttpReading::incomplete;
-    Head head;
-    if (!parseHead(received.substr(0, headEnd), head)) return HttpReading::malformed;
-    std::string_view data = received.substr(headEnd + 4);
-    HttpReading reading = HttpReading::complete;
-    if (head.chunked) {
-        reading = readChunks(data, streamEnded, maxBody, body);
-    } else if (head.hasLength) {
-        if (head.length > maxBody) return HttpReading::tooLarge;
-        if (data.size() < head.length) return streamEnded ? HttpReading::malformed : HttpReading::incomplete;
-        body.assign(data.substr(0, head.length));
-    } else {
-        if (data.size() > maxBody) return HttpReading::tooLarge;
-        if (!streamEnded) return HttpReading::incomplete;
-        body.assign(data);
+    HttpResponseReader reader(maxBody);
+    HttpReading reading = reader.feed(received);
+    if (reading == HttpReading::incomplete && streamEnded) reading = reader.endOfStream();
+    if (reading == HttpReading::complete) {
+        status = reader.status();
+        body = reader.body();
     }
-    if (reading == HttpReading::complete) status = head.status;
     return reading;
 }
 
@@ -210,22 +297,23 @@ HttpAnswer loopbackGet(int port, const std::string& path, std::size_t maxBody, s
         }
     }
 
-    std::string received;
+    // Every read waits for the deadline, however steadily the peer keeps sending.
+    HttpResponseReader reader(maxBody);
     char buffer[16 * 1024];
     for (;;) {
+        if (!waitFor(socket.get(), POLLIN, end)) return timedOut();
         ssize_t n = ::recv(socket.get(), buffer, sizeof buffer, 0);
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!waitFor(socket.get(), POLLIN, end)) return timedOut();
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
         if (n < 0) return answer; // reset: whatever came is not a whole answer
-        received.append(buffer, static_cast<std::size_t>(n));
-        switch (readHttpResponse(received, n == 0, maxBody, answer.status, answer.body)) {
+        HttpReading reading =
+            n == 0 ? reader.endOfStream() : reader.feed(std::string_view(buffer, static_cast<std::size_t>(n)));
+        switch (reading) {
         case HttpReading::incomplete:
             continue;
         case HttpReading::complete:
             answer.answered = true;
+            answer.status = reader.status();
+            answer.body = reader.body();
             return answer;
         case HttpReading::tooLarge:
             answer.tooLarge = true;

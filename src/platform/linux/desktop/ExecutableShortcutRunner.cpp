@@ -54,8 +54,13 @@ std::optional<std::string> ExecutableShortcutRunner::run(const std::string& name
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    // The child keeps our standard output and error, so the shortcut's own messages are seen.
-    int error = ::posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv, environ);
+    // The child keeps our standard output and error, so the shortcut's own messages are seen, and nothing else:
+    // a descriptor opened without close-on-exec (a recording, a library's /dev/null) is not the shortcut's.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    int error = ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (error != 0) return program + ": " + std::strerror(error);
     // Reap it whenever it ends, so no zombie is left behind; nobody waits for the outcome.

@@ -70,6 +70,9 @@ std::optional<std::string> XdgAutostartLoginItem::registerItem() {
                         "\n"
                         "Terminal=false\n"
                         "X-GNOME-Autostart-enabled=true\n";
+    if (linkIsRefused(entryFile()))
+        return "Did not write " + entryFile().string() +
+               ": it is a link to something other than a regular file of yours";
     if (!writeFileAtomically(entryFile(), entry))
         return "Could not write " + entryFile().string() + ": " + std::strerror(errno);
     return std::nullopt;

@@ -3,6 +3,7 @@
 #include "platform/linux/desktop/XdgFolders.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -22,6 +23,8 @@ namespace {
 
 constexpr int kConnectTries = 40; // 1 s: the running instance may be between taking the lock and listening
 constexpr std::size_t kMaxMessage = 512;
+constexpr int kRequestWaitMs = 500; // a launch sends its line at once
+constexpr std::size_t kMaxPending = 8;
 
 // A folder only this user can use: owned by them, no access for group or others, not a symbolic link.
 bool isPrivateFolder(const std::filesystem::path& path) {
@@ -106,6 +109,8 @@ UnixSocketSingleInstance::UnixSocketSingleInstance(const std::string& identity, 
 }
 
 UnixSocketSingleInstance::~UnixSocketSingleInstance() {
+    while (!pending.empty())
+        dropPending(pending.begin()->first);
     notifier.reset();
     if (listenFd >= 0) {
         ::close(listenFd);
@@ -165,25 +170,68 @@ void UnixSocketSingleInstance::listen(std::function<void(const std::string&)> ha
 
 void UnixSocketSingleInstance::acceptWaiting() {
     while (true) {
-        int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) return;
         ucred peer{};
         socklen_t length = sizeof peer;
-        std::string line;
-        bool fromUs = ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 && peer.uid == ::getuid();
-        bool request = fromUs && readLine(fd, line, 500) && line.rfind("show", 0) == 0;
-        if (request) writeAll(fd, "ok\n");
-        ::close(fd);
-        if (!request) continue;
-        std::string id = cleanStartupId(line.size() > 5 ? line.substr(5) : "");
-        // Queued: showing a window (or an alert with its own event loop) must not run inside the notifier.
-        QMetaObject::invokeMethod(
-            notifier.get(),
-            [this, id] {
-                if (onLaunch) onLaunch(id);
-            },
-            Qt::QueuedConnection);
+        if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 || peer.uid != ::getuid()) {
+            ::close(fd);
+            continue;
+        }
+        // Connections that say nothing make way for newer ones, so that they cannot keep a launch out.
+        if (pending.size() >= kMaxPending) dropPending(pending.begin()->first);
+        Pending& waiting = pending[fd];
+        waiting.notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        QObject::connect(waiting.notifier.get(), &QSocketNotifier::activated, waiting.notifier.get(),
+                         [this, fd] { readPending(fd); });
+        waiting.timer = std::make_unique<QTimer>();
+        waiting.timer->setSingleShot(true);
+        QObject::connect(waiting.timer.get(), &QTimer::timeout, waiting.timer.get(), [this, fd] { dropPending(fd); });
+        waiting.timer->start(kRequestWaitMs);
+        readPending(fd); // the line may be there already
     }
+}
+
+void UnixSocketSingleInstance::readPending(int fd) {
+    auto it = pending.find(fd);
+    if (it == pending.end()) return;
+    std::string& line = it->second.line;
+    char buffer[128];
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) > 0 && line.size() < kMaxMessage) {
+        line.append(buffer, std::size_t(n));
+        if (line.find('\n') != std::string::npos) break;
+    }
+    auto end = line.find('\n');
+    if (end == std::string::npos) {
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR) || line.size() >= kMaxMessage) dropPending(fd);
+        return;
+    }
+    line.resize(end);
+    bool request = line.rfind("show", 0) == 0;
+    if (request) writeAll(fd, "ok\n");
+    std::string id = cleanStartupId(line.size() > 5 ? line.substr(5) : "");
+    dropPending(fd);
+    if (!request) return;
+    // Queued: showing a window (or an alert with its own event loop) must not run inside the notifier.
+    QMetaObject::invokeMethod(
+        notifier.get(),
+        [this, id] {
+            if (onLaunch) onLaunch(id);
+        },
+        Qt::QueuedConnection);
+}
+
+void UnixSocketSingleInstance::dropPending(int fd) {
+    auto it = pending.find(fd);
+    if (it == pending.end()) return;
+    // Deleted later: this may run inside the notifier's or the timer's own signal.
+    it->second.notifier->setEnabled(false);
+    it->second.timer->stop();
+    it->second.notifier.release()->deleteLater();
+    it->second.timer.release()->deleteLater();
+    pending.erase(it);
+    ::close(fd);
 }
 
 } // namespace knokle

@@ -4,9 +4,11 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <memory>
 
 class QSocketNotifier;
+class QTimer;
 
 namespace knokle {
 
@@ -34,8 +36,17 @@ public:
     const std::filesystem::path& socketPath() const { return socketFile; }
 
 private:
+    // A connection whose request is still coming: read as it arrives, never waited for on the main loop.
+    struct Pending {
+        std::string line;
+        std::unique_ptr<QSocketNotifier> notifier;
+        std::unique_ptr<QTimer> timer;
+    };
+
     Claim handOver(const std::string& startupId) const;
     void acceptWaiting();
+    void readPending(int fd);
+    void dropPending(int fd);
 
     std::filesystem::path folder;
     std::chrono::milliseconds answerWait;
@@ -45,6 +56,7 @@ private:
     int listenFd = -1;
     std::unique_ptr<QSocketNotifier> notifier;
     std::function<void(const std::string&)> onLaunch;
+    std::map<int, Pending> pending;
 };
 
 } // namespace knokle
