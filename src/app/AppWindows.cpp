@@ -1,7 +1,8 @@
 #include "app/AppWindows.h"
 
-#include "platform/linux/desktop/DesktopEntries.h"
 #include "controller/AppDelegate.h"
+#include "platform/linux/desktop/DesktopEntries.h"
+#include "platform/linux/desktop/ExecutableShortcutRunner.h"
 #include "viewmodels/ApplicationCatalog.h"
 #include "widgets/CalibrationWindowController.h"
 #include "widgets/ModesWindowController.h"
@@ -24,6 +25,7 @@ std::function<std::unique_ptr<CalibrationPanel>(const CalibrationSetup&)> AppWin
         auto controller = std::make_unique<CalibrationWindowController>(loop, present);
         controller->apply(setup);
         controller->buildUI();
+        controller->onWindowClosed = onCalibrationClosed;
         return controller;
     };
 }
@@ -37,7 +39,9 @@ void AppWindows::openModeEditor() {
     if (!delegate) return;
     if (!modesWindow) {
         ModesWindowController::Services services{
-            loop, &workspace, [] { return installedApplications(defaultApplicationFolders()); }, present, nullptr};
+            loop, &workspace, [] { return installedApplications(defaultApplicationFolders()); }, present, nullptr,
+            // Read where the runner reads it, each time a mode is shown.
+            [] { return ExecutableShortcutRunner::available(ExecutableShortcutRunner::defaultFolder()); }};
         modesWindow = std::make_unique<ModesWindowController>(delegate->sharedModeManager(), std::move(services));
         modesWindow->onModesChanged = [this] { delegate->modesChanged(); };
         modesWindow->onClosed = [this] { delegate->modesChanged(); };

@@ -25,6 +25,8 @@ public:
 
     // Shows a window in front; without it a window is simply shown and activated.
     std::function<void(QWidget*)> present;
+    // Called when the calibration window has closed, beside the controller's own handler.
+    std::function<void()> onCalibrationClosed;
     // The controller the mode editor reports to; set once it exists.
     AppDelegate* delegate = nullptr;
 

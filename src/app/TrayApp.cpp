@@ -3,29 +3,32 @@
 #include "app/AppWindows.h"
 #include "app/StandInServices.h"
 #include "common/DiagnosticOutput.h"
+#include "controller/AppDelegate.h"
+#include "controller/ExecMode.h"
+#include "controller/ExitWhenSettled.h"
+#include "controller/NoTrayAlert.h"
+#include "controller/Settings.h"
 #include "platform/linux/browsers/DesktopBrowserScripting.h"
+#include "platform/linux/desktop/DesktopLook.h"
 #include "platform/linux/desktop/DesktopTrayHost.h"
 #include "platform/linux/desktop/ExecutableShortcutRunner.h"
 #include "platform/linux/desktop/GioWorkspace.h"
-#include "platform/linux/sensors/HidrawManager.h"
-#include "platform/linux/sensors/HidrawSensorAccess.h"
+#include "platform/linux/desktop/XdgAutostartLoginItem.h"
 #include "platform/linux/runtime/JsonFileDefaults.h"
 #include "platform/linux/runtime/QtMainLoop.h"
 #include "platform/linux/runtime/SystemClock.h"
 #include "platform/linux/runtime/ThreadPoolWorkQueue.h"
+#include "platform/linux/sensors/HidrawManager.h"
+#include "platform/linux/sensors/HidrawSensorAccess.h"
 #include "platform/linux/sockets/UnixSocketSingleInstance.h"
 #include "platform/linux/x11/X11HotKeyService.h"
 #include "platform/linux/x11/X11WindowActivation.h"
 #include "platform/linux/x11/X11WindowControl.h"
 #include "platform/linux/x11/XInputButtonMonitor.h"
-#include "platform/linux/desktop/XdgAutostartLoginItem.h"
 #include "sensing/ReplaySource.h"
-#include "controller/AppDelegate.h"
-#include "controller/ExecMode.h"
-#include "controller/ExitWhenSettled.h"
-#include "controller/Settings.h"
 #include "widgets/QtAlertPresenter.h"
 #include "widgets/StandInCalibrationWindow.h"
+#include "widgets/StatusIcon.h"
 #include "widgets/TrayStatusItem.h"
 #include "widgets/WindowPresenter.h"
 
@@ -144,10 +147,20 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // Docks and task switchers match the windows to the desktop entry by these (WM_CLASS "knokle", "Knokle").
+    QGuiApplication::setDesktopFileName("org.knokle.Knokle");
+    QApplication::setWindowIcon(StatusIcon::applicationIcon());
+    bool testTapsOnly = false;
     if (withTray && !waitForTrayHost(DesktopTrayHost())) {
         printLine("[info] No tray to show Knokle in: the desktop shows no tray items (on GNOME, turn on the "
                   "AppIndicator extension).");
-        return 1;
+        // Started from the application menu, a line on standard output is seen by no one.
+        QtAlertPresenter noTray;
+        if (noTray.runModal(noTrayAlert(environmentValue("XDG_CURRENT_DESKTOP"))) !=
+            static_cast<int>(NoTrayAnswer::openTestTaps))
+            return 1;
+        withTray = false;
+        testTapsOnly = true;
     }
 
     QtMainLoop loop;
@@ -160,7 +173,10 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     QtAlertPresenter alerts;
     NoStatusItem noStatusItem;
     std::unique_ptr<TrayStatusItem> tray;
-    if (withTray) tray = std::make_unique<TrayStatusItem>();
+    if (withTray) {
+        tray = std::make_unique<TrayStatusItem>();
+        tray->setDesktopLook(readDesktopLook);
+    }
     X11WindowActivation activation;
     bool onX11 = QGuiApplication::platformName() == "xcb";
     WindowPresenter presenter([&activation, onX11](QWidget* window) {
@@ -181,11 +197,19 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
 
     AppWindows windows(loop, desktop.workspace);
     windows.present = [&presenter](QWidget* window) { presenter.present(window, nullptr); };
+    // Without a tray, Test Taps is the program's one window: closing it ends the program.
+    if (testTapsOnly) windows.onCalibrationClosed = [] { QCoreApplication::exit(0); };
     AppDelegate delegate(AppServices{loop, background, defaults, managers, sampleClock, buttons, hotKeys, loginItem,
                                      alerts, tray ? static_cast<StatusItem&>(*tray) : noStatusItem,
                                      desktop.modeServices(loop, background, defaults), std::nullopt,
-                                     [] { endProcess(0); }, windows.calibrationFactory(),
-                                     windows.modeEditorOpener(), nullptr, sensorAccess.get()});
+                                     [&tray] {
+                                         // Taken off the panel first: the panel need not notice the lost
+                                         // connection on its own, which it did only after a second or more.
+                                         if (tray) tray->hide();
+                                         endProcess(0);
+                                     },
+                                     windows.calibrationFactory(), windows.modeEditorOpener(), nullptr,
+                                     sensorAccess.get()});
     windows.delegate = &delegate;
     if (tray) {
         tray->menuContent = [&delegate] { return delegate.menuNeedsUpdate(); };
@@ -210,6 +234,7 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     }
 
     loop.post([&] { delegate.applicationDidFinishLaunching(); });
+    if (testTapsOnly) loop.post([&] { delegate.showCalibration(); });
     endProcess(QApplication::exec());
 }
 

@@ -65,6 +65,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     if (sensorMissing) return;
     if (services.sensorAccess) sensorUnreadable = services.sensorAccess->unreadableSensor();
     if (sensorUnreadable) {
+        rebuildMenu();
         // Calibrating a sensor that delivers nothing would only confuse; onboarding waits for a readable one.
         services.loop.post(guarded([this] { reportUnreadableSensor(*sensorUnreadable); }));
         return;
@@ -175,7 +176,7 @@ void AppDelegate::registerHotKey() {
 void AppDelegate::reportHotKeyFailure(const HotKeyFailure& failure) {
     // Without this the shortcut would silently do nothing.
     if (failure.kind == HotKeyFailure::Kind::inUse)
-        printLine("[info] The shortcut " + settings.hotkeyDisplay() +
+        printLine("[info] The shortcut " + settings.hotkeyText() +
                   " is in use by another program; arm and pause taps from the menu instead.");
 }
 
@@ -234,9 +235,10 @@ void AppDelegate::toggleOpenAtLogin() {
 MenuInputs AppDelegate::menuInputs() const {
     MenuInputs in;
     in.sensorMissing = sensorMissing;
+    if (sensorUnreadable) in.unreadableSensor = sensorUnreadable->device;
     in.tapsActive = settings.tapsActive();
     in.autoPause = settings.autoPause();
-    in.hotkeyDisplay = settings.hotkeyDisplay();
+    in.hotkeyDisplay = settings.hotkeyText();
     for (const auto& mode : modeManager->modes)
         in.modes.push_back({mode.id, mode.name, mode.slapCount});
     in.loginItemStatus = services.loginItem.status();
@@ -309,14 +311,17 @@ bool AppDelegate::calibrationVisible() const {
 
 void AppDelegate::showCalibration() {
     pipeline.reset();
-    if (!calibration && services.makeCalibration) {
-        CalibrationSetup setup;
-        setup.firmness = settings.firmness();
-        setup.cooldown = settings.cooldownSeconds();
-        setup.hotkeyDisplay = settings.hotkeyDisplay();
-        setup.autoPause = settings.autoPause();
-        setup.thresholdG = pipeline.levelThreshold();
-        setup.markerFraction = firmnessLevel(setup.firmness).markerFraction;
+    CalibrationSetup setup;
+    setup.firmness = settings.firmness();
+    setup.cooldown = settings.cooldownSeconds();
+    setup.hotkeyDisplay = settings.hotkeyText();
+    setup.autoPause = settings.autoPause();
+    setup.thresholdG = pipeline.levelThreshold();
+    setup.markerFraction = firmnessLevel(setup.firmness).markerFraction;
+    if (calibration && !calibration->isVisible()) {
+        // Hidden since it was built: the menu, the defaults command or another window may have changed these.
+        calibration->refresh(setup);
+    } else if (!calibration && services.makeCalibration) {
         calibration = services.makeCalibration(setup);
         if (calibration) {
             calibration->onFirmnessChange = guarded(&AppDelegate::calibrationFirmnessChanged);

@@ -36,7 +36,8 @@ public:
     bool autoPause() const;
     std::uint32_t hotkeyKeyCode() const;
     std::uint32_t hotkeyMods() const;
-    std::string hotkeyDisplay() const;
+    std::string hotkeyDisplay() const; // as stored, for the files' sake
+    std::string hotkeyText() const;    // as shown: computed from the key code and modifiers
     bool openAppsFullScreen() const;
 
     void setTapsActive(bool on);

@@ -28,6 +28,10 @@ public:
     void flashDetected(int count) override;
     void resetFooter() override;
     void present() override;
+    void refresh(const CalibrationSetup& shown) override {
+        setup = shown;
+        update();
+    }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

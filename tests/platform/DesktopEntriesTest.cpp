@@ -99,6 +99,11 @@ TEST(XdgAutostartLoginItem, RegisterWritesTheEntryUnregisterRemovesItAndAHiddenO
     auto text = readWholeFile(entry);
     ASSERT_TRUE(text);
     EXPECT_EQ(desktopExecProgram(*desktopEntryValue(*text, "Exec")), (dir / "knokle").string());
+    // The same words as the installed entry, so that session settings list it as the menu does.
+    auto installed = readWholeFile(std::string(KNOKLE_SOURCE_DIR) + "/share/org.knokle.Knokle.desktop");
+    ASSERT_TRUE(installed);
+    for (const char* key : {"Name", "Comment", "Icon"})
+        EXPECT_EQ(desktopEntryValue(*text, key), desktopEntryValue(*installed, key)) << key;
     EXPECT_EQ(item.unregisterItem(), std::nullopt);
     EXPECT_EQ(item.status(), LoginItemStatus::notRegistered);
 

@@ -110,6 +110,10 @@ struct FakeCalibration final : CalibrationPanel {
     void showRunning(int count) override { journal.push_back("running " + std::to_string(count)); }
     void flashDetected(int count) override { journal.push_back("detected " + std::to_string(count)); }
     void resetFooter() override { journal.push_back("resetFooter"); }
+    void refresh(const CalibrationSetup& shown) override {
+        setup = shown;
+        journal.push_back("refresh");
+    }
     void present() override {
         visible = true;
         journal.push_back("present");

@@ -11,7 +11,7 @@ using knokle::test::LineCapture;
 namespace {
 
 using Lines = std::vector<std::string>;
-const std::string kOpenLine = "[MotionSensor] IOHIDManagerOpen result: 0 (0 = success)";
+const std::string kOpenLine = "[MotionSensor] HID device search opened: 0 (0 = success)";
 
 struct Harness {
     LineCapture capture;
@@ -85,7 +85,7 @@ TEST(MotionSensor, StartOpensRegistersAndSchedulesTheFirstDeviceThenDecodesItsRe
     device->openStatus = 13;
     h.hid.managerOpenStatus = -536870201;
     // A failed manager open and a failed device open both go on.
-    EXPECT_EQ(h.start(), (Lines{"[MotionSensor] IOHIDManagerOpen result: -536870201 (0 = success)",
+    EXPECT_EQ(h.start(), (Lines{"[MotionSensor] HID device search opened: -536870201 (0 = success)",
                                 "[MotionSensor] Matched 2 SPU accelerometer device(s).",
                                 "[MotionSensor] Using accelerometer - product: ?, transport: SPI",
                                 "[MotionSensor] Direct device open result: 13"}));
@@ -116,7 +116,7 @@ TEST(MotionSensor, StartWithoutAUsableDevice) {
         {"empty set",
          [](FakeHid& hid) { hid.devices.emplace(); },
          {"[MotionSensor] Matched 0 SPU accelerometer device(s).",
-          "[MotionSensor] SPU accelerometer not present on this Mac."},
+          "[MotionSensor] SPU accelerometer not present on this computer."},
          1},
     };
     for (const auto& [name, setUp, lines, unavailable] : cases) {
@@ -145,4 +145,22 @@ TEST(MotionSensor, StartWithoutAUsableDevice) {
     ASSERT_EQ(stamps.size(), 1u);
     EXPECT_GE(stamps[0], before);
     EXPECT_LE(stamps[0], sampleClockNow());
+}
+
+// The report bytes are printed only with the debug log asked for, and then only the first ones.
+TEST(MotionSensor, PrintsReportBytesOnlyWhenDebugging) {
+    for (bool debugging : {false, true}) {
+        Harness h;
+        auto device = h.hid.addDevice();
+        h.sensor.printReports = debugging;
+        h.start();
+        h.capture.clear();
+        for (int i = 0; i < 25; ++i)
+            device->deliver(encodeReport(0, 0, 1, 20));
+        auto lines = h.capture.lines();
+        EXPECT_EQ(lines.size(), debugging ? 20u : 0u);
+        if (debugging) {
+            EXPECT_EQ(lines[0].rfind("[MotionSensor] RAW REPORT (20 bytes): ", 0), 0u) << lines[0];
+        }
+    }
 }

@@ -9,3 +9,6 @@ list(APPEND KNOKLE_PLATFORM_LINUX_SOURCES
     src/platform/linux/desktop/WellKnownApplications.cpp
     src/platform/linux/desktop/XdgAutostartLoginItem.cpp
 )
+# Reading the desktop: its entries, workspace and look.
+list(APPEND KNOKLE_PLATFORM_LINUX_SOURCES
+     src/platform/linux/desktop/DesktopLook.cpp)
