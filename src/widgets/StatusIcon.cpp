@@ -4,6 +4,7 @@
 #include "widgets/StatusGlyph.h"
 #include "widgets/Theme.h"
 
+#include <QFileInfo>
 #include <QIconEngine>
 #include <QPainter>
 
@@ -59,6 +60,12 @@ private:
     QString name;
 };
 
+bool hasStatusIcon(const QString& name) {
+    for (const QString& folder : QIcon::themeSearchPaths())
+        if (QFileInfo::exists(folder + "/hicolor/scalable/status/" + name + ".svg")) return true;
+    return false;
+}
+
 } // namespace
 
 const QPainterPath& outline() {
@@ -87,8 +94,9 @@ QPixmap make(bool filled, int side, const QColor& colour, qreal devicePixelRatio
 }
 
 QIcon icon(bool filled, const QColor& colour, const QString& themeName) {
-    // A name the theme lacks would leave some panels with a blank or "missing" icon.
-    if (!themeName.isEmpty() && QIcon::hasThemeIcon(themeName))
+    // A name the theme lacks would leave some panels with a blank or "missing" icon. Looked up by file: Qt finds
+    // SVG theme icons only with its SVG plugin, which the program does not need.
+    if (!themeName.isEmpty() && hasStatusIcon(themeName))
         return QIcon(new NamedGlyphEngine(filled, colour, themeName));
     QIcon icon;
     for (int side : kPanelSides)

@@ -158,7 +158,7 @@ TEST(AppDelegate, LaunchAppliesTheSettingsAndTheCalibrationWindowStartsFromThemA
     window.onHotkeyChange(40, 0x0300, "⇧⌘K");
     EXPECT_EQ(h.hotKeys.journal, (Lines{"register 40/768", "unregister 1"})) << "the new one first, then the old goes";
     EXPECT_EQ(std::pair(h.settings().hotkeyKeyCode(), h.settings().hotkeyMods()), std::pair(40u, 768u));
-    EXPECT_EQ(h.status.menus.back()[0].title, "Taps Paused  (⇧⌘K)");
+    EXPECT_EQ(h.status.menus.back()[0].title, "Taps Paused  (Super+Shift+K)");
 
     window.close();
     h.rest(1);
