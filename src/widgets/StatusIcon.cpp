@@ -96,8 +96,7 @@ QPixmap make(bool filled, int side, const QColor& colour, qreal devicePixelRatio
 QIcon icon(bool filled, const QColor& colour, const QString& themeName) {
     // A name the theme lacks would leave some panels with a blank or "missing" icon. Looked up by file: Qt finds
     // SVG theme icons only with its SVG plugin, which the program does not need.
-    if (!themeName.isEmpty() && hasStatusIcon(themeName))
-        return QIcon(new NamedGlyphEngine(filled, colour, themeName));
+    if (!themeName.isEmpty() && hasStatusIcon(themeName)) return QIcon(new NamedGlyphEngine(filled, colour, themeName));
     QIcon icon;
     for (int side : kPanelSides)
         icon.addPixmap(make(filled, side, colour));
