@@ -3,9 +3,6 @@ include(GNUInstallDirs)
 
 set(KNOKLE_ID org.knokle.Knokle)
 set(KNOKLE_UDEV_RULE 70-knokle-accelerometer.rules)
-# udev reads rules from lib/udev/rules.d under /usr and /usr/local.
-set(KNOKLE_UDEV_DIR ${CMAKE_INSTALL_PREFIX}/lib/udev/rules.d)
-set(KNOKLE_SHARE_DIR ${CMAKE_INSTALL_FULL_DATADIR}/knokle)
 
 # The application icon, drawn from the status glyph at build time.
 add_executable(knokle_make_app_icon tools/make-app-icon.cpp)
@@ -19,17 +16,59 @@ add_custom_target(knokle_app_icon ALL DEPENDS ${KNOKLE_ICON_THEME}/scalable/apps
 
 # The rule beside the program in the build tree too, so that a program run from there can name it.
 configure_file(share/udev/${KNOKLE_UDEV_RULE} ${PROJECT_BINARY_DIR}/share/knokle/${KNOKLE_UDEV_RULE} COPYONLY)
-configure_file(share/knokle.1 ${PROJECT_BINARY_DIR}/share/knokle.1 @ONLY)
 configure_file(share/${KNOKLE_ID}.metainfo.xml ${PROJECT_BINARY_DIR}/share/${KNOKLE_ID}.metainfo.xml COPYONLY)
 
 install(TARGETS knokle RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES share/${KNOKLE_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_BINARY_DIR}/share/${KNOKLE_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(DIRECTORY ${KNOKLE_ICON_THEME}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
-install(FILES ${PROJECT_BINARY_DIR}/share/knokle.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES share/shortcuts/README DESTINATION ${CMAKE_INSTALL_DATADIR}/knokle/shortcuts)
-install(PROGRAMS share/shortcuts/do-not-disturb share/shortcuts/do-not-disturb-off
+# Every shortcut the README names: the two that pick the desktop's mechanism run the others.
+install(PROGRAMS share/shortcuts/do-not-disturb share/shortcuts/do-not-disturb-off share/shortcuts/do-not-disturb-gnome
+                 share/shortcuts/do-not-disturb-kde share/shortcuts/do-not-disturb-xfce
+                 share/shortcuts/do-not-disturb-inhibit
         DESTINATION ${CMAKE_INSTALL_DATADIR}/knokle/shortcuts)
+
+# The browser extension, unpacked for Chromium-family browsers and packed for Firefox's "Install Add-on From File".
+set(KNOKLE_EXTENSION_FILES manifest.json background.js)
+set(KNOKLE_XPI ${PROJECT_BINARY_DIR}/share/knokle/knokle-tabs.xpi)
+list(TRANSFORM KNOKLE_EXTENSION_FILES PREPEND ${PROJECT_SOURCE_DIR}/share/browser-extension/
+     OUTPUT_VARIABLE KNOKLE_EXTENSION_SOURCES)
+add_custom_command(OUTPUT ${KNOKLE_XPI}
+                   COMMAND ${CMAKE_COMMAND} -E tar cf ${KNOKLE_XPI} --format=zip --mtime=2026-01-01
+                           ${KNOKLE_EXTENSION_FILES}
+                   WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}/share/browser-extension
+                   DEPENDS ${KNOKLE_EXTENSION_SOURCES} VERBATIM)
+add_custom_target(knokle_extension_xpi ALL DEPENDS ${KNOKLE_XPI})
+install(FILES ${KNOKLE_EXTENSION_SOURCES} DESTINATION ${CMAKE_INSTALL_DATADIR}/knokle/browser-extension)
+install(FILES ${KNOKLE_XPI} DESTINATION ${CMAKE_INSTALL_DATADIR}/knokle)
+
+# The package's documents, compressed as Debian keeps them.
+set(KNOKLE_DOC_BUILD ${PROJECT_BINARY_DIR}/share/doc)
+add_custom_command(OUTPUT ${KNOKLE_DOC_BUILD}/changelog.gz
+                   COMMAND ${CMAKE_COMMAND} -E make_directory ${KNOKLE_DOC_BUILD}
+                   COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/cmake/debian/changelog > ${KNOKLE_DOC_BUILD}/changelog.gz
+                   DEPENDS ${PROJECT_SOURCE_DIR}/cmake/debian/changelog)
+add_custom_target(knokle_changelog ALL DEPENDS ${KNOKLE_DOC_BUILD}/changelog.gz)
+install(FILES cmake/debian/copyright ${KNOKLE_DOC_BUILD}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# The man page names the folders of the prefix it is installed into (the package's is /usr, not the build's).
+install(CODE "set(KNOKLE_MAN_SOURCE \"${PROJECT_SOURCE_DIR}/share/knokle.1\")
+              set(KNOKLE_MAN_BUILD \"${PROJECT_BINARY_DIR}/share/man1\")
+              set(PROJECT_VERSION \"${PROJECT_VERSION}\")
+              set(KNOKLE_MANDIR \"${CMAKE_INSTALL_MANDIR}\")
+              set(KNOKLE_DATADIR \"${CMAKE_INSTALL_DATADIR}\")")
+install(CODE [[
+    set(KNOKLE_SHARE_DIR "${CMAKE_INSTALL_PREFIX}/${KNOKLE_DATADIR}/knokle")
+    set(KNOKLE_UDEV_DIR "${CMAKE_INSTALL_PREFIX}/lib/udev/rules.d")
+    configure_file("${KNOKLE_MAN_SOURCE}" "${KNOKLE_MAN_BUILD}/knokle.1" @ONLY)
+    execute_process(COMMAND gzip -9n -f "${KNOKLE_MAN_BUILD}/knokle.1" RESULT_VARIABLE zipped)
+    if(NOT zipped EQUAL 0)
+        message(FATAL_ERROR "could not compress the man page")
+    endif()
+    file(INSTALL DESTINATION "${CMAKE_INSTALL_PREFIX}/${KNOKLE_MANDIR}/man1" TYPE FILE
+         FILES "${KNOKLE_MAN_BUILD}/knokle.1.gz")
+]])
 install(FILES share/udev/${KNOKLE_UDEV_RULE} DESTINATION lib/udev/rules.d)
 # A rule udev reads takes effect for the devices that are already there only after a reload and a trigger.
 install(CODE "set(KNOKLE_UDEV_RULE ${KNOKLE_UDEV_RULE})")
@@ -58,10 +97,12 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME knokle)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "tap the laptop's chassis to run desktop actions")
+# Lines under 80 columns, as dpkg shows them.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-       "Knokle lives in the panel's tray, recognises taps on the laptop's chassis with its built-in accelerometer "
-       "(or, when the user turns listening on, its microphone) and runs the mode bound to the number of taps: close browser tabs, quit and open applications, open links, "
-       "run a Focus shortcut.")
+       "Knokle lives in the panel's tray, recognises taps on the laptop's chassis\n"
+       "with its built-in accelerometer (or, once the user turns listening on, its\n"
+       "microphone) and runs the mode bound to the number of taps: close browser\n"
+       "tabs, quit and open applications, open links, run a Focus shortcut.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -68,6 +68,20 @@ bool writeSvg(const QString& file) {
     return text.status() == QTextStream::Ok;
 }
 
+// The tray's symbolic icons: the glyph alone on a 16-unit canvas, in the grey that panels recolour.
+bool writeSymbolic(const QString& file, bool filled) {
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    QRectF box = StatusIcon::outline().boundingRect();
+    auto placed = placeGlyph({box.x(), box.y(), box.width(), box.height()}, 16, filled);
+    if (!placed) return false;
+    QTransform t(placed->scale, 0, 0, placed->scale, placed->dx, placed->dy);
+    QTextStream text(&out);
+    text << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"16\" height=\"16\" viewBox=\"0 0 16 16\">\n"
+         << "  <path fill=\"#bebebe\" d=\"" << svgPath(t.map(StatusIcon::outline())) << "\"/>\n</svg>\n";
+    return text.status() == QTextStream::Ok;
+}
+
 bool writePng(const QString& file, int side) {
     QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
@@ -94,6 +108,9 @@ int main(int argc, char** argv) {
     }
     QDir theme(QString::fromLocal8Bit(argv[1]));
     bool ok = theme.mkpath("scalable/apps") && writeSvg(theme.filePath(QString("scalable/apps/%1.svg").arg(kName)));
+    ok = ok && theme.mkpath("scalable/status") &&
+         writeSymbolic(theme.filePath(QString("scalable/status/%1.svg").arg(kSymbolicStatusIcon)), false) &&
+         writeSymbolic(theme.filePath(QString("scalable/status/%1.svg").arg(kSymbolicFlashStatusIcon)), true);
     for (int side : {16, 22, 24, 32, 48, 64, 128, 256}) {
         QString folder = QString("%1x%1/apps").arg(side);
         ok = ok && theme.mkpath(folder) && writePng(theme.filePath(folder + "/" + kName + ".png"), side);

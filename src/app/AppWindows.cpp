@@ -1,6 +1,7 @@
 #include "app/AppWindows.h"
 
 #include "platform/linux/desktop/DesktopApplicationList.h"
+#include "platform/linux/desktop/ExecutableShortcutRunner.h"
 #include "viewmodels/ApplicationCatalog.h"
 #include "widgets/CalibrationWindowController.h"
 #include "widgets/ModesWindowController.h"
@@ -23,6 +24,7 @@ std::function<std::unique_ptr<CalibrationPanel>(const CalibrationSetup&)> AppWin
         auto controller = std::make_unique<CalibrationWindowController>(loop, present);
         controller->apply(setup);
         controller->buildUI();
+        controller->onWindowClosed = onCalibrationClosed;
         return controller;
     };
 }
@@ -38,7 +40,9 @@ void AppWindows::openModeEditor() {
         ModesWindowController::Services services{
             loop, &workspace,
             [list = std::make_shared<DesktopApplicationList>()] { return list->installedApplications(); }, present,
-            nullptr};
+            nullptr,
+            // Read where the runner reads it, each time a mode is shown.
+            [] { return ExecutableShortcutRunner::available(ExecutableShortcutRunner::defaultFolder()); }};
         modesWindow = std::make_unique<ModesWindowController>(modeManager(), std::move(services));
         modesWindow->onModesChanged = [this] {
             if (onModesChanged) onModesChanged();

@@ -29,6 +29,8 @@ public:
     // before the editor first opens.
     std::function<std::shared_ptr<ModeManager>()> modeManager;
     std::function<void()> onModesChanged;
+    // Called when the calibration window has closed, beside the controller's own handler.
+    std::function<void()> onCalibrationClosed;
 
     // For the controller's services; empty where windows cannot be shown.
     std::function<std::unique_ptr<CalibrationPanel>(const CalibrationSetup&)> calibrationFactory();

@@ -6,9 +6,11 @@
 #include "controller/AppDelegate.h"
 #include "controller/ExecMode.h"
 #include "controller/ExitWhenSettled.h"
+#include "controller/NoTrayAlert.h"
 #include "controller/Settings.h"
-#include "platform/linux/browsers/DesktopBrowserScripting.h"
 #include "platform/linux/audio/PulseAudioCapture.h"
+#include "platform/linux/browsers/DesktopBrowserScripting.h"
+#include "platform/linux/desktop/DesktopLook.h"
 #include "platform/linux/desktop/DesktopSessionPrivacy.h"
 #include "platform/linux/desktop/DesktopTrayHost.h"
 #include "platform/linux/desktop/ExecutableShortcutRunner.h"
@@ -33,6 +35,7 @@
 #include "sensing/WavFile.h"
 #include "sensing/WavReplayCapture.h"
 #include "widgets/QtAlertPresenter.h"
+#include "widgets/StatusIcon.h"
 #include "widgets/TrayStatusItem.h"
 #include "widgets/WindowPresenter.h"
 
@@ -164,10 +167,20 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // Docks and task switchers match the windows to the desktop entry by these (WM_CLASS "knokle", "Knokle").
+    QGuiApplication::setDesktopFileName("org.knokle.Knokle");
+    QApplication::setWindowIcon(StatusIcon::applicationIcon());
+    bool testTapsOnly = false;
     if (withTray && !waitForTrayHost(DesktopTrayHost())) {
         printLine("[info] No tray to show Knokle in: the desktop shows no tray items (on GNOME, turn on the "
                   "AppIndicator extension).");
-        return 1;
+        // Started from the application menu, a line on standard output is seen by no one.
+        QtAlertPresenter noTray;
+        if (noTray.runModal(noTrayAlert(environmentValue("XDG_CURRENT_DESKTOP"))) !=
+            static_cast<int>(NoTrayAnswer::openTestTaps))
+            return 1;
+        withTray = false;
+        testTapsOnly = true;
     }
 
     QtMainLoop loop;
@@ -180,7 +193,10 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     QtAlertPresenter alerts;
     NoStatusItem noStatusItem;
     std::unique_ptr<TrayStatusItem> tray;
-    if (withTray) tray = std::make_unique<TrayStatusItem>();
+    if (withTray) {
+        tray = std::make_unique<TrayStatusItem>();
+        tray->setDesktopLook(readDesktopLook);
+    }
     X11WindowActivation activation;
     bool onX11 = QGuiApplication::platformName() == "xcb";
     WindowPresenter presenter([&activation, onX11](QWidget* window) {
@@ -229,6 +245,8 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
 
     AppWindows windows(loop, desktop.workspace);
     windows.present = [&presenter](QWidget* window) { presenter.present(window, nullptr); };
+    // Without a tray, Test Taps is the program's one window: closing it ends the program.
+    if (testTapsOnly) windows.onCalibrationClosed = [] { QCoreApplication::exit(0); };
     AppDelegate delegate(AppServices{.loop = tapLoop,
                                      .background = background,
                                      .defaults = defaults,
@@ -241,7 +259,13 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
                                      .statusItem = tray ? static_cast<StatusItem&>(*tray) : noStatusItem,
                                      .modeServices = desktop.modeServices(loop, background, defaults),
                                      .storeURL = modesFile(),
-                                     .terminate = [] { endProcess(0); },
+                                     .terminate =
+                                         [&tray] {
+                                             // Taken off the panel first: the panel need not notice the lost
+                                             // connection on its own, which it did only after a second or more.
+                                             if (tray) tray->hide();
+                                             endProcess(0);
+                                         },
                                      .makeCalibration = windows.calibrationFactory(),
                                      .openModeEditor = windows.modeEditorOpener(),
                                      .environment = nullptr,
@@ -279,6 +303,7 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     }
 
     loop.post([&] { delegate.launch(); });
+    if (testTapsOnly) loop.post([&] { delegate.showCalibration(); });
     endProcess(QApplication::exec());
 }
 

@@ -86,6 +86,7 @@ void AppDelegate::launch() {
     if (sensorMissing) return;
     if (services.sensorAccess) sensorUnreadable = services.sensorAccess->unreadableSensor();
     if (sensorUnreadable) {
+        rebuildMenu();
         // Calibrating a sensor that delivers nothing would only confuse; onboarding waits for a readable one.
         services.loop.post(guarded([this] { reportUnreadableSensor(*sensorUnreadable); }));
         return;
@@ -212,7 +213,7 @@ void AppDelegate::registerHotKey() {
 void AppDelegate::reportHotKeyFailure(const HotKeyFailure& failure) {
     // Without this the shortcut would silently do nothing.
     if (failure.kind == HotKeyFailure::Kind::inUse)
-        printLine("[info] The shortcut " + settings.hotkeyDisplay() +
+        printLine("[info] The shortcut " + settings.hotkeyText() +
                   " is in use by another program; arm and pause taps from the menu instead.");
 }
 
@@ -271,9 +272,10 @@ void AppDelegate::toggleOpenAtLogin() {
 MenuInputs AppDelegate::menuInputs() const {
     MenuInputs in;
     in.sensorMissing = sensorMissing;
+    if (sensorUnreadable) in.unreadableSensor = sensorUnreadable->device;
     in.tapsActive = settings.tapsActive();
     in.autoPause = settings.autoPause();
-    in.hotkeyDisplay = settings.hotkeyDisplay();
+    in.hotkeyDisplay = settings.hotkeyText();
     for (const auto& mode : modeManager->modes)
         in.modes.push_back({mode.id, mode.name, mode.slapCount});
     in.loginItemStatus = services.loginItem.status();

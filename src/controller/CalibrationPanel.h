@@ -6,6 +6,8 @@
 
 namespace knokle {
 
+struct CalibrationSetup;
+
 // What the controller needs of the calibration window: its visibility, its level meter, the live status it
 // shows, and the four change handlers through which it edits settings.
 class CalibrationPanel {
@@ -29,6 +31,8 @@ public:
     virtual void setSourceNote(const std::string&) {}
     // Shows the window in front and makes it key.
     virtual void present() = 0;
+    // Shows these settings in the controls (they may have changed while the window was hidden).
+    virtual void refresh(const CalibrationSetup& setup) = 0;
 
     std::function<void(int)> onFirmnessChange;
     std::function<void(double)> onCooldownChange;

@@ -29,7 +29,7 @@ CalibrationSetup CalibrationSession::setup() const {
     CalibrationSetup s;
     s.firmness = settings.firmness();
     s.cooldown = settings.cooldownSeconds();
-    s.hotkeyDisplay = settings.hotkeyDisplay();
+    s.hotkeyDisplay = settings.hotkeyText();
     s.autoPause = settings.autoPause();
     s.thresholdG = pipeline.levelThreshold();
     s.markerFraction = firmnessLevel(s.firmness).markerFraction;
@@ -38,7 +38,10 @@ CalibrationSetup CalibrationSession::setup() const {
 
 void CalibrationSession::show() {
     pipeline.reset();
-    if (!panel && makePanel) {
+    if (panel && !panel->isVisible()) {
+        // Hidden since it was built: the menu, the defaults command or another window may have changed these.
+        panel->refresh(setup());
+    } else if (!panel && makePanel) {
         panel = makePanel(setup());
         if (panel) wire(*panel);
     }

@@ -17,7 +17,7 @@ const char* const kUsageText =
     "       knokle defaults read [KEY] | write KEY -bool|-int|-float|-string VALUE | delete KEY\n"
     "       knokle --install-browser-support | --uninstall-browser-support\n"
     "                                    let the browsers' Knokle extension reach the program, or undo it\n"
-    "       knokle --help | --version\n"
+    "       knokle -h | --help | --version\n"
     "environment: KNOKLE_DRYRUN=1 reports gestures without running modes; KNOKLE_DEBUG=1 logs detector\n"
     "decisions; KNOKLE_CONFIG_DIR and KNOKLE_DATA_DIR move the settings and modes folders;\n"
     "KNOKLE_HIDRAW_SYSFS_ROOT and KNOKLE_HIDRAW_DEV_ROOT look for the accelerometer under other folders than\n"
@@ -38,7 +38,7 @@ void parseOwnFlags(const std::vector<std::string>& args, CommandLine& line) {
     for (size_t i = 1; i < args.size() && !line.error; ++i) {
         const std::string& arg = args[i];
         bool hasNext = i + 1 < args.size();
-        if (arg == "--help") {
+        if (arg == "--help" || arg == "-h") {
             line.help = true;
         } else if (arg == "--version") {
             line.version = true;

@@ -1,6 +1,7 @@
 #include "controller/Hotkey.h"
 
 #include "common/UnicodeText.h"
+#include "common/VirtualKeys.h"
 
 namespace knokle {
 
@@ -96,6 +97,68 @@ std::string GlobalHotKey::keyName(std::uint16_t code, const std::optional<std::s
     if (!chars) return "?";
     std::string name = upperCased(trimmedSpacesAndLineBreaks(*chars));
     return name.empty() ? "?" : name;
+}
+
+namespace {
+
+std::string linuxKeyName(std::uint32_t code) {
+    auto key = virtualKey(code);
+    if (!key) return "Key " + std::to_string(code);
+    switch (key->named) {
+    case NamedKey::none:
+        return key->character >= 'a' && key->character <= 'z' ? std::string(1, char(key->character - 'a' + 'A'))
+                                                              : std::string(1, key->character);
+    case NamedKey::returnKey:
+        return "Return";
+    case NamedKey::tab:
+        return "Tab";
+    case NamedKey::space:
+        return "Space";
+    case NamedKey::backspace:
+        return "Backspace";
+    case NamedKey::escape:
+        return "Escape";
+    case NamedKey::forwardDelete:
+        return "Delete";
+    case NamedKey::home:
+        return "Home";
+    case NamedKey::end:
+        return "End";
+    case NamedKey::pageUp:
+        return "Page Up";
+    case NamedKey::pageDown:
+        return "Page Down";
+    case NamedKey::help: // where a PC keyboard has Insert
+        return "Insert";
+    case NamedKey::left:
+        return "Left";
+    case NamedKey::right:
+        return "Right";
+    case NamedKey::down:
+        return "Down";
+    case NamedKey::up:
+        return "Up";
+    case NamedKey::keypadEnter:
+        return "Keypad Enter";
+    case NamedKey::keypadClear: // where a PC keyboard has Num Lock
+        return "Num Lock";
+    case NamedKey::function:
+        return "F" + std::to_string(key->functionNumber);
+    case NamedKey::keypad:
+        return std::string("Keypad ") + key->character;
+    }
+    return "Key " + std::to_string(code);
+}
+
+} // namespace
+
+std::string GlobalHotKey::shortcutText(std::uint32_t keyCode, std::uint32_t modifiers) {
+    std::string text;
+    if (modifiers & HotKeyMask::command) text += "Super+";
+    if (modifiers & HotKeyMask::control) text += "Ctrl+";
+    if (modifiers & HotKeyMask::option) text += "Alt+";
+    if (modifiers & HotKeyMask::shift) text += "Shift+";
+    return text + linuxKeyName(keyCode);
 }
 
 } // namespace knokle

@@ -53,6 +53,9 @@ public:
     static std::string displayString(std::uint16_t keyCode, std::uint64_t flags,
                                      const std::optional<std::string>& chars);
     static std::string keyName(std::uint16_t code, const std::optional<std::string>& chars);
+    // What a Linux user reads for a stored shortcut: "Super+Alt+T", "Ctrl+Shift+K", "Alt+F5". The stored display
+    // text keeps its own form, for the files' sake; this is computed from the key code and modifier mask.
+    static std::string shortcutText(std::uint32_t keyCode, std::uint32_t modifiers);
 
 private:
     GlobalHotKey(HotKeyService& service, MainLoop& loop, std::uint32_t keyCode, std::uint32_t modifiers,

@@ -1,5 +1,6 @@
 #include "controller/Settings.h"
 
+#include "controller/Hotkey.h"
 #include "sensing/Firmness.h"
 
 #include "common/TextFormat.h"
@@ -148,6 +149,9 @@ std::uint32_t Settings::hotkeyMods() const {
 }
 std::string Settings::hotkeyDisplay() const {
     return stringReading(kHotkeyDisplay).value_or(kDefaultHotkeyDisplay);
+}
+std::string Settings::hotkeyText() const {
+    return GlobalHotKey::shortcutText(hotkeyKeyCode(), hotkeyMods());
 }
 bool Settings::openAppsFullScreen() const {
     return storedBool(kOpenAppsFullScreen, true);

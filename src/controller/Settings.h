@@ -43,7 +43,8 @@ public:
     bool autoPause() const;
     std::uint32_t hotkeyKeyCode() const;
     std::uint32_t hotkeyMods() const;
-    std::string hotkeyDisplay() const;
+    std::string hotkeyDisplay() const; // as stored, for the files' sake
+    std::string hotkeyText() const;    // as shown: computed from the key code and modifiers
     bool openAppsFullScreen() const;
     TapSourceChoice tapSource() const; // "auto", "accelerometer", "microphone"; anything else reads as auto
     bool microphoneEnabled() const;    // only a stored true turns listening on

@@ -12,3 +12,6 @@ set(KNOKLE_CONTROLLER_SOURCES
     src/controller/Settings.cpp
     src/controller/TapPipeline.cpp
 )
+# The program's controller (plain C++, in knokle_core).
+list(APPEND KNOKLE_CONTROLLER_SOURCES
+     src/controller/NoTrayAlert.cpp)

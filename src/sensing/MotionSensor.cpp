@@ -3,6 +3,7 @@
 #include "common/DiagnosticOutput.h"
 #include "common/TextFormat.h"
 #include "platform/SensorAccess.h"
+#include "sensing/EventLog.h"
 
 #include <cmath>
 #include <limits>
@@ -59,16 +60,19 @@ std::vector<std::uint8_t> encodeReport(double x, double y, double z, std::size_t
 }
 
 MotionSensor::MotionSensor(HidManagerFactory createManager, std::function<double()> sampleTime)
-    : createManager(std::move(createManager)), sampleTime(std::move(sampleTime)) {}
+    : createManager(std::move(createManager)), sampleTime(std::move(sampleTime)) {
+    printReports = EventLog::standard().enabled();
+}
 
 void MotionSensor::start() {
     manager = createManager ? createManager() : nullptr;
     std::optional<std::vector<std::shared_ptr<HidDevice>>> devices;
     if (manager) {
-        manager->setDeviceMatching({kAccelerometerVendorID, kAccelerometerProductID, kAccelerometerUsagePage, kAccelerometerUsage});
+        manager->setDeviceMatching(
+            {kAccelerometerVendorID, kAccelerometerProductID, kAccelerometerUsagePage, kAccelerometerUsage});
         manager->scheduleWithMainLoop();
         int status = manager->open();
-        printLine(format("[MotionSensor] IOHIDManagerOpen result: %d (0 = success)", status));
+        printLine(format("[MotionSensor] HID device search opened: %d (0 = success)", status));
         devices = manager->matchedDevices();
     }
     if (!devices) {
@@ -78,13 +82,13 @@ void MotionSensor::start() {
     }
     printLine(format("[MotionSensor] Matched %zu SPU accelerometer device(s).", devices->size()));
     if (devices->empty()) {
-        printLine("[MotionSensor] SPU accelerometer not present on this Mac.");
+        printLine("[MotionSensor] SPU accelerometer not present on this computer.");
         if (onUnavailable) onUnavailable();
         return;
     }
     std::shared_ptr<HidDevice> first = devices->front();
     if (!first) {
-        printLine("[MotionSensor] Matched device is not an IOHIDDevice; ignoring.");
+        printLine("[MotionSensor] Matched device is not a HID device; ignoring.");
         return;
     }
     std::string product = first->property("Product").value_or("?");
@@ -104,8 +108,8 @@ void MotionSensor::openReports(HidDevice& hidDevice) {
 }
 
 void MotionSensor::handleRawReport(const std::uint8_t* report, long length) {
-    ++debugPrintCount;
-    if (debugPrintCount <= kMaxPrintedReports) {
+    // The first reports' bytes help when a new sensor misbehaves; only asked for (KNOKLE_DEBUG=1).
+    if (printReports && ++debugPrintCount <= kMaxPrintedReports) {
         printLine(format("[MotionSensor] RAW REPORT (%ld bytes): ", length) + hexBytes(report, length));
     }
     if (length < kMinimumReportLength) return;

@@ -49,6 +49,8 @@ public:
     // Called for every input report; public so that recorded bytes can be fed in directly.
     void handleRawReport(const std::uint8_t* report, long length);
 
+    // Whether the first reports are printed as bytes: with the detector's debug log (KNOKLE_DEBUG=1).
+    bool printReports = false;
     std::int64_t debugPrintCount = 0;
 
 private:

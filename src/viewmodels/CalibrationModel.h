@@ -35,7 +35,7 @@ public:
     int firmness = 2; // 1 or 2
     double cooldown = 1.0;
     bool autoPause = true;
-    std::string hotkeyDisplay = "⌥⌘T";
+    std::string hotkeyDisplay = "Super+Alt+T";
 
     bool onCooldown = false;
     bool showingDetection = false;

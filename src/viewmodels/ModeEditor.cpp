@@ -64,6 +64,24 @@ void ModeEditor::save() {
     if (onModesChanged) onModesChanged();
 }
 
+void ModeEditor::setFocus(const std::string& choice) {
+    if (choice.empty() || choice == kNoFocus)
+        working.focusModeIdentifier.reset();
+    else
+        working.focusModeIdentifier = choice;
+    save();
+}
+
+std::vector<std::string> ModeEditor::focusChoices(std::vector<std::string> executables,
+                                                  const std::optional<std::string>& current) {
+    std::sort(executables.begin(), executables.end());
+    executables.erase(std::unique(executables.begin(), executables.end()), executables.end());
+    if (current && !current->empty() && !std::binary_search(executables.begin(), executables.end(), *current))
+        executables.push_back(*current);
+    executables.insert(executables.begin(), kNoFocus);
+    return executables;
+}
+
 void ModeEditor::stripEmptyURLs() {
     removeBlank(working.openURLs);
     removeBlank(working.closeURLs);

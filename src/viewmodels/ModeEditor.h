@@ -46,6 +46,8 @@ public:
     // Entry i of a list, from a row made at the given generation; ignored when stale or out of range.
     void editEntry(ModeList which, size_t index, const std::string& text, unsigned madeAt);
     void removeEntry(ModeList which, size_t index, unsigned madeAt);
+    // The Focus shortcut to run: a choice of focusChoices; kNoFocus runs none.
+    void setFocus(const std::string& choice);
     void confirmAndClose();
     void resetFooter();
     // The window is closing, by whatever means.
@@ -63,6 +65,11 @@ public:
     static double wantedContentHeight(double header, double body, double footer);
     static double fittedContentHeight(double header, double body, double footer,
                                       std::optional<double> visibleScreenHeight);
+    static constexpr const char* kNoFocus = "None";
+    // What the Focus row offers: "None", the executables of the shortcuts folder by name, and the mode's own
+    // shortcut where the folder lacks it (so that it is seen rather than lost).
+    static std::vector<std::string> focusChoices(std::vector<std::string> executables,
+                                                 const std::optional<std::string>& current);
     static constexpr const char* kAppsPlaceholder = "Nothing yet — click Add App";
     static constexpr const char* kLinksPlaceholder = "Nothing yet — click Add Link";
     static constexpr const char* kTabsPlaceholder = "Nothing yet — matches any tab containing the text";

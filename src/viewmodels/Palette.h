@@ -28,7 +28,7 @@ inline constexpr Colour well = rgb255(35, 46, 78);
 inline constexpr Colour field = rgb255(39, 52, 92);
 inline constexpr Colour text = rgb255(239, 235, 227);
 inline constexpr Colour textDim = rgb255(151, 162, 192);
-inline constexpr Colour textFaint = rgb255(108, 119, 153);
+inline constexpr Colour textFaint = rgb255(140, 151, 184); // still 4.5:1 on cards and wells
 inline constexpr Colour neon = rgb255(111, 146, 200);
 inline constexpr Colour neonFill = rgb255(30, 62, 122);
 inline constexpr Colour warm = rgb255(239, 193, 94);
@@ -42,5 +42,10 @@ inline constexpr std::array<const char*, 2> levelIcons{"wind", "mountain.2.fill"
 
 // a + t (b - a) per component, t clamped to 0...1; the result is opaque whatever the inputs' alphas.
 Colour mix(const Colour& a, const Colour& b, double t);
+
+// Relative luminance of an opaque sRGB colour, 0 (black) to 1 (white), as WCAG defines it.
+double relativeLuminance(const Colour& c);
+// WCAG contrast ratio of two opaque colours, 1 to 21; text needs at least 4.5.
+double contrastRatio(const Colour& a, const Colour& b);
 
 } // namespace knokle

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "viewmodels/Palette.h"
+
 #include <optional>
+#include <string>
 
 namespace knokle {
 
@@ -25,5 +28,27 @@ double glyphTargetFraction(bool filled);
 
 // Centres the glyph in a canvas of the given side, scaled to its target size. Nothing for an empty outline.
 std::optional<GlyphPlacement> placeGlyph(const GlyphBounds& bounds, double canvas, bool filled);
+
+// What the desktop tells about its look, for choosing the tray glyph's colour.
+struct DesktopAppearance {
+    std::string currentDesktop{};   // XDG_CURRENT_DESKTOP
+    std::string gtkThemeVariable{}; // GTK_THEME, e.g. "Adwaita:dark"
+    std::string colorScheme{};      // GNOME's interface color-scheme: "default", "prefer-dark", "prefer-light"
+    std::string gtkTheme{};         // GNOME's interface gtk-theme
+    double windowLightness = -1;    // the toolkit palette's window colour, 0...1; below 0 when unknown
+};
+
+enum class PanelScheme { light, dark };
+
+// The panel's scheme: GNOME's top bar is dark whatever the colour scheme; elsewhere the panel follows the
+// desktop's scheme or theme.
+PanelScheme panelScheme(const DesktopAppearance& look);
+
+// The glyph's colour where the panel draws the picture as given (no symbolic icon): light on a dark panel.
+Colour statusGlyphColour(PanelScheme scheme);
+
+// The themed icons a panel can tint to its own text colour, installed beside the application icon.
+inline constexpr const char* kSymbolicStatusIcon = "org.knokle.Knokle-symbolic";
+inline constexpr const char* kSymbolicFlashStatusIcon = "org.knokle.Knokle-flash-symbolic";
 
 } // namespace knokle

@@ -68,6 +68,17 @@ std::vector<MenuItem> populate(const MenuInputs& in) {
         return menu;
     }
 
+    if (in.unreadableSensor) {
+        // Taps cannot arrive until this is fixed; the rest of the menu still works.
+        for (const std::string& line : {"Cannot read the motion sensor (" + *in.unreadableSensor + ")",
+                                        std::string("To fix it, install Knokle's udev rule: see \"man knokle\"")}) {
+            MenuItem hint = item(line, MenuAction::none, "", false);
+            hint.enabled = false;
+            menu.push_back(hint);
+        }
+        menu.push_back(separator());
+    }
+
     MenuItem armed = item(std::string(in.tapsActive ? "Taps Active  (" : "Taps Paused  (") + in.hotkeyDisplay + ")",
                           MenuAction::toggleActive);
     armed.checked = in.tapsActive;

@@ -54,6 +54,8 @@ struct MenuModeRow {
 // Everything the menu shows, read at the moment it is built.
 struct MenuInputs {
     bool sensorMissing = false;
+    // The sensor's device when it is there but this user may not read it (the user left Knokle running).
+    std::optional<std::string> unreadableSensor;
     bool tapsActive = false;
     bool autoPause = true;
     std::string hotkeyDisplay;

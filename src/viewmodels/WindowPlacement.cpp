@@ -20,4 +20,9 @@ std::optional<ScreenRect> placeBeside(const ScreenRect& window, const ScreenRect
     return placed;
 }
 
+double cappedContentHeight(double wanted, std::optional<double> availableHeight) {
+    if (!availableHeight) return wanted;
+    return std::max(0.0, std::min(wanted, *availableHeight - kWindowFrameAllowance));
+}
+
 } // namespace knokle

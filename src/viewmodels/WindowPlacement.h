@@ -31,4 +31,11 @@ inline constexpr double kBesideRaise = 30;
 std::optional<ScreenRect> placeBeside(const ScreenRect& window, const ScreenRect& other,
                                       const std::optional<ScreenRect>& available);
 
+// Room kept for the window's title bar and frame below a screen's available height.
+inline constexpr double kWindowFrameAllowance = 70;
+
+// A window's content height: what it wants, within the screen's available height (when known) less the frame;
+// the rest scrolls.
+double cappedContentHeight(double wanted, std::optional<double> availableHeight);
+
 } // namespace knokle

@@ -40,12 +40,17 @@ ApplicationChooser::ApplicationChooser(std::vector<InstalledApplication> apps, Q
     colours.setColor(QPalette::Text, Theme::color(Palette::text));
     colours.setColor(QPalette::Highlight, Theme::color(Palette::neonFill));
     colours.setColor(QPalette::HighlightedText, Theme::color(Palette::text));
+    // Qt's defaults are dark texts for a light window: on the navy they could not be read.
+    colours.setColor(QPalette::WindowText, Theme::color(Palette::text));
+    colours.setColor(QPalette::ButtonText, Theme::color(Palette::text));
+    colours.setColor(QPalette::Button, Theme::color(Palette::card));
     setPalette(colours);
 
     rows->setSelectionMode(QAbstractItemView::MultiSelection);
     rows->setIconSize(QSize(22, 22));
     rows->setFont(Theme::font(13));
     rows->setFrameShape(QFrame::NoFrame);
+    Theme::styleScrollBar(rows);
     for (const auto& application : applications) {
         auto* item = new QListWidgetItem(iconFor(application.icon), QString::fromStdString(application.name), rows);
         item->setData(kIdRole, QString::fromStdString(application.identifier));
@@ -56,6 +61,7 @@ ApplicationChooser::ApplicationChooser(std::vector<InstalledApplication> apps, Q
 
     auto* add = new AccentButton("Add");
     auto* cancel = new QPushButton("Cancel");
+    cancel->setObjectName("cancel");
     cancel->setFlat(true);
     cancel->setFont(Theme::font(13));
     connect(add, &QPushButton::clicked, this, &QDialog::accept);

@@ -1,6 +1,8 @@
 #include "widgets/CalibrationWindowController.h"
 
+#include "controller/Hotkey.h"
 #include "sensing/Firmness.h"
+#include "viewmodels/WindowPlacement.h"
 #include "widgets/AccentButton.h"
 #include "widgets/BlockMeterView.h"
 #include "widgets/CardView.h"
@@ -13,6 +15,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
+#include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -48,7 +52,6 @@ CalibrationWindowController::CalibrationWindowController(MainLoop& loop, std::fu
     QPalette colours = w->palette();
     colours.setColor(QPalette::Window, Theme::color(Palette::bg));
     w->setPalette(colours);
-    w->resize(kWidth, 700);
     w->installEventFilter(this);
     meterView->setParent(w);
     state.onStatusChange = [this] { showStatus(); };
@@ -73,20 +76,82 @@ void CalibrationWindowController::apply(const CalibrationSetup& setup) {
 }
 
 void CalibrationWindowController::buildUI() {
-    auto* stack = new QVBoxLayout(windowWidget.get());
+    // Built anew on every refresh: the segmented controls cannot be moved to another choice once made.
+    if (content) {
+        meterView->setParent(windowWidget.get());
+        meterView->hide();
+        delete content;
+        content = nullptr;
+    }
+    if (!windowWidget->layout()) {
+        auto* outer = new QVBoxLayout(windowWidget.get());
+        outer->setContentsMargins(0, 0, 0, 0);
+    }
+    content = new QWidget;
+    auto* stack = new QVBoxLayout(content);
     stack->setContentsMargins(30, 34, 30, 20);
     stack->setSpacing(0);
-    stack->addWidget(buildHeader());
+    headerBox = buildHeader();
+    stack->addWidget(headerBox);
     stack->addSpacing(22);
-    for (QWidget* item : {buildMeterCard(), buildFirmnessCard(), buildCooldownCard(), buildShortcutCard()}) {
-        stack->addWidget(item);
-        stack->addSpacing(16);
+    // The cards scroll where the screen is too short for them; the header and the Done row stay in view.
+    scroller = new QScrollArea;
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller->setWidgetResizable(true);
+    scroller->viewport()->setAutoFillBackground(false);
+    Theme::styleScrollBar(scroller);
+    cardsBox = new QWidget;
+    cardsBox->setAutoFillBackground(false);
+    auto* cards = new QVBoxLayout(cardsBox);
+    cards->setContentsMargins(0, 0, 0, 0);
+    cards->setSpacing(16);
+    for (QWidget* item : {buildMeterCard(), buildFirmnessCard(), buildCooldownCard(), buildShortcutCard()})
+        cards->addWidget(item);
+    cards->addStretch(1);
+    scroller->setWidget(cardsBox);
+    stack->addWidget(scroller, 1);
+    stack->addSpacing(16);
+    footerBox = buildFooter();
+    stack->addWidget(footerBox);
+    windowWidget->layout()->addWidget(content);
+    meterView->show();
+    fit();
+}
+
+void CalibrationWindowController::refresh(const CalibrationSetup& setup) {
+    if (recorder && recorder->isRecording()) recorder->stopRecording();
+    apply(setup);
+    buildUI();
+}
+
+namespace {
+
+int fittingHeight(QWidget* view, int width) {
+    QLayout* layout = view->layout();
+    layout->activate();
+    return layout->hasHeightForWidth() ? layout->totalHeightForWidth(width) : layout->totalSizeHint().height();
+}
+
+} // namespace
+
+void CalibrationWindowController::fit() {
+    if (!content) return;
+    windowWidget->ensurePolished();
+    for (QWidget* child : content->findChildren<QWidget*>())
+        child->updateGeometry();
+    std::optional<double> screen;
+    if (screenHeight) {
+        screen = screenHeight(windowWidget.get());
+    } else if (QScreen* s = windowWidget->screen()) {
+        screen = s->availableGeometry().height();
     }
-    stack->addWidget(buildFooter());
-    stack->activate();
-    int height = stack->hasHeightForWidth() ? stack->totalHeightForWidth(kWidth) : stack->totalSizeHint().height();
+    int wanted = 34 + fittingHeight(headerBox, kCardWidth) + 22 + fittingHeight(cardsBox, kCardWidth) + 16 +
+                 fittingHeight(footerBox, kCardWidth) + 20;
+    int height = static_cast<int>(cappedContentHeight(wanted, screen));
+    scroller->setVerticalScrollBarPolicy(height >= wanted ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
     windowWidget->setFixedSize(kWidth, height);
-    stack->activate();
+    content->layout()->activate();
 }
 
 QWidget* CalibrationWindowController::buildHeader() {
@@ -137,7 +202,7 @@ QWidget* CalibrationWindowController::buildCooldownCard() {
 QWidget* CalibrationWindowController::buildShortcutCard() {
     recorder = new HotkeyRecorder(state.hotkeyDisplay);
     recorder->onChange = [this](std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display) {
-        state.hotkeyDisplay = display;
+        state.hotkeyDisplay = GlobalHotKey::shortcutText(keyCode, modifiers);
         if (onHotkeyChange) onHotkeyChange(keyCode, modifiers, display);
     };
     recorder->onRecordingChange = [this](bool listening) {
@@ -155,7 +220,7 @@ QWidget* CalibrationWindowController::buildFooter() {
     auto* done = new AccentButton("Done");
     QObject::connect(done, &QPushButton::clicked, this, [this] { doneTapped(); });
     for (auto key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* shortcut = new QShortcut(QKeySequence(key), windowWidget.get());
+        auto* shortcut = new QShortcut(QKeySequence(key), content); // goes with the content it is built with
         QObject::connect(shortcut, &QShortcut::activated, this, [this] { doneTapped(); });
     }
     return row({footerHint, done}, 0);
@@ -171,6 +236,7 @@ void CalibrationWindowController::showFooter() {
     if (!footerHint) return;
     footerHint->setText(QString::fromStdString(state.footer().text));
     Theme::setLabelColour(footerHint, state.footer().colour);
+    fit();
 }
 
 bool CalibrationWindowController::isVisible() const {
@@ -211,6 +277,7 @@ void CalibrationWindowController::firmnessChanged() {
     state.chooseFirmness(firmnessControl->selectedIndex());
     firmDesc->setText(QString::fromStdString(state.firmnessDescription()));
     firmIcon->setPixmap(Theme::symbolImage(state.firmnessSymbol(), state.firmnessTint()));
+    fit();
     // The meter follows once the controller has applied the choice.
     if (onFirmnessChange) onFirmnessChange(state.firmness);
 }
@@ -218,6 +285,7 @@ void CalibrationWindowController::firmnessChanged() {
 void CalibrationWindowController::cooldownChanged() {
     state.chooseCooldown(cooldownControl->selectedIndex());
     cooldownDesc->setText(QString::fromStdString(state.cooldownText()));
+    fit();
     if (onCooldownChange) onCooldownChange(state.cooldown);
 }
 
@@ -226,6 +294,7 @@ void CalibrationWindowController::autoPauseToggled() {
     cooldownControl->isEnabledLike = state.cooldownChoiceEnabled();
     cooldownControl->setOpacity(state.cooldownChoiceOpacity(), true);
     cooldownDesc->setText(QString::fromStdString(state.cooldownText()));
+    fit();
     if (onAutoPauseChange) onAutoPauseChange(state.autoPause);
 }
 
@@ -238,6 +307,7 @@ bool CalibrationWindowController::eventFilter(QObject* watched, QEvent* event) {
         // Reported once the window is gone from the screen, so the controller no longer counts it visible.
         loop.post([self = QPointer<CalibrationWindowController>(this)] {
             if (self && self->onClose) self->onClose();
+            if (self && self->onWindowClosed) self->onWindowClosed();
         });
     }
     return false;

@@ -7,8 +7,10 @@
 #include <QObject>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QLabel;
+class QScrollArea;
 class QWidget;
 
 namespace knokle {
@@ -23,15 +25,24 @@ class ThemedSwitch;
 // callbacks; Done only confirms and closes. Closing hides the window; it is kept for the next opening.
 class CalibrationWindowController : public QObject, public CalibrationPanel {
 public:
-    static constexpr int kWidth = 460;
+    // Cards 452 wide between margins of 30; their meter and controls 412 inside the cards' insets.
+    static constexpr int kCardWidth = 452;
+    static constexpr int kWidth = kCardWidth + 2 * 30;
 
     // present shows the window in front (the caller's placement); without it the window is simply shown.
     explicit CalibrationWindowController(MainLoop& loop, std::function<void(QWidget*)> present = {});
     ~CalibrationWindowController() override;
 
-    // The settings to start from; before buildUI().
+    // Called after onClose when the window has closed; for the program's own wiring.
+    std::function<void()> onWindowClosed;
+    // The available height of the window's screen; without it, the screen's own.
+    std::function<std::optional<double>(QWidget*)> screenHeight;
+
+    // The settings to start from; before buildUI(), and again whenever the window is shown.
     void apply(const CalibrationSetup& setup);
     void buildUI();
+    // Shows the settings as they are now (another window or the menu may have changed them).
+    void refresh(const CalibrationSetup& setup) override;
 
     QWidget* window() const { return windowWidget.get(); }
     CalibrationModel& model() { return state; }
@@ -79,12 +90,19 @@ private:
     QWidget* buildFooter();
     void showStatus();
     void showFooter();
+    // The window's height: its content's, within the screen; the cards scroll when they do not fit.
+    void fit();
 
     MainLoop& loop;
     std::function<void(QWidget*)> presenter;
     CalibrationModel state;
     std::unique_ptr<QWidget> windowWidget;
     BlockMeterView* meterView;
+    QWidget* content = nullptr;
+    QWidget* headerBox = nullptr;
+    QWidget* cardsBox = nullptr;
+    QWidget* footerBox = nullptr;
+    QScrollArea* scroller = nullptr;
 };
 
 } // namespace knokle

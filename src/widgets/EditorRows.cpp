@@ -1,11 +1,13 @@
 #include "widgets/EditorRows.h"
 
+#include "viewmodels/ApplicationCatalog.h"
 #include "widgets/CardView.h"
 #include "widgets/EditProxy.h"
 #include "widgets/Proxy.h"
 #include "widgets/Theme.h"
 #include "widgets/ThemedTextField.h"
 
+#include <QComboBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -60,8 +62,9 @@ AppLook appLook(Workspace* workspace, const std::string& identifier) {
         if (auto found = workspace->lookUpApplication(identifier).application) location = found->location;
     }
     if (!location) {
-        return {QString::fromStdString(identifier), Theme::symbolImage("app.generic", Palette::textDim, kAppIconSize),
-                false};
+        // A readable name that says the application is missing, not a raw identifier.
+        return {QString::fromStdString(missingApplicationLabel(identifier)),
+                Theme::symbolImage("app.generic", Palette::textDim, kAppIconSize), false};
     }
     QString name = QString::fromStdString(workspace->displayName(*location));
     name.remove(".app");
@@ -78,6 +81,18 @@ QWidget* appRow(const AppLook& look, std::function<void()> onRemove) {
     auto* row = rowOf({removeButton(std::move(onRemove)), icon}, false);
     static_cast<QHBoxLayout*>(row->layout())->addWidget(name, 1);
     return row;
+}
+
+QComboBox* choiceBox() {
+    auto* box = new QComboBox;
+    box->setFont(Theme::font(13));
+    box->setStyleSheet(QString("QComboBox { background: %1; color: %2; border: 1px solid %3; border-radius: 6px;"
+                               " padding: 4px 10px; } QComboBox QAbstractItemView { background: %4; color: %2;"
+                               " selection-background-color: %5; }")
+                           .arg(Theme::color(Palette::field).name(), Theme::color(Palette::text).name(),
+                                Theme::color(Palette::border).name(), Theme::color(Palette::card).name(),
+                                Theme::color(Palette::neonFill).name()));
+    return box;
 }
 
 QWidget* linkRow(const std::string& text, const QString& placeholder, MainLoop& loop,

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class QComboBox;
 class QPushButton;
 class QWidget;
 
@@ -36,6 +37,8 @@ struct AppLook {
 AppLook appLook(Workspace* workspace, const std::string& identifier);
 
 QWidget* appRow(const AppLook& look, std::function<void()> onRemove);
+// A drop-down list in the windows' look.
+QComboBox* choiceBox();
 // A row with a field for one link or tab text.
 QWidget* linkRow(const std::string& text, const QString& placeholder, MainLoop& loop,
                  std::function<void(const std::string&)> onChange, std::function<void()> onSubmit,

@@ -118,8 +118,9 @@ bool HotkeyRecorder::handleKey(QKeyEvent* event) {
         return true;
     }
     auto code = static_cast<std::uint16_t>(*key.keyCode);
-    text = GlobalHotKey::displayString(code, key.flags, key.characters);
-    if (onChange) onChange(*key.keyCode, mask, text);
+    // Shown in Linux notation; stored with the display text the settings file has always kept.
+    text = GlobalHotKey::shortcutText(code, mask);
+    if (onChange) onChange(*key.keyCode, mask, GlobalHotKey::displayString(code, key.flags, key.characters));
     stopRecording();
     return true;
 }

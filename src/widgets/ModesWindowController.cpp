@@ -10,6 +10,7 @@
 #include "widgets/Theme.h"
 #include "widgets/ThemedTextField.h"
 
+#include <QComboBox>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -69,6 +70,7 @@ ModesWindowController::ModesWindowController(std::shared_ptr<ModeManager> manage
     };
     editor.onLoaded = [this] {
         nameField->setText(QString::fromStdString(editor.mode().name));
+        fillFocusChoices();
         refreshLists();
     };
     editor.onListsChanged = [this] { refreshLists(); };
@@ -108,6 +110,7 @@ void ModesWindowController::buildUI() {
     scroller->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     scroller->setWidgetResizable(true);
     scroller->viewport()->setAutoFillBackground(false);
+    Theme::styleScrollBar(scroller);
     bodyStack = buildBody();
     auto* document = new PinnedColumnView(bodyStack);
     document->setAutoFillBackground(false);
@@ -167,6 +170,13 @@ QWidget* ModesWindowController::buildBody() {
         *card.stack = column(list, 6);
         layout->addWidget(EditorRows::card(card.symbol, card.tint, card.title, card.add, card.action, list));
     }
+    focusChoice = EditorRows::choiceBox();
+    QObject::connect(focusChoice, &QComboBox::activated, this,
+                     [this](int index) { editor.setFocus(focusChoice->itemText(index).toStdString()); });
+    auto* hint = EditorRows::emptyRow("Runs an executable from ~/.config/knokle/shortcuts (examples are in "
+                                      "share/knokle/shortcuts).");
+    layout->addWidget(CardView::make(Theme::symbolImage("moon.fill", Palette::neon), "Focus", nullptr,
+                                     {focusChoice, hint}, {14, 16, 10}));
     return body;
 }
 
@@ -211,6 +221,17 @@ void ModesWindowController::fillAppRows(QVBoxLayout* stack, ModeList which) {
         };
         stack->addWidget(EditorRows::appRow(EditorRows::appLook(services.workspace, apps[i]), remove));
     }
+}
+
+void ModesWindowController::fillFocusChoices() {
+    if (!focusChoice) return;
+    auto choices = ModeEditor::focusChoices(services.shortcuts ? services.shortcuts() : std::vector<std::string>{},
+                                            editor.mode().focusModeIdentifier);
+    focusChoice->clear();
+    for (const auto& choice : choices)
+        focusChoice->addItem(QString::fromStdString(choice));
+    const auto& current = editor.mode().focusModeIdentifier;
+    focusChoice->setCurrentText(QString::fromStdString(current ? *current : ModeEditor::kNoFocus));
 }
 
 void ModesWindowController::fillLinkRows(QVBoxLayout* stack, ModeList which, const QString& placeholder,

@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+class QComboBox;
 class QLabel;
 class QScrollArea;
 class QVBoxLayout;
@@ -34,6 +35,8 @@ public:
         std::function<void(QWidget*)> present;                      // shows the window in front
         // The visible height of the window's screen; nothing when there is no screen to fit.
         std::function<std::optional<double>(QWidget*)> screenHeight;
+        // The executables a mode can run as its Focus shortcut.
+        std::function<std::vector<std::string>()> shortcuts;
     };
 
     ModesWindowController(std::shared_ptr<ModeManager> manager, Services services);
@@ -68,6 +71,7 @@ public:
     QVBoxLayout* quitsStack = nullptr;
     QVBoxLayout* urlsStack = nullptr;
     QVBoxLayout* closeUrlsStack = nullptr;
+    QComboBox* focusChoice = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -79,6 +83,7 @@ private:
     QWidget* buildFooter();
     void refreshLists();
     void fillAppRows(QVBoxLayout* stack, ModeList which);
+    void fillFocusChoices();
     void fillLinkRows(QVBoxLayout* stack, ModeList which, const QString& placeholder, const QString& empty);
     // Delivers what is typed but not yet delivered, before the rows change.
     void flushEdits();

@@ -110,7 +110,7 @@ bool renderModes(const std::string& path, MainLoop& loop, Workspace& workspace) 
         nullptr, folder.path() / ("knokle-preview-" + Uuid::random().upperString() + ".json"));
     manager->addOrUpdate(sampleMode()); // in place of the seeded one-tap mode
     ModesWindowController editor(
-        manager, {loop, &workspace, nullptr, nullptr, [](QWidget*) { return std::optional<double>(); }});
+        manager, {loop, &workspace, nullptr, nullptr, [](QWidget*) { return std::optional<double>(); }, nullptr});
     if (!capture(editor.window(), path)) return false;
     printLine("rendered modes preview -> " + path);
     return true;
@@ -118,10 +118,11 @@ bool renderModes(const std::string& path, MainLoop& loop, Workspace& workspace) 
 
 bool renderCalibration(const std::string& path, const std::vector<std::string>& args, MainLoop& loop) {
     CalibrationWindowController controller(loop);
+    controller.screenHeight = [](QWidget*) { return std::optional<double>(); }; // the whole window, unscrolled
     CalibrationSetup sample;
     sample.firmness = 2;
     sample.cooldown = 1.0;
-    sample.hotkeyDisplay = "⌥⌘T";
+    sample.hotkeyDisplay = "Super+Alt+T";
     sample.autoPause = true;
     sample.thresholdG = 0.21;
     sample.markerFraction = firmnessLevel(sample.firmness).markerFraction;

@@ -19,8 +19,13 @@ const QPainterPath& outline();
 // Without an outline it is transparent.
 QPixmap make(bool filled, int side, const QColor& colour, qreal devicePixelRatio = 1);
 
-// The glyph at the sizes panels ask for.
-QIcon icon(bool filled, const QColor& colour);
+// The glyph at the sizes panels ask for. With a theme name the icon also names that themed icon (when the
+// icon theme has it), so that a panel can draw it tinted to its own colours; the pictures stay as painted.
+QIcon icon(bool filled, const QColor& colour, const QString& themeName = {});
+
+// The application's icon for its windows: the installed theme icon, else the glyph drawn here on the windows'
+// background.
+QIcon applicationIcon();
 
 } // namespace StatusIcon
 } // namespace knokle

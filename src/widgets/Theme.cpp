@@ -2,9 +2,11 @@
 
 #include "viewmodels/Symbols.h"
 
+#include <QAbstractScrollArea>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
+#include <QScrollBar>
 
 namespace knokle::Theme {
 
@@ -57,6 +59,18 @@ void setLabelColour(QLabel* label, const Colour& colour) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color(colour));
     label->setPalette(palette);
+}
+
+void styleScrollBar(QAbstractScrollArea* area) {
+    // A style sheet on the bar alone: the default bar is a light trough on the dark window.
+    QString css = QString("QScrollBar:vertical { background: %1; width: 10px; margin: 0; border: none; }"
+                          "QScrollBar::handle:vertical { background: %2; border-radius: 4px; min-height: 32px;"
+                          " margin: 1px; }"
+                          "QScrollBar::handle:vertical:hover { background: %3; }"
+                          "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+                          "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")
+                      .arg(color(Palette::bg).name(), color(Palette::border).name(), color(Palette::textFaint).name());
+    area->verticalScrollBar()->setStyleSheet(css);
 }
 
 } // namespace knokle::Theme

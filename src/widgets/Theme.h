@@ -11,6 +11,7 @@
 
 class QWidget;
 class QLabel;
+class QAbstractScrollArea;
 
 namespace knokle {
 
@@ -32,6 +33,8 @@ QRectF rect(const Rect& r);
 // A text label in the windows' look: font, colour and (when wrapping) any number of lines.
 QLabel* label(const QString& text, int size, QFont::Weight weight, const Colour& colour, bool wrap = false);
 void setLabelColour(QLabel* label, const Colour& colour);
+// A scrolling area's vertical bar in the windows' dark look: a slim rounded handle on the window's colour.
+void styleScrollBar(QAbstractScrollArea* area);
 
 } // namespace Theme
 } // namespace knokle

@@ -25,7 +25,7 @@ ThemedTextField::ThemedTextField(const QString& text, const QString& placeholder
     QPalette colours = palette();
     colours.setColor(QPalette::Base, Qt::transparent);
     colours.setColor(QPalette::Text, Theme::color(Palette::text));
-    colours.setColor(QPalette::PlaceholderText, Theme::color(Palette::textFaint));
+    colours.setColor(QPalette::PlaceholderText, Theme::color(Palette::textDim)); // 4.5:1 on the field
     colours.setColor(QPalette::Highlight, Theme::color(Palette::neonFill));
     colours.setColor(QPalette::HighlightedText, Theme::color(Palette::text));
     setPalette(colours);

@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QKeySequence>
 #include <QWidgetAction>
 
 namespace knokle {
@@ -29,8 +28,12 @@ void TrayStatusItem::show() {
     tray.show();
 }
 
+void TrayStatusItem::hide() {
+    tray.hide();
+}
+
 bool TrayStatusItem::eventFilter(QObject* watched, QEvent* event) {
-    // The glyph follows the text colour of the desktop's theme, as a template image follows the menu bar.
+    // A theme change may turn the panel dark or light.
     if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange) {
         refreshIcons();
         tray.setIcon(filled ? filledIcon : normalIcon);
@@ -38,12 +41,22 @@ bool TrayStatusItem::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
+void TrayStatusItem::setDesktopLook(std::function<DesktopAppearance()> read) {
+    desktopLook = std::move(read);
+    iconColour = QColor();
+    refreshIcons();
+    tray.setIcon(filled ? filledIcon : normalIcon);
+}
+
 void TrayStatusItem::refreshIcons() {
-    QColor colour = QGuiApplication::palette().color(QPalette::WindowText);
+    DesktopAppearance look = desktopLook ? desktopLook() : DesktopAppearance{};
+    look.windowLightness = QGuiApplication::palette().color(QPalette::Window).lightnessF();
+    Colour c = statusGlyphColour(panelScheme(look));
+    QColor colour = QColor::fromRgbF(float(c.red), float(c.green), float(c.blue));
     if (colour == iconColour && !normalIcon.isNull()) return;
     iconColour = colour;
-    normalIcon = StatusIcon::icon(false, colour);
-    filledIcon = StatusIcon::icon(true, colour);
+    normalIcon = StatusIcon::icon(false, colour, kSymbolicStatusIcon);
+    filledIcon = StatusIcon::icon(true, colour, kSymbolicFlashStatusIcon);
 }
 
 void TrayStatusItem::setIcon(bool on) {
@@ -85,8 +98,7 @@ void TrayStatusItem::addItem(const MenuItem& item) {
                    item.action == MenuAction::toggleOpenAtLogin || item.action == MenuAction::toggleMicrophone;
     action->setCheckable(toggles);
     action->setChecked(toggles && item.checked);
-    if (!item.keyEquivalent.empty())
-        action->setShortcut(QKeySequence(QString("Ctrl+") + QString::fromStdString(item.keyEquivalent).toUpper()));
+    // No shortcut is shown: neither a panel's menu nor a popup menu passes a Ctrl+key on to its items.
     QObject::connect(action, &QAction::triggered, this, [this, item] { choose(item); });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controller/StatusItem.h"
+#include "viewmodels/StatusIconGeometry.h"
 
 #include <QColor>
 #include <QIcon>
@@ -22,7 +23,11 @@ public:
     // Called on the main loop, after the menu has closed, with the chosen item.
     std::function<void(const MenuItem&)> onChoose;
 
+    // What the desktop tells about its look; the glyph is painted to stand out on the panel it implies.
+    void setDesktopLook(std::function<DesktopAppearance()> read);
+
     void show();
+    void hide();
     QMenu& contextMenu() { return menu; }
     QIcon currentIcon() const { return tray.icon(); }
 
@@ -44,6 +49,7 @@ private:
     QSystemTrayIcon tray;
     QMenu menu;
     bool filled = false;
+    std::function<DesktopAppearance()> desktopLook;
     QColor iconColour;
     QIcon normalIcon, filledIcon;
 };

@@ -39,6 +39,12 @@ TEST(CalibrationWindowProgram, TheShortcutTogglesTapsAndCanBeRecordedAgain) {
     Window window = 0;
     ASSERT_TRUE(waitFor([&] { return (window = x.find("Test Your Taps")) != 0; })) << desktop.log();
     EXPECT_NE(desktop.settings().value("tapsActive", false), true) << "a fresh installation starts paused";
+    // Docks match it to the desktop entry (StartupWMClass=Knokle) and show Knokle's icon, not Qt's.
+    std::string properties = x.xprop(window, "WM_CLASS _NET_WM_ICON");
+    EXPECT_NE(properties.find("WM_CLASS(STRING) = \"knokle\", \"Knokle\""), std::string::npos) << properties;
+    EXPECT_NE(properties.find("_NET_WM_ICON(CARDINAL) = "), std::string::npos) << properties.substr(0, 200);
+    std::string entry = test::text(std::string(KNOKLE_SOURCE_DIR) + "/share/org.knokle.Knokle.desktop");
+    EXPECT_NE(entry.find("\nStartupWMClass=Knokle\n"), std::string::npos);
     auto pressedTo = [&](bool active) {
         EXPECT_EQ(desktop.session.run("xdotool key super+alt+t"), 0);
         return waitFor([&] { return desktop.settings().value("tapsActive", !active) == active; }, 5000);
@@ -46,7 +52,9 @@ TEST(CalibrationWindowProgram, TheShortcutTogglesTapsAndCanBeRecordedAgain) {
     ASSERT_TRUE(pressedTo(true)) << desktop.log();
     ASSERT_TRUE(pressedTo(false)) << "one press is one toggle";
 
-    // The shortcut box is the window's one field-coloured control.
+    // The shortcut box is the window's one field-coloured control, in the last card: scrolled into view where the
+    // screen is too short for the whole window.
+    desktop.session.run("xdotool mousemove --window " + std::to_string(window) + " 250 300 click --repeat 10 5");
     std::pair<int, int> box;
     ASSERT_TRUE(waitFor([&] { return (box = pixelsOf(x.shot(window), Palette::field).second).first > 0; }));
     ASSERT_EQ(desktop.session.run("xdotool mousemove " + std::to_string(box.first) + " " + std::to_string(box.second) +

@@ -85,3 +85,16 @@ TEST(ShortcutRunner, AShortcutGetsNoDescriptorButTheStandardOnes) {
     ::close(leaked);
     EXPECT_TRUE(test::waitFor(allReaped));
 }
+
+// What the editor's Focus row offers: the executable files, by name, not folders or files it cannot run.
+TEST(ShortcutRunner, AvailableListsTheExecutableFilesByName) {
+    ShortcutFolder shortcuts;
+    test::put(shortcuts.folder / "b-focus", "#!/bin/sh\n", true);
+    test::put(shortcuts.folder / "a-focus", "#!/bin/sh\n", true);
+    test::put(shortcuts.folder / "notes.txt", "not a program\n", false);
+    fs::create_directories(shortcuts.folder / "folder");
+    fs::create_symlink(shortcuts.folder / "a-focus", shortcuts.folder / "linked");
+    EXPECT_EQ(ExecutableShortcutRunner::available(shortcuts.folder),
+              (std::vector<std::string>{"a-focus", "b-focus", "linked"}));
+    EXPECT_TRUE(ExecutableShortcutRunner::available(shortcuts.temp / "missing").empty());
+}

@@ -37,6 +37,11 @@ struct XWindows {
         return std::strtoul(xdotool("search --onlyvisible --name " + shellQuoted("^" + title + "$")).c_str(), nullptr,
                             10);
     }
+    // xprop's lines for these properties of the window.
+    std::string xprop(Window window, const std::string& properties) const {
+        return commandOutput("DISPLAY=" + name + " xprop -id " + std::to_string(window) + " " + properties +
+                             " 2>/dev/null");
+    }
     Window active() const { return std::strtoul(xdotool("getactivewindow").c_str(), nullptr, 10); }
     std::string xdotool(const std::string& command) const {
         return commandOutput("DISPLAY=" + name + " xdotool " + command + " 2>/dev/null");

@@ -102,6 +102,13 @@ TEST(XdgAutostartLoginItem, RegisterWritesTheEntryUnregisterRemovesItAndAHiddenO
     auto written = DesktopEntryFile::parse(*text);
     ASSERT_TRUE(written);
     EXPECT_EQ(execProgram(*written->value("Exec")), (dir / "knokle").string());
+    // The same words as the installed entry, so that session settings list it as the menu does.
+    auto installed = readWholeFile(std::string(KNOKLE_SOURCE_DIR) + "/share/org.knokle.Knokle.desktop");
+    ASSERT_TRUE(installed);
+    auto shipped = DesktopEntryFile::parse(*installed);
+    ASSERT_TRUE(shipped);
+    for (const char* key : {"Name", "Comment", "Icon"})
+        EXPECT_EQ(written->value(key), shipped->value(key)) << key;
     EXPECT_EQ(item.unregisterItem(), std::nullopt);
     EXPECT_EQ(item.status(), LoginItemStatus::notRegistered);
 

@@ -252,3 +252,20 @@ TEST(HidrawSensorAccess, OnlyTheAccelerometerIsTriedAndAnUnreadableOneSaysWhereT
         EXPECT_EQ(problem->shippedRule, (f.dir / "share/k.rules").string());
     }
 }
+
+// The check looks where the program reads the sensor: the roots a fixture names through the environment.
+TEST(HidrawSensorAccess, FollowsTheRootsTheSensorIsReadFrom) {
+    Fixture f;
+    f.addDevice("hidraw4", kSpu);
+    test::ScopedEnv sys("KNOKLE_HIDRAW_SYSFS_ROOT", f.sys.c_str());
+    test::ScopedEnv dev("KNOKLE_HIDRAW_DEV_ROOT", f.dev.c_str());
+    std::vector<fs::path> opened;
+    HidrawSensorAccess access(HidrawSensorAccess::defaultLocations(), [&](const fs::path& node) {
+        opened.push_back(node);
+        return EACCES;
+    });
+    auto problem = access.unreadableSensor();
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(problem->device, (f.dev / "hidraw4").string());
+    EXPECT_EQ(opened, std::vector<fs::path>{f.dev / "hidraw4"});
+}

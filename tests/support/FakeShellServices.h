@@ -112,6 +112,10 @@ struct FakeCalibration final : CalibrationPanel {
     void flashDetected(int count) override { journal.push_back("detected " + std::to_string(count)); }
     void resetFooter() override { journal.push_back("resetFooter"); }
     void setSourceNote(const std::string& note) override { journal.push_back("note " + note); }
+    void refresh(const CalibrationSetup& shown) override {
+        setup = shown;
+        journal.push_back("refresh");
+    }
     void present() override {
         visible = true;
         journal.push_back("present");

@@ -1,9 +1,14 @@
 #include "VirtualLoop.h"
 #include "WidgetTesting.h"
+#include "widgets/AccentButton.h"
+#include "widgets/CardView.h"
+#include "widgets/HotkeyRecorder.h"
 #include "widgets/SlidingSegmented.h"
 #include "widgets/ThemedSwitch.h"
 
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVariantAnimation>
 #include <gtest/gtest.h>
 
@@ -19,7 +24,9 @@ struct CalibrationWindow : testing::Test {
     // Heavy, a one-second cooldown under auto-pause, unless another is asked for.
     std::unique_ptr<CalibrationWindowController> make(double cooldown = 1) {
         auto controller = std::make_unique<CalibrationWindowController>(loop);
-        controller->apply({.cooldown = cooldown, .hotkeyDisplay = "⌥⌘T", .thresholdG = 0.12, .markerFraction = 0.6});
+        controller->screenHeight = [](QWidget*) { return std::optional<double>(); }; // tall enough for all of it
+        controller->apply(
+            {.cooldown = cooldown, .hotkeyDisplay = "Super+Alt+T", .thresholdG = 0.12, .markerFraction = 0.6});
         controller->buildUI();
         controller->onFirmnessChange = [this](int level) { said.push_back("firmness " + std::to_string(level)); };
         controller->onCooldownChange = [this](double s) { said.push_back("cooldown " + std::to_string(int(s))); };
@@ -140,4 +147,72 @@ TEST_F(CalibrationWindow, DoneConfirmsClosesAndReopeningResetsTheFooter) {
     c->resetFooter();
     c->present();
     EXPECT_EQ(c->footerHint->text(), "Changes save automatically");
+}
+
+// On a 1366 × 768 screen the window fits the available height and its cards scroll, with Done in view; on a
+// tall screen it is as tall as its content, and shrinks when a text gets shorter. Cards use 452 of the width,
+// the meter and the segmented controls 412.
+TEST_F(CalibrationWindow, FitsTheScreenScrollsItsCardsAndShrinksWithItsContent) {
+    auto build = [this](double screen, bool autoPause) {
+        auto c = std::make_unique<CalibrationWindowController>(loop);
+        c->screenHeight = [screen](QWidget*) { return std::optional<double>(screen); };
+        c->apply({.cooldown = 1,
+                  .hotkeyDisplay = "Super+Alt+T",
+                  .autoPause = autoPause,
+                  .thresholdG = 0.12,
+                  .markerFraction = 0.6});
+        c->buildUI();
+        test::grabbed(c->window());
+        return c;
+    };
+    auto tall = build(1600, true);
+    const int natural = tall->window()->height();
+    EXPECT_EQ(tall->window()->width(), 512);
+    for (auto* card : tall->window()->findChildren<CardView*>())
+        EXPECT_EQ(card->width(), 452);
+    EXPECT_EQ(tall->meter()->width(), 412);
+    EXPECT_EQ(tall->firmnessControl->width(), 412);
+    EXPECT_EQ(tall->window()->findChild<QScrollArea*>()->verticalScrollBar()->maximum(), 0) << "all of it fits";
+
+    auto laptop = build(768 - 32, true); // a panel of 32 takes the rest
+    EXPECT_GT(natural, 768 - 32 - 70) << "the test needs a window taller than the screen";
+    EXPECT_LE(laptop->window()->height(), 768 - 32 - 70);
+    auto* done = laptop->window()->findChild<AccentButton*>();
+    ASSERT_TRUE(done);
+    QRect doneBox(done->mapTo(laptop->window(), QPoint(0, 0)), done->size());
+    EXPECT_TRUE(laptop->window()->rect().contains(doneBox)) << "Done stays on screen";
+    auto* bar = laptop->window()->findChild<QScrollArea*>()->verticalScrollBar();
+    EXPECT_GT(bar->maximum(), 0) << "the cards scroll";
+    bar->setValue(bar->maximum());
+    QRect recorderBox(laptop->recorder->mapTo(laptop->window(), QPoint(0, 0)), laptop->recorder->size());
+    EXPECT_TRUE(laptop->window()->rect().contains(recorderBox)) << "the last card is reached by scrolling";
+    // The themed bar: its handle is drawn in the border colour, not the light default.
+    QImage image = test::grabbed(laptop->window());
+    QPoint handle = bar->mapTo(laptop->window(), QPoint(bar->width() / 2, bar->height() - 20));
+    EXPECT_EQ(image.pixel(handle), rgbOf(Palette::border));
+
+    // Turning auto-pause off changes the cooldown text; the window keeps the height of its content.
+    test::click(tall->autoPauseSwitch, {5, 5});
+    auto fresh = build(1600, false);
+    EXPECT_EQ(tall->window()->height(), fresh->window()->height());
+}
+
+// Reopened after the menu changed a setting, the window shows the setting as it is now.
+TEST_F(CalibrationWindow, RefreshShowsTheSettingsOfNow) {
+    auto c = make();
+    EXPECT_TRUE(c->autoPauseSwitch->isOn());
+    c->refresh({.firmness = 1,
+                .cooldown = 5,
+                .hotkeyDisplay = "Ctrl+Shift+K",
+                .autoPause = false,
+                .thresholdG = 0.05,
+                .markerFraction = 0.38});
+    EXPECT_FALSE(c->autoPauseSwitch->isOn());
+    EXPECT_EQ(c->firmnessControl->selectedIndex(), 0);
+    EXPECT_EQ(c->cooldownControl->selectedIndex(), c->model().cooldownIndex());
+    EXPECT_TRUE(c->cooldownControl->isEnabledLike);
+    EXPECT_EQ(c->recorder->label(), "Ctrl+Shift+K");
+    EXPECT_EQ(c->meter()->model().markerFraction, 0.38);
+    test::click(c->autoPauseSwitch, {5, 5});
+    EXPECT_EQ(said, std::vector<std::string>{"auto-pause on"}) << "the new controls report as the old ones did";
 }

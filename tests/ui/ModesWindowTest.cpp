@@ -10,8 +10,11 @@
 #include "widgets/SlidingSegmented.h"
 #include "widgets/ThemedTextField.h"
 
+#include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
@@ -38,8 +41,9 @@ struct ModesWindow : testing::Test {
         manager = std::make_shared<ModeManager>(nullptr, dir / "modes.json");
         screenHeight = screen;
         editor = std::make_unique<ModesWindowController>(
-            manager, ModesWindowController::Services{loop, &workspace, nullptr, nullptr,
-                                                     [this](QWidget*) { return screenHeight; }});
+            manager,
+            ModesWindowController::Services{loop, &workspace, nullptr, nullptr,
+                                            [this](QWidget*) { return screenHeight; }, [this] { return shortcuts; }});
         editor->onModesChanged = [this] { ++saves; };
         editor->onClosed = [this] { ++closed; };
         editor->chooseApplications = [this](std::function<void(std::vector<std::string>)> done) { done(chosen); };
@@ -78,6 +82,7 @@ struct ModesWindow : testing::Test {
     std::unique_ptr<ModesWindowController> editor;
     std::optional<double> screenHeight;
     std::vector<std::string> chosen;
+    std::vector<std::string> shortcuts;
     int saves = 0, closed = 0;
 };
 
@@ -86,11 +91,11 @@ struct ModesWindow : testing::Test {
 TEST_F(ModesWindow, OpensOnTheOneTapModeWithItsRows) {
     workspace.install("org.gnome.Calculator", "/apps/calc.desktop");
     workspace.setDisplayName("/apps/calc.desktop", "Calculator.app Pro.app");
-    auto& e = open({stored(1, "Work", {"org.gnome.Calculator", "gone.app"}, {"a.com", "   "})});
+    auto& e = open({stored(1, "Work", {"org.gnome.Calculator", "com.apple.MobileSMS"}, {"a.com", "   "})});
     EXPECT_EQ(e.tapPicker->selectedIndex(), 0);
     EXPECT_EQ(e.nameField->text(), "Work");
-    EXPECT_EQ(rows(e.opensStack), (std::vector<std::string>{"Calculator Pro", "gone.app"}))
-        << "names without .app; a missing application by its identifier";
+    EXPECT_EQ(rows(e.opensStack), (std::vector<std::string>{"Calculator Pro", "Messages (not installed)"}))
+        << "names without .app; a missing application by a readable name, said to be missing";
     EXPECT_EQ(rows(e.quitsStack), std::vector<std::string>{"Nothing yet — click Add App"});
     EXPECT_EQ(rows(e.urlsStack), std::vector<std::string>{"a.com"}) << "a blank link shows no row";
     EXPECT_EQ(rows(e.closeUrlsStack), std::vector<std::string>{"Nothing yet — matches any tab containing the text"});
@@ -155,7 +160,7 @@ TEST_F(ModesWindow, AppsComeFromTheChooserAndGoByTheirRow) {
     e.addApps(ModeList::openApps);
     EXPECT_EQ(storedFor(1)->openApps, (std::vector<std::string>{"xterm", "chromium", "vim"}));
     clickRemove(e.opensStack, 1);
-    EXPECT_EQ(rows(e.opensStack), (std::vector<std::string>{"xterm", "vim"}));
+    EXPECT_EQ(rows(e.opensStack), (std::vector<std::string>{"Xterm (not installed)", "Vim (not installed)"}));
 }
 
 TEST_F(ModesWindow, ClosingStripsBlankLinks) {
@@ -191,6 +196,62 @@ TEST_F(ModesWindow, TheChooserListsSearchesAndKeepsTheOrderOfChoosing) {
     chooser.searchField()->setText("calc");
     EXPECT_EQ(chooser.shownCount(), 1);
     EXPECT_EQ(chooser.chosen().size(), 3u) << "hidden by the search, still chosen";
+}
+
+// The chooser's Cancel reads on the dark window (it was near-black on navy), and its list's scroll bar is the
+// windows' own, not the light default.
+TEST_F(ModesWindow, TheChoosersTextsReadOnItsDarkWindow) {
+    std::vector<InstalledApplication> many;
+    for (int i = 0; i < 40; ++i)
+        many.push_back({"app" + std::to_string(i), "Application " + std::to_string(i), ""});
+    ApplicationChooser chooser(many);
+    QImage image = test::grabbed(&chooser);
+    auto* cancel = chooser.findChild<QPushButton*>("cancel");
+    ASSERT_TRUE(cancel);
+    QRect box(cancel->mapTo(&chooser, QPoint(0, 0)), cancel->size());
+    QColor surface = image.pixelColor(box.topLeft() + QPoint(1, 1));
+    double best = 1;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x) {
+            QColor c = image.pixelColor(x, y);
+            best = std::max(best, contrastRatio(rgb255(c.red(), c.green(), c.blue()),
+                                                rgb255(surface.red(), surface.green(), surface.blue())));
+        }
+    EXPECT_GE(best, 4.5) << "Cancel's letters against its surface";
+    auto* bar = chooser.findChild<QListWidget*>()->verticalScrollBar();
+    ASSERT_FALSE(bar->isHidden()) << "forty rows scroll";
+    QPoint track = bar->mapTo(&chooser, QPoint(bar->width() / 2, bar->height() - 3));
+    EXPECT_LT(contrastRatio(rgb255(qRed(image.pixel(track)), qGreen(image.pixel(track)), qBlue(image.pixel(track))),
+                            Palette::bg),
+              1.5)
+        << "the track is the window's dark colour";
+}
+
+// The Focus row offers the shortcuts folder's executables and None; the mode's own stays listed when the folder
+// lacks it, and a choice is saved at once.
+TEST_F(ModesWindow, TheFocusRowListsTheShortcutsAndSavesTheChoice) {
+    shortcuts = {"do-not-disturb-off", "do-not-disturb"};
+    SlapMode focused = stored(1, "Work");
+    focused.focusModeIdentifier = "gone";
+    auto& e = open({focused, stored(2, "Play")});
+    auto items = [&] {
+        std::vector<std::string> out;
+        for (int i = 0; i < e.focusChoice->count(); ++i)
+            out.push_back(e.focusChoice->itemText(i).toStdString());
+        return out;
+    };
+    EXPECT_EQ(items(), (std::vector<std::string>{"None", "do-not-disturb", "do-not-disturb-off", "gone"}));
+    EXPECT_EQ(e.focusChoice->currentText(), "gone");
+    e.focusChoice->setCurrentIndex(1);
+    emit e.focusChoice->activated(1);
+    EXPECT_EQ(storedFor(1)->focusModeIdentifier, "do-not-disturb");
+    e.loadMode(2);
+    EXPECT_EQ(e.focusChoice->currentText(), "None");
+    EXPECT_EQ(items().size(), 3u) << "the other mode's missing shortcut is not offered here";
+    emit e.focusChoice->activated(2);
+    EXPECT_EQ(storedFor(2)->focusModeIdentifier, "do-not-disturb-off");
+    emit e.focusChoice->activated(0);
+    EXPECT_FALSE(storedFor(2)->focusModeIdentifier) << "None runs none";
 }
 
 TEST_F(ModesWindow, RemovingARowKeepsWhatWasJustTypedInAnother) {

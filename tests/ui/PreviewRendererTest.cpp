@@ -44,6 +44,7 @@ struct PreviewRenderer : testing::Test {
 TEST_F(PreviewRenderer, CalibrationPictureAtItsSizeWithTheLevelAskedFor) {
     test::VirtualLoop loop; // the sample window, laid out here as the renderer lays it out
     CalibrationWindowController sample(loop);
+    sample.screenHeight = [](QWidget*) { return std::optional<double>(); }; // the renderer draws all of it
     sample.apply({.hotkeyDisplay = "⌥⌘T", .thresholdG = 0.21, .markerFraction = 0.6});
     sample.buildUI();
     test::grabbed(sample.window());

@@ -36,7 +36,7 @@ TEST(AppDelegate, ArmingResetsAHalfCountedGestureAndRebuildsOnlyOnAChange) {
     h.taps(1, 0.1);
     size_t menus = h.status.menus.size();
     app.setArmed(true);
-    EXPECT_EQ(h.status.menus.back()[0].title, "Taps Active  (⌥⌘T)");
+    EXPECT_EQ(h.status.menus.back()[0].title, "Taps Active  (Super+Alt+T)");
     h.rest(3);
     EXPECT_EQ(h.said(), Lines{"[impact] force x1.50"}) << "the tap before arming never closes";
 
@@ -67,7 +67,7 @@ TEST(AppDelegate, AShortcutHeldByAnotherProgramIsReportedOnce) {
         h.hotKeys.refuse = HotKeyFailure{kind, "refused"};
         h.make().launch();
         auto said = h.said();
-        EXPECT_EQ(std::count(said.begin(), said.end(), "[info] The shortcut ⌥⌘T" + kInUse), lines);
+        EXPECT_EQ(std::count(said.begin(), said.end(), "[info] The shortcut Super+Alt+T" + kInUse), lines);
     }
 }
 
@@ -145,7 +145,7 @@ TEST(AppDelegate, LaunchAppliesTheSettingsAndTheCalibrationWindowStartsFromThemA
     const auto& setup = window.setup;
     EXPECT_EQ(std::tuple(setup.firmness, setup.cooldown, setup.hotkeyDisplay, setup.autoPause, setup.thresholdG,
                          setup.markerFraction),
-              std::tuple(1, 2.0, "⌥⌘T", true, 0.052, 0.38));
+              std::tuple(1, 2.0, "Super+Alt+T", true, 0.052, 0.38));
 
     window.onCooldownChange(5.0);
     EXPECT_EQ(h.settings().cooldownSeconds(), 5.0);
@@ -158,7 +158,7 @@ TEST(AppDelegate, LaunchAppliesTheSettingsAndTheCalibrationWindowStartsFromThemA
     window.onHotkeyChange(40, 0x0300, "⇧⌘K");
     EXPECT_EQ(h.hotKeys.journal, (Lines{"register 40/768", "unregister 1"})) << "the new one first, then the old goes";
     EXPECT_EQ(std::pair(h.settings().hotkeyKeyCode(), h.settings().hotkeyMods()), std::pair(40u, 768u));
-    EXPECT_EQ(h.status.menus.back()[0].title, "Taps Paused  (⇧⌘K)");
+    EXPECT_EQ(h.status.menus.back()[0].title, "Taps Paused  (Super+Shift+K)");
 
     window.close();
     h.rest(1);
@@ -280,6 +280,16 @@ TEST(AppDelegate, ASensorThatCannotBeUsedIsExplainedAndPostponesOnboarding) {
         EXPECT_EQ(h.terminated, missing ? 1 : 0);
         EXPECT_FALSE(h.defaults.values.count("didOnboard"));
         EXPECT_EQ(h.status.menus.back().size() == 3, missing) << "only a missing sensor reduces the menu";
+        if (!missing) { // left running: the menu says what is wrong and where the fix is
+            const auto& menu = h.status.menus.back();
+            ASSERT_GE(menu.size(), 3u);
+            EXPECT_EQ(std::tuple(menu[0].title, menu[0].enabled), std::tuple("Cannot read the motion sensor "
+                                                                             "(/dev/hidraw3)",
+                                                                             false));
+            EXPECT_FALSE(menu[1].enabled);
+            EXPECT_NE(menu[1].title.find("udev rule"), std::string::npos);
+            EXPECT_TRUE(menu[2].separator);
+        }
         app.reopen();
         EXPECT_EQ(h.alerts.shown.size(), 2u);
         EXPECT_FALSE(h.calibration);
@@ -347,5 +357,30 @@ TEST(AppDelegate, TheShortcutStepsAsideWhileTheRecorderListens) {
     h.hotKeys.refuse = HotKeyFailure{HotKeyFailure::Kind::inUse, "in use"};
     h.lines.clear();
     window.onRecordingChange(false);
-    EXPECT_EQ(h.said(), Lines{"[info] The shortcut ⌥⌘T" + kInUse});
+    EXPECT_EQ(h.said(), Lines{"[info] The shortcut Super+Alt+T" + kInUse});
+}
+
+// The Test Taps window is kept hidden between openings; each opening shows the settings as they are then, not
+// as they were when it was built. While it is on screen it is not reset under the user.
+TEST(AppDelegate, TestTapsShowsTheSettingsOfTheMomentItIsOpened) {
+    AppHarness h;
+    auto& app = h.launch();
+    app.showCalibration();
+    ASSERT_TRUE(h.calibration);
+    EXPECT_TRUE(h.calibration->setup.autoPause);
+    h.calibration->close();
+    for (const auto& item : app.menuContent())
+        if (item.action == MenuAction::toggleAutoPause) app.perform(item);
+    h.defaults.values["cooldownSeconds"] = 5.0;
+    h.defaults.values["hotkeyKeyCode"] = std::int64_t(40);
+    h.defaults.values["hotkeyMods"] = std::int64_t(0x1200);
+    test::FakeCalibration* first = h.calibration;
+    app.showCalibration();
+    EXPECT_EQ(h.calibration, first) << "the same window, shown again";
+    EXPECT_EQ(
+        std::tuple(h.calibration->setup.autoPause, h.calibration->setup.cooldown, h.calibration->setup.hotkeyDisplay),
+        std::tuple(false, 5.0, std::string("Ctrl+Shift+K")));
+    h.calibration->journal.clear();
+    app.showCalibration(); // on screen already
+    EXPECT_FALSE(h.calibration->shows("refresh"));
 }

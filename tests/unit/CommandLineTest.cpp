@@ -37,7 +37,7 @@ TEST(CommandLine, TheRenderingFlagsComeFirstThenExecModeThenTheProgramsOwn) {
         {{"knokle", "--replay", "r", "--exec-mode", "m.json"}, "exec m.json"},
         {{"knokle", "-x", "--exec-mode", "a", "--exec-mode", "b"}, "exec a"},
         {{"knokle", "defaults", "write", "k", "-bool", "true"}, "defaults 4"}, {{"knokle", "--frobnicate"}, "error"},
-        {{"knokle", "stray"}, "error"}, {{"knokle", "--help"}, "help"}, {{"knokle", "--version"}, "version"},
+        {{"knokle", "stray"}, "error"}, {{"knokle", "--help"}, "help"}, {{"knokle", "-h"}, "help"}, {{"knokle", "--version"}, "version"},
         {{"knokle", "--replay", "r.rec", "--replay-speed", "4", "--exit-when-done"}, "replay r.rec x4 then exit"},
         {{"knokle", "--replay", "r.rec", "--exec-mode"}, "replay r.rec x1"},
         {{"knokle", "--replay-speed", "fast"}, "error"}, {{"knokle", "--replay-speed", "-1"}, "error"},

@@ -31,6 +31,31 @@ TEST(Hotkey, DisplayStrings) {
 }
 
 // A stored shortcut is read back through its code and recorded through its key: each must name exactly one other.
+// Shown in Linux notation from the stored key code and mask, with every key named.
+TEST(Hotkey, ShortcutTextInLinuxNotation) {
+    const struct {
+        std::uint32_t keyCode, mask;
+        const char* text;
+    } cases[] = {
+        {17, HotKeyMask::command | HotKeyMask::option, "Super+Alt+T"},
+        {40, HotKeyMask::control | HotKeyMask::shift, "Ctrl+Shift+K"},
+        {96, HotKeyMask::option, "Alt+F5"},
+        {90, HotKeyMask::command | HotKeyMask::control | HotKeyMask::option | HotKeyMask::shift,
+         "Super+Ctrl+Alt+Shift+F20"},
+        {36, HotKeyMask::control, "Ctrl+Return"},
+        {49, HotKeyMask::option, "Alt+Space"},
+        {123, HotKeyMask::command, "Super+Left"},
+        {126, HotKeyMask::shift, "Shift+Up"},
+        {116, HotKeyMask::control, "Ctrl+Page Up"},
+        {87, HotKeyMask::command, "Super+Keypad 5"},
+        {18, HotKeyMask::command, "Super+1"},
+        {44, HotKeyMask::control, "Ctrl+/"},
+        {200, HotKeyMask::control, "Ctrl+Key 200"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(GlobalHotKey::shortcutText(c.keyCode, c.mask), c.text) << c.keyCode;
+}
+
 TEST(VirtualKeys, EachCodeNamesOneKeyAndEachKeyHasOneCode) {
     std::set<std::uint32_t> codes;
     std::set<std::tuple<char, NamedKey, int>> keys;

@@ -159,3 +159,16 @@ TEST(ModeEditor, FittedHeightIsCapped) {
     EXPECT_EQ(ModeEditor::fittedContentHeight(90, 2000, 30, std::nullopt), 820);
     EXPECT_EQ(ModeEditor::fittedContentHeight(90, 100, 30, 2000), 100 + 90 + 34 + 18 + 12 + 30 + 20);
 }
+
+// The Focus row's choices, and a choice saved at once; None clears it.
+TEST(ModeEditor, FocusChoicesAndSettingTheFocus) {
+    using Choices = std::vector<std::string>;
+    EXPECT_EQ(ModeEditor::focusChoices({"b", "a", "b"}, std::nullopt), (Choices{"None", "a", "b"}));
+    EXPECT_EQ(ModeEditor::focusChoices({"b", "a"}, "a"), (Choices{"None", "a", "b"}));
+    EXPECT_EQ(ModeEditor::focusChoices({}, "gone"), (Choices{"None", "gone"})) << "kept in view, not lost";
+    EditorHarness h({storedMode(1, "Work")});
+    h.editor->setFocus("do-not-disturb");
+    EXPECT_EQ(h.storedFor(1)->focusModeIdentifier, "do-not-disturb");
+    h.editor->setFocus("None");
+    EXPECT_FALSE(h.storedFor(1)->focusModeIdentifier);
+}

@@ -11,7 +11,7 @@ using knokle::test::LineCapture;
 namespace {
 
 using Lines = std::vector<std::string>;
-const std::string kOpenLine = "[MotionSensor] IOHIDManagerOpen result: 0 (0 = success)";
+const std::string kOpenLine = "[MotionSensor] HID device search opened: 0 (0 = success)";
 
 struct Harness {
     LineCapture capture;
@@ -68,6 +68,7 @@ TEST(MotionSensor, DecodesFixedPointAxesOfLongEnoughReports) {
 
 TEST(MotionSensor, PrintsTheFirstTwentyReportsWhateverTheirLength) {
     Harness h;
+    h.sensor.printReports = true; // as KNOKLE_DEBUG=1 asks
     const std::uint8_t shortReport[] = {0xa5, 0x0f};
     std::vector<std::uint8_t> full = encodeReport(0, 0, 1.0, 19);
     h.sensor.handleRawReport(shortReport, 2);
@@ -85,7 +86,7 @@ TEST(MotionSensor, StartOpensRegistersAndSchedulesTheFirstDeviceThenDecodesItsRe
     device->openStatus = 13;
     h.hid.managerOpenStatus = -536870201;
     // A failed manager open and a failed device open both go on.
-    EXPECT_EQ(h.start(), (Lines{"[MotionSensor] IOHIDManagerOpen result: -536870201 (0 = success)",
+    EXPECT_EQ(h.start(), (Lines{"[MotionSensor] HID device search opened: -536870201 (0 = success)",
                                 "[MotionSensor] Matched 2 SPU accelerometer device(s).",
                                 "[MotionSensor] Using accelerometer - product: ?, transport: SPI",
                                 "[MotionSensor] Direct device open result: 13"}));
@@ -116,7 +117,7 @@ TEST(MotionSensor, StartWithoutAUsableDevice) {
         {"empty set",
          [](FakeHid& hid) { hid.devices.emplace(); },
          {"[MotionSensor] Matched 0 SPU accelerometer device(s).",
-          "[MotionSensor] SPU accelerometer not present on this Mac."},
+          "[MotionSensor] SPU accelerometer not present on this computer."},
          1},
     };
     for (const auto& [name, setUp, lines, unavailable] : cases) {
@@ -145,4 +146,16 @@ TEST(MotionSensor, StartWithoutAUsableDevice) {
     ASSERT_EQ(stamps.size(), 1u);
     EXPECT_GE(stamps[0], before);
     EXPECT_LE(stamps[0], sampleClockNow());
+}
+
+// Without the debug log asked for, no report bytes are printed at all.
+TEST(MotionSensor, PrintsNoReportBytesUnlessDebugging) {
+    Harness h;
+    auto device = h.hid.addDevice();
+    h.start();
+    h.capture.clear();
+    for (int i = 0; i < 5; ++i)
+        device->deliver(encodeReport(0, 0, 1, 20));
+    EXPECT_TRUE(h.capture.lines().empty());
+    EXPECT_EQ(h.samples.size(), 5u);
 }

@@ -1,5 +1,6 @@
 #include "controller/SensorAccessAlert.h"
 #include "common/AtomicFile.h"
+#include "controller/NoTrayAlert.h"
 
 #include <gtest/gtest.h>
 
@@ -61,4 +62,21 @@ TEST(SensorAccessAlert, RuleIsTheShippedOne) {
     auto text = readWholeFile(std::filesystem::path(KNOKLE_SOURCE_DIR) / "share/udev" / kUdevRuleName);
     ASSERT_TRUE(text);
     EXPECT_TRUE(contains(*text, std::string("\n") + kUdevRule + "\n")) << *text;
+}
+
+// Without a tray the alert says why nothing shows and how to get a panel that shows tray items, on GNOME the
+// extension; its buttons are in the order of the answers.
+TEST(NoTrayAlert, SaysHowToGetATrayAndOffersTestTapsOrQuit) {
+    Alert gnome = noTrayAlert("ubuntu:GNOME");
+    EXPECT_NE(gnome.informativeText.find("sudo apt install gnome-shell-extension-appindicator"), std::string::npos);
+    EXPECT_NE(gnome.informativeText.find("Extensions app"), std::string::npos);
+    Alert xfce = noTrayAlert("XFCE");
+    EXPECT_NE(xfce.informativeText.find("\"Status Tray\""), std::string::npos);
+    EXPECT_EQ(xfce.informativeText.find("Extensions app"), std::string::npos);
+    for (const Alert& alert : {gnome, xfce}) {
+        ASSERT_EQ(alert.buttons.size(), 2u);
+        EXPECT_EQ(alert.buttons[static_cast<int>(NoTrayAnswer::quit)], "Quit");
+        EXPECT_EQ(alert.buttons[static_cast<int>(NoTrayAnswer::openTestTaps)], "Open Test Taps");
+        EXPECT_NE(alert.informativeText.find("Knokle ends when you close it"), std::string::npos);
+    }
 }

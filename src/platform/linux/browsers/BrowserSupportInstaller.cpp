@@ -200,14 +200,27 @@ int installBrowserSupport(const BrowserSupportPlaces& places, std::ostream& out)
         return 1;
     }
     if (written == 0) out << "no supported browser was found\n";
-    std::string extension = places.extension.empty() ? "share/browser-extension" : places.extension.string();
+    if (places.extension.empty()) {
+        out << "The Knokle extension was not found beside the program; add the browser-extension folder of its\n"
+            << "sources to each browser as below.\n";
+    }
+    std::string extension = places.extension.empty() ? "browser-extension" : places.extension.string();
+    // The package keeps a packed copy beside the folder for Firefox's "Install Add-on From File".
+    fs::path packed = places.extension.parent_path() / "knokle-tabs.xpi";
+    bool hasPacked = !places.extension.empty() && present(packed);
     out << "Now add the Knokle extension to each browser:\n"
         << "  Chromium, Google Chrome, Brave, Vivaldi, Edge: open the extensions page, turn on developer mode,\n"
         << "    choose \"Load unpacked\" and pick " << extension << "\n"
         << "  Firefox: open about:debugging, \"This Firefox\", \"Load Temporary Add-on\" and pick " << extension
-        << "/manifest.json\n"
-        << "    (until Firefox restarts; Firefox ESR, Developer Edition and Nightly keep it installed from a zip of\n"
-        << "    that folder when xpinstall.signatures.required is false in about:config)\n";
+        << "/manifest.json\n";
+    if (hasPacked)
+        out << "    (until Firefox restarts; Firefox ESR, Developer Edition and Nightly keep it installed from\n"
+            << "    " << packed.string() << " through \"Install Add-on From File\" in about:addons when\n"
+            << "    xpinstall.signatures.required is false in about:config)\n";
+    else
+        out << "    (until Firefox restarts; Firefox ESR, Developer Edition and Nightly keep it installed from a zip "
+               "of\n"
+            << "    that folder when xpinstall.signatures.required is false in about:config)\n";
     return 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/linux/desktop/XdgFolders.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -22,6 +23,20 @@ ExecutableShortcutRunner::ExecutableShortcutRunner(std::optional<fs::path> folde
 
 fs::path ExecutableShortcutRunner::defaultFolder() {
     return XdgFolders().config() / "shortcuts";
+}
+
+std::vector<std::string> ExecutableShortcutRunner::available(const fs::path& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        struct stat info {};
+        // As run() will find it: a regular file (through a link too) that this user may execute.
+        if (::stat(entry.path().c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            ::access(entry.path().c_str(), X_OK) == 0)
+            names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::optional<std::string> ExecutableShortcutRunner::run(const std::string& name) {

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace knokle {
 
@@ -17,6 +19,8 @@ public:
     std::optional<std::string> run(const std::string& name) override;
 
     static std::filesystem::path defaultFolder();
+    // The names of the executable files in a folder, as a mode's Focus can name them; none when it is missing.
+    static std::vector<std::string> available(const std::filesystem::path& folder);
 
 private:
     std::optional<std::filesystem::path> folder;

@@ -61,7 +61,7 @@ std::optional<std::string> XdgAutostartLoginItem::registerItem() {
     std::string entry = "[Desktop Entry]\n"
                         "Type=Application\n"
                         "Name=Knokle\n"
-                        "Comment=Turns taps on the laptop into actions\n"
+                        "Comment=Tap the laptop's chassis to run desktop actions\n" // as the installed entry says
                         "Exec=" +
                         quotedExecArgument(where.executable.string()) +
                         "\n"

@@ -13,3 +13,6 @@ list(APPEND KNOKLE_PLATFORM_LINUX_SOURCES
     src/platform/linux/desktop/XdgAutostartLoginItem.cpp
     src/platform/linux/desktop/XdgFolders.cpp
 )
+# Reading the desktop: its entries, workspace and look.
+list(APPEND KNOKLE_PLATFORM_LINUX_SOURCES
+     src/platform/linux/desktop/DesktopLook.cpp)

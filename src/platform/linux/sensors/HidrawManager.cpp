@@ -65,11 +65,6 @@ std::string openHint(const std::filesystem::path& node, int error) {
     return text;
 }
 
-std::filesystem::path rootFromEnvironment(const char* name, const char* fallback) {
-    const char* value = std::getenv(name);
-    return value && *value ? value : fallback;
-}
-
 } // namespace
 
 std::vector<HidUsage> topLevelUsages(const std::vector<std::uint8_t>& descriptor) {
@@ -364,6 +359,11 @@ void HidrawDevice::closeNode() {
     if (keepAliveWriter >= 0) ::close(keepAliveWriter);
     if (fd >= 0) ::close(fd);
     keepAliveWriter = fd = -1;
+}
+
+std::filesystem::path HidrawManager::rootFromEnvironment(const char* name, const char* fallback) {
+    const char* value = std::getenv(name);
+    return value && *value ? value : fallback;
 }
 
 HidrawManager::HidrawManager()

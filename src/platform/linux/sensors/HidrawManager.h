@@ -84,6 +84,8 @@ public:
     // real program from a fixture tree that way.
     HidrawManager();
     HidrawManager(std::filesystem::path sysfsRoot, std::filesystem::path devRoot);
+    // The variable's folder when it is set and not empty, else the fallback; the access check follows the same.
+    static std::filesystem::path rootFromEnvironment(const char* name, const char* fallback);
 
     void setDeviceMatching(const HidDeviceMatching& matching) override;
     void scheduleWithMainLoop() override {}

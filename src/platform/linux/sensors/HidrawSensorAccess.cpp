@@ -36,6 +36,9 @@ bool isAccelerometer(const std::filesystem::path& device) {
 
 HidrawSensorAccess::Locations HidrawSensorAccess::defaultLocations() {
     Locations l;
+    // The folders the sensor is read from, so that the check sees what the program will open.
+    l.sysfsRoot = HidrawManager::rootFromEnvironment("KNOKLE_HIDRAW_SYSFS_ROOT", "/sys");
+    l.devRoot = HidrawManager::rootFromEnvironment("KNOKLE_HIDRAW_DEV_ROOT", "/dev");
     l.udevRuleFolders = {"/etc/udev/rules.d", "/run/udev/rules.d", "/usr/local/lib/udev/rules.d",
                          "/usr/lib/udev/rules.d", "/lib/udev/rules.d"};
     std::filesystem::path program = XdgFolders::executable();
