@@ -1,5 +1,6 @@
 #include "viewmodels/ApplicationCatalog.h"
 
+#include <map>
 #include <sstream>
 
 namespace knokle {

@@ -151,5 +151,5 @@ TEST(MicrophoneListening, ThePrivacySwitchRefusesAndAnEarlierChoiceNeedsNoQuesti
     earlier.launch();
     EXPECT_TRUE(earlier.alerts.shown.empty());
     EXPECT_TRUE(earlier.listening());
-    EXPECT_TRUE(earlier.menuItem("Taps Active  (⌥⌘T)"));
+    EXPECT_TRUE(earlier.menuItem("Taps Active  (Super+Alt+T)"));
 }

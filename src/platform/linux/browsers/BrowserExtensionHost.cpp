@@ -31,8 +31,6 @@ using nlohmann::json;
 
 constexpr auto kExtensionTimeout = std::chrono::seconds(5);
 
-}
-
 bool writeAll(int fd, const std::string& data) {
     size_t done = 0;
     while (done < data.size()) {
