@@ -16,4 +16,5 @@ set(KNOKLE_SENSING_SOURCES
     src/sensing/SoundTapSource.cpp
     src/sensing/LowRateTapDetector.cpp
     src/sensing/Decimator.cpp
+    src/sensing/LowRateTapSource.cpp
 )
