@@ -19,10 +19,15 @@
 #include "platform/linux/x11/X11WindowControl.h"
 #include "platform/linux/x11/XInputButtonMonitor.h"
 #include "platform/linux/desktop/XdgAutostartLoginItem.h"
+#include "platform/linux/sensors/LinuxAccelerometerPort.h"
+#include "sensing/LowRateTapSource.h"
+#include "platform/SensorAccess.h"
+#include "sensing/ReplayAccelerometerPort.h"
 #include "sensing/ReplaySource.h"
 #include "sensing/SoundTapSource.h"
 #include "sensing/WavFile.h"
 #include "sensing/WavReplayCapture.h"
+#include "viewmodels/AccelerometerStatus.h"
 #include "controller/AppDelegate.h"
 #include "controller/ExecMode.h"
 #include "controller/ExitWhenSettled.h"
@@ -101,6 +106,21 @@ bool waitForTrayHost(const TrayHost& host) {
     poll.start(250);
     wait.exec();
     return host.available();
+}
+
+// The 1 kHz sensor is there (readable or not): it comes first.
+bool builtInSensorPresent() {
+    HidrawManager probe;
+    probe.setDeviceMatching(
+        {kAccelerometerVendorID, kAccelerometerProductID, kAccelerometerUsagePage, kAccelerometerUsage});
+    auto devices = probe.copyDevices();
+    return devices && !devices->empty();
+}
+
+void sayAccelerometerStatus(const LowRateTapSource& source) {
+    AccelerometerStatus status = accelerometerStatus(source.device(), source.lowRateDetector().effectiveRate(),
+                                                     source.reading());
+    printLine("[accelerometer] " + status.device + (status.advice.empty() ? "" : ". " + status.advice));
 }
 
 std::string environmentValue(const char* name) {
@@ -189,6 +209,22 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
         sampleClock = [source = replay.get()] { return source->currentReportTime(); };
     } else {
         sensorAccess = std::make_unique<HidrawSensorAccess>();
+    }
+    // A recording brought down to a slower accelerometer's rate goes through the low-rate detector.
+    std::unique_ptr<AccelerometerPort> lowRatePort;
+    if (replay && line.replayRate) {
+        lowRatePort = std::make_unique<ReplayAccelerometerPort>(managers, sampleClock, *line.replayRate);
+    } else if (!line.replayFile && !builtInSensorPresent()) {
+        // Without the 1 kHz sensor, an accelerometer the system exposes at a lower rate, if there is one.
+        auto port = std::make_unique<LinuxAccelerometerPort>(loop);
+        if (!port->discover().empty()) lowRatePort = std::move(port);
+    }
+    if (lowRatePort) {
+        tapSource = [&] {
+            auto source = std::make_unique<LowRateTapSource>(loop, *lowRatePort);
+            source->onStatusChanged = [s = source.get()] { sayAccelerometerStatus(*s); };
+            return source;
+        };
     }
 
     AppWindows windows(loop, desktop.workspace);

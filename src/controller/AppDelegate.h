@@ -15,6 +15,7 @@
 #include "controller/Settings.h"
 #include "controller/StatusItem.h"
 #include "controller/TapPipeline.h"
+#include "sensing/TapSource.h"
 
 #include <filesystem>
 #include <functional>
@@ -46,7 +47,8 @@ struct AppServices {
     std::function<const char*(const char*)> environment;
     // Tells why an accelerometer that is there cannot be read; none when reports come from elsewhere.
     const SensorAccess* sensorAccess = nullptr;
-    // Where taps come from when not the accelerometer (a sound replay); empty: the accelerometer.
+    // Where taps come from when not the built-in accelerometer (a sound replay, a low-rate accelerometer); empty:
+    // the built-in accelerometer.
     TapSourceFactory tapSource = {};
 };
 

@@ -91,6 +91,7 @@ void LowRateTapDetector::restart(double x, double y, double z, double t) {
     by = y;
     bz = z;
     candidateOpen = false;
+    previousMagnitude = 0;
 }
 
 void LowRateTapDetector::trackRate(double dt) {
@@ -179,8 +180,16 @@ void LowRateTapDetector::ingest(double x, double y, double z, double t) {
         verticalArea = along * meanInterval;
         peak = magnitude;
         candidateSamples = 1;
+        // The sample before may already hold the tap's leading edge.
+        if (previousMagnitude >= releaseLevel()) {
+            area += previousMagnitude * meanInterval;
+            verticalArea += previousAlong * meanInterval;
+            ++candidateSamples;
+        }
         return;
     }
+    previousMagnitude = magnitude;
+    previousAlong = along;
     followBaseline(x, y, z, dt, baselineTau);
     floor = std::clamp(floor + (magnitude - floor) * blend(floorTau, dt), minFloor, maxFloor);
 }

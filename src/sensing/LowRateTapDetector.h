@@ -35,10 +35,11 @@ public:
     static constexpr int impulseSamples = 3;
     // After something sustained (the laptop lifted, tilted, carried), quiet this long before detecting again.
     static constexpr double settleTime = 0.5;
-    // Width of a typical tap at full height: turns an impulse's area (g*s) into an equivalent peak in g.
-    static constexpr double tapWidth = 0.0066;
+    // Width of a short tap at full height: turns an impulse's area (g*s) into an equivalent peak in g. A short,
+    // firm tap and a longer, lighter one look alike at these rates; this errs towards counting the short one.
+    static constexpr double tapWidth = 0.0058;
     // The strength is an estimate, so the ceiling for a tap has room over the 1 kHz detector's.
-    static constexpr double maxTapAmplitude = 0.25;
+    static constexpr double maxTapAmplitude = 0.4;
     static constexpr double minVerticalShare = 0.55;
     static constexpr double observeFloor = 0.05;
 
@@ -92,6 +93,7 @@ private:
     double candidateStart = 0;
     double candidateLast = 0;
     double area = 0, verticalArea = 0, peak = 0;
+    double previousMagnitude = 0, previousAlong = 0;
     int candidateSamples = 0;
 
     bool isSuspended = false;

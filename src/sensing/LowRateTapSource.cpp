@@ -6,7 +6,14 @@
 namespace knokle {
 
 LowRateTapSource::LowRateTapSource(MainLoop& loop, AccelerometerPort& port)
-    : loop(loop), port(port), self(std::make_shared<LowRateTapSource*>(this)) {}
+    : loop(loop), port(port), self(std::make_shared<LowRateTapSource*>(this)) {
+    detector.onAcceptedPeak = [this](double peak) {
+        if (onAcceptedPeak) onAcceptedPeak(peak);
+    };
+    detector.onImpact = [this](double force) {
+        if (onImpact) onImpact(Impact{sampleTime, detector.lastAcceptedPeak, force});
+    };
+}
 
 LowRateTapSource::~LowRateTapSource() {
     self.reset();
@@ -14,13 +21,15 @@ LowRateTapSource::~LowRateTapSource() {
 }
 
 void LowRateTapSource::start() {
-    discover();
+    if (!accelerometer && !retry.isScheduled()) discover();
 }
+
 
 void LowRateTapSource::stop() {
     retry.cancel();
     if (accelerometer) accelerometer->stop();
     accelerometer.reset();
+    detector.reset();
 }
 
 void LowRateTapSource::discover() {
@@ -32,7 +41,10 @@ void LowRateTapSource::discover() {
         if (!opened) continue;
         std::weak_ptr<LowRateTapSource*> weak = self;
         opened->onSample = [weak](double x, double y, double z, double t) {
-            if (auto source = weak.lock()) (*source)->detector.ingest(x, y, z, t);
+            if (auto source = weak.lock()) {
+                (*source)->sampleTime = t;
+                (*source)->detector.ingest(x, y, z, t);
+            }
         };
         opened->onVanished = [weak] {
             if (auto source = weak.lock()) (*source)->vanished();
@@ -44,7 +56,10 @@ void LowRateTapSource::discover() {
         saidUnavailable = false;
         printLine(format("[accelerometer] Reading %s (%s, %s) at %.0f Hz", info.name.c_str(), info.kind.c_str(),
                          info.node.c_str(), info.rate));
-        if (onStatusChanged) onStatusChanged();
+        // What the device really delivers is known once its samples have come for a while.
+        retry = loop.after(Seconds(rateMeasuringSeconds), [weak] {
+            if (auto source = weak.lock(); source && (*source)->onStatusChanged) (*source)->onStatusChanged();
+        });
         return;
     }
     if (found && found->busy)

@@ -17,4 +17,5 @@ set(KNOKLE_SENSING_SOURCES
     src/sensing/LowRateTapDetector.cpp
     src/sensing/Decimator.cpp
     src/sensing/LowRateTapSource.cpp
+    src/sensing/ReplayAccelerometerPort.cpp
 )
