@@ -6,7 +6,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
+#include <filesystem>
+#include <optional>
 #include <unistd.h>
 
 namespace knokle {
@@ -16,11 +19,20 @@ namespace {
 
 constexpr double kStandardGravity = 9.80665;
 constexpr const char* kAxes[] = {"x", "y", "z"};
+constexpr long kNanosecond = 1000000000L;
 
 double numberIn(const fs::path& folder, std::initializer_list<std::string> names, double fallback) {
     for (const auto& name : names)
         if (auto line = readFirstLine(folder / name)) return std::strtod(line->c_str(), nullptr);
     return fallback;
+}
+
+void addNanoseconds(timespec& time, long ns) {
+    time.tv_nsec += ns;
+    while (time.tv_nsec >= kNanosecond) {
+        time.tv_nsec -= kNanosecond;
+        ++time.tv_sec;
+    }
 }
 
 } // namespace
@@ -31,10 +43,14 @@ IioAccelerometer::~IioAccelerometer() {
     stop();
 }
 
+double IioAccelerometer::pollRate() const {
+    return std::clamp(info.rate > 0 ? info.rate : unknownRate, 1.0, maxPollRate);
+}
+
 bool IioAccelerometer::start() {
     stop();
     fs::path folder = info.node;
-    // Channels in m/s^2 once scaled; a part without a scale file reports in raw units of 1/1000 g at best guess.
+    // Channels are in m/s^2 once scaled; without a scale file, guess 1/1000 g per unit.
     double unitScale = numberIn(folder, {"in_accel_scale", "in_accel_x_scale"}, kStandardGravity / 1000);
     scale = unitScale / kStandardGravity;
     for (int i = 0; i < 3; ++i) {
@@ -46,24 +62,23 @@ bool IioAccelerometer::start() {
             return false;
         }
     }
-    double rate = std::clamp(info.rate > 0 ? info.rate : unknownRate, 1.0, maxPollRate);
-    timer = loop.every(Seconds(1 / rate), [this] { poll(); });
-    // A removed device's files fail to read; a fake tree's simply disappear, so look for the folder too.
-    presence = loop.every(Seconds(1), [this] {
-        std::error_code ec;
-        if (!fs::exists(fs::path(info.node) / "in_accel_x_raw", ec)) vanish();
-    });
+    self = std::make_shared<IioAccelerometer*>(this);
+    stopping = false;
+    gone = false;
+    reader = std::thread([this, rate = pollRate()] { run(rate); });
     return true;
 }
 
 void IioAccelerometer::stop() {
-    timer.cancel();
-    presence.cancel();
+    stopping = true;
+    if (reader.joinable()) reader.join();
+    self.reset();
     for (int& fd : fds) {
         if (fd >= 0) ::close(fd);
         fd = -1;
     }
-    previous.reset();
+    std::lock_guard<std::mutex> guard(lock);
+    pending.clear();
 }
 
 bool IioAccelerometer::readAxis(int index, long& value) {
@@ -76,26 +91,66 @@ bool IioAccelerometer::readAxis(int index, long& value) {
     return end != text;
 }
 
-void IioAccelerometer::poll() {
-    ++pollCount;
-    std::array<long, 3> raw{};
-    for (int i = 0; i < 3; ++i) {
-        if (!readAxis(i, raw[i])) {
-            // EBUSY: another program turned the buffer on; ENODEV/EIO: the part is gone. Either way, let go.
-            vanish();
+void IioAccelerometer::run(double rate) {
+    auto interval = static_cast<long>(kNanosecond / rate);
+    long pollsPerCheck = std::max(1L, static_cast<long>(rate)); // about once a second
+    std::weak_ptr<IioAccelerometer*> weak = self;
+    auto post = [this, weak] {
+        loop.post([weak] {
+            if (auto source = weak.lock()) (*source)->deliver();
+        });
+    };
+    timespec next{};
+    clock_gettime(CLOCK_MONOTONIC, &next);
+    std::optional<std::array<long, 3>> previous;
+    double lastPost = sampleClockNow();
+    while (!stopping) {
+        addNanoseconds(next, interval);
+        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
+        long count = ++pollCount;
+        std::array<long, 3> raw{};
+        bool read = true;
+        for (int i = 0; i < 3 && read; ++i)
+            read = readAxis(i, raw[i]);
+        // A removed device fails to read (ENODEV; EBUSY when another program turned its buffer on); a test's
+        // fake tree only disappears, so look for it now and then too.
+        std::error_code ec;
+        if (!read || (count % pollsPerCheck == 0 && !fs::exists(fs::path(info.node) / "in_accel_x_raw", ec))) {
+            std::lock_guard<std::mutex> guard(lock);
+            gone = true;
+            post();
             return;
         }
+        double t = sampleClockNow();
+        std::lock_guard<std::mutex> guard(lock);
+        // An unchanged reading is not a sample: the part has not converted again yet.
+        if (!previous || *previous != raw)
+            pending.push_back(
+                {(raw[0] + offset[0]) * scale, (raw[1] + offset[1]) * scale, (raw[2] + offset[2]) * scale, t});
+        previous = raw;
+        if (!pending.empty() && t - lastPost >= batchSeconds) {
+            lastPost = t;
+            post();
+        }
     }
-    double t = sampleClockNow();
-    if (previous && *previous == raw) return; // not converted again yet
-    previous = raw;
-    if (onSample)
-        onSample((raw[0] + offset[0]) * scale, (raw[1] + offset[1]) * scale, (raw[2] + offset[2]) * scale, t);
 }
 
-void IioAccelerometer::vanish() {
-    stop();
-    if (onVanished) onVanished();
+void IioAccelerometer::deliver() {
+    std::vector<Sample> batch;
+    bool vanished;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        batch.swap(pending);
+        vanished = gone;
+    }
+    for (const Sample& s : batch) {
+        if (!onSample) break;
+        onSample(s.x, s.y, s.z, s.t);
+    }
+    if (vanished) {
+        stop();
+        if (onVanished) onVanished();
+    }
 }
 
 } // namespace knokle
