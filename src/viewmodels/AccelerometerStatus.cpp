@@ -20,7 +20,7 @@ AccelerometerStatus accelerometerStatus(const std::optional<AccelerometerInfo>& 
         return status;
     }
     if (!reading) {
-        status.advice = "It cannot be read.";
+        status.advice = "It does not answer now; Knokle looks for it again every few seconds.";
         return status;
     }
     if (rate >= LowRateTapDetector::minUsableRate) {

@@ -81,14 +81,14 @@ void IioAccelerometer::stop() {
     pending.clear();
 }
 
-bool IioAccelerometer::readAxis(int index, long& value) {
+long IioAccelerometer::readAxis(int index, long& value) {
     char text[32];
     ssize_t length = ::pread(fds[index], text, sizeof text - 1, 0);
-    if (length <= 0) return false;
+    if (length <= 0) return length < 0 ? -1 : 0;
     text[length] = 0;
     char* end = nullptr;
     value = std::strtol(text, &end, 10);
-    return end != text;
+    return end != text ? length : 0;
 }
 
 void IioAccelerometer::run(double rate) {
@@ -109,9 +109,12 @@ void IioAccelerometer::run(double rate) {
         clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
         long count = ++pollCount;
         std::array<long, 3> raw{};
-        bool read = true;
-        for (int i = 0; i < 3 && read; ++i)
-            read = readAxis(i, raw[i]);
+        bool read = true, complete = true;
+        for (int i = 0; i < 3 && read && complete; ++i) {
+            long length = readAxis(i, raw[i]);
+            read = length >= 0;
+            complete = length > 0;
+        }
         // A removed device fails to read (ENODEV; EBUSY when another program turned its buffer on); a test's
         // fake tree only disappears, so look for it now and then too.
         std::error_code ec;
@@ -121,6 +124,7 @@ void IioAccelerometer::run(double rate) {
             post();
             return;
         }
+        if (!complete) continue; // caught mid-write (a file rewritten by hand); the next poll reads it whole
         double t = sampleClockNow();
         std::lock_guard<std::mutex> guard(lock);
         // An unchanged reading is not a sample: the part has not converted again yet.

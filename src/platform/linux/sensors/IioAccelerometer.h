@@ -38,7 +38,8 @@ private:
         double x, y, z, t;
     };
     void run(double rate);
-    bool readAxis(int index, long& value);
+    // The bytes read (0: nothing to read yet), or -1 when the file cannot be read.
+    long readAxis(int index, long& value);
     void deliver();
 
     MainLoop& loop;
