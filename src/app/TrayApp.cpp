@@ -219,11 +219,20 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
         auto port = std::make_unique<LinuxAccelerometerPort>(loop);
         if (!port->discover().empty()) lowRatePort = std::move(port);
     }
+    LowRateTapSource* lowRateSource = nullptr; // owned by the pipeline, which lives as long as this function
+    std::function<std::vector<std::string>()> sourceNotes;
     if (lowRatePort) {
         tapSource = [&] {
             auto source = std::make_unique<LowRateTapSource>(loop, *lowRatePort);
             source->onStatusChanged = [s = source.get()] { sayAccelerometerStatus(*s); };
+            lowRateSource = source.get();
             return source;
+        };
+        sourceNotes = [&lowRateSource] {
+            if (!lowRateSource) return std::vector<std::string>{};
+            AccelerometerStatus status = accelerometerStatus(
+                lowRateSource->device(), lowRateSource->lowRateDetector().effectiveRate(), lowRateSource->reading());
+            return std::vector<std::string>{"Accelerometer: " + status.device, status.advice};
         };
     }
 
@@ -246,7 +255,8 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
                                      .openModeEditor = windows.modeEditorOpener(),
                                      .environment = nullptr,
                                      .sensorAccess = sensorAccess.get(),
-                                     .tapSource = tapSource});
+                                     .tapSource = tapSource,
+                                     .sourceNotes = sourceNotes});
     windows.modeManager = [&delegate] { return delegate.sharedModeManager(); };
     windows.onModesChanged = [&delegate] { delegate.modesChanged(); };
     if (tray) {

@@ -234,6 +234,7 @@ MenuInputs AppDelegate::menuInputs() const {
         in.modes.push_back({mode.id, mode.name, mode.slapCount});
     in.loginItemStatus = services.loginItem.status();
     in.loginItemChangeable = services.loginItem.canChange();
+    if (services.sourceNotes) in.sourceNotes = services.sourceNotes();
     return in;
 }
 

@@ -50,6 +50,8 @@ struct AppServices {
     // Where taps come from when not the built-in accelerometer (a sound replay, a low-rate accelerometer); empty:
     // the built-in accelerometer.
     TapSourceFactory tapSource = {};
+    // What the menu says about the tap source; empty: nothing.
+    std::function<std::vector<std::string>()> sourceNotes = {};
 };
 
 // The application controller: launch, the armed state, what a finished gesture does, the status menu's content, the

@@ -59,6 +59,8 @@ struct MenuInputs {
     std::vector<MenuModeRow> modes;
     LoginItemStatus loginItemStatus = LoginItemStatus::notRegistered;
     bool loginItemChangeable = false;
+    // Lines about the tap source shown first, greyed out (which accelerometer, its rate, how to raise it).
+    std::vector<std::string> sourceNotes;
 };
 
 // The status menu's complete content, top to bottom.

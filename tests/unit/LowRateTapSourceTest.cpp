@@ -118,3 +118,21 @@ TEST(AccelerometerStatus, SaysWhatWasFoundAndHowToMakeItUsable) {
 }
 
 } // namespace
+
+#include "viewmodels/StatusMenu.h"
+
+namespace {
+
+TEST(StatusMenu, SourceNotesComeFirstGreyedOut) {
+    MenuInputs in;
+    in.sourceNotes = {"Accelerometer: lis3lv02d (joystick, base) at 20 Hz", "", "Too slow for taps"};
+    auto menu = populate(in);
+    ASSERT_GE(menu.size(), 3u);
+    EXPECT_EQ(menu[0].title, in.sourceNotes[0]);
+    EXPECT_EQ(menu[1].title, in.sourceNotes[2]);
+    EXPECT_FALSE(menu[0].enabled || menu[1].enabled);
+    EXPECT_TRUE(menu[2].separator);
+    EXPECT_EQ(populate(MenuInputs{}).size() + 3, menu.size());
+}
+
+} // namespace
