@@ -113,7 +113,7 @@ bool builtInSensorPresent() {
     HidrawManager probe;
     probe.setDeviceMatching(
         {kAccelerometerVendorID, kAccelerometerProductID, kAccelerometerUsagePage, kAccelerometerUsage});
-    auto devices = probe.copyDevices();
+    auto devices = probe.matchedDevices();
     return devices && !devices->empty();
 }
 

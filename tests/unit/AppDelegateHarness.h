@@ -82,7 +82,9 @@ struct AppHarness {
                         .makeCalibration = makeWindow,
                         .openModeEditor = [this] { ++editorOpens; },
                         .environment = getenv,
-                        .sensorAccess = sensorAccess});
+                        .sensorAccess = sensorAccess,
+                        .tapSources = {},
+                        .sourceNotes = {}});
         return *app;
     }
 
