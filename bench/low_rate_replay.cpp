@@ -26,8 +26,8 @@ namespace {
 
 struct Outcome {
     std::vector<int> gestures;
-    double weakestFound = 1e9;     // true peak of the weakest tap that was accepted
-    double weakestEstimate = 1e9;  // its strength as the detector measured it
+    double weakestFound = 1e9;    // true peak of the weakest tap that was accepted
+    double weakestEstimate = 1e9; // its strength as the detector measured it
 };
 
 // The taps the recording holds, true peaks in order.
@@ -77,7 +77,8 @@ template <typename Feed> Outcome run(const SyntheticMotion& motion, Feed feed) {
         accepted.emplace_back(t, estimate);
         counter.registerImpact();
     };
-    feed(motion, [&](double t) { loop.advance(std::max(0.0, t - start - loop.elapsed())); }, impact);
+    feed(
+        motion, [&](double t) { loop.advance(std::max(0.0, t - start - loop.elapsed())); }, impact);
     loop.advance(5.0);
     // Each accepted tap is matched to the recording's taps in order.
     for (const auto& [t, estimate] : accepted) {

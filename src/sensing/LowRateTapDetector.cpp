@@ -9,13 +9,13 @@
 namespace knokle {
 namespace {
 
-constexpr double baselineTau = 0.3;   // s: follows gravity and slow tilts, not taps
-constexpr double settlingTau = 0.05;  // s: while suspended the baseline catches up with the new orientation
-constexpr double floorTau = 2.0;      // s
-constexpr double minFloor = 0.0005;   // g: a quantised or synthetic stream can be quieter than any real one
-constexpr double maxFloor = 0.03;     // g: above this nothing short of a blow would count
-constexpr double openShare = 3.5;     // of the floor: where a candidate starts
-constexpr double releaseShare = 2.0;  // of the floor: back at the floor
+constexpr double baselineTau = 0.3;  // s: follows gravity and slow tilts, not taps
+constexpr double settlingTau = 0.05; // s: while suspended the baseline catches up with the new orientation
+constexpr double floorTau = 2.0;     // s
+constexpr double minFloor = 0.0005;  // g: a quantised or synthetic stream can be quieter than any real one
+constexpr double maxFloor = 0.03;    // g: above this nothing short of a blow would count
+constexpr double openShare = 3.5;    // of the floor: where a candidate starts
+constexpr double releaseShare = 2.0; // of the floor: back at the floor
 constexpr double minOpenLevel = 0.012;
 constexpr double minReleaseLevel = 0.006;
 constexpr double rateWeight = 1.0 / 16;

@@ -24,7 +24,6 @@ void LowRateTapSource::start() {
     if (!accelerometer && !retry.isScheduled()) discover();
 }
 
-
 void LowRateTapSource::stop() {
     retry.cancel();
     if (accelerometer) accelerometer->stop();

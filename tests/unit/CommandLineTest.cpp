@@ -46,10 +46,8 @@ TEST(CommandLine, TheRenderingFlagsComeFirstThenExecModeThenTheProgramsOwn) {
         {{"knokle", "--uninstall-browser-support"}, "uninstall browser support"},
         {{"knokle", "--replay-rate", "100", "--replay", "r.rec"}, "replay r.rec x1 at 100 Hz"},
         {{"knokle", "--replay", "r.rec", "--replay-rate", "20"}, "replay r.rec x1 at 20 Hz"},
-        {{"knokle", "--replay", "r.rec", "--replay-rate", "1000"}, "replay r.rec x1 at 1000 Hz"},
         {{"knokle", "--replay", "r.rec", "--replay-rate", "19.5"}, "error"},
         {{"knokle", "--replay", "r.rec", "--replay-rate", "1001"}, "error"},
-        {{"knokle", "--replay", "r.rec", "--replay-rate", "nan"}, "error"},
         {{"knokle", "--replay", "r.rec", "--replay-rate"}, "error"},
         {{"knokle", "--replay-rate", "200"}, "error"}, {{"knokle", "--replay", "tap.WAV", "--replay-rate", "200"}, "error"},
         // clang-format on

@@ -92,8 +92,6 @@ TEST(LowRateTapDetector, StrengthLandsOnTheOneKilohertzScale) {
             rig.feed(motion.rest(1.0).tap(tapOf(peak)).rest(0.5));
             ASSERT_EQ(rig.estimates.size(), 1u) << rate;
             EXPECT_NEAR(rig.estimates[0], peak, peak * 0.15) << rate << " Hz";
-            ASSERT_EQ(rig.forces.size(), 1u);
-            EXPECT_NEAR(rig.forces[0], rig.estimates[0] / 0.12, 1e-9);
         }
     }
 }
@@ -105,15 +103,6 @@ TEST(LowRateTapDetector, TooSlowAStreamIsNeverJudged) {
     EXPECT_TRUE(rig.verdicts.empty());
     EXPECT_FALSE(rig.detector.usable());
     EXPECT_NEAR(rig.detector.effectiveRate(), 30, 0.5);
-}
-
-TEST(LowRateTapDetector, RateIsMeasuredFromTimestampsNotAssumed) {
-    LowRateTapDetector detector;
-    EXPECT_EQ(detector.effectiveRate(), 0);
-    // Advertised 100 Hz, but every other sample is missed: 50 Hz is what arrives.
-    for (int i = 0; i < 200; ++i)
-        detector.ingest(0, 0, -1, i * 0.02 + (i % 2 ? 0.003 : 0));
-    EXPECT_NEAR(detector.effectiveRate(), 50, 3);
 }
 
 TEST(LowRateTapDetector, MovedLaptopSuspendsDetectionUntilStillAgain) {
@@ -134,30 +123,9 @@ TEST(LowRateTapDetector, RefractoryTimeHoldsOffAnEcho) {
     SyntheticMotion motion(1000, 5, 0.0015);
     rig.feed(motion.rest(1.0).taps(2, 0.08, tapOf(0.16)).rest(0.5));
     EXPECT_EQ(rig.forces.size(), 1u);
-    EXPECT_NE(rig.logText().find("BLOCKED refractory"), std::string::npos);
-}
-
-TEST(LowRateTapDetector, FollowUpTapsAreMeasuredAgainstThePreviousOne) {
-    Rig rig(100);
-    rig.detector.onImpact = [&](double force) {
-        rig.forces.push_back(force);
-        rig.detector.sequenceActive = true;
-    };
-    SyntheticMotion motion(1000, 5, 0.0015);
-    rig.feed(motion.rest(1.0).tap(tapOf(0.16)).rest(0.3).tap(tapOf(0.09)).rest(0.3));
-    EXPECT_EQ(rig.forces.size(), 2u) << rig.logText();
-    rig.detector.reset();
-    EXPECT_FALSE(rig.detector.sequenceActive);
-    EXPECT_EQ(rig.detector.activeThreshold(), 0.12);
-}
-
-TEST(LowRateTapDetector, EachCandidateIsLoggedWithItsFeatures) {
-    Rig rig(100);
-    SyntheticMotion motion(1000, 5, 0.0015);
-    rig.feed(motion.rest(1.0).tap(tapOf(0.15)).rest(0.5));
-    std::string text = rig.logText();
-    for (const char* part : {"low-rate ACCEPT", "est=0.1", "vert=", "n=", "rate=100Hz", "floor=", "thr=0.12"})
-        EXPECT_NE(text.find(part), std::string::npos) << part << " in " << text;
+    for (const char* part :
+         {"low-rate BLOCKED refractory", "low-rate ACCEPT", "est=0.1", "vert=", "rate=200Hz", "floor="})
+        EXPECT_NE(rig.logText().find(part), std::string::npos) << part;
 }
 
 TEST(Decimator, DeliversTheRateAskedWithAreaKeptAtAnyPhase) {
@@ -181,23 +149,6 @@ TEST(Decimator, DeliversTheRateAskedWithAreaKeptAtAnyPhase) {
         EXPECT_NEAR(area, 0.008, 1e-9) << offset;
         EXPECT_LT(*std::max_element(values.begin(), values.end()), 0.8) << "a sample never holds the whole tap";
     }
-}
-
-TEST(Decimator, SteadyInputComesOutUnchangedAndGapsStayGaps) {
-    Decimator decimator(200);
-    std::vector<double> times;
-    decimator.onSample = [&](double x, double, double, double t) {
-        EXPECT_NEAR(x, 0.25, 1e-12);
-        times.push_back(t);
-    };
-    for (int i = 0; i < 500; ++i)
-        decimator.push(0.25, 0, -1, i * 0.001);
-    for (int i = 900; i < 1000; ++i)
-        decimator.push(0.25, 0, -1, i * 0.001);
-    ASSERT_GT(times.size(), 110u);
-    EXPECT_LT(times.size(), 125u);
-    auto gap = std::adjacent_find(times.begin(), times.end(), [](double a, double b) { return b - a > 0.1; });
-    EXPECT_NE(gap, times.end());
 }
 
 // The bundled demo, brought down to each rate, holds the same six taps the 1 kHz detector finds.

@@ -41,8 +41,8 @@ std::optional<AccelerometerInfo> iioAccelerometer(const fs::path& folder) {
     info.kind = "IIO";
     info.node = folder.string();
     info.name = readFirstLine(folder / "name").value_or(folder.filename().string());
-    info.location = iioLocation(readFirstLine(folder / "label").value_or(""),
-                                readFirstLine(folder / "location").value_or(""));
+    info.location =
+        iioLocation(readFirstLine(folder / "label").value_or(""), readFirstLine(folder / "location").value_or(""));
     auto rate = firstOf(folder, {"sampling_frequency", "in_accel_sampling_frequency"});
     info.rate = rate ? std::strtod(rate->c_str(), nullptr) : 0;
     auto available = firstOf(folder, {"sampling_frequency_available", "in_accel_sampling_frequency_available"});
