@@ -82,9 +82,7 @@ struct AppHarness {
                         .makeCalibration = makeWindow,
                         .openModeEditor = [this] { ++editorOpens; },
                         .environment = getenv,
-                        .sensorAccess = sensorAccess,
-                        .tapSources = {},
-                        .sourceNotes = {}});
+                        .sensorAccess = sensorAccess});
         return *app;
     }
 
