@@ -8,6 +8,7 @@
 #include "controller/ExitWhenSettled.h"
 #include "controller/NoTrayAlert.h"
 #include "controller/Settings.h"
+#include "platform/SensorAccess.h"
 #include "platform/linux/audio/PulseAudioCapture.h"
 #include "platform/linux/browsers/DesktopBrowserScripting.h"
 #include "platform/linux/desktop/DesktopLook.h"
@@ -16,24 +17,27 @@
 #include "platform/linux/desktop/ExecutableShortcutRunner.h"
 #include "platform/linux/desktop/GioWorkspace.h"
 #include "platform/linux/desktop/XdgAutostartLoginItem.h"
+#include "platform/linux/desktop/XdgFolders.h"
 #include "platform/linux/runtime/JsonFileDefaults.h"
 #include "platform/linux/runtime/QtMainLoop.h"
 #include "platform/linux/runtime/SystemClock.h"
 #include "platform/linux/runtime/ThreadPoolWorkQueue.h"
 #include "platform/linux/sensors/HidrawManager.h"
 #include "platform/linux/sensors/HidrawSensorAccess.h"
+#include "platform/linux/sensors/LinuxAccelerometerPort.h"
 #include "platform/linux/sockets/UnixSocketSingleInstance.h"
 #include "platform/linux/x11/X11HotKeyService.h"
 #include "platform/linux/x11/X11WindowActivation.h"
 #include "platform/linux/x11/X11WindowControl.h"
 #include "platform/linux/x11/XInputButtonMonitor.h"
-#include "platform/linux/desktop/XdgAutostartLoginItem.h"
-#include "platform/linux/desktop/XdgFolders.h"
+#include "sensing/LowRateTapSource.h"
+#include "sensing/ReplayAccelerometerPort.h"
 #include "sensing/ReplaySource.h"
 #include "sensing/ScaledMainLoop.h"
 #include "sensing/SoundTapSource.h"
 #include "sensing/WavFile.h"
 #include "sensing/WavReplayCapture.h"
+#include "viewmodels/AccelerometerStatus.h"
 #include "widgets/QtAlertPresenter.h"
 #include "widgets/StatusIcon.h"
 #include "widgets/TrayStatusItem.h"
@@ -115,6 +119,21 @@ bool waitForTrayHost(const TrayHost& host) {
 
 std::filesystem::path modesFile() {
     return XdgFolders().data() / "modes.json";
+}
+
+// The 1 kHz sensor is there (readable or not): it comes first.
+bool builtInSensorPresent() {
+    HidrawManager probe;
+    probe.setDeviceMatching(
+        {kAccelerometerVendorID, kAccelerometerProductID, kAccelerometerUsagePage, kAccelerometerUsage});
+    auto devices = probe.matchedDevices();
+    return devices && !devices->empty();
+}
+
+void sayAccelerometerStatus(const LowRateTapSource& source) {
+    AccelerometerStatus status = accelerometerStatus(source.device(), source.lowRateDetector().effectiveRate(),
+                                                     source.reading());
+    printLine("[accelerometer] " + status.device + (status.advice.empty() ? "" : ". " + status.advice));
 }
 
 std::string environmentValue(const char* name) {
@@ -242,6 +261,31 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
                 std::make_unique<SoundTapSource>(std::move(capture), Settings(defaults).microphoneSource()), handle);
         };
     }
+    // A recording brought down to a slower accelerometer's rate goes through the low-rate detector.
+    std::unique_ptr<AccelerometerPort> lowRatePort;
+    if (replay && line.replayRate) {
+        lowRatePort = std::make_unique<ReplayAccelerometerPort>(managers, sampleClock, *line.replayRate);
+    } else if (!line.replayFile && !builtInSensorPresent()) {
+        // Without the 1 kHz sensor, an accelerometer the system exposes at a lower rate, if there is one.
+        auto port = std::make_unique<LinuxAccelerometerPort>(loop);
+        if (!port->discover().empty()) lowRatePort = std::move(port);
+    }
+    LowRateTapSource* lowRateSource = nullptr; // owned by the pipeline, which lives as long as this function
+    std::function<std::vector<std::string>()> sourceNotes;
+    if (lowRatePort) {
+        tapSource = [&] {
+            auto source = std::make_unique<LowRateTapSource>(loop, *lowRatePort);
+            source->onStatusChanged = [s = source.get()] { sayAccelerometerStatus(*s); };
+            lowRateSource = source.get();
+            return source;
+        };
+        sourceNotes = [&lowRateSource] {
+            if (!lowRateSource) return std::vector<std::string>{};
+            AccelerometerStatus status = accelerometerStatus(
+                lowRateSource->device(), lowRateSource->lowRateDetector().effectiveRate(), lowRateSource->reading());
+            return std::vector<std::string>{"Accelerometer: " + status.device, status.advice};
+        };
+    }
 
     AppWindows windows(loop, desktop.workspace);
     windows.present = [&presenter](QWidget* window) { presenter.present(window, nullptr); };
@@ -272,7 +316,8 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
                                      .sensorAccess = sensorAccess.get(),
                                      .tapSource = tapSource,
                                      .makeMicrophoneSource = makeMicrophoneSource,
-                                     .privacy = privacy.get()});
+                                     .privacy = privacy.get(),
+                                     .sourceNotes = sourceNotes});
     windows.modeManager = [&delegate] { return delegate.sharedModeManager(); };
     windows.onModesChanged = [&delegate] { delegate.modesChanged(); };
     if (tray) {

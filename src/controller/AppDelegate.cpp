@@ -283,6 +283,7 @@ MenuInputs AppDelegate::menuInputs() const {
     in.microphoneOffered = microphoneOffered();
     in.microphoneEnabled = settings.microphoneEnabled();
     if (microphone.attached()) in.microphoneNote = microphone.menuNote();
+    if (services.sourceNotes) in.sourceNotes = services.sourceNotes();
     return in;
 }
 

@@ -17,6 +17,7 @@
 #include "controller/Settings.h"
 #include "controller/StatusItem.h"
 #include "controller/TapPipeline.h"
+#include "sensing/TapSource.h"
 
 #include <filesystem>
 #include <functional>
@@ -48,12 +49,15 @@ struct AppServices {
     std::function<const char*(const char*)> environment;
     // Tells why an accelerometer that is there cannot be read; none when reports come from elsewhere.
     const SensorAccess* sensorAccess = nullptr;
-    // Where taps come from when not the accelerometer (a sound replay); empty: the accelerometer.
+    // Where taps come from when not the built-in accelerometer (a sound replay, a low-rate accelerometer); empty:
+    // the built-in accelerometer.
     TapSourceFactory tapSource = {};
     // Makes the microphone's tap source, with the capture under it; empty where the program cannot listen.
     std::function<std::pair<std::unique_ptr<TapSource>, AudioCapture*>()> makeMicrophoneSource = {};
     // The desktop's microphone privacy switch and screen lock; none: neither is known.
     SessionPrivacy* privacy = nullptr;
+    // What the menu says about the tap source; empty: nothing.
+    std::function<std::vector<std::string>()> sourceNotes = {};
 };
 
 // The application controller: launch, the armed state, what a finished gesture does, the status menu's content, the

@@ -1,6 +1,7 @@
 #include "controller/CommandLine.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 
@@ -11,9 +12,11 @@ const char* const kUsageText =
     "       knokle --exec-mode FILE      run the mode in FILE once, then exit\n"
     "       knokle --render-modes-preview [PNG] | --render-cal-preview [PNG] [--level=G]\n"
     "                                    draw a window with sample content to a PNG file, then exit\n"
-    "       knokle --replay FILE [--replay-speed N] [--exit-when-done]\n"
+    "       knokle --replay FILE [--replay-speed N] [--replay-rate HZ] [--exit-when-done]\n"
     "                                    read taps from a report recording or a WAV file (sound, judged as\n"
-    "                                    the microphone would be) instead of the sensor\n"
+    "                                    the microphone would be) instead of the sensor; --replay-rate\n"
+    "                                    (20-1000) plays a report recording as a slower accelerometer would\n"
+    "                                    sample it\n"
     "       knokle defaults read [KEY] | write KEY -bool|-int|-float|-string VALUE | delete KEY\n"
     "       knokle --install-browser-support | --uninstall-browser-support\n"
     "                                    let the browsers' Knokle extension reach the program, or undo it\n"
@@ -21,9 +24,17 @@ const char* const kUsageText =
     "environment: KNOKLE_DRYRUN=1 reports gestures without running modes; KNOKLE_DEBUG=1 logs detector\n"
     "decisions; KNOKLE_CONFIG_DIR and KNOKLE_DATA_DIR move the settings and modes folders;\n"
     "KNOKLE_HIDRAW_SYSFS_ROOT and KNOKLE_HIDRAW_DEV_ROOT look for the accelerometer under other folders than\n"
-    "/sys and /dev (for benchmarks that feed the program from a FIFO).\n";
+    "/sys and /dev (for benchmarks that feed the program from a FIFO); KNOKLE_ACCEL_SYSFS_ROOT and\n"
+    "KNOKLE_ACCEL_DEV_ROOT do the same for IIO and joystick accelerometers.\n";
 
 namespace {
+
+bool isSoundFile(const std::string& file) {
+    if (file.size() < 4) return false;
+    std::string suffix = file.substr(file.size() - 4);
+    std::transform(suffix.begin(), suffix.end(), suffix.begin(), [](unsigned char c) { return std::tolower(c); });
+    return suffix == ".wav";
+}
 
 // The argument after the first whole-argument match of flag, or fallback when the flag ends the arguments.
 std::optional<std::string> searched(const std::vector<std::string>& args, const std::string& flag,
@@ -63,10 +74,20 @@ void parseOwnFlags(const std::vector<std::string>& args, CommandLine& line) {
             else
                 line.replaySpeed = speed;
             ++i;
+        } else if (arg == "--replay-rate") {
+            char* end = nullptr;
+            double rate = hasNext ? std::strtod(args[i + 1].c_str(), &end) : 0;
+            if (!hasNext || end != args[i + 1].c_str() + args[i + 1].size() || !(rate >= 20 && rate <= 1000))
+                line.error = "--replay-rate needs a rate from 20 to 1000 (Hz)";
+            else
+                line.replayRate = rate;
+            ++i;
         } else {
             line.error = "unknown argument '" + arg + "'";
         }
     }
+    if (line.replayRate && !line.error && (!line.replayFile || isSoundFile(*line.replayFile)))
+        line.error = "--replay-rate needs --replay with a report recording";
 }
 
 } // namespace

@@ -15,6 +15,7 @@ struct CommandLine {
     std::optional<std::vector<std::string>> defaultsArgs; // "defaults ...": the settings command
     std::optional<std::string> replayFile;                // "--replay FILE": the sensor reads a recording
     double replaySpeed = 1.0;                             // "--replay-speed N"
+    std::optional<double> replayRate;                     // "--replay-rate HZ": as a sensor at HZ would see it
     bool exitWhenDone = false;                            // "--exit-when-done": end after the recording
     bool help = false;                                    // "--help"
     bool version = false;                                 // "--version"

@@ -15,4 +15,8 @@ set(KNOKLE_SENSING_SOURCES
     src/sensing/WavFile.cpp
     src/sensing/WavReplayCapture.cpp
     src/sensing/SoundTapSource.cpp
+    src/sensing/LowRateTapDetector.cpp
+    src/sensing/Decimator.cpp
+    src/sensing/LowRateTapSource.cpp
+    src/sensing/ReplayAccelerometerPort.cpp
 )

@@ -58,6 +58,13 @@ std::string tapCountDots(std::int64_t slapCount) {
 
 std::vector<MenuItem> populate(const MenuInputs& in) {
     std::vector<MenuItem> menu;
+    for (const std::string& note : in.sourceNotes) {
+        if (note.empty()) continue;
+        MenuItem line = item(note, MenuAction::none, "", false);
+        line.enabled = false;
+        menu.push_back(line);
+    }
+    if (!menu.empty()) menu.push_back(separator());
     if (in.sensorMissing) {
         MenuItem missing = item("No motion sensor on this computer", MenuAction::none, "", false);
         missing.enabled = false;

@@ -66,6 +66,8 @@ struct MenuInputs {
     bool microphoneOffered = false;
     bool microphoneEnabled = false;
     std::string microphoneNote;
+    // Lines about the tap source shown first, greyed out (which accelerometer, its rate, how to raise it).
+    std::vector<std::string> sourceNotes;
 };
 
 // The status menu's complete content, top to bottom.

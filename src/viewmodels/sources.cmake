@@ -1,5 +1,6 @@
 # What the windows show, computed without Qt: view models, geometry, palette, symbols, menu content, placement (in knokle_core).
 set(KNOKLE_VIEWMODELS_SOURCES
+    src/viewmodels/AccelerometerStatus.cpp
     src/viewmodels/ApplicationCatalog.cpp
     src/viewmodels/CalibrationModel.cpp
     src/viewmodels/ControlGeometry.cpp

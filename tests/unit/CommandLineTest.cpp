@@ -18,6 +18,7 @@ std::string outcome(const CommandLine& line) {
     if (line.uninstallBrowserSupport) return "uninstall browser support";
     if (line.replayFile)
         return "replay " + *line.replayFile + " x" + std::to_string(static_cast<int>(line.replaySpeed)) +
+               (line.replayRate ? " at " + std::to_string(static_cast<int>(*line.replayRate)) + " Hz" : "") +
                (line.exitWhenDone ? " then exit" : "");
     return "tray";
 }
@@ -43,6 +44,12 @@ TEST(CommandLine, TheRenderingFlagsComeFirstThenExecModeThenTheProgramsOwn) {
         {{"knokle", "--replay-speed", "fast"}, "error"}, {{"knokle", "--replay-speed", "-1"}, "error"},
         {{"knokle", "--replay"}, "error"}, {{"knokle", "--install-browser-support"}, "install browser support"},
         {{"knokle", "--uninstall-browser-support"}, "uninstall browser support"},
+        {{"knokle", "--replay-rate", "100", "--replay", "r.rec"}, "replay r.rec x1 at 100 Hz"},
+        {{"knokle", "--replay", "r.rec", "--replay-rate", "20"}, "replay r.rec x1 at 20 Hz"},
+        {{"knokle", "--replay", "r.rec", "--replay-rate", "19.5"}, "error"},
+        {{"knokle", "--replay", "r.rec", "--replay-rate", "1001"}, "error"},
+        {{"knokle", "--replay", "r.rec", "--replay-rate"}, "error"},
+        {{"knokle", "--replay-rate", "200"}, "error"}, {{"knokle", "--replay", "tap.WAV", "--replay-rate", "200"}, "error"},
         // clang-format on
     };
     for (const auto& [args, expected] : cases) {
