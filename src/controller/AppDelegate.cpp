@@ -36,6 +36,7 @@ AppDelegate::AppDelegate(AppServices s)
     calibration.onFiringChanged = guarded([this] { refreshMaxCount(); });
     calibration.onHotkeyChange = guarded(&AppDelegate::hotkeyChanged);
     calibration.onRecordingChange = guarded(&AppDelegate::hotkeyRecordingChanged);
+    calibration.shownHotkey = [this] { return shownHotkey(); };
 }
 
 AppDelegate::~AppDelegate() {
@@ -68,6 +69,9 @@ void AppDelegate::launch() {
         services.loop.post(guarded([this] { reportNoSensor(); }));
     };
     pipeline.start();
+    if (auto why = services.buttons.limitation())
+        printLine("[info] The click veto is off in this session: " + *why + ".");
+    services.hotKeys.onBindingChange(guarded(&AppDelegate::hotKeyBindingChanged));
     registerHotKey();
     if (sensorMissing) return;
     if (services.sensorAccess) sensorUnreadable = services.sensorAccess->unreadableSensor();
@@ -170,6 +174,35 @@ void AppDelegate::reportHotKeyFailure(const HotKeyFailure& failure) {
     if (failure.kind == HotKeyFailure::Kind::inUse)
         printLine("[info] The shortcut " + settings.hotkeyDisplay() +
                   " is in use by another program; arm and pause taps from the menu instead.");
+    if (failure.kind != HotKeyFailure::Kind::notInSession) return;
+    hotkeyUnavailable = true;
+    hotkeyTrigger.reset();
+    // Said once: every later registration would only fail the same way.
+    if (hotkeyUnavailableSaid) return;
+    hotkeyUnavailableSaid = true;
+    printLine("[info] The shortcut is unavailable in this session (" + failure.reason +
+              "); arm and pause taps from the menu instead.");
+}
+
+void AppDelegate::hotKeyBindingChanged(const HotKeyBinding& binding) {
+    if (binding.failure) {
+        if (binding.failure->kind == HotKeyFailure::Kind::notInSession) {
+            reportHotKeyFailure(*binding.failure);
+        } else {
+            hotkeyTrigger.reset();
+            printLine("[info] The desktop did not bind the shortcut " + settings.hotkeyDisplay() + " (" +
+                      binding.failure->reason + "); arm and pause taps from the menu instead.");
+        }
+    } else {
+        hotkeyUnavailable = false;
+        hotkeyTrigger = binding.trigger;
+    }
+    calibration.showHotkey(shownHotkey());
+    rebuildMenu();
+}
+
+std::string AppDelegate::shownHotkey() const {
+    return GlobalHotKey::shownShortcut(settings.hotkeyDisplay(), hotkeyTrigger, hotkeyUnavailable);
 }
 
 void AppDelegate::setArmed(bool on) {
@@ -229,7 +262,8 @@ MenuInputs AppDelegate::menuInputs() const {
     in.sensorMissing = sensorMissing;
     in.tapsActive = settings.tapsActive();
     in.autoPause = settings.autoPause();
-    in.hotkeyDisplay = settings.hotkeyDisplay();
+    in.hotkeyDisplay = shownHotkey();
+    in.clickVetoOff = services.buttons.limitation().has_value();
     for (const auto& mode : modeManager->modes)
         in.modes.push_back({mode.id, mode.name, mode.slapCount});
     in.loginItemStatus = services.loginItem.status();
@@ -310,6 +344,8 @@ void AppDelegate::modesChanged() {
 
 void AppDelegate::hotkeyChanged(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display) {
     settings.setHotkey(keyCode, modifiers, display);
+    // The desktop's description of the old binding no longer holds; the new binding reports its own.
+    hotkeyTrigger.reset();
     // The new registration first, then the old one goes; the shortcut may be the same combination.
     auto previous = std::move(armHotKey);
     registerHotKey();

@@ -27,6 +27,8 @@ public:
     virtual void resetFooter() = 0;
     // Shows the window in front and makes it key.
     virtual void present() = 0;
+    // The shortcut as it is shown now (the desktop may report its own trigger after the window opened).
+    virtual void setHotkeyDisplay(const std::string& display) { (void)display; }
 
     std::function<void(int)> onFirmnessChange;
     std::function<void(double)> onCooldownChange;

@@ -74,6 +74,11 @@ std::vector<MenuItem> populate(const MenuInputs& in) {
     MenuItem autoPause = item("Auto-pause after each tap", MenuAction::toggleAutoPause);
     autoPause.checked = in.autoPause;
     menu.push_back(autoPause);
+    if (in.clickVetoOff) {
+        MenuItem note = item("Click veto off in this session", MenuAction::none, "", false);
+        note.enabled = false;
+        menu.push_back(note);
+    }
     menu.push_back(separator());
 
     std::vector<MenuModeRow> modes = in.modes;

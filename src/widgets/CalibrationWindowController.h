@@ -48,6 +48,7 @@ public:
     void flashDetected(int count) override;
     void resetFooter() override { state.resetFooter(); }
     void present() override;
+    void setHotkeyDisplay(const std::string& display) override;
 
     // Control handlers.
     void firmnessChanged();
