@@ -1,0 +1,92 @@
+#include "AppDelegateHarness.h"
+
+#include <gtest/gtest.h>
+
+namespace knokle::test {
+namespace {
+
+std::string armItem(AppDelegate& app) {
+    for (const auto& item : app.menuNeedsUpdate())
+        if (item.action == MenuAction::toggleActive) return item.title;
+    return "";
+}
+
+const std::string kUnavailable = "[info] The shortcut is unavailable in this session (no portal); arm and pause taps "
+                                 "from the menu instead.";
+const std::string kNotBound = "[info] The desktop did not bind the shortcut ⌥⌘T (dialog cancelled); arm and pause "
+                              "taps from the menu instead.";
+
+// What a desktop that binds the shortcut itself reports, twice over: what the menu, the Test Taps window and
+// the output show then.
+TEST(SessionShortcut, WhatTheDesktopReportsIsShown) {
+    const HotKeyBinding bound{"Meta+Alt+T", std::nullopt};
+    const HotKeyBinding noPortal{std::nullopt, HotKeyFailure{HotKeyFailure::Kind::notInSession, "no portal"}};
+    const HotKeyBinding cancelled{std::nullopt, HotKeyFailure{HotKeyFailure::Kind::unavailable, "dialog cancelled"}};
+    const struct {
+        const char* name;
+        std::vector<HotKeyBinding> reports;
+        std::string shown;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"bound", {bound, bound}, "Meta+Alt+T", {}},
+        {"no shortcuts in the session, said once", {noPortal, noPortal}, "shortcut unavailable", {kUnavailable}},
+        {"bound after all", {noPortal, bound}, "Meta+Alt+T", {kUnavailable}},
+        {"refused: the stored one is shown", {bound, cancelled}, "⌥⌘T", {kNotBound}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AppHarness h;
+        auto& app = h.launch();
+        app.showCalibration();
+        auto menus = h.status.menus.size();
+        for (const auto& report : c.reports)
+            h.hotKeys.report(report);
+        EXPECT_EQ(armItem(app), "Taps Paused  (" + c.shown + ")");
+        EXPECT_EQ(h.status.menus.size(), menus + c.reports.size()) << "the menu is rebuilt at each report";
+        EXPECT_EQ(h.calibration->journal.back(), "shortcut " + c.shown);
+        EXPECT_EQ(h.said(), c.lines);
+    }
+}
+
+TEST(SessionShortcut, ARegistrationRefusedForTheSessionShowsUnavailableAndRecordingRebinds) {
+    AppHarness h;
+    h.hotKeys.refuse = HotKeyFailure{HotKeyFailure::Kind::notInSession, "no portal"};
+    auto& app = h.make();
+    app.applicationDidFinishLaunching();
+    EXPECT_EQ(armItem(app), "Taps Paused  (shortcut unavailable)");
+    app.showCalibration();
+    EXPECT_EQ(h.calibration->setup.hotkeyDisplay, "shortcut unavailable");
+    EXPECT_EQ(std::ranges::count(h.said(), kUnavailable), 1);
+
+    // A new combination is bound again; what the desktop then reports replaces the old description.
+    h.hotKeys.refuse.reset();
+    h.hotKeys.report({"Meta+Alt+T", std::nullopt});
+    h.calibration->onHotkeyChange(40, 0x1000, "⌃K");
+    EXPECT_EQ(h.hotKeys.journal.back(), "register 40/4096");
+    EXPECT_EQ(armItem(app), "Taps Paused  (⌃K)");
+    h.hotKeys.report({"Ctrl+K", std::nullopt});
+    EXPECT_EQ(armItem(app), "Taps Paused  (Ctrl+K)");
+    h.hotKeys.press();
+    h.env.loop.runPending();
+    EXPECT_TRUE(h.settings().tapsActive());
+}
+
+TEST(SessionShortcut, NoDesktopWideClicksIsSaidOnceAndNotedInTheMenu) {
+    for (bool offered : {true, false}) {
+        SCOPED_TRACE(offered);
+        AppHarness h;
+        if (!offered) h.buttons.why = "no clicks here";
+        auto& app = h.make();
+        app.applicationDidFinishLaunching();
+        auto said = h.said();
+        EXPECT_EQ(std::ranges::count(said, "[info] The click veto is off in this session: no clicks here."),
+                  offered ? 0 : 1);
+        auto menu = app.menuNeedsUpdate();
+        auto note = std::ranges::find(menu, std::string("Click veto off in this session"), &MenuItem::title);
+        ASSERT_EQ(note != menu.end(), !offered);
+        if (note != menu.end()) EXPECT_FALSE(note->enabled);
+    }
+}
+
+} // namespace
+} // namespace knokle::test
