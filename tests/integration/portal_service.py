@@ -55,7 +55,7 @@ def serve(log_path, bare):
     class Session(dbus.service.Object):
         @dbus.service.method("org.freedesktop.portal.Session", sender_keyword="sender")
         def Close(self, sender=None):
-            log("Close %s" % self.handle)
+            log("Close %s" % self.handle.rsplit("/", 1)[-1])
             sessions.pop(self.handle, None)
             self.remove_from_connection()
 
@@ -89,6 +89,8 @@ def serve(log_path, bare):
                 log("FAULT CreateSession without session_handle_token")
                 token = "s%d" % len(sessions)
             handle = "%s/session/%s/%s" % (PATH, sender[1:].replace(".", "_"), token)
+            if handle in sessions:
+                log("FAULT CreateSession of a session that is still open")
             session = Session(bus, handle)
             session.handle = handle
             sessions[handle] = []

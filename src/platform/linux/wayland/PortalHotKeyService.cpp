@@ -77,8 +77,7 @@ PortalHotKeyService::PortalHotKeyService(QDBusConnection bus) : bus(std::move(bu
 
 PortalHotKeyService::~PortalHotKeyService() {
     *alive = false;
-    for (const auto& [token, registration] : registrations)
-        if (!registration.session.isEmpty()) closeSession(bus, registration.session);
+    closeSession();
 }
 
 bool PortalHotKeyService::portalOffersShortcuts(QDBusConnection bus, int timeoutMs) {
@@ -97,17 +96,18 @@ std::variant<HotKeyToken, HotKeyFailure> PortalHotKeyService::registerHotKey(std
     QString trigger = QString::fromStdString(portalTrigger(keyCode, modifiers));
     if (trigger.isEmpty()) return HotKeyFailure{HotKeyFailure::Kind::unknownKey, "unknown key"};
     HotKeyToken token = nextToken++;
-    registrations[token] = Registration{trigger, std::move(onPress), {}};
-    createSession(token);
+    registrations[token] = Registration{trigger, std::move(onPress)};
+    // A session being made is bound for the newest registration when it arrives. A bound one is closed first:
+    // the new one takes its name.
+    if (creating) return token;
+    closeSession();
+    createSession();
     return token;
 }
 
 void PortalHotKeyService::unregisterHotKey(HotKeyToken token) {
-    auto found = registrations.find(token);
-    if (found == registrations.end()) return;
-    // A session still being made is closed when it arrives (createSession finds no registration).
-    if (!found->second.session.isEmpty()) closeSession(bus, found->second.session);
-    registrations.erase(found);
+    registrations.erase(token);
+    if (registrations.empty()) closeSession();
 }
 
 void PortalHotKeyService::onBindingChange(std::function<void(const HotKeyBinding&)> handler) {
@@ -118,33 +118,36 @@ QString PortalHotKeyService::nextHandleToken() {
     return QString("knokle%1_%2").arg(QCoreApplication::applicationPid()).arg(++handleCounter);
 }
 
-void PortalHotKeyService::createSession(HotKeyToken token) {
-    QVariantMap options{{"handle_token", nextHandleToken()}, {"session_handle_token", nextHandleToken()}};
+bool PortalHotKeyService::isNewest(HotKeyToken token) const {
+    return !registrations.empty() && registrations.rbegin()->first == token;
+}
+
+void PortalHotKeyService::createSession() {
+    creating = true;
+    QVariantMap options{{"handle_token", nextHandleToken()}, {"session_handle_token", "knokle"}};
     PortalRequest::call(bus, shortcutsInterface, "CreateSession", {options}, options["handle_token"].toString(),
-                        [this, token, guard = std::weak_ptr<bool>(alive)](uint code, const QVariantMap& results) {
+                        [this, guard = std::weak_ptr<bool>(alive)](uint code, const QVariantMap& results) {
                             if (guard.expired()) return;
-                            QString session = handleText(results.value("session_handle"));
-                            auto found = registrations.find(token);
-                            if (found == registrations.end()) {
-                                if (code == 0 && !session.isEmpty()) closeSession(bus, session);
-                                return;
-                            }
-                            if (code != 0 || session.isEmpty()) return fail(token, code, results, "CreateSession");
-                            found->second.session = session;
-                            bind(token);
+                            creating = false;
+                            QString made = handleText(results.value("session_handle"));
+                            if (code == 0 && !made.isEmpty()) session = made;
+                            if (registrations.empty()) return closeSession();
+                            HotKeyToken newest = registrations.rbegin()->first;
+                            if (session.isEmpty()) return fail(newest, code, results, "CreateSession");
+                            bind(newest);
                         });
 }
 
 void PortalHotKeyService::bind(HotKeyToken token) {
-    const Registration& registration = registrations.at(token);
-    QList<PortalShortcut> shortcuts{
-        {shortcutId, {{"description", shortcutDescription}, {"preferred_trigger", registration.preferredTrigger}}}};
+    QList<PortalShortcut> shortcuts{{shortcutId,
+                                     {{"description", shortcutDescription},
+                                      {"preferred_trigger", registrations.at(token).preferredTrigger}}}};
     QString handle = nextHandleToken();
     PortalRequest::call(bus, shortcutsInterface, "BindShortcuts",
-                        {QVariant::fromValue(QDBusObjectPath(registration.session)), QVariant::fromValue(shortcuts),
-                         QString(), QVariantMap{{"handle_token", handle}}},
+                        {QVariant::fromValue(QDBusObjectPath(session)), QVariant::fromValue(shortcuts), QString(),
+                         QVariantMap{{"handle_token", handle}}},
                         handle, [this, token, guard = std::weak_ptr<bool>(alive)](uint code, const QVariantMap& results) {
-                            if (guard.expired() || !registrations.count(token)) return;
+                            if (guard.expired() || !isNewest(token)) return;
                             if (code != 0) return fail(token, code, results, "BindShortcuts");
                             QString trigger = portalTriggerDescription(results.value("shortcuts"));
                             if (!trigger.isEmpty()) report(token, {trigger.toStdString(), std::nullopt});
@@ -155,10 +158,9 @@ void PortalHotKeyService::bind(HotKeyToken token) {
 void PortalHotKeyService::list(HotKeyToken token) {
     QString handle = nextHandleToken();
     PortalRequest::call(bus, shortcutsInterface, "ListShortcuts",
-                        {QVariant::fromValue(QDBusObjectPath(registrations.at(token).session)),
-                         QVariantMap{{"handle_token", handle}}},
-                        handle, [this, token, guard = std::weak_ptr<bool>(alive)](uint code, const QVariantMap& results) {
-                            if (guard.expired() || !registrations.count(token) || code != 0) return;
+                        {QVariant::fromValue(QDBusObjectPath(session)), QVariantMap{{"handle_token", handle}}}, handle,
+                        [this, token, guard = std::weak_ptr<bool>(alive)](uint code, const QVariantMap& results) {
+                            if (guard.expired() || !isNewest(token) || code != 0) return;
                             QString trigger = portalTriggerDescription(results.value("shortcuts"));
                             // Bound without a trigger: the user may assign one in the desktop's settings later.
                             report(token, {trigger.isEmpty() ? std::nullopt : std::optional(trigger.toStdString()),
@@ -178,38 +180,32 @@ void PortalHotKeyService::fail(HotKeyToken token, uint code, const QVariantMap& 
 }
 
 void PortalHotKeyService::report(HotKeyToken token, const HotKeyBinding& binding) {
-    // Only the newest registration speaks for the shortcut; an older one is on its way out.
-    if (registrations.empty() || registrations.rbegin()->first != token) return;
-    if (bindingHandler) bindingHandler(binding);
-}
-
-PortalHotKeyService::Registration* PortalHotKeyService::registrationOf(const QString& session) {
-    for (auto& [token, registration] : registrations)
-        if (registration.session == session) return &registration;
-    return nullptr;
+    if (isNewest(token) && bindingHandler) bindingHandler(binding);
 }
 
 void PortalHotKeyService::activated(const QDBusMessage& message) {
     auto arguments = message.arguments();
     if (arguments.size() < 2 || arguments[1].toString() != shortcutId) return;
-    Registration* registration = registrationOf(handleText(arguments[0]));
-    if (registration && registration->onPress) registration->onPress();
+    if (session.isEmpty() || handleText(arguments[0]) != session || registrations.empty()) return;
+    // The callback may replace the registration; it runs from a copy.
+    auto press = registrations.rbegin()->second.onPress;
+    if (press) press();
 }
 
 void PortalHotKeyService::shortcutsChanged(const QDBusMessage& message) {
     auto arguments = message.arguments();
-    if (arguments.size() < 2) return;
-    QString session = handleText(arguments[0]);
-    for (const auto& [token, registration] : registrations) {
-        if (registration.session != session) continue;
-        QString trigger = portalTriggerDescription(arguments[1]);
-        report(token, {trigger.isEmpty() ? std::nullopt : std::optional(trigger.toStdString()), std::nullopt});
-    }
+    if (arguments.size() < 2 || session.isEmpty() || handleText(arguments[0]) != session || registrations.empty())
+        return;
+    QString trigger = portalTriggerDescription(arguments[1]);
+    report(registrations.rbegin()->first,
+           {trigger.isEmpty() ? std::nullopt : std::optional(trigger.toStdString()), std::nullopt});
 }
 
-void PortalHotKeyService::closeSession(QDBusConnection bus, const QString& session) {
+void PortalHotKeyService::closeSession() {
+    if (session.isEmpty()) return;
     bus.asyncCall(QDBusMessage::createMethodCall(PortalRequest::service(), session, "org.freedesktop.portal.Session",
                                                  "Close"));
+    session.clear();
 }
 
 } // namespace knokle

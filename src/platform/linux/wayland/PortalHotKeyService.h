@@ -12,9 +12,11 @@
 namespace knokle {
 
 // The arm/pause shortcut through the desktop portal's GlobalShortcuts interface, for Wayland sessions where a
-// program cannot grab keys itself. Each registration is a portal session of its own: CreateSession, then
+// program cannot grab keys itself: CreateSession, then
 // BindShortcuts with the stored combination as the preferred trigger, then ListShortcuts for the trigger the
-// desktop chose; Activated presses it. Works on the session bus alone, whatever Qt's platform plugin is.
+// desktop chose; Activated presses it. One session at a time, always named "knokle": desktops without an
+// application id for us (KDE) keep the user's trigger under the session's name from one start to the next.
+// Works on the session bus alone, whatever Qt's platform plugin is.
 class PortalHotKeyService final : public QObject, public HotKeyService {
     Q_OBJECT
 public:
@@ -40,22 +42,24 @@ private:
     struct Registration {
         QString preferredTrigger;
         std::function<void()> onPress;
-        QString session; // empty until the portal made it
     };
 
-    void createSession(HotKeyToken token);
+    void createSession();
     void bind(HotKeyToken token);
     void list(HotKeyToken token);
+    bool isNewest(HotKeyToken token) const;
     void report(HotKeyToken token, const HotKeyBinding& binding);
     void fail(HotKeyToken token, uint code, const QVariantMap& results, const std::string& step);
-    Registration* registrationOf(const QString& session);
     QString nextHandleToken();
-    static void closeSession(QDBusConnection bus, const QString& session);
+    void closeSession();
 
     QDBusConnection bus;
+    // Only the newest registration is bound; the others are on their way out.
     std::map<HotKeyToken, Registration> registrations;
     HotKeyToken nextToken = 1;
     int handleCounter = 0;
+    QString session; // the newest registration's portal session, once made
+    bool creating = false;
     std::function<void(const HotKeyBinding&)> bindingHandler;
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 };
