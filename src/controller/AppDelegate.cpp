@@ -2,8 +2,8 @@
 
 #include "common/DiagnosticOutput.h"
 #include "common/TextFormat.h"
-#include "sensing/Firmness.h"
 #include "controller/SensorAccessAlert.h"
+#include "sensing/Firmness.h"
 
 #include <algorithm>
 #include <cstdlib>

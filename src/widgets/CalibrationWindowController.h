@@ -1,8 +1,8 @@
 #pragma once
 
+#include "controller/CalibrationPanel.h"
 #include "platform/MainLoop.h"
 #include "viewmodels/CalibrationModel.h"
-#include "controller/CalibrationPanel.h"
 
 #include <QObject>
 #include <functional>

@@ -89,9 +89,8 @@ bool PortalHotKeyService::portalOffersShortcuts(QDBusConnection bus, int timeout
     return reply.type() == QDBusMessage::ReplyMessage;
 }
 
-std::variant<HotKeyToken, HotKeyFailure> PortalHotKeyService::registerHotKey(std::uint32_t keyCode,
-                                                                             std::uint32_t modifiers,
-                                                                             std::function<void()> onPress) {
+std::variant<HotKeyToken, HotKeyFailure>
+PortalHotKeyService::registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, std::function<void()> onPress) {
     if (!bus.isConnected()) return HotKeyFailure{HotKeyFailure::Kind::notInSession, "no session bus"};
     QString trigger = QString::fromStdString(portalTrigger(keyCode, modifiers));
     if (trigger.isEmpty()) return HotKeyFailure{HotKeyFailure::Kind::unknownKey, "unknown key"};
@@ -139,14 +138,15 @@ void PortalHotKeyService::createSession() {
 }
 
 void PortalHotKeyService::bind(HotKeyToken token) {
-    QList<PortalShortcut> shortcuts{{shortcutId,
-                                     {{"description", shortcutDescription},
-                                      {"preferred_trigger", registrations.at(token).preferredTrigger}}}};
+    QList<PortalShortcut> shortcuts{
+        {shortcutId,
+         {{"description", shortcutDescription}, {"preferred_trigger", registrations.at(token).preferredTrigger}}}};
     QString handle = nextHandleToken();
     PortalRequest::call(bus, shortcutsInterface, "BindShortcuts",
                         {QVariant::fromValue(QDBusObjectPath(session)), QVariant::fromValue(shortcuts), QString(),
                          QVariantMap{{"handle_token", handle}}},
-                        handle, [this, token, guard = std::weak_ptr<bool>(alive)](uint code, const QVariantMap& results) {
+                        handle,
+                        [this, token, guard = std::weak_ptr<bool>(alive)](uint code, const QVariantMap& results) {
                             if (guard.expired() || !isNewest(token)) return;
                             if (code != 0) return fail(token, code, results, "BindShortcuts");
                             QString trigger = portalTriggerDescription(results.value("shortcuts"));
@@ -157,23 +157,22 @@ void PortalHotKeyService::bind(HotKeyToken token) {
 
 void PortalHotKeyService::list(HotKeyToken token) {
     QString handle = nextHandleToken();
-    PortalRequest::call(bus, shortcutsInterface, "ListShortcuts",
-                        {QVariant::fromValue(QDBusObjectPath(session)), QVariantMap{{"handle_token", handle}}}, handle,
-                        [this, token, guard = std::weak_ptr<bool>(alive)](uint code, const QVariantMap& results) {
-                            if (guard.expired() || !isNewest(token) || code != 0) return;
-                            QString trigger = portalTriggerDescription(results.value("shortcuts"));
-                            // Bound without a trigger: the user may assign one in the desktop's settings later.
-                            report(token, {trigger.isEmpty() ? std::nullopt : std::optional(trigger.toStdString()),
-                                           std::nullopt});
-                        });
+    PortalRequest::call(
+        bus, shortcutsInterface, "ListShortcuts",
+        {QVariant::fromValue(QDBusObjectPath(session)), QVariantMap{{"handle_token", handle}}}, handle,
+        [this, token, guard = std::weak_ptr<bool>(alive)](uint code, const QVariantMap& results) {
+            if (guard.expired() || !isNewest(token) || code != 0) return;
+            QString trigger = portalTriggerDescription(results.value("shortcuts"));
+            // Bound without a trigger: the user may assign one in the desktop's settings later.
+            report(token, {trigger.isEmpty() ? std::nullopt : std::optional(trigger.toStdString()), std::nullopt});
+        });
 }
 
 void PortalHotKeyService::fail(HotKeyToken token, uint code, const QVariantMap& results, const std::string& step) {
     QString error = results.value("error").toString();
-    bool noPortal = error == "org.freedesktop.DBus.Error.UnknownMethod" ||
-                    error == "org.freedesktop.DBus.Error.UnknownInterface" ||
-                    error == "org.freedesktop.DBus.Error.ServiceUnknown" ||
-                    error == "org.freedesktop.DBus.Error.UnknownObject";
+    bool noPortal =
+        error == "org.freedesktop.DBus.Error.UnknownMethod" || error == "org.freedesktop.DBus.Error.UnknownInterface" ||
+        error == "org.freedesktop.DBus.Error.ServiceUnknown" || error == "org.freedesktop.DBus.Error.UnknownObject";
     HotKeyFailure failure{noPortal ? HotKeyFailure::Kind::notInSession : HotKeyFailure::Kind::unavailable,
                           noPortal ? "the desktop portal offers no global shortcuts" : why(code, results, step)};
     report(token, {std::nullopt, failure});
@@ -203,8 +202,8 @@ void PortalHotKeyService::shortcutsChanged(const QDBusMessage& message) {
 
 void PortalHotKeyService::closeSession() {
     if (session.isEmpty()) return;
-    bus.asyncCall(QDBusMessage::createMethodCall(PortalRequest::service(), session, "org.freedesktop.portal.Session",
-                                                 "Close"));
+    bus.asyncCall(
+        QDBusMessage::createMethodCall(PortalRequest::service(), session, "org.freedesktop.portal.Session", "Close"));
     session.clear();
 }
 

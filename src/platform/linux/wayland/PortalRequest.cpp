@@ -29,8 +29,7 @@ void PortalRequest::call(QDBusConnection bus, const QString& interface, const QS
 
 void PortalRequest::subscribe(const QString& path) {
     paths << path;
-    bus.connect(service(), path, "org.freedesktop.portal.Request", "Response", this,
-                SLOT(response(QDBusMessage)));
+    bus.connect(service(), path, "org.freedesktop.portal.Request", "Response", this, SLOT(response(QDBusMessage)));
 }
 
 void PortalRequest::response(const QDBusMessage& message) {

@@ -1,10 +1,10 @@
 #include "platform/linux/wayland/SessionServices.h"
 
+#include "platform/linux/wayland/PortalHotKeyService.h"
+#include "platform/linux/wayland/SwayWindowControl.h"
 #include "platform/linux/x11/X11HotKeyService.h"
 #include "platform/linux/x11/X11WindowControl.h"
 #include "platform/linux/x11/XInputButtonMonitor.h"
-#include "platform/linux/wayland/PortalHotKeyService.h"
-#include "platform/linux/wayland/SwayWindowControl.h"
 
 #include <string_view>
 
