@@ -10,7 +10,9 @@
 #include "platform/linux/wayland/PortalHotKeyService.h"
 
 #include <QCoreApplication>
+#include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusPendingCall>
 #include <QDBusMessage>
 #include <QEventLoop>
 #include <QTimer>
@@ -92,16 +94,15 @@ void BM_PortalActivatedToMenuRebuilt(benchmark::State& state) {
     defaults.values = {{"didOnboard", true}};
     Quiet quiet;
     test::FakeHid hid;
-    AppDelegate delegate(AppServices{loop, quiet, defaults, hid.factory(), nullptr, quiet, hotKeys, quiet, quiet,
-                                     quiet, nullptr, dir / "modes.json", [] {}, nullptr, nullptr,
+    AppDelegate delegate(AppServices{loop, quiet, defaults, hid.factory(), nullptr, quiet, hotKeys, quiet, quiet, quiet,
+                                     nullptr, dir / "modes.json", [] {}, nullptr, nullptr,
                                      [](const char*) -> const char* { return nullptr; }});
     delegate.applicationDidFinishLaunching();
     if (!waitUntil([&] { return test::text(dir / "portal.log").find("ListShortcuts") != std::string::npos; }, 5000))
         return state.SkipWithError("the shortcut was not bound");
 
-    QDBusMessage press = QDBusMessage::createMethodCall("org.freedesktop.portal.Desktop",
-                                                       "/org/freedesktop/portal/desktop", "org.knokle.TestPortal",
-                                                       "Press");
+    QDBusMessage press = QDBusMessage::createMethodCall(
+        "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", "org.knokle.TestPortal", "Press");
     bool armed = false;
     for (auto _ : state) {
         bool rebuilt = false;
