@@ -94,10 +94,23 @@ void BM_PortalActivatedToMenuRebuilt(benchmark::State& state) {
     defaults.values = {{"didOnboard", true}};
     Quiet quiet;
     test::FakeHid hid;
-    AppDelegate delegate(AppServices{loop, quiet, defaults, hid.factory(), nullptr, quiet, hotKeys, quiet, quiet, quiet,
-                                     nullptr, dir / "modes.json", [] {}, nullptr, nullptr,
-                                     [](const char*) -> const char* { return nullptr; }});
-    delegate.applicationDidFinishLaunching();
+    AppDelegate delegate(AppServices{.loop = loop,
+                                     .background = quiet,
+                                     .defaults = defaults,
+                                     .hidManagers = hid.factory(),
+                                     .sampleClock = nullptr,
+                                     .buttons = quiet,
+                                     .hotKeys = hotKeys,
+                                     .loginItem = quiet,
+                                     .alerts = quiet,
+                                     .statusItem = quiet,
+                                     .modeServices = nullptr,
+                                     .storeURL = dir / "modes.json",
+                                     .terminate = [] {},
+                                     .makeCalibration = nullptr,
+                                     .openModeEditor = nullptr,
+                                     .environment = [](const char*) -> const char* { return nullptr; }});
+    delegate.launch();
     if (!waitUntil([&] { return test::text(dir / "portal.log").find("ListShortcuts") != std::string::npos; }, 5000))
         return state.SkipWithError("the shortcut was not bound");
 

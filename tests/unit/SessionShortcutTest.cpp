@@ -6,7 +6,7 @@ namespace knokle::test {
 namespace {
 
 std::string armItem(AppDelegate& app) {
-    for (const auto& item : app.menuNeedsUpdate())
+    for (const auto& item : app.menuContent())
         if (item.action == MenuAction::toggleActive) return item.title;
     return "";
 }
@@ -52,10 +52,10 @@ TEST(SessionShortcut, NoDesktopWideClicksIsSaidOnceAndNotedInTheMenu) {
     for (bool offered : {true, false}) {
         AppHarness h;
         if (!offered) h.buttons.why = "no clicks here";
-        h.make().applicationDidFinishLaunching();
+        h.make().launch();
         EXPECT_EQ(std::ranges::count(h.said(), "[info] The click veto is off in this session: no clicks here."),
                   offered ? 0 : 1);
-        auto menu = h.app->menuNeedsUpdate();
+        auto menu = h.app->menuContent();
         auto note = std::ranges::find(menu, std::string("Click veto off in this session"), &MenuItem::title);
         EXPECT_EQ(note != menu.end() && !note->enabled, !offered);
     }
