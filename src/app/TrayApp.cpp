@@ -26,12 +26,10 @@
 #include "platform/linux/sensors/HidrawSensorAccess.h"
 #include "platform/linux/sensors/LinuxAccelerometerPort.h"
 #include "platform/linux/sockets/UnixSocketSingleInstance.h"
-#include "platform/linux/x11/X11HotKeyService.h"
 #include "platform/linux/x11/X11WindowActivation.h"
-#include "platform/linux/x11/X11WindowControl.h"
-#include "platform/linux/x11/XInputButtonMonitor.h"
 #include "sensing/LowRateTapSource.h"
 #include "sensing/ReplayAccelerometerPort.h"
+#include "platform/linux/wayland/SessionServices.h"
 #include "sensing/ReplaySource.h"
 #include "sensing/ScaledMainLoop.h"
 #include "sensing/SoundTapSource.h"
@@ -71,7 +69,8 @@ struct DesktopServices {
         : browsers([&defaults](const std::string& browser) { return devToolsPort(defaults, browser); }) {}
 
     GioWorkspace workspace;
-    X11WindowControl windows;
+    std::unique_ptr<WindowControl> windowControl = makeWindowControl(std::getenv);
+    WindowControl& windows = *windowControl;
     DesktopBrowserScripting browsers;
     ExecutableShortcutRunner shortcuts;
     SystemClock clock;
@@ -206,8 +205,10 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     ThreadPoolWorkQueue background;
     JsonFileDefaults defaults;
     DesktopServices desktop(defaults);
-    XInputButtonMonitor buttons;
-    X11HotKeyService hotKeys;
+    // X11 or Wayland realisations, chosen once from the session type.
+    SessionServices session = makeSessionServices(std::getenv);
+    MouseButtonMonitor& buttons = *session.buttons;
+    HotKeyService& hotKeys = *session.hotKeys;
     XdgAutostartLoginItem loginItem;
     QtAlertPresenter alerts;
     NoStatusItem noStatusItem;

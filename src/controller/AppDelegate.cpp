@@ -2,8 +2,8 @@
 
 #include "common/DiagnosticOutput.h"
 #include "common/TextFormat.h"
-#include "sensing/Firmness.h"
 #include "controller/SensorAccessAlert.h"
+#include "sensing/Firmness.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -40,6 +40,7 @@ AppDelegate::AppDelegate(AppServices s)
     });
     calibration.onHotkeyChange = guarded(&AppDelegate::hotkeyChanged);
     calibration.onRecordingChange = guarded(&AppDelegate::hotkeyRecordingChanged);
+    calibration.shownHotkey = [this] { return shownHotkey(); };
 }
 
 AppDelegate::~AppDelegate() {
@@ -82,6 +83,9 @@ void AppDelegate::launch() {
         services.loop.post(guarded([this] { reportNoSensor(); }));
     };
     pipeline.start();
+    if (auto why = services.buttons.limitation())
+        printLine("[info] The click veto is off in this session: " + *why + ".");
+    services.hotKeys.onBindingChange(guarded(&AppDelegate::hotKeyBindingChanged));
     registerHotKey();
     if (sensorMissing) return;
     if (services.sensorAccess) sensorUnreadable = services.sensorAccess->unreadableSensor();
@@ -215,6 +219,35 @@ void AppDelegate::reportHotKeyFailure(const HotKeyFailure& failure) {
     if (failure.kind == HotKeyFailure::Kind::inUse)
         printLine("[info] The shortcut " + settings.hotkeyText() +
                   " is in use by another program; arm and pause taps from the menu instead.");
+    if (failure.kind != HotKeyFailure::Kind::notInSession) return;
+    hotkeyUnavailable = true;
+    hotkeyTrigger.reset();
+    // Said once: every later registration would only fail the same way.
+    if (hotkeyUnavailableSaid) return;
+    hotkeyUnavailableSaid = true;
+    printLine("[info] The shortcut is unavailable in this session (" + failure.reason +
+              "); arm and pause taps from the menu instead.");
+}
+
+void AppDelegate::hotKeyBindingChanged(const HotKeyBinding& binding) {
+    if (binding.failure) {
+        if (binding.failure->kind == HotKeyFailure::Kind::notInSession) {
+            reportHotKeyFailure(*binding.failure);
+        } else {
+            hotkeyTrigger.reset();
+            printLine("[info] The desktop did not bind the shortcut " + settings.hotkeyText() + " (" +
+                      binding.failure->reason + "); arm and pause taps from the menu instead.");
+        }
+    } else {
+        hotkeyUnavailable = false;
+        hotkeyTrigger = binding.trigger;
+    }
+    calibration.showHotkey(shownHotkey());
+    rebuildMenu();
+}
+
+std::string AppDelegate::shownHotkey() const {
+    return GlobalHotKey::shownShortcut(settings.hotkeyText(), hotkeyTrigger, hotkeyUnavailable);
 }
 
 void AppDelegate::setArmed(bool on) {
@@ -275,7 +308,8 @@ MenuInputs AppDelegate::menuInputs() const {
     if (sensorUnreadable) in.unreadableSensor = sensorUnreadable->device;
     in.tapsActive = settings.tapsActive();
     in.autoPause = settings.autoPause();
-    in.hotkeyDisplay = settings.hotkeyText();
+    in.hotkeyDisplay = shownHotkey();
+    in.clickVetoOff = services.buttons.limitation().has_value();
     for (const auto& mode : modeManager->modes)
         in.modes.push_back({mode.id, mode.name, mode.slapCount});
     in.loginItemStatus = services.loginItem.status();
@@ -370,6 +404,8 @@ void AppDelegate::modesChanged() {
 
 void AppDelegate::hotkeyChanged(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display) {
     settings.setHotkey(keyCode, modifiers, display);
+    // The desktop's description of the old binding no longer holds; the new binding reports its own.
+    hotkeyTrigger.reset();
     // The new registration first, then the old one goes; the shortcut may be the same combination.
     auto previous = std::move(armHotKey);
     registerHotKey();

@@ -114,6 +114,8 @@ private:
     void flashMenuBarIcon();
     void registerHotKey();
     void reportHotKeyFailure(const HotKeyFailure& failure);
+    void hotKeyBindingChanged(const HotKeyBinding& binding);
+    std::string shownHotkey() const;
     void applyFirmness(std::int64_t level);
     void refreshMaxCount();
     void rebuildMenu();
@@ -133,6 +135,9 @@ private:
     std::shared_ptr<ModeManager> modeManager;
     CalibrationSession calibration;
     std::unique_ptr<GlobalHotKey> armHotKey;
+    std::optional<std::string> hotkeyTrigger; // as the desktop reports it, where the desktop binds it
+    bool hotkeyUnavailable = false;
+    bool hotkeyUnavailableSaid = false;
     bool sensorMissing = false;
     std::optional<SensorAccessProblem> sensorUnreadable;
     const bool dryRun;

@@ -33,6 +33,8 @@ public:
     virtual void present() = 0;
     // Shows these settings in the controls (they may have changed while the window was hidden).
     virtual void refresh(const CalibrationSetup& setup) = 0;
+    // The shortcut as it is shown now (the desktop may report its own trigger after the window opened).
+    virtual void setHotkeyDisplay(const std::string& display) { (void)display; }
 
     std::function<void(int)> onFirmnessChange;
     std::function<void(double)> onCooldownChange;

@@ -29,11 +29,15 @@ CalibrationSetup CalibrationSession::setup() const {
     CalibrationSetup s;
     s.firmness = settings.firmness();
     s.cooldown = settings.cooldownSeconds();
-    s.hotkeyDisplay = settings.hotkeyText();
+    s.hotkeyDisplay = shownHotkey ? shownHotkey() : settings.hotkeyText();
     s.autoPause = settings.autoPause();
     s.thresholdG = pipeline.levelThreshold();
     s.markerFraction = firmnessLevel(s.firmness).markerFraction;
     return s;
+}
+
+void CalibrationSession::showHotkey(const std::string& display) {
+    if (panel) panel->setHotkeyDisplay(display);
 }
 
 void CalibrationSession::show() {

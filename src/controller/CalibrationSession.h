@@ -30,6 +30,11 @@ public:
     std::function<void()> onFiringChanged;
     std::function<void(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display)> onHotkeyChange;
     std::function<void(bool listening)> onRecordingChange;
+    // The shortcut as the controller shows it (the desktop may describe it its own way); empty: the stored one.
+    std::function<std::string()> shownHotkey;
+
+    // Shows a new description of the shortcut in the open window.
+    void showHotkey(const std::string& display);
 
     // Makes the window on first use, then shows it in front with a fresh footer.
     void show();

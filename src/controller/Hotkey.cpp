@@ -51,6 +51,13 @@ bool GlobalHotKey::resume(HotKeyFailure* failure) {
     return registerCombination(failure);
 }
 
+std::string GlobalHotKey::shownShortcut(const std::string& stored, const std::optional<std::string>& desktopTrigger,
+                                        bool unavailable) {
+    if (unavailable) return "shortcut unavailable";
+    if (desktopTrigger && !desktopTrigger->empty()) return *desktopTrigger;
+    return stored;
+}
+
 std::uint32_t GlobalHotKey::carbonModifiers(std::uint64_t flags) {
     std::uint32_t mask = 0;
     if (flags & ModifierFlag::command) mask |= HotKeyMask::command;

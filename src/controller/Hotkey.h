@@ -49,6 +49,11 @@ public:
     bool resume(HotKeyFailure* failure = nullptr);
     bool isSuspended() const { return suspended; }
 
+    // The shortcut as the menu and the Test Taps window show it: what the desktop reports it bound, else the
+    // stored combination; "shortcut unavailable" where the session offers no global shortcuts.
+    static std::string shownShortcut(const std::string& stored, const std::optional<std::string>& desktopTrigger,
+                                     bool unavailable);
+
     static std::uint32_t carbonModifiers(std::uint64_t flags);
     static std::string displayString(std::uint16_t keyCode, std::uint64_t flags,
                                      const std::optional<std::string>& chars);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 namespace knokle {
 
@@ -16,6 +17,9 @@ public:
     // desktop; nothing when no monitor can be installed (no display, for example).
     virtual std::optional<MonitorToken> addGlobalMonitor(std::function<void()> handler) = 0;
     virtual void removeMonitor(MonitorToken token) = 0;
+    // Why this session offers no desktop-wide button events (a Wayland compositor keeps them to itself);
+    // nothing where it does.
+    virtual std::optional<std::string> limitation() const { return std::nullopt; }
 };
 
 } // namespace knokle

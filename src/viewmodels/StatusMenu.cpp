@@ -103,6 +103,11 @@ std::vector<MenuItem> populate(const MenuInputs& in) {
             menu.push_back(note);
         }
     }
+    if (in.clickVetoOff) {
+        MenuItem note = item("Click veto off in this session", MenuAction::none, "", false);
+        note.enabled = false;
+        menu.push_back(note);
+    }
     menu.push_back(separator());
 
     std::vector<MenuModeRow> modes = in.modes;

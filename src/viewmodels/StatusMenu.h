@@ -59,6 +59,7 @@ struct MenuInputs {
     bool tapsActive = false;
     bool autoPause = true;
     std::string hotkeyDisplay;
+    bool clickVetoOff = false; // the session offers no desktop-wide clicks to veto taps with
     std::vector<MenuModeRow> modes;
     LoginItemStatus loginItemStatus = LoginItemStatus::notRegistered;
     bool loginItemChangeable = false;

@@ -66,6 +66,11 @@ CalibrationWindowController::~CalibrationWindowController() {
     state.onClose = nullptr;
 }
 
+void CalibrationWindowController::setHotkeyDisplay(const std::string& display) {
+    state.hotkeyDisplay = display;
+    if (recorder) recorder->setLabel(display);
+}
+
 void CalibrationWindowController::apply(const CalibrationSetup& setup) {
     state.firmness = userFirmness(setup.firmness);
     state.cooldown = setup.cooldown;

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "controller/CalibrationPanel.h"
 #include "platform/MainLoop.h"
 #include "viewmodels/CalibrationModel.h"
-#include "controller/CalibrationPanel.h"
 
 #include <QObject>
 #include <functional>
@@ -60,6 +60,7 @@ public:
     void resetFooter() override { state.resetFooter(); }
     void setSourceNote(const std::string& note) override { state.setSourceNote(note); }
     void present() override;
+    void setHotkeyDisplay(const std::string& display) override;
 
     // Control handlers.
     void firmnessChanged();

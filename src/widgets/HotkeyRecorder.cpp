@@ -55,6 +55,12 @@ QString HotkeyRecorder::shownText() const {
     return recording ? QString(kListening) : QString::fromStdString(text);
 }
 
+void HotkeyRecorder::setLabel(const std::string& label) {
+    if (recording) return;
+    text = label;
+    update();
+}
+
 void HotkeyRecorder::startRecording() {
     if (recording) return;
     recording = true;

@@ -23,6 +23,8 @@ public:
 
     bool isRecording() const { return recording; }
     const std::string& label() const { return text; }
+    // Shows another description of the same shortcut (the one the desktop reports); ignored while listening.
+    void setLabel(const std::string& label);
     // What the box shows now.
     QString shownText() const;
 

@@ -25,6 +25,8 @@ struct FakeButtons final : MouseButtonMonitor {
         return added.emplace_back(100 + handlers.size());
     }
     void removeMonitor(MonitorToken token) override { removed.push_back(token); }
+    std::optional<std::string> why; // set: the session offers no clicks
+    std::optional<std::string> limitation() const override { return why; }
     void click() {
         for (auto& handler : handlers)
             handler();
@@ -51,6 +53,13 @@ struct FakeHotKeys final : HotKeyService {
     void unregisterHotKey(HotKeyToken token) override {
         journal.push_back("unregister " + std::to_string(token));
         registered.erase(token);
+    }
+    std::function<void(const HotKeyBinding&)> bindingHandler;
+    void onBindingChange(std::function<void(const HotKeyBinding&)> handler) override {
+        bindingHandler = std::move(handler);
+    }
+    void report(const HotKeyBinding& binding) {
+        if (bindingHandler) bindingHandler(binding);
     }
     void press() {
         for (auto& [token, registration] : registered)
@@ -116,6 +125,7 @@ struct FakeCalibration final : CalibrationPanel {
         setup = shown;
         journal.push_back("refresh");
     }
+    void setHotkeyDisplay(const std::string& display) override { journal.push_back("shortcut " + display); }
     void present() override {
         visible = true;
         journal.push_back("present");

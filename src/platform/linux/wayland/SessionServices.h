@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/HotKeyService.h"
+#include "platform/MouseButtonMonitor.h"
+#include "platform/WindowControl.h"
+
+#include <functional>
+#include <memory>
+
+namespace knokle {
+
+using Environment = std::function<const char*(const char*)>;
+
+// A Wayland session: XDG_SESSION_TYPE says so, or a Wayland display is named.
+bool isWaylandSession(const Environment& environment);
+
+// The realisations of the desktop ports that depend on the session type, chosen once at start.
+struct SessionServices {
+    bool wayland = false;
+    std::unique_ptr<HotKeyService> hotKeys;
+    std::unique_ptr<MouseButtonMonitor> buttons;
+};
+
+// Needs a Q(Core)Application. X11: key grabs and XInput clicks; where no X display can be grabbed on but the
+// desktop portal offers global shortcuts, the portal. Wayland: the portal, and no desktop-wide clicks.
+SessionServices makeSessionServices(const Environment& environment);
+// Full screen: the compositor's IPC where there is one we speak (sway), else EWMH, which says once where it
+// falls short. Usable from the exec-mode process too.
+std::unique_ptr<WindowControl> makeWindowControl(const Environment& environment);
+
+} // namespace knokle

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/WindowControl.h"
+
+#include <nlohmann/json_fwd.hpp>
+#include <optional>
+#include <string>
+
+namespace knokle {
+
+// Full screen through the IPC socket of sway and compatible compositors ($SWAYSOCK): the window tree from
+// GET_TREE, full screen with "[con_id=N] fullscreen enable". Each call opens its own connection, so any thread
+// may call.
+class SwayWindowControl final : public WindowControl {
+public:
+    explicit SwayWindowControl(std::string socketPath);
+
+    std::vector<WindowId> topLevelWindows() override;
+    std::optional<WindowId> applicationWindow(const WindowSearch& search) override;
+    std::optional<bool> isFullScreen(WindowId window) override;
+    void requestFullScreen(WindowId window) override;
+    std::optional<std::string> fullScreenLimitation() override { return std::nullopt; }
+
+    // One request and its answer's payload; nothing when the compositor cannot be reached.
+    std::optional<std::string> exchange(std::uint32_t type, const std::string& payload) const;
+
+private:
+    std::optional<nlohmann::json> tree() const;
+
+    std::string socketPath;
+};
+
+// A window (a container with a program in it) of a sway tree, as the search needs it.
+struct SwayWindow {
+    WindowId id = 0;
+    std::int32_t pid = 0;
+    std::string appId; // Wayland app_id, else the X11 class of an XWayland window
+    bool focused = false;
+    bool fullScreen = false;
+};
+
+// Every window in the tree, in tree order.
+std::vector<SwayWindow> swayWindows(const nlohmann::json& tree);
+// The window applicationWindow means: the newest new one carrying one of the names, else the process's
+// focused one, else its first.
+std::optional<WindowId> pickSwayWindow(const std::vector<SwayWindow>& windows, const WindowSearch& search);
+
+} // namespace knokle
