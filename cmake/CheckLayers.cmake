@@ -4,8 +4,10 @@ cmake_minimum_required(VERSION 3.25)
 
 # Lowest first. A folder may include itself and any folder before it, except those named in its NOT_<folder> list.
 set(layers common platform sensing modes viewmodels controller platform/linux widgets app)
-# The Linux realisations and the widgets stand side by side: neither knows the other.
+# The Linux realisations and the widgets stand side by side: neither knows the other. The realisations answer to
+# the ports alone, never to the program's rules.
 set(NOT_widgets platform/linux)
+set(NOT_platform/linux sensing modes viewmodels controller widgets)
 # The core stays free of Qt.
 set(core_folders common platform sensing modes viewmodels controller)
 

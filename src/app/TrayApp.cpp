@@ -187,6 +187,7 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     // Docks and task switchers match the windows to the desktop entry by these (WM_CLASS "knokle", "Knokle").
     QGuiApplication::setDesktopFileName("org.knokle.Knokle");
+    QCoreApplication::setApplicationName("Knokle"); // the class part of WM_CLASS
     QApplication::setWindowIcon(StatusIcon::applicationIcon());
     bool testTapsOnly = false;
     if (withTray && !waitForTrayHost(DesktopTrayHost())) {
@@ -291,7 +292,8 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     AppWindows windows(loop, desktop.workspace);
     windows.present = [&presenter](QWidget* window) { presenter.present(window, nullptr); };
     // Without a tray, Test Taps is the program's one window: closing it ends the program.
-    if (testTapsOnly) windows.onCalibrationClosed = [] { QCoreApplication::exit(0); };
+    // Ended outright: an alert may be open in a loop of its own, which exit() would only leave.
+    if (testTapsOnly) windows.onCalibrationClosed = [] { endProcess(0); };
     AppDelegate delegate(AppServices{.loop = tapLoop,
                                      .background = background,
                                      .defaults = defaults,

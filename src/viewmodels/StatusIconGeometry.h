@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/DesktopAppearance.h"
 #include "viewmodels/Palette.h"
 
 #include <optional>
@@ -28,15 +29,6 @@ double glyphTargetFraction(bool filled);
 
 // Centres the glyph in a canvas of the given side, scaled to its target size. Nothing for an empty outline.
 std::optional<GlyphPlacement> placeGlyph(const GlyphBounds& bounds, double canvas, bool filled);
-
-// What the desktop tells about its look, for choosing the tray glyph's colour.
-struct DesktopAppearance {
-    std::string currentDesktop{};   // XDG_CURRENT_DESKTOP
-    std::string gtkThemeVariable{}; // GTK_THEME, e.g. "Adwaita:dark"
-    std::string colorScheme{};      // GNOME's interface color-scheme: "default", "prefer-dark", "prefer-light"
-    std::string gtkTheme{};         // GNOME's interface gtk-theme
-    double windowLightness = -1;    // the toolkit palette's window colour, 0...1; below 0 when unknown
-};
 
 enum class PanelScheme { light, dark };
 

@@ -11,10 +11,13 @@ set(rows
     "platform/linux/x11|#include \"widgets/Theme.h\"|fails"
     "widgets|#include \"platform/linux/runtime/QtMainLoop.h\"|fails"
     "controller|#include \"app/TrayApp.h\"|fails"
+    "platform/linux/sensors|#include \"sensing/MotionSensor.h\"|fails"
+    "platform/linux/desktop|#include <controller/Settings.h>|fails"
     "controller|#include \"viewmodels/StatusMenu.h\"|passes"
     "widgets|#include \"controller/Hotkey.h\"|passes"
     "app|#include \"platform/linux/x11/X11HotKeyService.h\"|passes"
-    "sensing|#include <vector>|passes")
+    "sensing|#include <vector>|passes"
+    "platform/linux/audio|#include \"platform/AudioCapture.h\"|passes")
 set(failures "")
 foreach(row IN LISTS rows)
     string(REPLACE "|" ";" parts "${row}")

@@ -13,7 +13,7 @@ std::string armItem(AppDelegate& app) {
 
 const std::string kUnavailable = "[info] The shortcut is unavailable in this session (no portal); arm and pause taps "
                                  "from the menu instead.";
-const std::string kNotBound = "[info] The desktop did not bind the shortcut ⌥⌘T (dialog cancelled); arm and pause "
+const std::string kNotBound = "[info] The desktop did not bind the shortcut Super+Alt+T (dialog cancelled); arm and pause "
                               "taps from the menu instead.";
 
 // What a desktop that binds the shortcut itself reports, twice over: what the menu, the Test Taps window and
@@ -31,7 +31,7 @@ TEST(SessionShortcut, WhatTheDesktopReportsIsShown) {
         {"bound", {bound, bound}, "Meta+Alt+T", {}},
         {"no shortcuts in the session, said once", {noPortal, noPortal}, "shortcut unavailable", {kUnavailable}},
         {"bound after all", {noPortal, bound}, "Meta+Alt+T", {kUnavailable}},
-        {"refused: the stored one is shown", {bound, cancelled}, "⌥⌘T", {kNotBound}},
+        {"refused: the stored one is shown", {bound, cancelled}, "Super+Alt+T", {kNotBound}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

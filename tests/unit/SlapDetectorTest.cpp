@@ -55,7 +55,7 @@ struct Stream {
     bool sequence = false;
 };
 
-// Test names carry the stream's name, never its bytes.
+// Failure messages name the stream, not its bytes.
 void PrintTo(const Stream& stream, std::ostream* out) {
     *out << stream.name;
 }

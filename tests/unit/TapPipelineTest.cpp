@@ -71,6 +71,44 @@ TEST(TapPipeline, AnImpactRightAfterAClickIsVetoed) {
     }
 }
 
+namespace {
+
+// A source the test speaks for: it records what the pipeline asks of it.
+struct ScriptedSource final : TapSource {
+    std::vector<std::string>& journal;
+    int levelSet = 0;
+    explicit ScriptedSource(std::vector<std::string>& journal) : journal(journal) {}
+    std::string name() const override { return "scripted"; }
+    void start() override { journal.push_back("start"); }
+    void stop() override { journal.push_back("stop"); }
+    void reset() override {}
+    void setLevel(int level) override { levelSet = level; }
+    int level() const override { return levelSet; }
+    double levelThreshold() const override { return 0.1; }
+    void setSequenceActive(bool) override {}
+};
+
+} // namespace
+
+TEST(TapPipeline, AReplacedSourceStopsAndItsSuccessorTakesOverAtTheSameLevel) {
+    VirtualLoop loop;
+    FakeButtons buttons;
+    std::vector<std::string> first, second;
+    TapPipeline pipeline{loop, std::make_unique<ScriptedSource>(first), buttons};
+    pipeline.applyFirmness(1, 1.0);
+    pipeline.start();
+    auto next = std::make_unique<ScriptedSource>(second);
+    ScriptedSource& successor = *next;
+    pipeline.replaceSource(std::move(next));
+    EXPECT_EQ(first, (std::vector<std::string>{"start", "stop"}));
+    EXPECT_EQ(second, std::vector<std::string>{"start"});
+    EXPECT_EQ(successor.level(), 1);
+    int counted = 0;
+    pipeline.onCountChanged = [&](int) { ++counted; };
+    successor.onImpact(Impact{0, 0.15, 1.5});
+    EXPECT_EQ(counted, 1) << "the successor's impacts are counted";
+}
+
 TEST(ExitWhenSettled, EndsAtOnceWhenIdleElseWhenTheGestureClosesAndNeverLaterThanTheLongestWindow) {
     // what, gesture open, when it closes (negative: never), when the program exits
     const std::tuple<const char*, bool, double, double> cases[] = {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "viewmodels/StatusIconGeometry.h"
+#include "platform/DesktopAppearance.h"
 
 namespace knokle {
 
