@@ -19,4 +19,7 @@ bool isValidUtf8(std::string_view text);
 // Upper-cases every letter ("é" gives "É"); malformed bytes are kept as they are.
 std::string upperCased(std::string_view text);
 
+// A to Z lowered; every other byte kept.
+std::string lowerCasedAscii(std::string_view text);
+
 } // namespace knokle

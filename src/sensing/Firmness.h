@@ -31,6 +31,13 @@ inline constexpr const FirmnessLevel& firmnessLevel(std::int64_t level) {
     return kFirmnessLevels[static_cast<std::size_t>(userFirmness(level) - 1)];
 }
 
+// Within an open gesture a follow-up tap needs this share of the previous tap's strength, and never less than the
+// source's floor: the second tap of a gesture is often lighter than the first.
+inline constexpr double kFollowUpShare = 0.45;
+inline constexpr double followUpThreshold(double previous, double floor) {
+    return previous * kFollowUpShare > floor ? previous * kFollowUpShare : floor;
+}
+
 // The stored "firmness" setting (an integer reading, 0 when absent) as the level the program uses.
 inline constexpr int firmnessFromSetting(std::int64_t stored) {
     return stored == 0 ? 2 : userFirmness(stored);

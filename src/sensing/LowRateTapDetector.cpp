@@ -54,7 +54,7 @@ double LowRateTapDetector::levelThreshold() const {
 }
 
 double LowRateTapDetector::activeThreshold() const {
-    if (sequenceActive) return std::max(lastAcceptedPeak * 0.45, observeFloor);
+    if (sequenceActive) return followUpThreshold(lastAcceptedPeak, observeFloor);
     return levelThreshold();
 }
 

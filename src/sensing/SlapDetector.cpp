@@ -12,7 +12,6 @@ namespace knokle {
 namespace {
 
 constexpr double baselineWeight = 0.003; // time constant of about 333 samples
-constexpr double thresholdShareInSequence = 0.45;
 constexpr double releaseShare = 0.45;
 constexpr double minReleaseLevel = 0.015;
 constexpr double eventTimeout = 0.3;
@@ -49,7 +48,7 @@ double SlapDetector::levelThreshold() const {
 }
 
 double SlapDetector::activeThreshold() const {
-    if (sequenceActive) return std::max(lastAcceptedPeak * thresholdShareInSequence, observeFloor);
+    if (sequenceActive) return followUpThreshold(lastAcceptedPeak, observeFloor);
     return levelThreshold();
 }
 

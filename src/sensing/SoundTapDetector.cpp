@@ -96,7 +96,7 @@ double SoundTapDetector::levelThreshold() const {
 
 double SoundTapDetector::activeThreshold() const {
     if (sequenceActive)
-        return std::max(lastAcceptedStrength * thresholdShareInSequence, kFirmnessLevels[0].threshold);
+        return followUpThreshold(lastAcceptedStrength, kFirmnessLevels[0].threshold);
     return levelThreshold();
 }
 

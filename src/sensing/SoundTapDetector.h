@@ -70,7 +70,6 @@ public:
     static constexpr double inputWindow = 0.12;  // s around a key or button event
     static constexpr double maxChannelDb = 12;   // level difference between channels
     static constexpr double maxChannelLag = 0.004;
-    static constexpr double thresholdShareInSequence = 0.45;
     static constexpr double busyDb = 24; // least peak over the floor after recent rejected sounds
 
     SoundTapDetector();

@@ -1,6 +1,8 @@
 #include "platform/linux/browsers/DevToolsTargets.h"
-#include "platform/linux/browsers/BrowserCatalog.h"
+
 #include "common/JsonNesting.h"
+#include "common/UnicodeText.h"
+#include "platform/linux/browsers/BrowserCatalog.h"
 
 #include <charconv>
 #include <glib.h>
@@ -9,17 +11,10 @@
 namespace knokle {
 namespace {
 
-std::string asciiLower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
 std::string folded(std::string_view text) {
-    if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return asciiLower(text);
+    if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return lowerCasedAscii(text);
     char* fold = g_utf8_casefold(text.data(), static_cast<gssize>(text.size()));
-    std::string out = fold ? fold : asciiLower(text);
+    std::string out = fold ? fold : lowerCasedAscii(text);
     g_free(fold);
     return out;
 }

@@ -1,6 +1,7 @@
 #include "platform/linux/desktop/DesktopApplicationList.h"
 
 #include "common/AtomicFile.h"
+#include "common/UnicodeText.h"
 #include "platform/linux/desktop/DesktopEntries.h"
 #include "platform/linux/desktop/DesktopEntryFile.h"
 #include "platform/linux/desktop/XdgFolders.h"
@@ -10,13 +11,6 @@
 
 namespace knokle {
 namespace {
-
-std::string lowerAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
 
 // The application a file describes; nothing when it is not one to list.
 std::optional<InstalledApplication> listed(const std::filesystem::path& file, const std::string& id,
@@ -54,7 +48,7 @@ std::vector<InstalledApplication> DesktopApplicationList::installedApplications(
     for (auto& [id, application] : byId)
         if (application) out.push_back(std::move(*application));
     std::stable_sort(out.begin(), out.end(),
-                     [](const auto& a, const auto& b) { return lowerAscii(a.name) < lowerAscii(b.name); });
+                     [](const auto& a, const auto& b) { return lowerCasedAscii(a.name) < lowerCasedAscii(b.name); });
     return out;
 }
 
