@@ -85,8 +85,9 @@ TEST(PortalShortcut, APortalWithoutGlobalShortcutsIsSaidOnce) {
     EXPECT_TRUE(waitFor([&] { return std::ranges::count(program.lines(), line) == 1; })) << session.steps().size();
 }
 
+// Up to 20 s: under the sanitizers, beside other tests, the portal's answers can take seconds.
 bool spinUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 500 && !done(); ++i) {
+    for (int i = 0; i < 2000 && !done(); ++i) {
         QEventLoop wait;
         QTimer::singleShot(10, &wait, &QEventLoop::quit);
         wait.exec();
