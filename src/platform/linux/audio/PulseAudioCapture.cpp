@@ -209,22 +209,22 @@ void PulseAudioCapture::sourceFound(const pa_source_info* info) {
 }
 
 void PulseAudioCapture::startStream(const pa_source_info& info) {
-    pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, info.sample_spec.rate, info.sample_spec.channels};
+    pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32NE, info.sample_spec.rate, info.sample_spec.channels};
     pa_proplist* properties = programProperties(options.iconName);
-    stream = pa_stream_new_with_proplist(context, "Knokle", &spec, &info.channel_map, properties);
+    stream = pa_stream_new_with_proplist(context, "Knokle", &sampleFormat, &info.channel_map, properties);
     pa_proplist_free(properties);
     if (!stream) {
         report(State::sourceGone, errorText(context));
         retryLater(Retry::findSource);
         return;
     }
-    format = AudioFormat{static_cast<int>(spec.rate), static_cast<int>(spec.channels)};
+    format = AudioFormat{static_cast<int>(sampleFormat.rate), static_cast<int>(sampleFormat.channels)};
     frameClock = SampleTimeline{};
     pa_buffer_attr attributes{};
     attributes.maxlength = static_cast<std::uint32_t>(pa_usec_to_bytes(
-        static_cast<pa_usec_t>(options.held.count() * PA_USEC_PER_SEC), &spec));
+        static_cast<pa_usec_t>(options.held.count() * PA_USEC_PER_SEC), &sampleFormat));
     attributes.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(
-        static_cast<pa_usec_t>(options.fragment.count() * PA_USEC_PER_SEC), &spec));
+        static_cast<pa_usec_t>(options.fragment.count() * PA_USEC_PER_SEC), &sampleFormat));
     attributes.tlength = attributes.prebuf = attributes.minreq = static_cast<std::uint32_t>(-1);
     auto flags = PA_STREAM_ADJUST_LATENCY;
     // A source the user named is that microphone or none; the default follows the desktop's choice.
