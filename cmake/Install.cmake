@@ -49,8 +49,13 @@ add_custom_command(OUTPUT ${KNOKLE_DOC_BUILD}/changelog.gz
                    COMMAND ${CMAKE_COMMAND} -E make_directory ${KNOKLE_DOC_BUILD}
                    COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/cmake/debian/changelog > ${KNOKLE_DOC_BUILD}/changelog.gz
                    DEPENDS ${PROJECT_SOURCE_DIR}/cmake/debian/changelog)
-add_custom_target(knokle_changelog ALL DEPENDS ${KNOKLE_DOC_BUILD}/changelog.gz)
-install(FILES cmake/debian/copyright ${KNOKLE_DOC_BUILD}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+add_custom_command(OUTPUT ${KNOKLE_DOC_BUILD}/README.md.gz
+                   COMMAND ${CMAKE_COMMAND} -E make_directory ${KNOKLE_DOC_BUILD}
+                   COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/README.md > ${KNOKLE_DOC_BUILD}/README.md.gz
+                   DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
+add_custom_target(knokle_changelog ALL DEPENDS ${KNOKLE_DOC_BUILD}/changelog.gz ${KNOKLE_DOC_BUILD}/README.md.gz)
+install(FILES cmake/debian/copyright ${KNOKLE_DOC_BUILD}/changelog.gz ${KNOKLE_DOC_BUILD}/README.md.gz
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The man page names the folders of the prefix it is installed into (the package's is /usr, not the build's).
 install(CODE "set(KNOKLE_MAN_SOURCE \"${PROJECT_SOURCE_DIR}/share/knokle.1\")
@@ -70,6 +75,10 @@ install(CODE [[
          FILES "${KNOKLE_MAN_BUILD}/knokle.1.gz")
 ]])
 install(FILES share/udev/${KNOKLE_UDEV_RULE} DESTINATION lib/udev/rules.d)
+# The faster-accelerometer rule is for the user to put in place (it changes a device setting as root), so it is
+# installed where udev does not read it.
+install(FILES share/udev/optional/71-knokle-faster-accelerometer.rules DESTINATION ${CMAKE_INSTALL_DATADIR}/knokle/udev-optional)
+install(PROGRAMS share/udev/optional/knokle-raise-accelerometer-rate DESTINATION ${CMAKE_INSTALL_DATADIR}/knokle/udev-optional)
 # A rule udev reads takes effect for the devices that are already there only after a reload and a trigger.
 install(CODE "set(KNOKLE_UDEV_RULE ${KNOKLE_UDEV_RULE})")
 install(CODE [[

@@ -30,9 +30,11 @@ AccelerometerStatus accelerometerStatus(const std::optional<AccelerometerInfo>& 
     if (!device->rateCanBeRaised) {
         status.advice = "Too slow for taps, and it cannot be made faster (AMD sensor hub).";
     } else if (device->kind == "joystick") {
-        status.advice = "Too slow for taps: install the udev rule in share/udev to poll it every 5 ms.";
+        status.advice = "Too slow for taps: Knokle's optional udev rule (share/knokle/udev-optional, see the README) "
+                        "can poll it every 5 ms.";
     } else {
-        status.advice = "Too slow for taps: install the udev rule in share/udev to raise it to 200 Hz or more.";
+        status.advice = "Too slow for taps: Knokle's optional udev rule (share/knokle/udev-optional, see the README) "
+                        "can raise it to 200 Hz or more.";
     }
     return status;
 }
