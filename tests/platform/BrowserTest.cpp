@@ -221,69 +221,21 @@ TEST(BrowserHosts, FoldersAndSocketsOfOthersAreRefusedAndStaleOnesRemoved) {
     ::close(open);
 }
 
-// The host as Firefox starts it (the manifest's path, then the extension's ID); the test plays the extension at
-// the other end of its standard input and output.
-TEST(BrowserHosts, HostStartedByFirefoxPassesOnTheExtensionsErrorAndEndsWithItsPort) {
-    test::TempDir runtime;
-    int ends[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0); // the host holds only its own end
-    pid_t host = ::fork();
-    if (host == 0) {
-        ::dup2(ends[1], STDIN_FILENO);
-        ::dup2(ends[1], STDOUT_FILENO);
-        ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
-        ::execl(KNOKLE_EXECUTABLE, "knokle", "/home/u/.mozilla/native-messaging-hosts/org.knokle.tabs.json",
-                kFirefoxExtensionId, nullptr);
-        ::_exit(127);
-    }
-    ::close(ends[1]);
-    const int extension = ends[0];
-    std::vector<LiveHost> live;
-    for (int i = 0; i < 200 && live.empty(); ++i, std::this_thread::sleep_for(10ms))
-        if (fs::exists(runtime / "knokle")) live = liveBrowserHosts(runtime / "knokle");
-    ASSERT_EQ(live.size(), 1u);
-    EXPECT_EQ(live[0].slug, "firefox");
-
-    // An empty text closes nothing and never reaches the browser (which would not answer it).
-    auto nothing = askHostToCloseTabs(live[0].socket, "\n", 5s);
-    EXPECT_EQ(nothing.closedCount, 0);
-    EXPECT_FALSE(nothing.error) << *nothing.error;
-    auto asked = std::async(std::launch::async, [&] { return askHostToCloseTabs(live[0].socket, "x", 10s); });
-    std::string received;
-    std::optional<std::string> request;
-    for (char chunk[4096]; !(request = takeFrame(received));) {
-        pollfd ready{extension, POLLIN, 0};
-        ssize_t n = ::poll(&ready, 1, 10000) > 0 ? ::read(extension, chunk, sizeof chunk) : -1;
-        ASSERT_GT(n, 0);
-        received.append(chunk, static_cast<size_t>(n));
-    }
-    std::string answer = framed(R"({"id":)" + json::parse(*request)["id"].dump() + R"(,"error":"Invalid tab ID: 4"})");
-    ASSERT_EQ(::write(extension, answer.data(), answer.size()), static_cast<ssize_t>(answer.size()));
-    EXPECT_EQ(asked.get().error, "Invalid tab ID: 4");
-
-    // The browser closes the port: the host ends and takes its socket with it.
-    ::shutdown(extension, SHUT_WR);
-    int status = -1;
-    ASSERT_EQ(::waitpid(host, &status, 0), host);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_FALSE(fs::exists(live[0].socket));
-    ::close(extension);
-}
-
 namespace {
 
-// The host as Firefox starts it, with the test as the extension at the other end; `maxFiles` limits its
-// descriptors.
+// The host as Firefox starts it (the manifest's path, then the extension's ID), with the test as the extension at
+// the other end of its standard input and output; `maxFiles` limits its descriptors.
 struct StartedHost {
     pid_t pid = -1;
     int extension = -1;
     fs::path socket;
+    std::string slug;
 };
 
 StartedHost startHost(const fs::path& runtime, rlim_t maxFiles = 0) {
     StartedHost started;
     int ends[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return started;
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return started; // the host holds one end
     started.pid = ::fork();
     if (started.pid == 0) {
         ::dup2(ends[1], STDIN_FILENO);
@@ -293,22 +245,26 @@ StartedHost startHost(const fs::path& runtime, rlim_t maxFiles = 0) {
             rlimit limit{maxFiles, maxFiles};
             ::setrlimit(RLIMIT_NOFILE, &limit);
         }
-        ::execl(KNOKLE_EXECUTABLE, "knokle", "/m.json", kFirefoxExtensionId, nullptr);
+        ::execl(KNOKLE_EXECUTABLE, "knokle", "/home/u/.mozilla/native-messaging-hosts/org.knokle.tabs.json",
+                kFirefoxExtensionId, nullptr);
         ::_exit(127);
     }
     ::close(ends[1]);
     started.extension = ends[0];
     for (int i = 0; i < 200 && started.socket.empty(); ++i, std::this_thread::sleep_for(10ms))
         if (fs::exists(runtime / "knokle"))
-            if (auto live = liveBrowserHosts(runtime / "knokle"); !live.empty()) started.socket = live[0].socket;
+            if (auto live = liveBrowserHosts(runtime / "knokle"); !live.empty())
+                started.socket = live[0].socket, started.slug = live[0].slug;
     return started;
 }
 
-// Closes the extension's end and waits at most a few seconds for the host to end; false if it did not.
+// Closes the extension's end: the host must end within a few seconds, with status 0, taking its socket with it.
 bool endsWithItsPort(StartedHost& host) {
     ::shutdown(host.extension, SHUT_WR);
+    int status = -1;
     for (int i = 0; i < 300; ++i, std::this_thread::sleep_for(10ms))
-        if (::waitpid(host.pid, nullptr, WNOHANG) == host.pid) return true;
+        if (::waitpid(host.pid, &status, WNOHANG) == host.pid)
+            return WIFEXITED(status) && WEXITSTATUS(status) == 0 && !fs::exists(host.socket);
     ::kill(host.pid, SIGKILL);
     ::waitpid(host.pid, nullptr, 0);
     return false;
@@ -326,6 +282,32 @@ long cpuTicks(pid_t pid) {
 }
 
 } // namespace
+
+TEST(BrowserHosts, HostStartedByFirefoxPassesOnTheExtensionsErrorAndEndsWithItsPort) {
+    test::TempDir runtime;
+    StartedHost host = startHost(runtime.path());
+    ASSERT_FALSE(host.socket.empty());
+    EXPECT_EQ(host.slug, "firefox");
+
+    // An empty text closes nothing and never reaches the browser (which would not answer it).
+    auto nothing = askHostToCloseTabs(host.socket, "\n", 5s);
+    EXPECT_EQ(nothing.closedCount, 0);
+    EXPECT_FALSE(nothing.error) << *nothing.error;
+    auto asked = std::async(std::launch::async, [&] { return askHostToCloseTabs(host.socket, "x", 10s); });
+    std::string received;
+    std::optional<std::string> request;
+    for (char chunk[4096]; !(request = takeFrame(received));) {
+        pollfd ready{host.extension, POLLIN, 0};
+        ssize_t n = ::poll(&ready, 1, 10000) > 0 ? ::read(host.extension, chunk, sizeof chunk) : -1;
+        ASSERT_GT(n, 0);
+        received.append(chunk, static_cast<size_t>(n));
+    }
+    std::string answer = framed(R"({"id":)" + json::parse(*request)["id"].dump() + R"(,"error":"Invalid tab ID: 4"})");
+    ASSERT_EQ(::write(host.extension, answer.data(), answer.size()), static_cast<ssize_t>(answer.size()));
+    EXPECT_EQ(asked.get().error, "Invalid tab ID: 4");
+    EXPECT_TRUE(endsWithItsPort(host)) << "the browser closed the port";
+    ::close(host.extension);
+}
 
 // Hostile peers on both sides: messages with ids of every type, an extension that answers every command with
 // a tab list, a client that never reads its answers. The host serves the others and ends with its port.

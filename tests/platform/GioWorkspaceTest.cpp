@@ -57,6 +57,12 @@ void writeEntry(const fs::path& path, const std::string& body) {
     ASSERT_TRUE(writeFileAtomically(path, "[Desktop Entry]\nType=Application\nName=Some App\n" + body));
 }
 
+void writeProgram(const fs::path& path) {
+    fs::create_directories(path.parent_path());
+    ASSERT_TRUE(writeFileAtomically(path, "#!/bin/sh\n"));
+    fs::permissions(path, fs::perms::owner_all);
+}
+
 } // namespace
 
 TEST(GioWorkspace, RunningApplicationsAreTheUsersOwnMainProcesses) {
@@ -66,11 +72,8 @@ TEST(GioWorkspace, RunningApplicationsAreTheUsersOwnMainProcesses) {
     fs::path bin = temp / "bin";
     fs::create_directories(apps);
     fs::create_directories(proc / "self");
-    for (const fs::path& program : {bin / "progx", bin / "sleeper", bin / "dup", temp / "elsewhere/sleeper"}) {
-        fs::create_directories(program.parent_path());
-        ASSERT_TRUE(writeFileAtomically(program, "#!/bin/sh\n"));
-        fs::permissions(program, fs::perms::owner_all);
-    }
+    for (const fs::path& program : {bin / "progx", bin / "sleeper", bin / "dup", temp / "elsewhere/sleeper"})
+        writeProgram(program);
     writeEntry(apps / "launched.desktop", "Exec=launched-program\n");
     writeEntry(apps / "org.example.Scoped.desktop", "Exec=scoped\n");
     writeEntry(apps / "progx.desktop", "Exec=" + (bin / "progx").string() + " %U\n");
@@ -129,11 +132,6 @@ TEST(GioWorkspace, SharedExecutablesAndLaunchScriptsAreToldApart) {
     test::TempDir temp;
     fs::path apps = temp / "applications", proc = temp / "proc", root = temp / "pkg";
     fs::create_directories(apps);
-    auto program = [](const fs::path& path) {
-        fs::create_directories(path.parent_path());
-        ASSERT_TRUE(writeFileAtomically(path, "#!/bin/sh\n"));
-        fs::permissions(path, fs::perms::owner_all);
-    };
     auto link = [](const fs::path& at, const fs::path& target) {
         fs::create_directories(at.parent_path());
         fs::create_symlink(target, at);
@@ -144,7 +142,7 @@ TEST(GioWorkspace, SharedExecutablesAndLaunchScriptsAreToldApart) {
                              "opt/brave.com/brave/brave-browser", "opt/brave.com/brave/brave", "opt/vivaldi/vivaldi",
                              "opt/vivaldi/vivaldi-bin", "opt/microsoft/msedge/microsoft-edge",
                              "opt/microsoft/msedge/msedge", "home/bin/chrome"})
-        program(root / file);
+        writeProgram(root / file);
     link(root / "usr/bin/google-chrome-stable", "../../opt/google/chrome/google-chrome");
     link(root / "usr/bin/brave-browser-stable", "../../opt/brave.com/brave/brave-browser");
     link(root / "usr/bin/vivaldi-stable", "../../opt/vivaldi/vivaldi");

@@ -66,18 +66,6 @@ TEST(MotionSensor, DecodesFixedPointAxesOfLongEnoughReports) {
     EXPECT_EQ(limited->z, -32768.0);
 }
 
-TEST(MotionSensor, PrintsTheFirstTwentyReportsWhateverTheirLength) {
-    Harness h;
-    h.sensor.printReports = true; // as KNOKLE_DEBUG=1 asks
-    const std::uint8_t shortReport[] = {0xa5, 0x0f};
-    std::vector<std::uint8_t> full = encodeReport(0, 0, 1.0, 19);
-    h.sensor.handleRawReport(shortReport, 2);
-    for (int i = 0; i < 20; ++i)
-        h.sensor.handleRawReport(full.data(), 19);
-    EXPECT_EQ(h.capture.lines().size(), 20u);
-    EXPECT_EQ(h.samples.size(), 20u) << "the short report gives no sample";
-}
-
 TEST(MotionSensor, StartOpensRegistersAndSchedulesTheFirstDeviceThenDecodesItsReports) {
     Harness h;
     auto device = h.hid.addDevice();
