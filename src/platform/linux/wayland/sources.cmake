@@ -2,5 +2,7 @@ list(APPEND KNOKLE_PLATFORM_LINUX_SOURCES
     src/platform/linux/wayland/PortalTrigger.cpp
     src/platform/linux/wayland/PortalRequest.cpp
     src/platform/linux/wayland/PortalHotKeyService.cpp
+    src/platform/linux/wayland/CompositorWindow.cpp
     src/platform/linux/wayland/SwayWindowControl.cpp
+    src/platform/linux/wayland/KWinWindowControl.cpp
     src/platform/linux/wayland/SessionServices.cpp)
