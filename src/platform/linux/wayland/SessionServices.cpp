@@ -1,6 +1,7 @@
 #include "platform/linux/wayland/SessionServices.h"
 
 #include "platform/linux/sockets/UnixSocketSingleInstance.h"
+#include "platform/linux/wayland/HyprlandWindowControl.h"
 #include "platform/linux/wayland/KWinWindowControl.h"
 #include "platform/linux/wayland/PortalHotKeyService.h"
 #include "platform/linux/wayland/SwayWindowControl.h"
@@ -67,6 +68,9 @@ std::unique_ptr<WindowControl> makeWindowControl(const Environment& environment)
     if (!isWaylandSession(environment)) return std::make_unique<X11WindowControl>();
     std::string sway(value(environment, "SWAYSOCK"));
     if (!sway.empty()) return std::make_unique<SwayWindowControl>(sway);
+    std::string hyprland(value(environment, "HYPRLAND_INSTANCE_SIGNATURE"));
+    if (auto socket = HyprlandWindowControl::socketFor(hyprland, environment("XDG_RUNTIME_DIR")))
+        return std::make_unique<HyprlandWindowControl>(*socket);
     if (isKdeDesktop(environment) && KWinWindowControl::kwinOnBus())
         return std::make_unique<KWinWindowControl>(UnixSocketSingleInstance::defaultRuntimeFolder());
     return std::make_unique<X11WindowControl>();

@@ -5,4 +5,5 @@ list(APPEND KNOKLE_PLATFORM_LINUX_SOURCES
     src/platform/linux/wayland/CompositorWindow.cpp
     src/platform/linux/wayland/SwayWindowControl.cpp
     src/platform/linux/wayland/KWinWindowControl.cpp
+    src/platform/linux/wayland/HyprlandWindowControl.cpp
     src/platform/linux/wayland/SessionServices.cpp)
