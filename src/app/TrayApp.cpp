@@ -26,10 +26,11 @@
 #include "platform/linux/sensors/HidrawSensorAccess.h"
 #include "platform/linux/sensors/LinuxAccelerometerPort.h"
 #include "platform/linux/sockets/UnixSocketSingleInstance.h"
+#include "platform/linux/wayland/SessionServices.h"
+#include "platform/linux/wayland/WaylandWindowActivation.h"
 #include "platform/linux/x11/X11WindowActivation.h"
 #include "sensing/LowRateTapSource.h"
 #include "sensing/ReplayAccelerometerPort.h"
-#include "platform/linux/wayland/SessionServices.h"
 #include "sensing/ReplaySource.h"
 #include "sensing/ScaledMainLoop.h"
 #include "sensing/SoundTapSource.h"
@@ -159,7 +160,7 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     std::error_code ignored;
     UnixSocketSingleInstance instance(
         std::filesystem::weakly_canonical(JsonFileDefaults::defaultFile().parent_path(), ignored).string());
-    switch (instance.claim(environmentValue("DESKTOP_STARTUP_ID"))) {
+    switch (instance.claim({environmentValue("DESKTOP_STARTUP_ID"), environmentValue("XDG_ACTIVATION_TOKEN")})) {
     case SingleInstance::Claim::handedOver:
         printLine("[info] Knokle is already running; it shows its Test Taps window.");
         return 0;
@@ -218,10 +219,15 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
         tray = std::make_unique<TrayStatusItem>();
         tray->setDesktopLook(readDesktopLook);
     }
-    X11WindowActivation activation;
     bool onX11 = QGuiApplication::platformName() == "xcb";
-    WindowPresenter presenter([&activation, onX11](QWidget* window) {
-        if (onX11) activation.activate(window->winId());
+    bool onWayland = QGuiApplication::platformName().startsWith("wayland");
+    std::unique_ptr<WindowActivation> activation;
+    if (onWayland)
+        activation = std::make_unique<WaylandWindowActivation>();
+    else
+        activation = std::make_unique<X11WindowActivation>();
+    WindowPresenter presenter([&activation, onX11, onWayland](QWidget* window) {
+        if (onX11 || onWayland) activation->activate(window->winId());
     });
 
     std::unique_ptr<ReplaySource> replay;
@@ -330,8 +336,8 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
         tray->setMenu(delegate.menuContent());
         tray->show();
     }
-    instance.listen([&](const std::string& startupId) {
-        activation.completeLaunch(startupId);
+    instance.listen([&](const LaunchRequest& launch) {
+        activation->completeLaunch(onWayland ? launch.activationToken : launch.startupId);
         delegate.reopen();
     });
 

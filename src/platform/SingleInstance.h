@@ -5,6 +5,13 @@
 
 namespace knokle {
 
+// What a later launch brings from its launcher: the X11 launch-feedback id and the Wayland activation token
+// ("" for none).
+struct LaunchRequest {
+    std::string startupId;
+    std::string activationToken;
+};
+
 // One running tray program per user and settings folder: a later launch hands over to the running one.
 class SingleInstance {
 public:
@@ -17,10 +24,10 @@ public:
 
     virtual ~SingleInstance() = default;
     // Becomes the running instance, or asks the running one to show itself, passing the launch's startup id
-    // (the desktop's launch-feedback token, "" for none).
-    virtual Claim claim(const std::string& startupId) = 0;
-    // Once primary: calls onLaunch on the main loop with the startup id of each later launch.
-    virtual void listen(std::function<void(const std::string& startupId)> onLaunch) = 0;
+    // and activation token on.
+    virtual Claim claim(const LaunchRequest& launch) = 0;
+    // Once primary: calls onLaunch on the main loop for each later launch.
+    virtual void listen(std::function<void(const LaunchRequest& launch)> onLaunch) = 0;
 };
 
 } // namespace knokle

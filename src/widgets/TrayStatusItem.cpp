@@ -15,10 +15,13 @@ TrayStatusItem::TrayStatusItem() {
     QObject::connect(&menu, &QMenu::aboutToShow, this, [this] {
         if (menuContent) setMenu(menuContent());
     });
-    // A plain click shows the menu too: it is the program's whole presence.
-    QObject::connect(&tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger) menu.popup(QCursor::pos());
-    });
+    // A plain click shows the menu too: it is the program's whole presence. Not on Wayland, where a menu with no
+    // window of ours to hang from opens as a window of its own in the middle of the screen; the panel shows the
+    // menu itself there.
+    if (!QGuiApplication::platformName().startsWith("wayland"))
+        QObject::connect(&tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger) menu.popup(QCursor::pos());
+        });
     qApp->installEventFilter(this);
     refreshIcons();
     tray.setIcon(normalIcon);

@@ -22,7 +22,7 @@ namespace knokle {
 namespace {
 
 constexpr int kConnectTries = 40; // 1 s: the running instance may be between taking the lock and listening
-constexpr std::size_t kMaxMessage = 512;
+constexpr std::size_t kMaxMessage = 1024;
 constexpr int kRequestWaitMs = 500; // a launch sends its line at once
 constexpr std::size_t kMaxPending = 8;
 
@@ -82,7 +82,8 @@ void writeAll(int fd, const std::string& text) {
     }
 }
 
-// Startup ids are printable ASCII without spaces; anything else is dropped rather than passed on.
+// Startup ids and activation tokens are printable ASCII without spaces; anything else is dropped rather than
+// passed on.
 std::string cleanStartupId(const std::string& id) {
     if (id.size() > 256) return "";
     for (char c : id)
@@ -120,7 +121,7 @@ UnixSocketSingleInstance::~UnixSocketSingleInstance() {
     if (lockFd >= 0) ::close(lockFd);
 }
 
-SingleInstance::Claim UnixSocketSingleInstance::claim(const std::string& startupId) {
+SingleInstance::Claim UnixSocketSingleInstance::claim(const LaunchRequest& launch) {
     sockaddr_un address;
     if (folder.empty() || !isPrivateFolder(folder) || !socketAddress(socketFile, address)) return Claim::unavailable;
     lockFd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -128,7 +129,7 @@ SingleInstance::Claim UnixSocketSingleInstance::claim(const std::string& startup
     if (::flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
         ::close(lockFd);
         lockFd = -1;
-        return handOver(startupId);
+        return handOver(launch);
     }
     // The lock is ours, so any socket left here belongs to an instance that has ended.
     ::unlink(socketFile.c_str());
@@ -142,14 +143,16 @@ SingleInstance::Claim UnixSocketSingleInstance::claim(const std::string& startup
     return Claim::primary;
 }
 
-SingleInstance::Claim UnixSocketSingleInstance::handOver(const std::string& startupId) const {
+SingleInstance::Claim UnixSocketSingleInstance::handOver(const LaunchRequest& launch) const {
     sockaddr_un address;
     socketAddress(socketFile, address);
     for (int attempt = 0; attempt < kConnectTries; ++attempt) {
         int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd < 0) return Claim::noAnswer;
         if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-            writeAll(fd, "show " + cleanStartupId(startupId) + "\n");
+            std::string token = cleanStartupId(launch.activationToken);
+            writeAll(fd, "show " + cleanStartupId(launch.startupId) + "\n" +
+                             (token.empty() ? "" : "activate " + token + "\n"));
             std::string answer;
             bool answered = readLine(fd, answer, int(answerWait.count())) && answer == "ok";
             ::close(fd);
@@ -161,7 +164,7 @@ SingleInstance::Claim UnixSocketSingleInstance::handOver(const std::string& star
     return Claim::noAnswer;
 }
 
-void UnixSocketSingleInstance::listen(std::function<void(const std::string&)> handler) {
+void UnixSocketSingleInstance::listen(std::function<void(const LaunchRequest&)> handler) {
     if (listenFd < 0) return;
     onLaunch = std::move(handler);
     notifier = std::make_unique<QSocketNotifier>(listenFd, QSocketNotifier::Read);
@@ -196,28 +199,30 @@ void UnixSocketSingleInstance::readPending(int fd) {
     auto it = pending.find(fd);
     if (it == pending.end()) return;
     std::string& line = it->second.line;
-    char buffer[128];
-    ssize_t n;
-    while ((n = ::read(fd, buffer, sizeof buffer)) > 0 && line.size() < kMaxMessage) {
+    char buffer[256];
+    ssize_t n = -1;
+    // Everything there is: the activation line comes in the same write as the request.
+    while (line.size() < kMaxMessage && (n = ::read(fd, buffer, sizeof buffer)) > 0)
         line.append(buffer, std::size_t(n));
-        if (line.find('\n') != std::string::npos) break;
-    }
     auto end = line.find('\n');
     if (end == std::string::npos) {
         if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR) || line.size() >= kMaxMessage) dropPending(fd);
         return;
     }
-    line.resize(end);
     bool request = line.rfind("show", 0) == 0;
     if (request) writeAll(fd, "ok\n");
-    std::string id = cleanStartupId(line.size() > 5 ? line.substr(5) : "");
+    LaunchRequest launch;
+    launch.startupId = cleanStartupId(end > 5 ? line.substr(5, end - 5) : "");
+    std::string rest = line.substr(end + 1);
+    if (auto stop = rest.find('\n'); stop != std::string::npos && rest.rfind("activate ", 0) == 0)
+        launch.activationToken = cleanStartupId(rest.substr(9, stop - 9));
     dropPending(fd);
     if (!request) return;
     // Queued: showing a window (or an alert with its own event loop) must not run inside the notifier.
     QMetaObject::invokeMethod(
         notifier.get(),
-        [this, id] {
-            if (onLaunch) onLaunch(id);
+        [this, launch] {
+            if (onLaunch) onLaunch(launch);
         },
         Qt::QueuedConnection);
 }

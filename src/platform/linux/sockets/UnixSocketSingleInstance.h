@@ -13,7 +13,8 @@ class QTimer;
 namespace knokle {
 
 // The running instance holds a lock file and listens on a Unix socket beside it, in a folder only this user
-// can enter; a later launch that cannot take the lock connects and sends "show STARTUP-ID".
+// can enter; a later launch that cannot take the lock connects and sends "show STARTUP-ID", then, when it has
+// one, "activate TOKEN" on a second line of the same write (an earlier release reads the first line alone).
 class UnixSocketSingleInstance final : public SingleInstance {
 public:
     // `identity` tells instances apart (programs with different settings folders run side by side); the
@@ -30,8 +31,8 @@ public:
     // neither is.
     static std::filesystem::path defaultRuntimeFolder();
 
-    Claim claim(const std::string& startupId) override;
-    void listen(std::function<void(const std::string& startupId)> onLaunch) override;
+    Claim claim(const LaunchRequest& launch) override;
+    void listen(std::function<void(const LaunchRequest& launch)> onLaunch) override;
 
     const std::filesystem::path& socketPath() const { return socketFile; }
 
@@ -43,7 +44,7 @@ private:
         std::unique_ptr<QTimer> timer;
     };
 
-    Claim handOver(const std::string& startupId) const;
+    Claim handOver(const LaunchRequest& launch) const;
     void acceptWaiting();
     void readPending(int fd);
     void dropPending(int fd);
@@ -55,7 +56,7 @@ private:
     int lockFd = -1;
     int listenFd = -1;
     std::unique_ptr<QSocketNotifier> notifier;
-    std::function<void(const std::string&)> onLaunch;
+    std::function<void(const LaunchRequest&)> onLaunch;
     std::map<int, Pending> pending;
 };
 

@@ -1,5 +1,8 @@
 #include "platform/linux/wayland/SessionServices.h"
 
+#include "platform/linux/sockets/UnixSocketSingleInstance.h"
+#include "platform/linux/wayland/HyprlandWindowControl.h"
+#include "platform/linux/wayland/KWinWindowControl.h"
 #include "platform/linux/wayland/PortalHotKeyService.h"
 #include "platform/linux/wayland/SwayWindowControl.h"
 #include "platform/linux/x11/X11HotKeyService.h"
@@ -27,6 +30,17 @@ std::string_view value(const Environment& environment, const char* name) {
     return text ? text : "";
 }
 
+// XDG_CURRENT_DESKTOP is a colon-separated list ("KDE", "ubuntu:GNOME").
+bool isKdeDesktop(const Environment& environment) {
+    std::string_view desktops = value(environment, "XDG_CURRENT_DESKTOP");
+    while (!desktops.empty()) {
+        auto end = desktops.find(':');
+        if (desktops.substr(0, end) == "KDE") return true;
+        desktops = end == std::string_view::npos ? "" : desktops.substr(end + 1);
+    }
+    return false;
+}
+
 } // namespace
 
 bool isWaylandSession(const Environment& environment) {
@@ -51,8 +65,14 @@ SessionServices makeSessionServices(const Environment& environment) {
 }
 
 std::unique_ptr<WindowControl> makeWindowControl(const Environment& environment) {
+    if (!isWaylandSession(environment)) return std::make_unique<X11WindowControl>();
     std::string sway(value(environment, "SWAYSOCK"));
-    if (isWaylandSession(environment) && !sway.empty()) return std::make_unique<SwayWindowControl>(sway);
+    if (!sway.empty()) return std::make_unique<SwayWindowControl>(sway);
+    std::string hyprland(value(environment, "HYPRLAND_INSTANCE_SIGNATURE"));
+    if (auto socket = HyprlandWindowControl::socketFor(hyprland, environment("XDG_RUNTIME_DIR")))
+        return std::make_unique<HyprlandWindowControl>(*socket);
+    if (isKdeDesktop(environment) && KWinWindowControl::kwinOnBus())
+        return std::make_unique<KWinWindowControl>(UnixSocketSingleInstance::defaultRuntimeFolder());
     return std::make_unique<X11WindowControl>();
 }
 

@@ -24,8 +24,8 @@ struct SessionServices {
 // Needs a Q(Core)Application. X11: key grabs and XInput clicks; where no X display can be grabbed on but the
 // desktop portal offers global shortcuts, the portal. Wayland: the portal, and no desktop-wide clicks.
 SessionServices makeSessionServices(const Environment& environment);
-// Full screen: the compositor's IPC where there is one we speak (sway), else EWMH, which says once where it
-// falls short. Usable from the exec-mode process too.
+// Full screen: the compositor's interface where there is one we speak (sway's and Hyprland's IPC, KWin's
+// scripting), else EWMH, which says once where it falls short. Usable from the exec-mode process too.
 std::unique_ptr<WindowControl> makeWindowControl(const Environment& environment);
 
 } // namespace knokle

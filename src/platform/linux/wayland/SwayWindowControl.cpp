@@ -34,11 +34,6 @@ bool readAll(int fd, char* data, size_t size) {
     return true;
 }
 
-std::string lowered(std::string text) {
-    std::ranges::transform(text, text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 void collect(const nlohmann::json& node, std::vector<SwayWindow>& out) {
     if (!node.is_object()) return;
     auto pid = node.find("pid");
@@ -67,26 +62,6 @@ std::vector<SwayWindow> swayWindows(const nlohmann::json& tree) {
     std::vector<SwayWindow> windows;
     collect(tree, windows);
     return windows;
-}
-
-std::optional<WindowId> pickSwayWindow(const std::vector<SwayWindow>& windows, const WindowSearch& search) {
-    // Container ids only grow, so the highest is the newest.
-    std::optional<WindowId> named;
-    for (const auto& window : windows) {
-        if (std::ranges::count(search.existing, window.id)) continue;
-        bool matches = std::ranges::any_of(
-            search.names, [&](const std::string& name) { return lowered(name) == lowered(window.appId); });
-        if (matches && (!named || window.id > *named)) named = window.id;
-    }
-    if (named) return named;
-    if (search.processIdentifier < 1) return std::nullopt;
-    std::optional<WindowId> first;
-    for (const auto& window : windows) {
-        if (window.pid != search.processIdentifier) continue;
-        if (window.focused) return window.id;
-        if (!first) first = window.id;
-    }
-    return first;
 }
 
 SwayWindowControl::SwayWindowControl(std::string socketPath) : socketPath(std::move(socketPath)) {}
@@ -134,7 +109,7 @@ std::vector<WindowId> SwayWindowControl::topLevelWindows() {
 std::optional<WindowId> SwayWindowControl::applicationWindow(const WindowSearch& search) {
     auto root = tree();
     if (!root) return std::nullopt;
-    return pickSwayWindow(swayWindows(*root), search);
+    return pickCompositorWindow(swayWindows(*root), search);
 }
 
 std::optional<bool> SwayWindowControl::isFullScreen(WindowId window) {

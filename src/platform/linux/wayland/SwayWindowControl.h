@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/WindowControl.h"
+#include "platform/linux/wayland/CompositorWindow.h"
 
 #include <nlohmann/json_fwd.hpp>
 #include <optional>
@@ -30,19 +31,9 @@ private:
     std::string socketPath;
 };
 
-// A window (a container with a program in it) of a sway tree, as the search needs it.
-struct SwayWindow {
-    WindowId id = 0;
-    std::int32_t pid = 0;
-    std::string appId; // Wayland app_id, else the X11 class of an XWayland window
-    bool focused = false;
-    bool fullScreen = false;
-};
+using SwayWindow = CompositorWindow;
 
 // Every window in the tree, in tree order.
 std::vector<SwayWindow> swayWindows(const nlohmann::json& tree);
-// The window applicationWindow means: the newest new one carrying one of the names, else the process's
-// focused one, else its first.
-std::optional<WindowId> pickSwayWindow(const std::vector<SwayWindow>& windows, const WindowSearch& search);
 
 } // namespace knokle
