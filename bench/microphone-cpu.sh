@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # CPU and memory while listening at 48 kHz stereo to a live sound server: a private PulseAudio server with a null
-# sink, taps over quiet noise played into it in a loop, and its monitor as the default source. Measures the capture
-# alone (bench/microphone_listener.cpp) and then the whole program with listening turned on and taps armed.
+# sink, taps over quiet noise played into it in a loop, and its monitor as the default source. A bare `parec` with
+# the same 10 ms fragments, the program's capture alone (bench/microphone_listener.cpp) and the whole program with
+# listening turned on and taps armed all listen at once and are measured over the same window, so that a machine
+# loaded by other work charges them alike: the bare client is the baseline the others are read against.
 #
 #   bench/microphone-cpu.sh LISTENER [KNOKLE]          SECONDS_LISTENED=60 by default
 set -euo pipefail
@@ -57,41 +59,50 @@ cpuNs() { # all threads of the process
 }
 rssKb() { awk '/VmRSS/ {print $2}' /proc/"$1"/status; }
 
-# Samples CPU over the run and resident memory every tenth of it.
-measure() { # NAME PID
-    local name=$1 pid=$2 start rss=() step=$((seconds / 10))
-    [ "$step" -gt 0 ] || step=1
-    start=$(cpuNs "$pid")
-    for _ in $(seq 10); do
-        sleep "$step"
-        rss+=("$(rssKb "$pid")")
-    done
-    local used=$(($(cpuNs "$pid") - start))
-    awk -v n="$name" -v ns="$used" -v s="$((step * 10))" -v r="${rss[*]}" 'BEGIN {
-        printf "%s: %.3f %% of one core over %d s; resident KB every %d s: %s\n", n, ns / (s * 1e7), s, s / 10, r }'
+names=() watched=()
+listen() { # NAME PID
+    names+=("$1")
+    watched+=("$2")
 }
 
-"$listener" $((seconds + 5)) >"$scratch/listener.out" 2>&1 &
+parec --latency-msec=10 --format=float32le --rate=48000 --channels=2 >/dev/null &
 pids+=($!)
-sleep 2
-measure "capture alone (48 kHz stereo)" "${pids[-1]}"
-kill "${pids[-1]}" 2>/dev/null || true
+listen "bare parec (48 kHz stereo, 10 ms fragments)" "$!"
+"$listener" $((seconds + 30)) >"$scratch/listener.out" 2>&1 &
+pids+=($!)
+listen "the program's capture alone" "$!"
 
-[ -n "$program" ] || exit 0
-mkdir -p "$scratch/config" "$scratch/data"
-export KNOKLE_CONFIG_DIR="$scratch/config" KNOKLE_DATA_DIR="$scratch/data"
-for setting in "didOnboard -bool true" "microphoneEnabled -bool true" "tapsActive -bool true" \
-               "tapSource -string microphone"; do
-    # shellcheck disable=SC2086
-    "$program" defaults write $setting >/dev/null
-done
-"$program" >"$scratch/program.out" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do grep -q '^\[microphone\] listening' "$scratch/program.out" && break; sleep 0.1; done
-if ! grep -q '^\[microphone\] listening' "$scratch/program.out"; then
-    echo "program: it did not start listening; its output:" >&2
-    cat "$scratch/program.out" >&2
-    exit 1
+if [ -n "$program" ]; then
+    mkdir -p "$scratch/config" "$scratch/data"
+    export KNOKLE_CONFIG_DIR="$scratch/config" KNOKLE_DATA_DIR="$scratch/data"
+    for setting in "didOnboard -bool true" "microphoneEnabled -bool true" "tapsActive -bool true" \
+                   "tapSource -string microphone"; do
+        # shellcheck disable=SC2086
+        "$program" defaults write $setting >/dev/null
+    done
+    "$program" >"$scratch/program.out" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 100); do grep -q '^\[microphone\] listening' "$scratch/program.out" && break; sleep 0.1; done
+    if ! grep -q '^\[microphone\] listening' "$scratch/program.out"; then
+        echo "program: it did not start listening; its output:" >&2
+        cat "$scratch/program.out" >&2
+        exit 1
+    fi
+    listen "program listening, taps armed" "$!"
 fi
-sleep 2
-measure "program listening, taps armed" "${pids[-1]}"
+sleep 2 # past start-up
+
+# CPU of each over the same window, resident memory every tenth of it.
+step=$((seconds / 10))
+[ "$step" -gt 0 ] || step=1
+start=() rss=()
+for pid in "${watched[@]}"; do start+=("$(cpuNs "$pid")"); done
+for _ in $(seq 10); do
+    sleep "$step"
+    for i in "${!watched[@]}"; do rss[i]="${rss[i]:-} $(rssKb "${watched[i]}")"; done
+done
+for i in "${!watched[@]}"; do
+    used=$(($(cpuNs "${watched[i]}") - start[i]))
+    awk -v n="${names[i]}" -v ns="$used" -v s="$((step * 10))" -v r="${rss[i]}" 'BEGIN {
+        printf "%s: %.3f %% of one core over %d s; resident KB every %d s:%s\n", n, ns / (s * 1e7), s, s / 10, r }'
+done

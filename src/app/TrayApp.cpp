@@ -130,9 +130,12 @@ bool builtInSensorPresent() {
     return devices && !devices->empty();
 }
 
+AccelerometerStatus statusOf(const LowRateTapSource& source) {
+    return accelerometerStatus(source.device(), source.lowRateDetector().effectiveRate(), source.reading());
+}
+
 void sayAccelerometerStatus(const LowRateTapSource& source) {
-    AccelerometerStatus status = accelerometerStatus(source.device(), source.lowRateDetector().effectiveRate(),
-                                                     source.reading());
+    AccelerometerStatus status = statusOf(source);
     printLine("[accelerometer] " + status.device + (status.advice.empty() ? "" : ". " + status.advice));
 }
 
@@ -279,23 +282,34 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
         if (!port->discover().empty()) lowRatePort = std::move(port);
     }
     LowRateTapSource* lowRateSource = nullptr; // owned by the pipeline, which lives as long as this function
+    CalibrationPanel* calibrationPanel = nullptr; // Test Taps, owned by the delegate, made on first use
     std::function<std::vector<std::string>()> sourceNotes;
     if (lowRatePort) {
         tapSource = [&] {
             auto source = std::make_unique<LowRateTapSource>(loop, *lowRatePort);
-            source->onStatusChanged = [s = source.get()] { sayAccelerometerStatus(*s); };
+            source->onStatusChanged = [s = source.get(), &calibrationPanel] {
+                sayAccelerometerStatus(*s);
+                if (calibrationPanel) calibrationPanel->setSourceNote(testTapsNote(statusOf(*s)));
+            };
             lowRateSource = source.get();
             return source;
         };
         sourceNotes = [&lowRateSource] {
             if (!lowRateSource) return std::vector<std::string>{};
-            AccelerometerStatus status = accelerometerStatus(
-                lowRateSource->device(), lowRateSource->lowRateDetector().effectiveRate(), lowRateSource->reading());
+            AccelerometerStatus status = statusOf(*lowRateSource);
             return std::vector<std::string>{"Accelerometer: " + status.device, status.advice};
         };
     }
 
     AppWindows windows(loop, desktop.workspace);
+    // Test Taps names the accelerometer, its measured rate and how to raise it, as the menu does.
+    auto makeCalibration = [make = windows.calibrationFactory(), &calibrationPanel,
+                            &lowRateSource](const CalibrationSetup& setup) {
+        auto panel = make(setup);
+        calibrationPanel = panel.get();
+        if (panel && lowRateSource) panel->setSourceNote(testTapsNote(statusOf(*lowRateSource)));
+        return panel;
+    };
     windows.present = [&presenter](QWidget* window) { presenter.present(window, nullptr); };
     // Without a tray, Test Taps is the program's one window: closing it ends the program.
     // Ended outright: an alert may be open in a loop of its own, which exit() would only leave.
@@ -319,7 +333,7 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
                                              if (tray) tray->hide();
                                              endProcess(0);
                                          },
-                                     .makeCalibration = windows.calibrationFactory(),
+                                     .makeCalibration = makeCalibration,
                                      .openModeEditor = windows.modeEditorOpener(),
                                      .environment = nullptr,
                                      .sensorAccess = sensorAccess.get(),

@@ -60,6 +60,8 @@ const char* SoundTapDetector::verdictName(Verdict verdict) {
     switch (verdict) {
     case Verdict::rejectSustained:
         return "REJECT sustained";
+    case Verdict::rejectRinging:
+        return "REJECT ringing";
     case Verdict::rejectSlowRise:
         return "REJECT slow-rise";
     case Verdict::rejectBright:
@@ -227,6 +229,11 @@ void SoundTapDetector::endHop(double t) {
             open(t - hopLength / rate, db);
             candidate.floorAtOnset = ongoing;
         }
+        if (smoothDb > candidate.smoothPeak) {
+            candidate.smoothPeak = smoothDb;
+            candidate.smoothPeakAt = t;
+        }
+        candidate.smoothAtEnd = smoothDb;
         candidate.low += hopLow;
         candidate.high += hopHigh;
         if (db > candidate.peakPower) {
@@ -238,7 +245,8 @@ void SoundTapDetector::endHop(double t) {
             if (candidate.channelOnset[c] < 0 && powerDb(hopChannelPower[c] / hopLength) > channelFloor[c] + onsetDb)
                 candidate.channelOnset[c] = t;
         }
-        if (smoothDb < candidate.floorAtOnset + releaseDb && t - candidate.peakAt >= smoothingSeconds()) {
+        // Within 6 dB of the floor a quiet note can still be ringing; back within 3 dB it has died away.
+        if (smoothDb < candidate.floorAtOnset + backDb && t - candidate.peakAt >= smoothingSeconds()) {
             close(t, false);
         } else if (t - candidate.peakAt > maxDecay) {
             close(t, true);
@@ -291,6 +299,8 @@ void SoundTapDetector::close(double t, bool sustained) {
     double rise = candidate.peakAt - candidate.onset;
     double decay = t - candidate.peakAt;
     double lowShare = candidate.low / std::max(candidate.low + candidate.high, 1e-30);
+    double fallTime = std::max(t - candidate.smoothPeakAt, hopLength / rate);
+    double decayRate = (candidate.smoothPeak - candidate.smoothAtEnd) / fallTime;
 
     // Strength: the loudest channel's sample peak over its own background RMS.
     double db = -1e9, loudest = 0, quietest = 1e30, firstOnset = 1e30, lastChannelOnset = -1e30;
@@ -308,7 +318,8 @@ void SoundTapDetector::close(double t, bool sustained) {
     double channelLag = lastChannelOnset > firstOnset ? lastChannelOnset - firstOnset : 0;
     int burst = recentRejects(candidate.onset);
 
-    Verdict judged = sustained ? Verdict::rejectSustained : judge(rise, lowShare, channelDb, channelLag, burst);
+    Verdict judged =
+        sustained ? Verdict::rejectSustained : judge(rise, decayRate, lowShare, channelDb, channelLag, burst);
     double strength = strengthForDb(db);
     if (judged == Verdict::underThreshold && strength >= activeThreshold()) {
         // Over typing, speech or music a knock must stand out further than over a quiet room.
@@ -326,7 +337,7 @@ void SoundTapDetector::close(double t, bool sustained) {
         rejectTimes.push_back(candidate.onset);
     }
 
-    log(judged, db, rise, decay, lowShare, channelDb, channelLag, burst);
+    log(judged, db, rise, decay, decayRate, lowShare, channelDb, channelLag, burst);
     if (judged == Verdict::accept || judged == Verdict::underThreshold) {
         if (onAcceptedPeak) onAcceptedPeak(strength);
     }
@@ -336,8 +347,9 @@ void SoundTapDetector::close(double t, bool sustained) {
     }
 }
 
-SoundTapDetector::Verdict SoundTapDetector::judge(double rise, double lowShare, double channelDb, double channelLag,
-                                                  int burst) const {
+SoundTapDetector::Verdict SoundTapDetector::judge(double rise, double decayRate, double lowShare, double channelDb,
+                                                  double channelLag, int burst) const {
+    if (decayRate < minDecayRate) return Verdict::rejectRinging;
     if (rise > maxRise) return Verdict::rejectSlowRise;
     if (lowShare < (burst >= kBurstCount ? typingLowShare : minLowShare)) return Verdict::rejectBright;
     // A bright press is already judged; a dull one (a space bar) that passed for a knock gives itself away by
@@ -350,15 +362,15 @@ SoundTapDetector::Verdict SoundTapDetector::judge(double rise, double lowShare, 
     return Verdict::underThreshold;
 }
 
-void SoundTapDetector::log(Verdict judged, double db, double rise, double decay, double lowShare, double channelDb,
-                           double channelLag, int burst) {
+void SoundTapDetector::log(Verdict judged, double db, double rise, double decay, double decayRate, double lowShare,
+                           double channelDb, double channelLag, int burst) {
     if (!eventLog->enabled()) return;
     char line[256];
     int length = std::snprintf(
         line, sizeof line,
-        "%-16s sound peak=%.1fdB strength=%.3f rise=%.0fms decay=%.0fms low=%.0f%% ch=%.1fdB lag=%.0fms "
-        "burst=%d floor=%.0fdBFS thr=%.2f",
-        verdictName(judged), db, strengthForDb(db), rise * 1000, decay * 1000, lowShare * 100, channelDb,
+        "%-16s sound peak=%.1fdB strength=%.3f rise=%.0fms decay=%.0fms fall=%.0fdB/s low=%.0f%% ch=%.1fdB "
+        "lag=%.0fms burst=%d floor=%.0fdBFS thr=%.2f",
+        verdictName(judged), db, strengthForDb(db), rise * 1000, decay * 1000, decayRate, lowShare * 100, channelDb,
         channelLag * 1000, burst, candidate.floorAtOnset, activeThreshold());
     if (length > 0) eventLog->append({line, std::min(static_cast<size_t>(length), sizeof line - 1)});
 }

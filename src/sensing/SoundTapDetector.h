@@ -39,6 +39,7 @@ public:
     // How a candidate was judged, in the order the rules are tried.
     enum class Verdict {
         rejectSustained,
+        rejectRinging,
         rejectSlowRise,
         rejectBright,
         rejectKeystroke,
@@ -61,9 +62,13 @@ public:
 
     static constexpr double hopSeconds = 0.001;
     static constexpr double onsetDb = 9;        // a hop this far over the floor opens a candidate
-    static constexpr double releaseDb = 6;      // ...and one this close to it closes the candidate again
+    static constexpr double releaseDb = 6;      // a sustained sound this close to it has stopped
+    static constexpr double backDb = 3;         // a candidate this close to its floor has died away
     static constexpr double maxRise = 0.015;    // s from the onset to the loudest hop
     static constexpr double maxDecay = 0.08;    // s from the loudest hop back to the floor
+    // dB/s the smoothed level loses from its top back to the floor. The slowest knock loses 18 dB in 60 ms (300);
+    // a struck or plucked note ringing with a time constant of a tenth of a second or more loses under 90.
+    static constexpr double minDecayRate = 150;
     static constexpr double minLowShare = 0.8;  // of the energy below 1.5 kHz, against 2.5-8 kHz
     static constexpr double typingLowShare = 0.85;
     static constexpr double keystrokeGap = 0.15; // s: a release follows its key press within this
@@ -103,6 +108,7 @@ private:
     struct Candidate {
         double onset = 0, peakAt = 0, peakPower = 0, floorAtOnset = 0;
         double low = 0, high = 0;
+        double smoothPeak = -1e9, smoothPeakAt = 0, smoothAtEnd = 0; // the 12-hop mean level
         std::array<double, 8> channelPeak{}, channelFloor{}, channelOnset{};
     };
 
@@ -111,9 +117,10 @@ private:
     void clearHop();
     void open(double t, double power);
     void close(double t, bool sustained);
-    Verdict judge(double rise, double lowShare, double channelDb, double channelLag, int burst) const;
-    void log(Verdict judged, double db, double rise, double decay, double lowShare, double channelDb,
-             double channelLag, int burst);
+    Verdict judge(double rise, double decayRate, double lowShare, double channelDb, double channelLag,
+                  int burst) const;
+    void log(Verdict judged, double db, double rise, double decay, double decayRate, double lowShare,
+             double channelDb, double channelLag, int burst);
     int recentRejects(double t) const;
 
     EventLog* eventLog;

@@ -39,4 +39,10 @@ AccelerometerStatus accelerometerStatus(const std::optional<AccelerometerInfo>& 
     return status;
 }
 
+std::string testTapsNote(const AccelerometerStatus& status) {
+    if (status.usable) return "Taps from the accelerometer " + status.device + ".";
+    if (status.advice.empty()) return status.device + ".";
+    return "Accelerometer " + status.device + ". " + status.advice;
+}
+
 } // namespace knokle

@@ -19,4 +19,7 @@ struct AccelerometerStatus {
 AccelerometerStatus accelerometerStatus(const std::optional<AccelerometerInfo>& device, double measuredRate,
                                         bool reading);
 
+// The Test Taps window's one line about it: the device taps come from, or the device and why it is not used.
+std::string testTapsNote(const AccelerometerStatus& status);
+
 } // namespace knokle

@@ -221,7 +221,9 @@ QWidget* CalibrationWindowController::buildShortcutCard() {
 }
 
 QWidget* CalibrationWindowController::buildFooter() {
-    footerHint = Theme::label(QString::fromStdString(state.footer().text), 12, QFont::Normal, state.footer().colour);
+    // Wrapped: a note about the tap source can be longer than the saving hint.
+    footerHint =
+        Theme::label(QString::fromStdString(state.footer().text), 12, QFont::Normal, state.footer().colour, true);
     auto* done = new AccentButton("Done");
     QObject::connect(done, &QPushButton::clicked, this, [this] { doneTapped(); });
     for (auto key : {Qt::Key_Return, Qt::Key_Enter}) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
@@ -104,6 +105,8 @@ void IioAccelerometer::run(double rate) {
     clock_gettime(CLOCK_MONOTONIC, &next);
     std::optional<std::array<long, 3>> previous;
     double lastPost = sampleClockNow();
+    std::optional<Sample> last;
+    bool moving = false;
     while (!stopping) {
         addNanoseconds(next, interval);
         clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
@@ -128,12 +131,18 @@ void IioAccelerometer::run(double rate) {
         double t = sampleClockNow();
         std::lock_guard<std::mutex> guard(lock);
         // An unchanged reading is not a sample: the part has not converted again yet.
-        if (!previous || *previous != raw)
-            pending.push_back(
-                {(raw[0] + offset[0]) * scale, (raw[1] + offset[1]) * scale, (raw[2] + offset[2]) * scale, t});
+        if (!previous || *previous != raw) {
+            Sample sample{(raw[0] + offset[0]) * scale, (raw[1] + offset[1]) * scale, (raw[2] + offset[2]) * scale, t};
+            if (last)
+                moving = moving || std::max({std::abs(sample.x - last->x), std::abs(sample.y - last->y),
+                                             std::abs(sample.z - last->z)}) > stillChange;
+            last = sample;
+            pending.push_back(sample);
+        }
         previous = raw;
-        if (!pending.empty() && t - lastPost >= batchSeconds) {
+        if (!pending.empty() && t - lastPost >= (moving ? batchSeconds : quietBatchSeconds)) {
             lastPost = t;
+            moving = false;
             post();
         }
     }
@@ -145,12 +154,15 @@ void IioAccelerometer::deliver() {
     {
         std::lock_guard<std::mutex> guard(lock);
         batch.swap(pending);
+        pending.swap(spare); // the storage the last batch used, so that a batch allocates nothing
         vanished = gone;
     }
     for (const Sample& s : batch) {
         if (!onSample) break;
         onSample(s.x, s.y, s.z, s.t);
     }
+    batch.clear();
+    spare.swap(batch); // only this thread touches spare
     if (vanished) {
         stop();
         if (onVanished) onVanished();
