@@ -104,6 +104,7 @@ public:
     int level() const override { return inner->level(); }
     double levelThreshold() const override { return inner->levelThreshold(); }
     void setSequenceActive(bool active) override { inner->setSequenceActive(active); }
+    void noteInputActivity(double time) override { inner->noteInputActivity(time); }
 
 private:
     MicrophoneListening& owner;
@@ -120,9 +121,14 @@ MicrophoneListening::MicrophoneListening(Settings& settings, AlertPresenter& ale
         };
 }
 
+MicrophoneListening::~MicrophoneListening() {
+    if (watchingActivity) activity->stop();
+}
+
 std::unique_ptr<TapSource> MicrophoneListening::gate(std::unique_ptr<TapSource> microphone, AudioCapture* capture) {
     source = microphone.get();
     running = open = false;
+    followInputActivity();
     state = AudioCapture::State::stopped;
     if (capture) {
         // Whoever else follows the capture (the source itself) keeps hearing about it.
@@ -162,7 +168,20 @@ void MicrophoneListening::apply() {
     } else {
         source->stop();
     }
+    followInputActivity();
     if (onChanged) onChanged();
+}
+
+void MicrophoneListening::followInputActivity() {
+    if (!activity || open == watchingActivity) return;
+    watchingActivity = open;
+    if (!open) {
+        activity->stop();
+        return;
+    }
+    activity->start([this](double time) {
+        if (source && open) source->noteInputActivity(time);
+    });
 }
 
 bool MicrophoneListening::turnOn() {
