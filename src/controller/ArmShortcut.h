@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/HotKeyService.h"
-#include "platform/MainLoop.h"
 #include "controller/Hotkey.h"
 #include "controller/Settings.h"
+#include "platform/HotKeyService.h"
+#include "platform/MainLoop.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,7 @@
 #include "controller/MicrophoneListening.h"
 
 #include "common/DiagnosticOutput.h"
+#include "sensing/EventLog.h"
 
 namespace knokle {
 
@@ -104,7 +105,6 @@ public:
     int level() const override { return inner->level(); }
     double levelThreshold() const override { return inner->levelThreshold(); }
     void setSequenceActive(bool active) override { inner->setSequenceActive(active); }
-    void noteInputActivity(double time) override { inner->noteInputActivity(time); }
 
 private:
     MicrophoneListening& owner;
@@ -179,9 +179,14 @@ void MicrophoneListening::followInputActivity() {
         activity->stop();
         return;
     }
-    activity->start([this](double time) {
+    bool told = activity->start([this](double time) {
         if (source && open) source->noteInputActivity(time);
     });
+    if (!told && !activityMissingSaid) {
+        activityMissingSaid = true;
+        EventLog::standard().append("[input] this session tells no key or button presses: typing is judged by its "
+                                    "sound alone");
+    }
 }
 
 bool MicrophoneListening::turnOn() {

@@ -78,6 +78,7 @@ private:
     SessionPrivacy* privacy;
     InputActivityMonitor* activity = nullptr;
     bool watchingActivity = false;
+    bool activityMissingSaid = false;
     TapSource* source = nullptr; // the microphone source, owned by the gate the pipeline holds
     bool running = false;        // the pipeline started the gate
     bool tapsActive = false;

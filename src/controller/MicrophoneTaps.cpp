@@ -17,8 +17,7 @@ bool sameSources(const std::vector<AudioSource>& a, const std::vector<AudioSourc
 } // namespace
 
 MicrophoneTaps::MicrophoneTaps(Settings& settings, AlertPresenter& alerts, SessionPrivacy* privacy,
-                               TapPipeline& pipeline, MicrophoneSourceFactory factory,
-                               InputActivityMonitor* activity)
+                               TapPipeline& pipeline, MicrophoneSourceFactory factory, InputActivityMonitor* activity)
     : settings(settings), pipeline(pipeline), factory(std::move(factory)), listening(settings, alerts, privacy) {
     listening.watchInputActivity(activity);
     listening.onChanged = [this] {
@@ -84,7 +83,8 @@ void MicrophoneTaps::refreshSources() {
 
 void MicrophoneTaps::describe(MenuInputs& in, bool sensorMissing) const {
     // Where an accelerometer listens and the user did not ask for the microphone, there is nothing to offer.
-    in.microphoneOffered = factory && (sensorMissing || attached() || settings.tapSource() == TapSourceChoice::microphone);
+    in.microphoneOffered =
+        factory && (sensorMissing || attached() || settings.tapSource() == TapSourceChoice::microphone);
     in.microphoneEnabled = settings.microphoneEnabled();
     if (!attached()) return;
     in.microphoneNote = note();

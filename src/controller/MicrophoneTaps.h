@@ -1,12 +1,12 @@
 #pragma once
 
+#include "controller/MicrophoneListening.h"
+#include "controller/Settings.h"
+#include "controller/TapPipeline.h"
 #include "platform/AlertPresenter.h"
 #include "platform/AudioCapture.h"
 #include "platform/InputActivityMonitor.h"
 #include "platform/SessionPrivacy.h"
-#include "controller/MicrophoneListening.h"
-#include "controller/Settings.h"
-#include "controller/TapPipeline.h"
 #include "viewmodels/StatusMenu.h"
 
 #include <functional>
