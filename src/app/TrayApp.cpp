@@ -339,6 +339,7 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
                                      .sensorAccess = sensorAccess.get(),
                                      .tapSource = tapSource,
                                      .makeMicrophoneSource = makeMicrophoneSource,
+                                     .inputActivity = session.inputActivity.get(),
                                      .privacy = privacy.get(),
                                      .sourceNotes = sourceNotes});
     windows.modeManager = [&delegate] { return delegate.sharedModeManager(); };

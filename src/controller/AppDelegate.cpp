@@ -26,10 +26,12 @@ bool AppDelegate::dryRunFromEnvironment(const char* value) {
 
 AppDelegate::AppDelegate(AppServices s)
     : services(std::move(s)), settings(services.defaults),
-      microphone(settings, services.alerts, services.privacy),
+      microphone(settings, services.alerts, services.privacy, pipeline, services.makeMicrophoneSource,
+                 services.inputActivity),
       pipeline(services.loop, services.hidManagers, services.sampleClock, services.buttons),
       modeManager(std::make_shared<ModeManager>(services.modeServices, services.storeURL)),
       calibration(services.loop, settings, pipeline, services.makeCalibration),
+      armShortcut(services.hotKeys, services.loop, settings),
       dryRun(dryRunFromEnvironment(services.environment ? services.environment("KNOKLE_DRYRUN")
                                                         : std::getenv("KNOKLE_DRYRUN"))) {
     if (services.tapSource) pipeline.replaceSource(services.tapSource());
@@ -38,9 +40,22 @@ AppDelegate::AppDelegate(AppServices s)
         refreshMaxCount();
         followMicrophone();
     });
-    calibration.onHotkeyChange = guarded(&AppDelegate::hotkeyChanged);
-    calibration.onRecordingChange = guarded(&AppDelegate::hotkeyRecordingChanged);
+    calibration.onHotkeyChange = [this, token = std::weak_ptr<bool>(alive)](std::uint32_t keyCode,
+                                                                           std::uint32_t modifiers,
+                                                                           const std::string& display) {
+        if (token.expired()) return;
+        armShortcut.changed(keyCode, modifiers, display);
+        rebuildMenu();
+    };
+    calibration.onRecordingChange = [this, token = std::weak_ptr<bool>(alive)](bool listening) {
+        if (!token.expired()) armShortcut.recordingChanged(listening);
+    };
     calibration.shownHotkey = [this] { return shownHotkey(); };
+    armShortcut.onPress = guarded(&AppDelegate::toggleActive);
+    armShortcut.onShownChanged = guarded([this] {
+        calibration.showHotkey(shownHotkey());
+        rebuildMenu();
+    });
 }
 
 AppDelegate::~AppDelegate() {
@@ -67,13 +82,10 @@ void AppDelegate::launch() {
     rebuildMenu();
     wireUpPipeline();
     microphone.onChanged = guarded([this] { rebuildMenu(); });
-    if (services.makeMicrophoneSource && settings.tapSource() == TapSourceChoice::microphone &&
-        settings.microphoneEnabled())
-        useMicrophone();
+    if (settings.tapSource() == TapSourceChoice::microphone && microphone.chosen(false)) useMicrophone();
     pipeline.onUnavailable = [this, token = std::weak_ptr<bool>(alive)] {
         if (token.expired() || microphone.attached()) return;
-        if (services.makeMicrophoneSource &&
-            chooseTapSource(settings.tapSource(), false, settings.microphoneEnabled()) == TapSourceKind::microphone) {
+        if (microphone.chosen(false)) {
             // No accelerometer, and the user has already chosen to listen.
             services.loop.post(guarded([this] { useMicrophone(); }));
             return;
@@ -85,8 +97,10 @@ void AppDelegate::launch() {
     pipeline.start();
     if (auto why = services.buttons.limitation())
         printLine("[info] The click veto is off in this session: " + *why + ".");
-    services.hotKeys.onBindingChange(guarded(&AppDelegate::hotKeyBindingChanged));
-    registerHotKey();
+    services.hotKeys.onBindingChange([this, token = std::weak_ptr<bool>(alive)](const HotKeyBinding& binding) {
+        if (!token.expired()) armShortcut.bindingChanged(binding);
+    });
+    armShortcut.registerStored();
     if (sensorMissing) return;
     if (services.sensorAccess) sensorUnreadable = services.sensorAccess->unreadableSensor();
     if (sensorUnreadable) {
@@ -120,26 +134,18 @@ void AppDelegate::wireUpPipeline() {
 }
 
 void AppDelegate::useMicrophone() {
-    auto [source, capture] = services.makeMicrophoneSource();
-    if (!source) return;
-    pipeline.replaceSource(microphone.gate(std::move(source), capture));
+    if (!microphone.use()) return;
     sensorMissing = false;
     rebuildMenu();
 }
 
-bool AppDelegate::microphoneOffered() const {
-    // Where an accelerometer listens and the user did not ask for the microphone, there is nothing to offer.
-    return services.makeMicrophoneSource &&
-           (sensorMissing || microphone.attached() || settings.tapSource() == TapSourceChoice::microphone);
+void AppDelegate::toggleMicrophone() {
+    if (microphone.toggle(!sensorMissing)) sensorMissing = false;
+    rebuildMenu();
 }
 
-void AppDelegate::toggleMicrophone() {
-    if (settings.microphoneEnabled()) {
-        microphone.turnOff();
-    } else if (microphone.turnOn() && !microphone.attached() &&
-               chooseTapSource(settings.tapSource(), !sensorMissing, true) == TapSourceKind::microphone) {
-        useMicrophone();
-    }
+void AppDelegate::chooseMicrophone(const std::string& name) {
+    microphone.choose(name);
     rebuildMenu();
 }
 
@@ -207,49 +213,6 @@ void AppDelegate::testMode(const std::optional<Uuid>& representedObject) {
     if (found != modeManager->modes.end()) runInBackground(*found);
 }
 
-void AppDelegate::registerHotKey() {
-    HotKeyFailure failure;
-    armHotKey = GlobalHotKey::make(services.hotKeys, services.loop, settings.hotkeyKeyCode(), settings.hotkeyMods(),
-                                   guarded(&AppDelegate::toggleActive), &failure);
-    if (!armHotKey) reportHotKeyFailure(failure);
-}
-
-void AppDelegate::reportHotKeyFailure(const HotKeyFailure& failure) {
-    // Without this the shortcut would silently do nothing.
-    if (failure.kind == HotKeyFailure::Kind::inUse)
-        printLine("[info] The shortcut " + settings.hotkeyText() +
-                  " is in use by another program; arm and pause taps from the menu instead.");
-    if (failure.kind != HotKeyFailure::Kind::notInSession) return;
-    hotkeyUnavailable = true;
-    hotkeyTrigger.reset();
-    // Said once: every later registration would only fail the same way.
-    if (hotkeyUnavailableSaid) return;
-    hotkeyUnavailableSaid = true;
-    printLine("[info] The shortcut is unavailable in this session (" + failure.reason +
-              "); arm and pause taps from the menu instead.");
-}
-
-void AppDelegate::hotKeyBindingChanged(const HotKeyBinding& binding) {
-    if (binding.failure) {
-        if (binding.failure->kind == HotKeyFailure::Kind::notInSession) {
-            reportHotKeyFailure(*binding.failure);
-        } else {
-            hotkeyTrigger.reset();
-            printLine("[info] The desktop did not bind the shortcut " + settings.hotkeyText() + " (" +
-                      binding.failure->reason + "); arm and pause taps from the menu instead.");
-        }
-    } else {
-        hotkeyUnavailable = false;
-        hotkeyTrigger = binding.trigger;
-    }
-    calibration.showHotkey(shownHotkey());
-    rebuildMenu();
-}
-
-std::string AppDelegate::shownHotkey() const {
-    return GlobalHotKey::shownShortcut(settings.hotkeyText(), hotkeyTrigger, hotkeyUnavailable);
-}
-
 void AppDelegate::setArmed(bool on) {
     if (on == settings.tapsActive()) return;
     settings.setTapsActive(on);
@@ -314,9 +277,7 @@ MenuInputs AppDelegate::menuInputs() const {
         in.modes.push_back({mode.id, mode.name, mode.slapCount});
     in.loginItemStatus = services.loginItem.status();
     in.loginItemChangeable = services.loginItem.canChange();
-    in.microphoneOffered = microphoneOffered();
-    in.microphoneEnabled = settings.microphoneEnabled();
-    if (microphone.attached()) in.microphoneNote = microphone.menuNote();
+    microphone.describe(in, sensorMissing);
     if (services.sourceNotes) in.sourceNotes = services.sourceNotes();
     return in;
 }
@@ -328,6 +289,8 @@ void AppDelegate::rebuildMenu() {
 }
 
 std::vector<MenuItem> AppDelegate::menuContent() {
+    // The menu is opening: microphones may have come or gone since it was last built.
+    microphone.refreshSources();
     return populate(menuInputs());
 }
 
@@ -359,6 +322,9 @@ void AppDelegate::perform(const MenuItem& item) {
         break;
     case MenuAction::toggleMicrophone:
         toggleMicrophone();
+        break;
+    case MenuAction::chooseMicrophone:
+        chooseMicrophone(item.choice);
         break;
     }
 }
@@ -394,37 +360,12 @@ void AppDelegate::editModes() {
 
 void AppDelegate::followMicrophone() {
     // The stream is open only while taps are armed or Test Taps is open.
-    microphone.update(settings.tapsActive(), calibration.isVisible());
-    if (microphone.attached()) calibration.showSourceNote(microphone.menuNote());
+    microphone.follow(settings.tapsActive(), calibration.isVisible());
+    if (microphone.attached()) calibration.showSourceNote(microphone.note());
 }
 
 void AppDelegate::modesChanged() {
     refreshMaxCount();
-}
-
-void AppDelegate::hotkeyChanged(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display) {
-    settings.setHotkey(keyCode, modifiers, display);
-    // The desktop's description of the old binding no longer holds; the new binding reports its own.
-    hotkeyTrigger.reset();
-    // The new registration first, then the old one goes; the shortcut may be the same combination.
-    auto previous = std::move(armHotKey);
-    registerHotKey();
-    previous.reset();
-    rebuildMenu();
-}
-
-void AppDelegate::hotkeyRecordingChanged(bool listening) {
-    if (!armHotKey) return;
-    if (listening) {
-        armHotKey->suspend();
-        return;
-    }
-    HotKeyFailure failure;
-    if (!armHotKey->resume(&failure)) {
-        // Taken by another program while the recorder listened.
-        armHotKey.reset();
-        reportHotKeyFailure(failure);
-    }
 }
 
 } // namespace knokle

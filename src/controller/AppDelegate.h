@@ -4,6 +4,7 @@
 #include "platform/AlertPresenter.h"
 #include "platform/HidManager.h"
 #include "platform/HotKeyService.h"
+#include "platform/InputActivityMonitor.h"
 #include "platform/LoginItem.h"
 #include "platform/MainLoop.h"
 #include "platform/MouseButtonMonitor.h"
@@ -12,8 +13,9 @@
 #include "platform/UserDefaults.h"
 #include "platform/WorkQueue.h"
 #include "controller/CalibrationSession.h"
+#include "controller/ArmShortcut.h"
 #include "controller/Hotkey.h"
-#include "controller/MicrophoneListening.h"
+#include "controller/MicrophoneTaps.h"
 #include "controller/Settings.h"
 #include "controller/StatusItem.h"
 #include "controller/TapPipeline.h"
@@ -53,7 +55,9 @@ struct AppServices {
     // the built-in accelerometer.
     TapSourceFactory tapSource = {};
     // Makes the microphone's tap source, with the capture under it; empty where the program cannot listen.
-    std::function<std::pair<std::unique_ptr<TapSource>, AudioCapture*>()> makeMicrophoneSource = {};
+    MicrophoneSourceFactory makeMicrophoneSource = {};
+    // Key and button presses, which the microphone's detector must not take for taps; none: not known.
+    InputActivityMonitor* inputActivity = nullptr;
     // The desktop's microphone privacy switch and screen lock; none: neither is known.
     SessionPrivacy* privacy = nullptr;
     // What the menu says about the tap source; empty: nothing.
@@ -87,6 +91,7 @@ public:
     void toggleAutoPause();
     void toggleOpenAtLogin();
     void toggleMicrophone();
+    void chooseMicrophone(const std::string& name);
     void testMode(const std::optional<Uuid>& representedObject);
     void showCalibration();
     void editModes();
@@ -107,22 +112,16 @@ public:
 private:
     void wireUpPipeline();
     void useMicrophone();
-    bool microphoneOffered() const;
     void handleGesture(int count);
     void reportNoSensor();
     void reportUnreadableSensor(const SensorAccessProblem& problem);
     void flashMenuBarIcon();
-    void registerHotKey();
-    void reportHotKeyFailure(const HotKeyFailure& failure);
-    void hotKeyBindingChanged(const HotKeyBinding& binding);
-    std::string shownHotkey() const;
+    std::string shownHotkey() const { return armShortcut.shown(); }
     void applyFirmness(std::int64_t level);
     void refreshMaxCount();
     void rebuildMenu();
     MenuInputs menuInputs() const;
     void followMicrophone();
-    void hotkeyChanged(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display);
-    void hotkeyRecordingChanged(bool listening);
     void runInBackground(const SlapMode& mode);
     // Wraps fn so that it does nothing once the controller is gone.
     std::function<void()> guarded(std::function<void()> fn) const;
@@ -130,14 +129,11 @@ private:
 
     AppServices services;
     Settings settings;
-    MicrophoneListening microphone; // outlives the pipeline, which holds the microphone source it gates
+    MicrophoneTaps microphone; // outlives the pipeline, which holds the microphone source it gates
     TapPipeline pipeline;
     std::shared_ptr<ModeManager> modeManager;
     CalibrationSession calibration;
-    std::unique_ptr<GlobalHotKey> armHotKey;
-    std::optional<std::string> hotkeyTrigger; // as the desktop reports it, where the desktop binds it
-    bool hotkeyUnavailable = false;
-    bool hotkeyUnavailableSaid = false;
+    ArmShortcut armShortcut;
     bool sensorMissing = false;
     std::optional<SensorAccessProblem> sensorUnreadable;
     const bool dryRun;

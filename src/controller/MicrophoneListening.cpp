@@ -1,6 +1,7 @@
 #include "controller/MicrophoneListening.h"
 
 #include "common/DiagnosticOutput.h"
+#include "sensing/EventLog.h"
 
 namespace knokle {
 
@@ -120,9 +121,14 @@ MicrophoneListening::MicrophoneListening(Settings& settings, AlertPresenter& ale
         };
 }
 
+MicrophoneListening::~MicrophoneListening() {
+    if (watchingActivity) activity->stop();
+}
+
 std::unique_ptr<TapSource> MicrophoneListening::gate(std::unique_ptr<TapSource> microphone, AudioCapture* capture) {
     source = microphone.get();
     running = open = false;
+    followInputActivity();
     state = AudioCapture::State::stopped;
     if (capture) {
         // Whoever else follows the capture (the source itself) keeps hearing about it.
@@ -162,7 +168,25 @@ void MicrophoneListening::apply() {
     } else {
         source->stop();
     }
+    followInputActivity();
     if (onChanged) onChanged();
+}
+
+void MicrophoneListening::followInputActivity() {
+    if (!activity || open == watchingActivity) return;
+    watchingActivity = open;
+    if (!open) {
+        activity->stop();
+        return;
+    }
+    bool told = activity->start([this](double time) {
+        if (source && open) source->noteInputActivity(time);
+    });
+    if (!told && !activityMissingSaid) {
+        activityMissingSaid = true;
+        EventLog::standard().append("[input] this session tells no key or button presses: typing is judged by its "
+                                    "sound alone");
+    }
 }
 
 bool MicrophoneListening::turnOn() {

@@ -2,6 +2,7 @@
 
 #include "platform/AlertPresenter.h"
 #include "platform/AudioCapture.h"
+#include "platform/InputActivityMonitor.h"
 #include "platform/SessionPrivacy.h"
 #include "controller/Settings.h"
 #include "sensing/TapSource.h"
@@ -41,6 +42,7 @@ std::string microphoneStateLine(AudioCapture::State state, const std::string& re
 class MicrophoneListening {
 public:
     MicrophoneListening(Settings& settings, AlertPresenter& alerts, SessionPrivacy* privacy);
+    ~MicrophoneListening();
     MicrophoneListening(const MicrophoneListening&) = delete;
     MicrophoneListening& operator=(const MicrophoneListening&) = delete;
 
@@ -59,6 +61,8 @@ public:
     ListeningConditions conditions() const;
     std::string menuNote() const;
     bool listening() const { return open; }
+    // Key and button presses reach the microphone's detector while it listens, and only then.
+    void watchInputActivity(InputActivityMonitor* monitor) { activity = monitor; }
 
     // Something the menu or the Test Taps window shows changed.
     std::function<void()> onChanged;
@@ -67,10 +71,14 @@ private:
     class GatedSource;
     void stateChanged(AudioCapture::State state, const std::string& reason);
     void apply();
+    void followInputActivity();
 
     Settings& settings;
     AlertPresenter& alerts;
     SessionPrivacy* privacy;
+    InputActivityMonitor* activity = nullptr;
+    bool watchingActivity = false;
+    bool activityMissingSaid = false;
     TapSource* source = nullptr; // the microphone source, owned by the gate the pipeline holds
     bool running = false;        // the pipeline started the gate
     bool tapsActive = false;

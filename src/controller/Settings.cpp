@@ -191,6 +191,12 @@ void Settings::setAutoPause(bool on) {
 void Settings::setMicrophoneEnabled(bool on) {
     store.set(kMicrophoneEnabled, on);
 }
+void Settings::setMicrophoneSource(const std::string& name) {
+    if (name.empty())
+        store.remove(kMicrophoneSource);
+    else
+        store.set(kMicrophoneSource, name);
+}
 
 void Settings::setHotkey(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display) {
     store.setAll({{kHotkeyKeyCode, static_cast<std::int64_t>(keyCode)},

@@ -56,6 +56,7 @@ public:
     void setCooldownSeconds(double seconds);
     void setAutoPause(bool on);
     void setMicrophoneEnabled(bool on);
+    void setMicrophoneSource(const std::string& name); // empty: the default microphone
     void setHotkey(std::uint32_t keyCode, std::uint32_t modifiers, const std::string& display);
 
     // The store's own loose readings, as a defaults store gives them for any stored type.

@@ -1,6 +1,7 @@
 # The controller: arming, the tap pipeline, gestures, settings and the command line (plain C++, in knokle_core).
 set(KNOKLE_CONTROLLER_SOURCES
     src/controller/AppDelegate.cpp
+    src/controller/ArmShortcut.cpp
     src/controller/CalibrationSession.cpp
     src/controller/CommandLine.cpp
     src/controller/DefaultsCommand.cpp
@@ -8,6 +9,7 @@ set(KNOKLE_CONTROLLER_SOURCES
     src/controller/ExitWhenSettled.cpp
     src/controller/Hotkey.cpp
     src/controller/MicrophoneListening.cpp
+    src/controller/MicrophoneTaps.cpp
     src/controller/SensorAccessAlert.cpp
     src/controller/Settings.cpp
     src/controller/TapPipeline.cpp

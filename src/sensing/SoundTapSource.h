@@ -24,8 +24,7 @@ public:
     double levelThreshold() const override;
     void setSequenceActive(bool active) override;
 
-    // A keystroke or button event at this monotonic time (s).
-    void noteInputActivity(double time) { detector.noteInputActivity(time); }
+    void noteInputActivity(double time) override { detector.noteInputActivity(time); }
     SoundTapDetector& soundDetector() { return detector; }
     AudioCapture& audioCapture() { return *capture; }
 

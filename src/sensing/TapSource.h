@@ -40,6 +40,8 @@ public:
     virtual double levelThreshold() const = 0;
     // While a gesture is open, follow-up taps may be measured against the previous one.
     virtual void setSequenceActive(bool active) = 0;
+    // A key or button was pressed at this monotonic time (s); sources that hear keystrokes use it.
+    virtual void noteInputActivity(double) {}
 };
 
 using TapSourceFactory = std::function<std::unique_ptr<TapSource>()>;

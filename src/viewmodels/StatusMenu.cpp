@@ -56,6 +56,29 @@ std::string tapCountDots(std::int64_t slapCount) {
     return dots;
 }
 
+std::vector<MenuItem> microphoneChoices(const std::vector<AudioSource>& sources, const std::string& stored) {
+    if (sources.empty()) return {};
+    std::vector<MenuItem> rows;
+    MenuItem heading = item("    Microphone", MenuAction::none);
+    heading.enabled = false;
+    rows.push_back(heading);
+    auto choice = [&](const std::string& title, const std::string& name) {
+        MenuItem row = item("        " + title, MenuAction::chooseMicrophone);
+        row.choice = name;
+        row.checked = name == stored;
+        rows.push_back(row);
+    };
+    choice("Default", "");
+    bool storedListed = stored.empty();
+    for (const AudioSource& source : sources) {
+        if (source.isMonitor && source.name != stored) continue;
+        choice(source.description.empty() ? source.name : source.description, source.name);
+        storedListed = storedListed || source.name == stored;
+    }
+    if (!storedListed) choice(stored + " (not connected)", stored);
+    return rows;
+}
+
 std::vector<MenuItem> populate(const MenuInputs& in) {
     std::vector<MenuItem> menu;
     for (const std::string& note : in.sourceNotes) {
@@ -102,6 +125,9 @@ std::vector<MenuItem> populate(const MenuInputs& in) {
             note.enabled = false;
             menu.push_back(note);
         }
+        if (in.microphoneEnabled)
+            for (MenuItem& row : microphoneChoices(in.microphones, in.microphoneSource))
+                menu.push_back(std::move(row));
     }
     if (in.clickVetoOff) {
         MenuItem note = item("Click veto off in this session", MenuAction::none, "", false);

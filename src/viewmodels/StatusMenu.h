@@ -1,6 +1,7 @@
 #pragma once
 
 #include "modes/SlapMode.h"
+#include "platform/AudioCapture.h"
 #include "platform/LoginItem.h"
 
 #include <optional>
@@ -18,7 +19,8 @@ enum class MenuAction {
     editModes,
     toggleOpenAtLogin,
     quit,
-    toggleMicrophone
+    toggleMicrophone,
+    chooseMicrophone // the row's choice names the source
 };
 
 // One run of an attributed title. Sizes are relative to the menu font's default point size.
@@ -40,6 +42,7 @@ struct MenuItem {
     std::string keyEquivalent;
     std::optional<Uuid> representedObject;
     bool targetsController = false; // false: reaches the controller as the application's delegate
+    std::string choice;             // what a choice row picks (a microphone's name; empty: the default one)
 
     // The text a plain menu shows: the plain title, else the runs joined.
     std::string displayText() const;
@@ -67,12 +70,19 @@ struct MenuInputs {
     bool microphoneOffered = false;
     bool microphoneEnabled = false;
     std::string microphoneNote;
+    // The microphones to pick from (none: no choice is shown) and the stored one (empty: the default).
+    std::vector<AudioSource> microphones;
+    std::string microphoneSource;
     // Lines about the tap source shown first, greyed out (which accelerometer, its rate, how to raise it).
     std::vector<std::string> sourceNotes;
 };
 
 // The status menu's complete content, top to bottom.
 std::vector<MenuItem> populate(const MenuInputs& inputs);
+
+// The rows that pick the microphone: a heading, "Default", then each microphone (not the sound of an output), the
+// stored one checked; a stored one that is not there now is still shown, so that the user sees what is chosen.
+std::vector<MenuItem> microphoneChoices(const std::vector<AudioSource>& sources, const std::string& stored);
 
 // The dots of a mode row: slapCount filled circles, then empty ones up to three in all.
 std::string tapCountDots(std::int64_t slapCount);

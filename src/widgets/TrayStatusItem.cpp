@@ -98,7 +98,8 @@ void TrayStatusItem::addItem(const MenuItem& item) {
     }
     action->setEnabled(item.enabled);
     bool toggles = item.action == MenuAction::toggleActive || item.action == MenuAction::toggleAutoPause ||
-                   item.action == MenuAction::toggleOpenAtLogin || item.action == MenuAction::toggleMicrophone;
+                   item.action == MenuAction::toggleOpenAtLogin || item.action == MenuAction::toggleMicrophone ||
+                   item.action == MenuAction::chooseMicrophone;
     action->setCheckable(toggles);
     action->setChecked(toggles && item.checked);
     // No shortcut is shown: neither a panel's menu nor a popup menu passes a Ctrl+key on to its items.

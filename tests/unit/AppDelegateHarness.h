@@ -46,6 +46,7 @@ struct AppHarness {
     const SensorAccess* sensorAccess = nullptr;
     std::function<std::pair<std::unique_ptr<TapSource>, AudioCapture*>()> microphone;
     SessionPrivacy* privacy = nullptr;
+    InputActivityMonitor* inputActivity = nullptr;
     int terminated = 0;
     int editorOpens = 0;
     std::unique_ptr<AppDelegate> app;
@@ -86,6 +87,7 @@ struct AppHarness {
                         .environment = getenv,
                         .sensorAccess = sensorAccess,
                         .makeMicrophoneSource = microphone,
+                        .inputActivity = inputActivity,
                         .privacy = privacy});
         return *app;
     }

@@ -3,10 +3,12 @@
 #include "platform/linux/sockets/UnixSocketSingleInstance.h"
 #include "platform/linux/wayland/HyprlandWindowControl.h"
 #include "platform/linux/wayland/KWinWindowControl.h"
+#include "platform/linux/wayland/MutterIdleActivityMonitor.h"
 #include "platform/linux/wayland/PortalHotKeyService.h"
 #include "platform/linux/wayland/SwayWindowControl.h"
 #include "platform/linux/x11/X11HotKeyService.h"
 #include "platform/linux/x11/X11WindowControl.h"
+#include "platform/linux/x11/XInputActivityMonitor.h"
 #include "platform/linux/x11/XInputButtonMonitor.h"
 
 #include <string_view>
@@ -53,6 +55,7 @@ SessionServices makeSessionServices(const Environment& environment) {
     if (services.wayland) {
         services.hotKeys = std::make_unique<PortalHotKeyService>();
         services.buttons = std::make_unique<NoButtonMonitor>();
+        services.inputActivity = std::make_unique<MutterIdleActivityMonitor>();
         return services;
     }
     auto grabs = std::make_unique<X11HotKeyService>();
@@ -61,6 +64,7 @@ SessionServices makeSessionServices(const Environment& environment) {
     else
         services.hotKeys = std::move(grabs);
     services.buttons = std::make_unique<XInputButtonMonitor>();
+    services.inputActivity = std::make_unique<XInputActivityMonitor>();
     return services;
 }
 

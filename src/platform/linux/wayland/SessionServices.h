@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/HotKeyService.h"
+#include "platform/InputActivityMonitor.h"
 #include "platform/MouseButtonMonitor.h"
 #include "platform/WindowControl.h"
 
@@ -19,10 +20,12 @@ struct SessionServices {
     bool wayland = false;
     std::unique_ptr<HotKeyService> hotKeys;
     std::unique_ptr<MouseButtonMonitor> buttons;
+    std::unique_ptr<InputActivityMonitor> inputActivity; // key and button press times, for the microphone
 };
 
 // Needs a Q(Core)Application. X11: key grabs and XInput clicks; where no X display can be grabbed on but the
-// desktop portal offers global shortcuts, the portal. Wayland: the portal, and no desktop-wide clicks.
+// desktop portal offers global shortcuts, the portal. Wayland: the portal, no desktop-wide clicks, and GNOME's idle
+// monitor for input activity.
 SessionServices makeSessionServices(const Environment& environment);
 // Full screen: the compositor's interface where there is one we speak (sway's and Hyprland's IPC, KWin's
 // scripting), else EWMH, which says once where it falls short. Usable from the exec-mode process too.

@@ -1,4 +1,5 @@
 list(APPEND KNOKLE_PLATFORM_LINUX_SOURCES
+    src/platform/linux/wayland/MutterIdleActivityMonitor.cpp
     src/platform/linux/wayland/PortalTrigger.cpp
     src/platform/linux/wayland/PortalRequest.cpp
     src/platform/linux/wayland/PortalHotKeyService.cpp

@@ -3,5 +3,6 @@ list(APPEND KNOKLE_PLATFORM_LINUX_SOURCES
     src/platform/linux/x11/X11HotKeyService.cpp
     src/platform/linux/x11/X11WindowActivation.cpp
     src/platform/linux/x11/X11WindowControl.cpp
+    src/platform/linux/x11/XInputActivityMonitor.cpp
     src/platform/linux/x11/XInputButtonMonitor.cpp
 )
