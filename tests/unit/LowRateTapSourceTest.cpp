@@ -117,8 +117,8 @@ TEST(AccelerometerStatus, TestTapsNamesTheDeviceAndHowToRaiseIt) {
     EXPECT_EQ(testTapsNote(accelerometerStatus(device("bmi160", 200), 200, true)),
               "Taps from the accelerometer bmi160 (IIO, base) at 200 Hz.");
     EXPECT_EQ(testTapsNote(accelerometerStatus(device("bmi160", 200), 38, true)),
-              "Accelerometer bmi160 (IIO, base) at 38 Hz. Too slow for taps: install the udev rule in share/udev to "
-              "raise it to 200 Hz or more.");
+              "Accelerometer bmi160 (IIO, base) at 38 Hz. Too slow for taps: Knokle's optional udev rule "
+              "(share/knokle/udev-optional, see the README) can raise it to 200 Hz or more.");
     EXPECT_EQ(testTapsNote(accelerometerStatus(std::nullopt, 0, false)), "No accelerometer found.");
 }
 
