@@ -6,13 +6,11 @@
 #include "ScopedEnv.h"
 #include "TempDir.h"
 #include "common/AtomicFile.h"
-#include "controller/DefaultsCommand.h"
 
 #include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -127,24 +125,6 @@ TEST(JsonFileDefaults, WritesGoThroughLinksKeepPermissionsAndClearCrashLeftovers
     ::umask(previous);
     ASSERT_EQ(::stat((dir / "new.json").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
-}
-
-TEST(JsonFileDefaults, SettingsCommandRefusesTextThatIsNotUtf8) {
-    test::TempDir dir;
-    JsonFileDefaults store(dir / "settings.json");
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"write", "note", "-string", "\xff"}, "knokle defaults: the value is not valid UTF-8 text\n"},
-        {{"write", "n\xc3", "-bool", "true"}, "knokle defaults: the key is not valid UTF-8 text\n"},
-        {{"write", "n\xed\xa0\x80", "-bool", "true"}, "knokle defaults: the key is not valid UTF-8 text\n"},
-        {{"delete", "\xc0\xaf"}, "knokle defaults: the key is not valid UTF-8 text\n"},
-        {{"write", "note", "-string", "\xc3\xa9\xf0\x9f\x91\x8d"}, ""},
-    };
-    for (const auto& [args, error] : cases) {
-        std::ostringstream out, err;
-        EXPECT_EQ(runDefaultsCommand(args, store, out, err), error.empty() ? 0 : 1) << args[1];
-        EXPECT_EQ(err.str(), error);
-    }
-    EXPECT_EQ(store.keys(), std::vector<std::string>{"note"});
 }
 
 TEST(JsonFileDefaults, ALinkToAnythingButTheUsersRegularFileIsNeverWrittenThrough) {
