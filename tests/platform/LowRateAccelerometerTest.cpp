@@ -143,10 +143,6 @@ TEST(JoystickAccelerometer, EachPollBecomesOneSampleStampedWithItsKernelTime) {
     EXPECT_TRUE(test::runEventsUntil([&] { return vanished; }));
 }
 
-} // namespace
-
-namespace {
-
 // The optional rule's helper, run against a fake device folder as udev would run it.
 TEST(FasterAccelerometerRule, RaisesToTheNearestRateOfAtLeastTwoHundredHertz) {
     struct Row {

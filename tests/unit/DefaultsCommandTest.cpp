@@ -27,6 +27,11 @@ TEST(DefaultsCommand, ArgumentVectors) {
         {{"read"}, 0, I(5), "{\n    \"k\": 5,\n    \"s\": \"a\\\"b\"\n}\n", ""},
         {{"delete", "k"}, 0, std::nullopt, "", ""}, {{"delete", "missing"}, 0, I(5), "", ""},
         {{}, 1, I(5), "", "usage"}, {{"frobnicate"}, 1, I(5), "", "usage"},
+        // Text that is not UTF-8 (truncated, a surrogate, overlong) never reaches the store.
+        {{"write", "k", "-string", "\xff"}, 1, I(5), "", "the value is not valid UTF-8 text"},
+        {{"write", "k\xc3", "-bool", "true"}, 1, I(5), "", "the key is not valid UTF-8 text"},
+        {{"write", "k\xed\xa0\x80", "-bool", "true"}, 1, I(5), "", "the key is not valid UTF-8 text"},
+        {{"delete", "\xc0\xaf"}, 1, I(5), "", "the key is not valid UTF-8 text"},
         // clang-format on
     };
     for (const auto& [args, status, storedAfter, printed, errContains] : cases) {
