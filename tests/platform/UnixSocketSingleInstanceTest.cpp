@@ -57,12 +57,10 @@ TEST(UnixSocketSingleInstance, LaterLaunchesHandOverToTheRunningOne) {
         EXPECT_EQ(launchAgain(runtime.path(), "/home/ann/.config/knokle", "two words", "to\nken"), Claim::handedOver);
         // A Wayland launcher's activation token goes along.
         EXPECT_EQ(launchAgain(runtime.path(), "/home/ann/.config/knokle", "", "kwin-7_a"), Claim::handedOver);
-        // An earlier release's launch says one line.
-        EXPECT_EQ(sendRaw(first.socketPath(), "show old-1\n"), "ok\n");
         // Something that is not a launch gets no answer and shows nothing.
         EXPECT_EQ(sendRaw(first.socketPath(), "hello\nactivate x\n"), "");
-        test::runEventsUntil([&] { return launches.size() == 4; });
-        EXPECT_EQ(launches, (std::vector<std::string>{"launcher-42_TIME1234|", "|", "|kwin-7_a", "old-1|"}));
+        test::runEventsUntil([&] { return launches.size() == 3; });
+        EXPECT_EQ(launches, (std::vector<std::string>{"launcher-42_TIME1234|", "|", "|kwin-7_a"}));
 
         // Another settings folder is another program.
         UnixSocketSingleInstance other("/tmp/test-config", runtime.path());
