@@ -25,8 +25,8 @@ struct FakeActivity final : InputActivityMonitor {
 } // namespace
 
 TEST(MicrophoneTaps, AKeyPressAtATapsTimeKeepsItFromCounting) {
+    FakeActivity keys; // outlives the program, as the desktop's monitor does
     test::AppHarness laptop;
-    FakeActivity keys;
     FeedCapture* capture = nullptr;
     laptop.hid.devices.emplace(); // no accelerometer
     laptop.inputActivity = &keys;
