@@ -56,8 +56,7 @@ bool MicrophoneTaps::toggle(bool accelerometerPresent) {
 void MicrophoneTaps::choose(const std::string& name) {
     if (name == settings.microphoneSource()) return;
     settings.setMicrophoneSource(name);
-    printLine("[microphone] listening to " + (name.empty() ? std::string("the default microphone") : name) +
-              " from now on");
+    printLine("[microphone] switching to " + (name.empty() ? std::string("the default microphone") : name));
     // A new source, opened on the new microphone if listening is wanted; the old stream closes with its source.
     if (attached()) use();
     if (onChanged) onChanged();
