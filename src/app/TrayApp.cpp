@@ -6,6 +6,7 @@
 #include "controller/AppDelegate.h"
 #include "controller/ExecMode.h"
 #include "controller/ExitWhenSettled.h"
+#include "controller/MicrophoneListening.h"
 #include "controller/NoTrayAlert.h"
 #include "controller/Settings.h"
 #include "platform/SensorAccess.h"
@@ -281,22 +282,32 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
         auto port = std::make_unique<LinuxAccelerometerPort>(loop);
         if (!port->discover().empty()) lowRatePort = std::move(port);
     }
-    LowRateTapSource* lowRateSource = nullptr; // owned by the pipeline, which lives as long as this function
+    std::weak_ptr<LowRateTapSource*> lowRateSource; // owned by the pipeline, which may replace it
     CalibrationPanel* calibrationPanel = nullptr; // Test Taps, owned by the delegate, made on first use
     std::function<std::vector<std::string>()> sourceNotes;
     if (lowRatePort) {
         tapSource = [&] {
             auto source = std::make_unique<LowRateTapSource>(loop, *lowRatePort);
-            source->onStatusChanged = [s = source.get(), &calibrationPanel] {
+            source->onStatusChanged = [s = source.get(), &calibrationPanel, &defaults, &makeMicrophoneSource] {
                 sayAccelerometerStatus(*s);
-                if (calibrationPanel) calibrationPanel->setSourceNote(testTapsNote(statusOf(*s)));
+                AccelerometerStatus status = statusOf(*s);
+                if (calibrationPanel) calibrationPanel->setSourceNote(testTapsNote(status));
+                // Too slow for taps: `auto` listens with the microphone instead, where the user turned it on.
+                Settings settings(defaults);
+                if (s->reading() && !status.usable && makeMicrophoneSource && s->onUnavailable &&
+                    chooseTapSource(settings.tapSource(), AccelerometerFit::tooSlow, settings.microphoneEnabled()) ==
+                        TapSourceKind::microphone) {
+                    printLine("[accelerometer] Too slow for taps; the microphone listens instead.");
+                    s->onUnavailable();
+                }
             };
-            lowRateSource = source.get();
+            lowRateSource = source->handle();
             return source;
         };
         sourceNotes = [&lowRateSource] {
-            if (!lowRateSource) return std::vector<std::string>{};
-            AccelerometerStatus status = statusOf(*lowRateSource);
+            auto held = lowRateSource.lock();
+            if (!held) return std::vector<std::string>{};
+            AccelerometerStatus status = statusOf(**held);
             return std::vector<std::string>{"Accelerometer: " + status.device, status.advice};
         };
     }
@@ -309,7 +320,7 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
         makeCalibration = [make, &calibrationPanel, &lowRateSource](const CalibrationSetup& setup) {
             auto panel = make(setup);
             calibrationPanel = panel.get();
-            if (panel && lowRateSource) panel->setSourceNote(testTapsNote(statusOf(*lowRateSource)));
+            if (auto held = lowRateSource.lock(); panel && held) panel->setSourceNote(testTapsNote(statusOf(**held)));
             return panel;
         };
     }

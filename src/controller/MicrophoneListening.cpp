@@ -5,14 +5,17 @@
 
 namespace knokle {
 
-TapSourceKind chooseTapSource(TapSourceChoice choice, bool accelerometerPresent, bool microphoneEnabled) {
+TapSourceKind chooseTapSource(TapSourceChoice choice, AccelerometerFit accelerometer, bool microphoneEnabled) {
+    bool present = accelerometer != AccelerometerFit::absent;
     switch (choice) {
-    case TapSourceChoice::accelerometer: return accelerometerPresent ? TapSourceKind::accelerometer : TapSourceKind::none;
+    case TapSourceChoice::accelerometer: return present ? TapSourceKind::accelerometer : TapSourceKind::none;
     case TapSourceChoice::microphone: return microphoneEnabled ? TapSourceKind::microphone : TapSourceKind::none;
     case TapSourceChoice::automatic: break;
     }
-    if (accelerometerPresent) return TapSourceKind::accelerometer;
-    return microphoneEnabled ? TapSourceKind::microphone : TapSourceKind::none;
+    if (accelerometer == AccelerometerFit::usable) return TapSourceKind::accelerometer;
+    if (microphoneEnabled) return TapSourceKind::microphone;
+    // A slow one still says what it is and how to make it faster.
+    return present ? TapSourceKind::accelerometer : TapSourceKind::none;
 }
 
 bool shouldListen(const ListeningConditions& c) {

@@ -15,9 +15,17 @@ namespace knokle {
 
 enum class TapSourceKind { accelerometer, microphone, none };
 
-// Which source listens for taps, from the setting, whether an accelerometer is there and whether the user turned
-// listening on. The microphone is never chosen unless the user turned it on.
-TapSourceKind chooseTapSource(TapSourceChoice choice, bool accelerometerPresent, bool microphoneEnabled);
+// What the accelerometer found is good for: one that delivers under 50 samples a second (or an AMD sensor hub)
+// is there but too slow for taps.
+enum class AccelerometerFit { absent, tooSlow, usable };
+
+// Which source listens for taps, from the setting, the accelerometer found and whether the user turned listening
+// on. The microphone is never chosen unless the user turned it on; `auto` prefers it to a too slow accelerometer.
+TapSourceKind chooseTapSource(TapSourceChoice choice, AccelerometerFit accelerometer, bool microphoneEnabled);
+inline TapSourceKind chooseTapSource(TapSourceChoice choice, bool accelerometerPresent, bool microphoneEnabled) {
+    return chooseTapSource(choice, accelerometerPresent ? AccelerometerFit::usable : AccelerometerFit::absent,
+                           microphoneEnabled);
+}
 
 // Everything that decides whether the microphone is open at this moment.
 struct ListeningConditions {

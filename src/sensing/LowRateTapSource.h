@@ -39,6 +39,8 @@ public:
     const std::optional<AccelerometerInfo>& device() const { return found; }
     bool reading() const { return accelerometer != nullptr; }
     const LowRateTapDetector& lowRateDetector() const { return detector; }
+    // Expires with the source (the pipeline may replace it by another).
+    std::weak_ptr<LowRateTapSource*> handle() const { return self; }
 
 private:
     void discover();

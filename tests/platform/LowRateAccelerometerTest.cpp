@@ -74,6 +74,27 @@ TEST(AccelerometerDiscovery, FindsEachKindAndPutsTheBaseFirst) {
     EXPECT_TRUE(found[3].busy);
 }
 
+// udev's hardware database places parts whose driver says nothing; its word comes before the location file's.
+TEST(AccelerometerDiscovery, UdevsAccelLocationPlacesThePart) {
+    FakeSys f;
+    fs::path lid = f.iio("iio:device0", "bmi160", 200);
+    put(lid / "dev", "241:0");
+    put(lid / "location", "base");
+    put(f.dir / "run/udev/data/c241:0", "S:iio:device0\nE:ACCEL_MOUNT_MATRIX=1,0,0;0,1,0;0,0,1\nE:ACCEL_LOCATION=display");
+    fs::path base = f.iio("iio:device1", "bmi160", 100);
+    put(base / "dev", "241:1");
+    put(f.dir / "run/udev/data/c241:1", "E:ACCEL_LOCATION=base");
+    fs::path unknown = f.iio("iio:device2", "kxcj91008", 400);
+    put(unknown / "dev", "241:2"); // no database entry
+
+    auto found = discoverAccelerometers(f.sys, f.dev);
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(found[0].node, base.string());
+    EXPECT_EQ(found[0].location, "base");
+    EXPECT_EQ(found[1].location, "");
+    EXPECT_EQ(found[2].location, "display");
+}
+
 TEST(AccelerometerDiscovery, RatesAndLocationsAreRead) {
     EXPECT_EQ(parseRateList("12.5 25 50 100 200\n"), (std::vector<double>{12.5, 25, 50, 100, 200}));
     EXPECT_EQ(parseRateList("[0.5 0.5 100]"), (std::vector<double>{0.5, 0.5, 100}));

@@ -63,13 +63,21 @@ struct Laptop : test::AppHarness {
 TEST(MicrophoneListening, TheSourceAndWhetherToListenFollowTheRules) {
     using C = TapSourceChoice;
     using K = TapSourceKind;
+    using F = AccelerometerFit;
     const struct {
         C choice;
-        bool accelerometer, enabled;
+        F accelerometer;
+        bool enabled;
         K expected;
-    } sources[] = {{C::automatic, true, true, K::accelerometer}, {C::automatic, false, true, K::microphone},
-                   {C::automatic, false, false, K::none},        {C::accelerometer, false, true, K::none},
-                   {C::microphone, true, true, K::microphone},   {C::microphone, true, false, K::none}};
+    } sources[] = {{C::automatic, F::usable, true, K::accelerometer},
+                   {C::automatic, F::absent, true, K::microphone},
+                   {C::automatic, F::absent, false, K::none},
+                   {C::accelerometer, F::absent, true, K::none},
+                   {C::microphone, F::usable, true, K::microphone},
+                   {C::microphone, F::usable, false, K::none},
+                   {C::automatic, F::tooSlow, true, K::microphone}, // a slow one gives way to listening
+                   {C::automatic, F::tooSlow, false, K::accelerometer},
+                   {C::accelerometer, F::tooSlow, true, K::accelerometer}};
     for (const auto& row : sources)
         EXPECT_EQ(chooseTapSource(row.choice, row.accelerometer, row.enabled), row.expected) << &row - sources;
 

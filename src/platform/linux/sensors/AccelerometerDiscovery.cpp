@@ -33,7 +33,7 @@ std::optional<std::string> firstOf(const fs::path& folder, std::initializer_list
     return std::nullopt;
 }
 
-std::optional<AccelerometerInfo> iioAccelerometer(const fs::path& folder) {
+std::optional<AccelerometerInfo> iioAccelerometer(const fs::path& folder, const fs::path& udevData) {
     std::error_code ec;
     for (const char* axis : {"in_accel_x_raw", "in_accel_y_raw", "in_accel_z_raw"})
         if (!fs::exists(folder / axis, ec)) return std::nullopt;
@@ -41,8 +41,9 @@ std::optional<AccelerometerInfo> iioAccelerometer(const fs::path& folder) {
     info.kind = "IIO";
     info.node = folder.string();
     info.name = readFirstLine(folder / "name").value_or(folder.filename().string());
-    info.location =
-        iioLocation(readFirstLine(folder / "label").value_or(""), readFirstLine(folder / "location").value_or(""));
+    info.location = iioLocation(readFirstLine(folder / "label").value_or(""),
+                                readFirstLine(folder / "location").value_or(""),
+                                udevProperty(udevData, folder, "ACCEL_LOCATION"));
     auto rate = firstOf(folder, {"sampling_frequency", "in_accel_sampling_frequency"});
     info.rate = rate ? std::strtod(rate->c_str(), nullptr) : 0;
     auto available = firstOf(folder, {"sampling_frequency_available", "in_accel_sampling_frequency_available"});
@@ -124,18 +125,30 @@ std::optional<double> nearestRateAtLeast(const std::vector<double>& rates, doubl
     return best ? best : *std::max_element(rates.begin(), rates.end());
 }
 
-std::string iioLocation(std::string_view label, std::string_view location) {
+std::string iioLocation(std::string_view label, std::string_view location, std::string_view udevLocation) {
     std::string l = lower(label);
     if (l == "accel-base") return "base";
     if (l == "accel-display") return "display";
+    if (!udevLocation.empty()) return lower(udevLocation);
     return lower(location);
+}
+
+std::string udevProperty(const fs::path& udevData, const fs::path& deviceFolder, std::string_view name) {
+    auto device = readFirstLine(deviceFolder / "dev"); // "241:0"
+    if (!device || device->empty() || device->find('/') != std::string::npos) return "";
+    std::ifstream entry(udevData / ("c" + *device));
+    std::string prefix = "E:" + std::string(name) + "=";
+    for (std::string line; std::getline(entry, line);)
+        if (line.rfind(prefix, 0) == 0) return line.substr(prefix.size());
+    return "";
 }
 
 std::vector<AccelerometerInfo> discoverAccelerometers(const fs::path& sysRoot, const fs::path& devRoot) {
     std::vector<AccelerometerInfo> found;
     std::error_code ec;
+    fs::path udevData = (sysRoot / "..").lexically_normal() / "run/udev/data";
     for (const auto& entry : fs::directory_iterator(sysRoot / "bus/iio/devices", ec))
-        if (auto info = iioAccelerometer(entry.path())) found.push_back(*info);
+        if (auto info = iioAccelerometer(entry.path(), udevData)) found.push_back(*info);
     for (const auto& entry : fs::directory_iterator(sysRoot / "class/input", ec)) {
         if (entry.path().filename().string().rfind("js", 0) != 0) continue;
         if (auto info = joystickAccelerometer(entry.path(), devRoot)) found.push_back(*info);
