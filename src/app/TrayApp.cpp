@@ -303,13 +303,15 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
 
     AppWindows windows(loop, desktop.workspace);
     // Test Taps names the accelerometer, its measured rate and how to raise it, as the menu does.
-    auto makeCalibration = [make = windows.calibrationFactory(), &calibrationPanel,
-                            &lowRateSource](const CalibrationSetup& setup) {
-        auto panel = make(setup);
-        calibrationPanel = panel.get();
-        if (panel && lowRateSource) panel->setSourceNote(testTapsNote(statusOf(*lowRateSource)));
-        return panel;
-    };
+    // None where no window can be shown (offscreen): the delegate then opens none.
+    std::function<std::unique_ptr<CalibrationPanel>(const CalibrationSetup&)> makeCalibration;
+    if (auto make = windows.calibrationFactory())
+        makeCalibration = [make, &calibrationPanel, &lowRateSource](const CalibrationSetup& setup) {
+            auto panel = make(setup);
+            calibrationPanel = panel.get();
+            if (panel && lowRateSource) panel->setSourceNote(testTapsNote(statusOf(*lowRateSource)));
+            return panel;
+        };
     windows.present = [&presenter](QWidget* window) { presenter.present(window, nullptr); };
     // Without a tray, Test Taps is the program's one window: closing it ends the program.
     // Ended outright: an alert may be open in a loop of its own, which exit() would only leave.
