@@ -9,16 +9,14 @@
 using namespace knokle;
 using test::waitFor;
 
-namespace {
-
-// Every file (not folder: its time follows its entries) under `root` with its size and change time, but for the
-// entries named.
-std::map<std::string, std::string> snapshot(const std::filesystem::path& root, const std::vector<std::string>& skip) {
+// Every file (not folder: its time follows its entries) under `root` with its size and change time, but those skipped.
+static std::map<std::string, std::string> snapshot(const std::filesystem::path& root,
+                                                   const std::vector<std::string>& skip) {
     std::map<std::string, std::string> files;
     for (auto it = std::filesystem::recursive_directory_iterator(root); it != decltype(it)(); ++it) {
         std::string relative = std::filesystem::relative(it->path(), root).string();
         struct stat info {};
-        if (std::ranges::count(skip, relative))
+        if (std::ranges::count(skip, relative) > 0)
             it.disable_recursion_pending();
         else if (::lstat(it->path().c_str(), &info) == 0 && !S_ISDIR(info.st_mode))
             files[relative] = std::to_string(info.st_size) + "@" + std::to_string(info.st_mtim.tv_sec) + "." +
@@ -26,8 +24,6 @@ std::map<std::string, std::string> snapshot(const std::filesystem::path& root, c
     }
     return files;
 }
-
-} // namespace
 
 // A private desktop and sound server: what is played into its null sink is what the program hears.
 TEST(MicrophoneProgram, ListensToALiveServerOnlyWhenItShouldAndWritesNothing) {

@@ -8,10 +8,10 @@ using namespace knokle;
 
 namespace {
 
-// Sound the test hands over while the stream is open.
-struct FeedCapture final : AudioCapture {
+struct FeedCapture final : AudioCapture { // the test hands sound over while it is open
     bool opened = false;
-    void open(const std::string&) override { opened = true; }
+    std::string name;
+    void open(const std::string& source) override { opened = true, name = source; }
     void close() override { opened = false; }
     bool isOpen() const override { return opened; }
 };
@@ -24,7 +24,7 @@ struct FakeActivity final : InputActivityMonitor {
 
 } // namespace
 
-TEST(MicrophoneTaps, AKeyPressAtATapsTimeKeepsItFromCounting) {
+TEST(MicrophoneTaps, AKeyPressAtATapsTimeKeepsItFromCountingAndAPickedMicrophoneIsOpened) {
     FakeActivity keys; // outlives the program, as the desktop's monitor does
     test::AppHarness laptop;
     FeedCapture* capture = nullptr;
@@ -34,8 +34,8 @@ TEST(MicrophoneTaps, AKeyPressAtATapsTimeKeepsItFromCounting) {
     laptop.microphone = [&] {
         auto feed = std::make_unique<FeedCapture>();
         capture = feed.get();
-        return std::pair<std::unique_ptr<TapSource>, AudioCapture*>(std::make_unique<SoundTapSource>(std::move(feed)),
-                                                                    capture);
+        auto source = std::make_unique<SoundTapSource>(std::move(feed), laptop.settings().microphoneSource());
+        return std::pair<std::unique_ptr<TapSource>, AudioCapture*>(std::move(source), capture);
     };
     laptop.launch();
     ASSERT_TRUE(capture && capture->opened && keys.handler);
@@ -54,6 +54,8 @@ TEST(MicrophoneTaps, AKeyPressAtATapsTimeKeepsItFromCounting) {
     keys.handler(laptop.env.loop.elapsed() + 0.45); // a key went down 50 ms before the knock: typing
     EXPECT_EQ(play(), 1);
     EXPECT_EQ(play(), 2) << "an old press vetoes nothing later";
+    laptop.app->perform(microphoneChoices({{"usb_mic", "USB", false, false}}, "")[2]); // the row "USB"
+    EXPECT_TRUE(capture->opened && capture->name == "usb_mic" && laptop.settings().microphoneSource() == "usb_mic");
     laptop.app->setArmed(false);
     EXPECT_FALSE(keys.handler) << "nothing is watched while not listening";
 }
