@@ -29,35 +29,6 @@ double blend(double tau, double dt) {
 
 } // namespace
 
-const char* LowRateTapDetector::verdictName(Verdict verdict) {
-    switch (verdict) {
-    case Verdict::noise:
-        return "noise";
-    case Verdict::underThreshold:
-        return "under-threshold";
-    case Verdict::rejectAmplitude:
-        return "REJECT amplitude";
-    case Verdict::rejectSideways:
-        return "REJECT sideways";
-    case Verdict::rejectSustained:
-        return "REJECT sustained";
-    case Verdict::accept:
-        return "ACCEPT";
-    }
-    return "";
-}
-
-LowRateTapDetector::LowRateTapDetector() : eventLog(&EventLog::standard()) {}
-
-double LowRateTapDetector::levelThreshold() const {
-    return firmnessLevel(level).threshold;
-}
-
-double LowRateTapDetector::activeThreshold() const {
-    if (sequenceActive) return followUpThreshold(lastAcceptedPeak, observeFloor);
-    return levelThreshold();
-}
-
 double LowRateTapDetector::effectiveRate() const {
     return intervals >= minIntervals && meanInterval > 0 ? 1 / meanInterval : 0;
 }

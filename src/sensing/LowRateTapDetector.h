@@ -1,32 +1,20 @@
 #pragma once
 
-#include "sensing/Firmness.h"
+#include "sensing/AccelerometerDetector.h"
 
 #include <functional>
 #include <optional>
 
 namespace knokle {
 
-class EventLog;
-
 // Finds taps in the stream of an accelerometer that samples far below the 5-13 ms a tap lasts (20-400 Hz):
 // a tap is one to a few samples, often at a fraction of its height. So instead of timing its rise and width,
 // a candidate must look like an impulse: over the threshold and back to the floor within a few samples, with
 // nothing sustained. Its strength is estimated from the impulse's area, so that it lands on the same scale
-// (g of peak) as the 1 kHz detector's and the firmness levels apply unchanged.
-class LowRateTapDetector {
+// (g of peak) as the 1 kHz detector's and the firmness levels apply unchanged. Its verdicts: noise,
+// under-threshold, amplitude, sideways, sustained, accept.
+class LowRateTapDetector : public AccelerometerDetector {
 public:
-    enum class Verdict { noise, underThreshold, rejectAmplitude, rejectSideways, rejectSustained, accept };
-    static const char* verdictName(Verdict verdict);
-
-    LowRateTapDetector();
-
-    int level = 2;
-    std::function<void(double force)> onImpact;
-    std::function<void(double peak)> onAcceptedPeak;
-    bool sequenceActive = false;
-    double lastAcceptedPeak = 0; // g
-
     // Below this effective rate taps are invisible or ambiguous: the stream is watched but never judged.
     static constexpr double minUsableRate = 50;
     static constexpr double refractory = 0.14;
@@ -41,13 +29,9 @@ public:
     // The strength is an estimate, so the ceiling for a tap has room over the 1 kHz detector's.
     static constexpr double maxTapAmplitude = 0.4;
     static constexpr double minVerticalShare = 0.55;
-    static constexpr double observeFloor = 0.05;
 
     void ingest(double x, double y, double z, double timestamp);
     void reset();
-
-    double levelThreshold() const;
-    double activeThreshold() const;
 
     // Samples per second measured from the samples' own timestamps; 0 until enough have come.
     double effectiveRate() const;
@@ -59,7 +43,6 @@ public:
     bool inCandidate() const { return candidateOpen; }
     std::optional<Verdict> lastVerdict() const { return verdict; }
 
-    void setEventLog(EventLog& log) { eventLog = &log; }
 
 private:
     struct Features {
@@ -79,8 +62,6 @@ private:
     void closeCandidate(double t);
     Verdict judge(const Features& features) const;
     void log(const char* what, const Features& features);
-
-    EventLog* eventLog;
 
     bool started = false;
     double lastT = 0;

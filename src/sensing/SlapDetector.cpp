@@ -19,39 +19,6 @@ constexpr double blockLogInterval = 0.05;
 
 } // namespace
 
-const char* SlapDetector::verdictName(Verdict verdict) {
-    switch (verdict) {
-    case Verdict::noise:
-        return "noise";
-    case Verdict::underThreshold:
-        return "under-threshold";
-    case Verdict::rejectAmplitude:
-        return "REJECT amplitude";
-    case Verdict::rejectDuration:
-        return "REJECT duration";
-    case Verdict::rejectSideways:
-        return "REJECT sideways";
-    case Verdict::rejectSlowRise:
-        return "REJECT slow-rise";
-    case Verdict::rejectHeld:
-        return "REJECT held";
-    case Verdict::accept:
-        return "ACCEPT";
-    }
-    return "";
-}
-
-SlapDetector::SlapDetector() : eventLog(&EventLog::standard()) {}
-
-double SlapDetector::levelThreshold() const {
-    return firmnessLevel(level).threshold;
-}
-
-double SlapDetector::activeThreshold() const {
-    if (sequenceActive) return followUpThreshold(lastAcceptedPeak, observeFloor);
-    return levelThreshold();
-}
-
 double SlapDetector::releaseLevel() const {
     return std::max(levelThreshold() * releaseShare, minReleaseLevel);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sensing/Firmness.h"
+#include "sensing/AccelerometerDetector.h"
 
 #include <array>
 #include <functional>
@@ -9,48 +9,22 @@
 
 namespace knokle {
 
-class EventLog;
-
-// Turns accelerometer samples into impacts: short, sharp, mostly vertical taps on the chassis.
-class SlapDetector {
+// Turns accelerometer samples into impacts: short, sharp, mostly vertical taps on the chassis. Its verdicts, in
+// the order the rules are tried: noise, under-threshold, amplitude, duration, sideways, slow rise, held, accept.
+class SlapDetector : public AccelerometerDetector {
 public:
-    // How an ended event was judged, in the order the rules are tried.
-    enum class Verdict {
-        noise,
-        underThreshold,
-        rejectAmplitude,
-        rejectDuration,
-        rejectSideways,
-        rejectSlowRise,
-        rejectHeld,
-        accept
-    };
-    static const char* verdictName(Verdict verdict);
-
-    SlapDetector();
-
-    int level = 2;
-    std::function<void(double force)> onImpact;
-    std::function<void(double peak)> onAcceptedPeak;
-    bool sequenceActive = false;
-    double lastAcceptedPeak = 0; // g
-    double lastFire = 0;         // s: end of the last substantial event
+    double lastFire = 0; // s: end of the last substantial event
 
     static constexpr double refractory = 0.14;
     static constexpr double maxTapAmplitude = 0.2;
     static constexpr double maxRiseTime = 0.009;
     static constexpr double minVerticalShare = 0.55;
-    static constexpr double observeFloor = 0.05;
     static constexpr double minTapDuration = 0.005;
     static constexpr double silenceFloor = 0.045;
     static constexpr double silenceMinDuration = 0.03;
 
     void ingest(double x, double y, double z, double timestamp);
     void reset();
-    double levelThreshold() const;
-
-    // Follow-up taps of a gesture are measured against the previous tap, never below observeFloor.
-    double activeThreshold() const;
     // Deviation below which an event ends; it does not follow sequenceActive.
     double releaseLevel() const;
     // Longest event that can still be a tap at this level.
@@ -60,16 +34,12 @@ public:
     // The verdict of the last event that ended, if any ended since construction.
     std::optional<Verdict> lastVerdict() const { return verdict; }
 
-    // Where decisions are logged; the process's standard log unless a test supplies its own.
-    void setEventLog(EventLog& log) { eventLog = &log; }
 
 private:
     void endEvent(double t);
     Verdict judge(double duration, double rise) const;
     void logVerdict(Verdict verdict, double duration, double rise, double gapMs, bool hasGap);
     void logRefractory(double deviation, double sinceFire);
-
-    EventLog* eventLog;
 
     double bx = 0, by = 0, bz = 0;
     bool baselineReady = false;

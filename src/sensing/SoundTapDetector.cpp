@@ -222,7 +222,7 @@ void SoundTapDetector::endHop(double t) {
         for (std::size_t c = 0; c < compared; ++c)
             follow(channelFloor[c], channelDb[c], channelDb[c] < channelFloor[c] ? floorDown : floorUp);
         break;
-    case State::candidate:
+    case State::candidate: {
         // A knock on top of a sound that was already going: judge the knock, not what came before it.
         if (db > previousDb + onsetDb && t - candidate.onset > 2 * hopLength / rate) {
             double ongoing = std::max(candidate.floorAtOnset, ongoingDb);
@@ -245,14 +245,18 @@ void SoundTapDetector::endHop(double t) {
             if (candidate.channelOnset[c] < 0 && powerDb(hopChannelPower[c] / hopLength) > channelFloor[c] + onsetDb)
                 candidate.channelOnset[c] = t;
         }
-        // Within 6 dB of the floor a quiet note can still be ringing; back within 3 dB it has died away.
-        if (smoothDb < candidate.floorAtOnset + backDb && t - candidate.peakAt >= smoothingSeconds()) {
+        // Within 6 dB of the floor a quiet note can still be ringing; back within 3 dB it has died away, and so
+        // has a sound that lost most of its height (a knock over music that goes on).
+        bool back = smoothDb < candidate.floorAtOnset + backDb ||
+                    (smoothDb < candidate.floorAtOnset + releaseDb && smoothDb < candidate.smoothPeak - fallenDb);
+        if (back && t - candidate.peakAt >= smoothingSeconds()) {
             close(t, false);
         } else if (t - candidate.peakAt > maxDecay) {
             close(t, true);
             state = State::sustained;
         }
         break;
+    }
     case State::sustained:
         // A long sound raises the floor slowly, so that one that never stops is eventually the background.
         if (smoothDb < floor + releaseDb) {

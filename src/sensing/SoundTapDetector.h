@@ -64,6 +64,7 @@ public:
     static constexpr double onsetDb = 9;        // a hop this far over the floor opens a candidate
     static constexpr double releaseDb = 6;      // a sustained sound this close to it has stopped
     static constexpr double backDb = 3;         // a candidate this close to its floor has died away
+    static constexpr double fallenDb = 12;      // ...as has one within releaseDb that fell this far from its top
     static constexpr double maxRise = 0.015;    // s from the onset to the loudest hop
     static constexpr double maxDecay = 0.08;    // s from the loudest hop back to the floor
     // dB/s the smoothed level loses from its top back to the floor. The slowest knock loses 18 dB in 60 ms (300);

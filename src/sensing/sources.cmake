@@ -7,6 +7,7 @@ set(KNOKLE_SENSING_SOURCES
     src/sensing/ClickWatcher.cpp
     src/sensing/EventLog.cpp
     src/sensing/SlapCounter.cpp
+    src/sensing/AccelerometerDetector.cpp
     src/sensing/SlapDetector.cpp
     src/sensing/AccelerometerTapSource.cpp
     src/sensing/SyntheticMotion.cpp
