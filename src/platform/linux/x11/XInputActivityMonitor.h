@@ -1,12 +1,11 @@
 #pragma once
 
 #include "platform/InputActivityMonitor.h"
+#include "platform/linux/x11/XInputRawEvents.h"
 
 #include <memory>
 #include <string>
 
-class QSocketNotifier;
-struct _XDisplay;
 
 namespace knokle {
 
@@ -25,12 +24,8 @@ public:
     void stop() override;
 
 private:
-    void drainEvents();
-
     std::string displayName;
-    _XDisplay* display = nullptr;
-    int xinputOpcode = 0;
-    std::unique_ptr<QSocketNotifier> notifier;
+    std::unique_ptr<XInputRawEvents> connection;
     std::function<void(double)> handler;
 };
 

@@ -1,13 +1,12 @@
 #pragma once
 
 #include "platform/MouseButtonMonitor.h"
+#include "platform/linux/x11/XInputRawEvents.h"
 
 #include <map>
 #include <memory>
 #include <string>
 
-class QSocketNotifier;
-struct _XDisplay;
 
 namespace knokle {
 
@@ -30,14 +29,10 @@ public:
     static bool isClickButton(int button);
 
 private:
-    bool connect();
-    void disconnect();
-    void drainEvents();
+    void clicked(int clicks);
 
     std::string displayName;
-    _XDisplay* display = nullptr;
-    int xinputOpcode = 0;
-    std::unique_ptr<QSocketNotifier> notifier;
+    std::unique_ptr<XInputRawEvents> connection; // open while a monitor is installed
     std::map<MonitorToken, std::function<void()>> handlers;
     MonitorToken nextToken = 1;
 };

@@ -5,4 +5,5 @@ list(APPEND KNOKLE_PLATFORM_LINUX_SOURCES
     src/platform/linux/x11/X11WindowControl.cpp
     src/platform/linux/x11/XInputActivityMonitor.cpp
     src/platform/linux/x11/XInputButtonMonitor.cpp
+    src/platform/linux/x11/XInputRawEvents.cpp
 )
