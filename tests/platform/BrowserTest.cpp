@@ -348,7 +348,7 @@ TEST(BrowserHosts, HostOutlastsHostileMessagesAndClients) {
             ++messages;
             std::string answer =
                 framed(R"({"id":)" + json::parse(*request)["id"].dump() + R"(,"tabs":[{"id":7,"url":"x"}]})");
-            ::write(host.extension, answer.data(), answer.size());
+            ASSERT_EQ(::write(host.extension, answer.data(), answer.size()), static_cast<ssize_t>(answer.size()));
         }
     }
     EXPECT_EQ(asked.get().error, "the extension sent an unreadable answer");

@@ -16,7 +16,9 @@ const std::vector<BrowserCatalogRow>& browserCatalog() {
          "google-chrome",
          {"google-chrome", "google-chrome-beta", "google-chrome-unstable"},
          "com.google.Chrome",
-         "config/google-chrome"},
+         "config/google-chrome",
+         {}, // no Snap
+         {}},
         {"Microsoft Edge",
          false,
          {"com.microsoft.edgemac", "microsoft-edge", "com.microsoft.Edge"},
@@ -25,7 +27,9 @@ const std::vector<BrowserCatalogRow>& browserCatalog() {
          "microsoft-edge",
          {"microsoft-edge", "microsoft-edge-beta", "microsoft-edge-dev"},
          "com.microsoft.Edge",
-         "config/microsoft-edge"},
+         "config/microsoft-edge",
+         {}, // no Snap
+         {}},
         {"Brave Browser",
          false,
          {"com.brave.Browser", "brave-browser"},
@@ -45,7 +49,9 @@ const std::vector<BrowserCatalogRow>& browserCatalog() {
          "vivaldi",
          {"vivaldi"},
          "com.vivaldi.Vivaldi",
-         "config/vivaldi"},
+         "config/vivaldi",
+         {}, // no Snap
+         {}},
         {"Chromium",
          false,
          {"chromium", "chromium-browser", "org.chromium.Chromium", "chromium_chromium"},

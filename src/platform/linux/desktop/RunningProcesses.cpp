@@ -12,9 +12,14 @@
 #include <unistd.h>
 
 namespace knokle {
+
 namespace {
 
 namespace fs = std::filesystem;
+
+struct ClosesDirectory {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
 
 // Descendants of a launched program inherit its variables; an ancestor chain longer than this is a loop.
 constexpr int kMaxAncestors = 64;
@@ -74,7 +79,7 @@ public:
 
     void readProcesses() {
         int fd = ::dup(rootFd);
-        std::unique_ptr<DIR, decltype(&::closedir)> dir(fd >= 0 ? ::fdopendir(fd) : nullptr, ::closedir);
+        std::unique_ptr<DIR, ClosesDirectory> dir(fd >= 0 ? ::fdopendir(fd) : nullptr);
         if (!dir) {
             if (fd >= 0) ::close(fd);
             return;
