@@ -23,7 +23,8 @@ std::string launcherToken(const std::string& display) {
                                                        wl_registry_bind(r, name, &xdg_activation_v1_interface, 1));
                                            },
                                            [](void*, wl_registry*, uint32_t) {}};
-    wl_registry_add_listener(wl_display_get_registry(connection), &bind, nullptr);
+    wl_registry* registry = wl_display_get_registry(connection);
+    wl_registry_add_listener(registry, &bind, nullptr);
     wl_display_roundtrip(connection);
     std::string token;
     static const xdg_activation_token_v1_listener done{
@@ -32,6 +33,9 @@ std::string launcherToken(const std::string& display) {
     xdg_activation_token_v1_add_listener(request, &done, &token);
     xdg_activation_token_v1_commit(request);
     wl_display_roundtrip(connection);
+    xdg_activation_token_v1_destroy(request);
+    xdg_activation_v1_destroy(activation);
+    wl_registry_destroy(registry);
     wl_display_disconnect(connection); // the token outlives the launcher
     return token;
 }
