@@ -33,7 +33,7 @@
 #include "sensing/LowRateTapSource.h"
 #include "sensing/ReplayAccelerometerPort.h"
 #include "sensing/ReplaySource.h"
-#include "sensing/ScaledMainLoop.h"
+#include "sensing/RecordingTimeLoop.h"
 #include "sensing/SoundTapSource.h"
 #include "sensing/WavFile.h"
 #include "sensing/WavReplayCapture.h"
@@ -240,22 +240,27 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     HidManagerFactory managers = [] { return std::make_unique<HidrawManager>(); };
     std::function<double()> sampleClock; // the monotonic clock, unless a recording keeps its own timeline
     std::unique_ptr<HidrawSensorAccess> sensorAccess;
-    // During a replay the taps' windows and cooldowns run on the recording's time, so that a replay at any speed
-    // groups its taps into the same gestures. Speed 0 (as fast as the loop allows) keeps the loop's own time.
-    std::optional<ScaledMainLoop> replayTime;
-    if (line.replayFile && line.replaySpeed > 0 && line.replaySpeed != 1) replayTime.emplace(loop, line.replaySpeed);
+    // During a replay the taps' windows and cooldowns run on the recording's time, so that a replay at any speed,
+    // however busy the machine, groups its taps into the same gestures.
+    std::optional<RecordingTimeLoop> replayTime;
+    if (line.replayFile) replayTime.emplace(loop, line.replaySpeed);
     MainLoop& tapLoop = replayTime ? static_cast<MainLoop&>(*replayTime) : loop;
-    const double replaySpeed = replayTime ? 1.0 : line.replaySpeed;
+    auto followRecording = [&replayTime](auto& source) {
+        source.onRecordingTime = [&replayTime](double seconds) { replayTime->reach(seconds); };
+        source.onFinished = [&replayTime] { replayTime->release(); };
+    };
     if (line.replayFile && WavFile::looksLikeWav(*line.replayFile)) {
         // Sound goes through the microphone's detector, as if captured live.
-        auto capture = std::make_unique<WavReplayCapture>(tapLoop, *line.replayFile, replaySpeed);
+        auto capture = std::make_unique<WavReplayCapture>(loop, *line.replayFile, line.replaySpeed);
         soundReplay = capture.get();
+        followRecording(*capture);
         // The delegate asks once, at its construction.
         tapSource = [held = std::make_shared<std::unique_ptr<WavReplayCapture>>(std::move(capture))] {
             return std::unique_ptr<TapSource>(std::make_unique<SoundTapSource>(std::move(*held)));
         };
     } else if (line.replayFile) {
-        replay = std::make_unique<ReplaySource>(tapLoop, *line.replayFile, replaySpeed);
+        replay = std::make_unique<ReplaySource>(loop, *line.replayFile, line.replaySpeed);
+        followRecording(*replay);
         managers = replay->managerFactory();
         sampleClock = [source = replay.get()] { return source->currentReportTime(); };
     } else {
@@ -380,7 +385,10 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
                 bool failed = replay ? replay->endedOnError() : soundReplay->endedOnError();
                 QCoreApplication::exit(failed ? 1 : 0);
             });
-        auto settle = [settle = exitWhenSettled.get()] { settle->recordingFinished(); };
+        auto settle = [settle = exitWhenSettled.get(), &replayTime] {
+            replayTime->release();
+            settle->recordingFinished();
+        };
         if (replay) replay->onFinished = settle;
         if (soundReplay) soundReplay->onFinished = settle;
     }

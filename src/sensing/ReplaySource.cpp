@@ -79,6 +79,7 @@ public:
 
     void detach() {
         finished = [] {};
+        reached = nullptr;
         timer.cancel();
         stopped = true;
     }
@@ -92,6 +93,7 @@ public:
     double speed;
     std::function<double()> sampleTime;
     std::function<void()> finished;
+    std::function<void(double)> reached;
     bool done = false;
     bool endedOnError = false;
 
@@ -156,6 +158,7 @@ private:
 
     void deliver(const RecordedReport& report) {
         currentOffset = report.offset;
+        if (reached) reached(report.offset);
         if (!handler || !buffer) return;
         std::size_t length = std::min(report.bytes.size(), bufferLength);
         std::copy_n(report.bytes.begin(), length, buffer);
@@ -208,6 +211,9 @@ ReplaySource::ReplaySource(MainLoop& loop, std::filesystem::path file, double sp
     : device(std::make_shared<ReplayDevice>(loop, std::move(file), validSpeed(speed), std::move(sampleTime))) {
     device->finished = [this] {
         if (onFinished) onFinished();
+    };
+    device->reached = [this](double offset) {
+        if (onRecordingTime) onRecordingTime(offset);
     };
 }
 

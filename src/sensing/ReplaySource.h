@@ -44,6 +44,8 @@ public:
 
     // After the last report, or after an error ended the replay.
     std::function<void()> onFinished;
+    // Just before a report goes out, with its offset in the recording (seconds).
+    std::function<void(double offset)> onRecordingTime;
 
 private:
     std::shared_ptr<ReplayDevice> device;

@@ -78,6 +78,7 @@ void WavReplayCapture::deliverDue() {
             return;
         }
         framesDelivered += got;
+        if (onRecordingTime) onRecordingTime(static_cast<double>(framesDelivered) / format.sampleRate);
         if (onFrames) onFrames(block.data(), got, format, startSampleTime + offset);
         if (!opened) return; // a handler closed the replay
     }

@@ -29,6 +29,8 @@ public:
     bool endedOnError() const { return failed; }
     // After the last block, or after an error ended the replay.
     std::function<void()> onFinished;
+    // Just before a block goes out, with the file's time at its end (seconds): when it was "captured".
+    std::function<void(double seconds)> onRecordingTime;
 
 private:
     void deliverDue();

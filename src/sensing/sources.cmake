@@ -2,7 +2,7 @@ set(KNOKLE_SENSING_SOURCES
     src/sensing/MotionSensor.cpp
     src/sensing/ReportRecording.cpp
     src/sensing/ReplaySource.cpp
-    src/sensing/ScaledMainLoop.cpp
+    src/sensing/RecordingTimeLoop.cpp
     src/sensing/ReportRecorder.cpp
     src/sensing/ClickWatcher.cpp
     src/sensing/EventLog.cpp

@@ -1,4 +1,4 @@
-// A replay's speed changes how fast a recording plays, never which gestures it holds.
+// A replay's speed changes how fast a recording plays, never which gestures it holds, however busy the machine.
 #include "ProgramRun.h"
 #include "TempDir.h"
 #include "common/AtomicFile.h"
@@ -24,12 +24,12 @@ TEST(ReplaySpeed, TheDemoGivesTheSameGesturesAtAnySpeed) {
             if (line.starts_with("[paused] ")) gestures.push_back(line);
         return gestures;
     };
-    // Side by side: the slowest sets the time the test takes.
-    auto fast = std::async(std::launch::async, replay, 6.0);
-    auto faster = std::async(std::launch::async, replay, 12.0);
+    // Side by side: the slowest sets the time the test takes. 0 plays as fast as the main loop allows.
+    auto fast = std::async(std::launch::async, replay, 12.0);
+    auto fastest = std::async(std::launch::async, replay, 0.0);
     const std::vector<std::string> demo = {"[paused] 1-tap detected (taps are paused)",
                                            "[paused] 2-tap detected (taps are paused)",
                                            "[paused] 3-tap detected (taps are paused)"};
     EXPECT_EQ(fast.get(), demo);
-    EXPECT_EQ(faster.get(), demo);
+    EXPECT_EQ(fastest.get(), demo);
 }
