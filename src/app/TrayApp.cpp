@@ -1,6 +1,7 @@
 #include "app/TrayApp.h"
 
 #include "app/AppWindows.h"
+#include "app/RecordingReplay.h"
 #include "app/StandInServices.h"
 #include "common/DiagnosticOutput.h"
 #include "controller/AppDelegate.h"
@@ -32,11 +33,7 @@
 #include "platform/linux/x11/X11WindowActivation.h"
 #include "sensing/LowRateTapSource.h"
 #include "sensing/ReplayAccelerometerPort.h"
-#include "sensing/ReplaySource.h"
-#include "sensing/RecordingTimeLoop.h"
 #include "sensing/SoundTapSource.h"
-#include "sensing/WavFile.h"
-#include "sensing/WavReplayCapture.h"
 #include "viewmodels/AccelerometerStatus.h"
 #include "widgets/QtAlertPresenter.h"
 #include "widgets/StatusIcon.h"
@@ -234,38 +231,18 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
         if (onX11 || onWayland) activation->activate(window->winId());
     });
 
-    std::unique_ptr<ReplaySource> replay;
-    WavReplayCapture* soundReplay = nullptr; // owned by the pipeline's sound source
-    TapSourceFactory tapSource;
+    std::optional<RecordingReplay> replay;
+    if (line.replayFile) replay.emplace(loop, *line.replayFile, line.replaySpeed);
+    MainLoop& tapLoop = replay ? replay->tapLoop() : loop;
+    TapSourceFactory tapSource = replay ? replay->soundSource() : nullptr;
     HidManagerFactory managers = [] { return std::make_unique<HidrawManager>(); };
     std::function<double()> sampleClock; // the monotonic clock, unless a recording keeps its own timeline
-    std::unique_ptr<HidrawSensorAccess> sensorAccess;
-    // During a replay the taps' windows and cooldowns run on the recording's time, so that a replay at any speed,
-    // however busy the machine, groups its taps into the same gestures.
-    std::optional<RecordingTimeLoop> replayTime;
-    if (line.replayFile) replayTime.emplace(loop, line.replaySpeed);
-    MainLoop& tapLoop = replayTime ? static_cast<MainLoop&>(*replayTime) : loop;
-    auto followRecording = [&replayTime](auto& source) {
-        source.onRecordingTime = [&replayTime](double seconds) { replayTime->reach(seconds); };
-        source.onFinished = [&replayTime] { replayTime->release(); };
-    };
-    if (line.replayFile && WavFile::looksLikeWav(*line.replayFile)) {
-        // Sound goes through the microphone's detector, as if captured live.
-        auto capture = std::make_unique<WavReplayCapture>(loop, *line.replayFile, line.replaySpeed);
-        soundReplay = capture.get();
-        followRecording(*capture);
-        // The delegate asks once, at its construction.
-        tapSource = [held = std::make_shared<std::unique_ptr<WavReplayCapture>>(std::move(capture))] {
-            return std::unique_ptr<TapSource>(std::make_unique<SoundTapSource>(std::move(*held)));
-        };
-    } else if (line.replayFile) {
-        replay = std::make_unique<ReplaySource>(loop, *line.replayFile, line.replaySpeed);
-        followRecording(*replay);
-        managers = replay->managerFactory();
-        sampleClock = [source = replay.get()] { return source->currentReportTime(); };
-    } else {
-        sensorAccess = std::make_unique<HidrawSensorAccess>();
+    if (replay && replay->reports()) {
+        managers = replay->managers();
+        sampleClock = replay->sampleClock();
     }
+    std::unique_ptr<HidrawSensorAccess> sensorAccess;
+    if (!replay) sensorAccess = std::make_unique<HidrawSensorAccess>();
     // Listening is live only: a replay never opens the microphone.
     std::unique_ptr<DesktopSessionPrivacy> privacy;
     std::function<std::pair<std::unique_ptr<TapSource>, AudioCapture*>()> makeMicrophoneSource;
@@ -280,7 +257,7 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     }
     // A recording brought down to a slower accelerometer's rate goes through the low-rate detector.
     std::unique_ptr<AccelerometerPort> lowRatePort;
-    if (replay && line.replayRate) {
+    if (replay && replay->reports() && line.replayRate) {
         lowRatePort = std::make_unique<ReplayAccelerometerPort>(managers, sampleClock, *line.replayRate);
     } else if (!line.replayFile && !builtInSensorPresent()) {
         // Without the 1 kHz sensor, an accelerometer the system exposes at a lower rate, if there is one.
@@ -376,21 +353,13 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
     });
 
     std::unique_ptr<ExitWhenSettled> exitWhenSettled;
-    if ((replay || soundReplay) && line.exitWhenDone) {
+    if (replay && line.exitWhenDone) {
         exitWhenSettled = std::make_unique<ExitWhenSettled>(
             tapLoop, [&delegate] { return delegate.gestureInProgress(); },
             [&delegate] { return delegate.longestGestureWindow(); },
             // A recording cut short by a bad line is a failure, whatever was played before it.
-            [&replay, soundReplay] {
-                bool failed = replay ? replay->endedOnError() : soundReplay->endedOnError();
-                QCoreApplication::exit(failed ? 1 : 0);
-            });
-        auto settle = [settle = exitWhenSettled.get(), &replayTime] {
-            replayTime->release();
-            settle->recordingFinished();
-        };
-        if (replay) replay->onFinished = settle;
-        if (soundReplay) soundReplay->onFinished = settle;
+            [&replay] { QCoreApplication::exit(replay->endedOnError() ? 1 : 0); });
+        replay->onFinished([settle = exitWhenSettled.get()] { settle->recordingFinished(); });
     }
 
     loop.post([&] { delegate.launch(); });
