@@ -160,7 +160,8 @@ TEST(FrameHandoff, HoldsOnlyTheNewestQuarterSecondWithTheTimeOfItsFirstFrame) {
     FrameHandoff handoff(Seconds(0.25));
     const AudioFormat stereo{48000, 2};
     MonotonicTime start{};
-    std::vector<float> fragment(480 * 2, 0.5f), out;
+    std::vector<float> fragment(480 * 2, 0.f), out;
+    fragment[0] = 0.5f; // loud: handed over at once
     AudioFormat format;
     // The first put asks for a take; more before the take do not.
     EXPECT_TRUE(handoff.put(stereo, start, fragment.data(), fragment.size()));
@@ -180,4 +181,36 @@ TEST(FrameHandoff, HoldsOnlyTheNewestQuarterSecondWithTheTimeOfItsFirstFrame) {
     EXPECT_EQ(handoff.heldFrames(), 441u);
     handoff.put(stereo, start, fragment.data(), 3);
     EXPECT_EQ(handoff.heldFrames(), 1u);
+}
+
+TEST(FrameHandoff, QuietSoundWakesTheMainLoopInBatchesATapAndItsDecayAtOnce) {
+    FrameHandoff handoff(Seconds(0.25));
+    const AudioFormat mono{48000, 1};
+    std::vector<float> quiet(480, 0.001f), loud(480, 0.001f), out;
+    loud[100] = 0.01f; // a peak ten times over the background
+    AudioFormat format;
+    MonotonicTime at{};
+    auto put = [&](const std::vector<float>& fragment) {
+        bool ask = handoff.put(mono, at, fragment.data(), fragment.size());
+        at += toSteady(Seconds(0.01));
+        return ask ? "take" : "-";
+    };
+    std::string asks;
+    for (int i = 0; i < 6; ++i) asks += put(quiet) + std::string(" "); // 50 ms of quiet: one take
+    handoff.take(out, format);
+    asks += put(quiet) + std::string(" ") + put(loud) + " "; // a tap: at once
+    handoff.take(out, format);
+    for (int i = 0; i < 14; ++i) { // its decay: every fragment at once
+        std::string ask = put(quiet);
+        if (ask == "take") handoff.take(out, format);
+        else asks += "missed@" + std::to_string(i) + " ";
+    }
+    at += toSteady(Seconds(0.02)); // past the decay: batches again
+    asks += put(quiet);
+    EXPECT_EQ(asks, "- - - - take - - take -");
+    handoff.clear(); // a take asked for and never made does not stop later ones
+    put(loud);
+    EXPECT_STREQ(put(loud), "-");
+    handoff.clear();
+    EXPECT_STREQ(put(loud), "take");
 }
