@@ -26,16 +26,18 @@ struct FixedAccess final : SensorAccess {
     std::optional<SensorAccessProblem> unreadableSensor() const override { return problem; }
 };
 
-const std::string kInUse = " is in use by another program; arm and pause taps from the menu instead.";
+const std::string kInstead = "; arm and pause taps from the menu instead.";
+const std::string kInUse = " is in use by another program" + kInstead;
 
 } // namespace
 
-TEST(AppDelegate, ArmingResetsAHalfCountedGestureAndRebuildsOnlyOnAChange) {
+TEST(AppDelegate, TheShortcutArmsAndResetsAHalfCountedGestureAndTheMenuTogglesTheRest) {
     AppHarness h;
     auto& app = h.launch();
     h.taps(1, 0.1);
     size_t menus = h.status.menus.size();
-    app.setArmed(true);
+    h.hotKeys.press();
+    h.env.loop.runPending();
     EXPECT_EQ(h.status.menus.back()[0].title, "Taps Active  (Super+Alt+T)");
     h.rest(3);
     EXPECT_EQ(h.said(), Lines{"[impact] force x1.50"}) << "the tap before arming never closes";
@@ -43,22 +45,13 @@ TEST(AppDelegate, ArmingResetsAHalfCountedGestureAndRebuildsOnlyOnAChange) {
     int writes = h.defaults.writes;
     app.setArmed(true);
     EXPECT_EQ(h.defaults.writes, writes);
-    EXPECT_EQ(h.status.menus.size(), menus + 1);
-}
-
-TEST(AppDelegate, HotKeyAndMenuToggle) {
-    AppHarness h;
-    auto& app = h.launch();
-    h.hotKeys.press();
-    h.env.loop.runPending();
-    EXPECT_TRUE(h.settings().tapsActive());
+    EXPECT_EQ(h.status.menus.size(), menus + 1) << "rebuilt only on a change";
     for (const auto& item : app.menuContent())
         if (item.action == MenuAction::toggleActive || item.action == MenuAction::toggleAutoPause ||
             item.action == MenuAction::editModes)
             app.perform(item);
-    EXPECT_FALSE(h.settings().tapsActive());
-    EXPECT_FALSE(h.settings().autoPause());
-    EXPECT_EQ(h.editorOpens, 1);
+    EXPECT_EQ(std::tuple(h.settings().tapsActive(), h.settings().autoPause(), h.editorOpens),
+              std::tuple(false, false, 1));
 }
 
 TEST(AppDelegate, AShortcutHeldByAnotherProgramIsReportedOnce) {
@@ -131,21 +124,24 @@ TEST(AppDelegate, FiringCountFollowsTheModesThatCanDoSomething) {
     EXPECT_EQ(tapsUntilAGestureCloses(h), 2);
 }
 
-TEST(AppDelegate, LaunchAppliesTheSettingsAndTheCalibrationWindowStartsFromThemAndWritesThem) {
+// The Test Taps window is kept hidden between openings; each opening shows the settings as they are then, not
+// as they were when it was built. While it is on screen it is not reset under the user.
+TEST(AppDelegate, LaunchAppliesTheSettingsAndTheCalibrationWindowShowsThemAtEachOpeningAndWritesThem) {
     AppHarness h;
     h.defaults.values["firmness"] = std::int64_t(1);
     h.defaults.values["cooldownSeconds"] = 2.0;
-    h.launch();
+    auto& app = h.launch();
     h.taps(1, 2.5);
     h.lines.clear();
     h.taps(1, 1.5);
     EXPECT_EQ(h.said().size(), 1u) << "1.5 s after the gesture, still in the 2 s cooldown: " << h.said().back();
-    h.app->showCalibration();
+    app.showCalibration();
     auto& window = *h.calibration;
-    const auto& setup = window.setup;
-    EXPECT_EQ(std::tuple(setup.firmness, setup.cooldown, setup.hotkeyDisplay, setup.autoPause, setup.thresholdG,
-                         setup.markerFraction),
-              std::tuple(1, 2.0, "Super+Alt+T", true, 0.052, 0.38));
+    auto shown = [&window] {
+        const auto& s = window.setup;
+        return std::tuple(s.firmness, s.cooldown, s.hotkeyDisplay, s.autoPause, s.thresholdG, s.markerFraction);
+    };
+    EXPECT_EQ(shown(), std::tuple(1, 2.0, "Super+Alt+T", true, 0.052, 0.38));
 
     window.onCooldownChange(5.0);
     EXPECT_EQ(h.settings().cooldownSeconds(), 5.0);
@@ -153,7 +149,6 @@ TEST(AppDelegate, LaunchAppliesTheSettingsAndTheCalibrationWindowStartsFromThemA
     window.onAutoPauseChange(false);
     EXPECT_FALSE(h.settings().autoPause());
     EXPECT_EQ(h.status.menus.size(), menus + 1);
-
     h.hotKeys.journal.clear();
     window.onHotkeyChange(40, 0x0300, "⇧⌘K");
     EXPECT_EQ(h.hotKeys.journal, (Lines{"register 40/768", "unregister 1"})) << "the new one first, then the old goes";
@@ -166,6 +161,13 @@ TEST(AppDelegate, LaunchAppliesTheSettingsAndTheCalibrationWindowStartsFromThemA
     h.lines.clear();
     h.taps(1, 1.5);
     EXPECT_EQ(h.said().size(), 1u) << "2.5 s after the gesture, still in the 5 s cooldown: " << h.said().back();
+    h.defaults.values["cooldownSeconds"] = 3.0; // written behind the controller's back
+    app.showCalibration();
+    EXPECT_EQ(h.calibration, &window) << "the same window, shown again";
+    EXPECT_EQ(shown(), std::tuple(1, 3.0, "Super+Shift+K", false, 0.052, 0.38));
+    window.journal.clear();
+    app.showCalibration(); // on screen already
+    EXPECT_FALSE(window.shows("refresh"));
 }
 
 TEST(AppDelegate, LiveDataReachesTheVisibleWindowAfterTheCallback) {
@@ -193,16 +195,15 @@ TEST(AppDelegate, OpenAtLogin) {
     h.storeModes({});
     auto& app = h.launch();
     app.toggleOpenAtLogin();
-    EXPECT_EQ(h.login.current, LoginItemStatus::enabled);
-    EXPECT_TRUE(h.status.menus.back()[6].checked);
+    EXPECT_EQ(std::pair(h.login.current, h.status.menus.back()[6].checked), std::pair(LoginItemStatus::enabled, true));
     app.toggleOpenAtLogin();
     EXPECT_EQ(h.login.current, LoginItemStatus::notRegistered);
 
     h.login.failure = "Could not write /x/knokle.desktop: Permission denied";
     app.toggleOpenAtLogin();
     ASSERT_EQ(h.alerts.shown.size(), 1u);
-    EXPECT_EQ(h.alerts.shown[0].messageText, "Couldn't change the login item");
-    EXPECT_EQ(h.alerts.shown[0].informativeText, *h.login.failure);
+    EXPECT_EQ(std::pair(h.alerts.shown[0].messageText, h.alerts.shown[0].informativeText),
+              std::pair(std::string("Couldn't change the login item"), *h.login.failure));
     EXPECT_FALSE(h.status.menus.back()[6].checked);
 }
 
@@ -283,12 +284,9 @@ TEST(AppDelegate, ASensorThatCannotBeUsedIsExplainedAndPostponesOnboarding) {
         if (!missing) { // left running: the menu says what is wrong and where the fix is
             const auto& menu = h.status.menus.back();
             ASSERT_GE(menu.size(), 3u);
-            EXPECT_EQ(std::tuple(menu[0].title, menu[0].enabled), std::tuple("Cannot read the motion sensor "
-                                                                             "(/dev/hidraw3)",
-                                                                             false));
-            EXPECT_FALSE(menu[1].enabled);
+            EXPECT_EQ(std::tuple(menu[0].title, menu[0].enabled, menu[1].enabled, menu[2].separator),
+                      std::tuple("Cannot read the motion sensor (/dev/hidraw3)", false, false, true));
             EXPECT_NE(menu[1].title.find("udev rule"), std::string::npos);
-            EXPECT_TRUE(menu[2].separator);
         }
         app.reopen();
         EXPECT_EQ(h.alerts.shown.size(), 2u);
@@ -360,27 +358,44 @@ TEST(AppDelegate, TheShortcutStepsAsideWhileTheRecorderListens) {
     EXPECT_EQ(h.said(), Lines{"[info] The shortcut Super+Alt+T" + kInUse});
 }
 
-// The Test Taps window is kept hidden between openings; each opening shows the settings as they are then, not
-// as they were when it was built. While it is on screen it is not reset under the user.
-TEST(AppDelegate, TestTapsShowsTheSettingsOfTheMomentItIsOpened) {
-    AppHarness h;
-    auto& app = h.launch();
-    app.showCalibration();
-    ASSERT_TRUE(h.calibration);
-    EXPECT_TRUE(h.calibration->setup.autoPause);
-    h.calibration->close();
-    for (const auto& item : app.menuContent())
-        if (item.action == MenuAction::toggleAutoPause) app.perform(item);
-    h.defaults.values["cooldownSeconds"] = 5.0;
-    h.defaults.values["hotkeyKeyCode"] = std::int64_t(40);
-    h.defaults.values["hotkeyMods"] = std::int64_t(0x1200);
-    test::FakeCalibration* first = h.calibration;
-    app.showCalibration();
-    EXPECT_EQ(h.calibration, first) << "the same window, shown again";
-    EXPECT_EQ(
-        std::tuple(h.calibration->setup.autoPause, h.calibration->setup.cooldown, h.calibration->setup.hotkeyDisplay),
-        std::tuple(false, 5.0, std::string("Ctrl+Shift+K")));
-    h.calibration->journal.clear();
-    app.showCalibration(); // on screen already
-    EXPECT_FALSE(h.calibration->shows("refresh"));
+// What a desktop that binds the shortcut itself reports, twice over: what the menu, the Test Taps window and
+// the output show then.
+TEST(AppDelegate, WhatTheDesktopReportsOfItsShortcutIsShown) {
+    const std::string unavailable = "[info] The shortcut is unavailable in this session (no portal)" + kInstead;
+    const std::string notBound =
+        "[info] The desktop did not bind the shortcut Super+Alt+T (dialog cancelled)" + kInstead;
+    const HotKeyBinding bound{"Meta+Alt+T", std::nullopt};
+    const HotKeyBinding noPortal{std::nullopt, HotKeyFailure{HotKeyFailure::Kind::notInSession, "no portal"}};
+    const HotKeyBinding cancelled{std::nullopt, HotKeyFailure{HotKeyFailure::Kind::unavailable, "dialog cancelled"}};
+    const std::tuple<const char*, std::vector<HotKeyBinding>, std::string, Lines> cases[] = {
+        {"bound", {bound, bound}, "Meta+Alt+T", {}},
+        {"no shortcuts in the session, said once", {noPortal, noPortal}, "shortcut unavailable", {unavailable}},
+        {"bound after all", {noPortal, bound}, "Meta+Alt+T", {unavailable}},
+        {"refused: the stored one is shown", {bound, cancelled}, "Super+Alt+T", {notBound}},
+    };
+    for (const auto& [name, reports, shown, lines] : cases) {
+        SCOPED_TRACE(name);
+        AppHarness h;
+        h.launch().showCalibration();
+        auto menus = h.status.menus.size();
+        for (const auto& report : reports)
+            h.hotKeys.report(report);
+        EXPECT_EQ(h.status.menus.size(), menus + reports.size()) << "the menu is rebuilt at each report";
+        EXPECT_EQ(h.status.menus.back()[0].title, "Taps Paused  (" + shown + ")");
+        EXPECT_EQ(h.calibration->journal.back(), "shortcut " + shown);
+        EXPECT_EQ(h.said(), lines);
+    }
+}
+
+TEST(AppDelegate, NoDesktopWideClicksIsSaidOnceAndNotedInTheMenu) {
+    for (bool offered : {true, false}) {
+        AppHarness h;
+        if (!offered) h.buttons.why = "no clicks here";
+        h.make().launch();
+        EXPECT_EQ(std::ranges::count(h.said(), "[info] The click veto is off in this session: no clicks here."),
+                  offered ? 0 : 1);
+        auto menu = h.app->menuContent();
+        auto note = std::ranges::find(menu, std::string("Click veto off in this session"), &MenuItem::title);
+        EXPECT_EQ(note != menu.end() && !note->enabled, !offered);
+    }
 }

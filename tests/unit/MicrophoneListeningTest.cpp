@@ -1,5 +1,7 @@
-#include "AppDelegateHarness.h"
 #include "controller/MicrophoneListening.h"
+#include "AppDelegateHarness.h"
+#include "sensing/SoundTapSource.h"
+#include "sensing/SyntheticSound.h"
 
 #include <gtest/gtest.h>
 
@@ -8,14 +10,24 @@ using State = AudioCapture::State;
 
 namespace {
 
-// Open while the microphone's source is started, as the desktop's microphone indicator would show.
+// Open while the microphone's source is started, as the desktop's microphone indicator would show; the test hands
+// sound over while it is open.
 struct FakeCapture final : AudioCapture {
     bool opened = false;
     int opens = 0;
-    void open(const std::string&) override { opened = true, ++opens, onStateChanged(State::listening, ""); }
-    void close() override { opened = false, onStateChanged(State::stopped, ""); }
+    std::string name;
+    void open(const std::string& source) override { opened = true, ++opens, name = source, said(State::listening); }
+    void close() override { opened = false, said(State::stopped); }
     bool isOpen() const override { return opened; }
-    void listSources(std::function<void(std::vector<AudioSource>)> handler) override { handler({}); }
+    void said(State state) {
+        if (onStateChanged) onStateChanged(state, "");
+    }
+};
+
+struct FakeActivity final : InputActivityMonitor {
+    std::function<void(double)> handler;
+    bool start(std::function<void(double)> h) override { return handler = std::move(h), true; }
+    void stop() override { handler = nullptr; }
 };
 
 struct FakeMicrophoneSource final : TapSource {
@@ -69,22 +81,21 @@ TEST(MicrophoneListening, TheSourceAndWhetherToListenFollowTheRules) {
         F accelerometer;
         bool enabled;
         K expected;
-    } sources[] = {{C::automatic, F::usable, true, K::accelerometer},
-                   {C::automatic, F::absent, true, K::microphone},
-                   {C::automatic, F::absent, false, K::none},
-                   {C::accelerometer, F::absent, true, K::none},
-                   {C::microphone, F::usable, true, K::microphone},
-                   {C::microphone, F::usable, false, K::none},
-                   {C::automatic, F::tooSlow, true, K::microphone}, // a slow one gives way to listening
-                   {C::automatic, F::tooSlow, false, K::accelerometer},
-                   {C::accelerometer, F::tooSlow, true, K::accelerometer}};
+    } sources[] = {
+        {C::automatic, F::usable, true, K::accelerometer},   {C::automatic, F::absent, true, K::microphone},
+        {C::automatic, F::absent, false, K::none},           {C::accelerometer, F::absent, true, K::none},
+        {C::microphone, F::usable, true, K::microphone},     {C::microphone, F::usable, false, K::none},
+        {C::automatic, F::tooSlow, true, K::microphone}, // a slow one gives way to listening
+        {C::automatic, F::tooSlow, false, K::accelerometer}, {C::accelerometer, F::tooSlow, true, K::accelerometer}};
     for (const auto& row : sources)
         EXPECT_EQ(chooseTapSource(row.choice, row.accelerometer, row.enabled), row.expected) << &row - sources;
 
     // Armed or testing, turned on, allowed and unlocked: only then.
     const ListeningConditions listens[] = {{true, false, false, true, false}, {true, false, false, false, true}};
-    const ListeningConditions silent[] = {{true, false, false, false, false}, {false, false, false, true, true},
-                                          {true, true, false, true, true},   {true, false, true, true, true}};
+    const ListeningConditions silent[] = {{true, false, false, false, false},
+                                          {false, false, false, true, true},
+                                          {true, true, false, true, true},
+                                          {true, false, true, true, true}};
     for (const auto& c : listens)
         EXPECT_TRUE(shouldListen(c)) << &c - listens;
     for (const auto& c : silent)
@@ -160,4 +171,66 @@ TEST(MicrophoneListening, ThePrivacySwitchRefusesAndAnEarlierChoiceNeedsNoQuesti
     EXPECT_TRUE(earlier.alerts.shown.empty());
     EXPECT_TRUE(earlier.listening());
     EXPECT_TRUE(earlier.menuItem("Taps Active  (Super+Alt+T)"));
+}
+
+TEST(MicrophoneTaps, AKeyPressAtATapsTimeKeepsItFromCountingAndAPickedMicrophoneIsOpened) {
+    FakeActivity keys; // outlives the program, as the desktop's monitor does
+    Laptop laptop;
+    laptop.inputActivity = &keys;
+    laptop.defaults.values = {{"didOnboard", true}, {"microphoneEnabled", true}, {"tapsActive", true}};
+    laptop.microphone = [&] { // the real detector behind the fake capture
+        auto feed = std::make_unique<FakeCapture>();
+        laptop.capture = feed.get();
+        auto source = std::make_unique<SoundTapSource>(std::move(feed), laptop.settings().microphoneSource());
+        return std::pair<std::unique_ptr<TapSource>, AudioCapture*>(std::move(source), laptop.capture);
+    };
+    laptop.launch();
+    ASSERT_TRUE(laptop.listening() && keys.handler);
+    // A knock at 0.5 s, in 10 ms blocks at the loop's time, as the capture hands them over.
+    auto play = [&] {
+        std::vector<float> frames = SyntheticSound().tap(0.5, SoundTapShape{.peakDb = 32}).extend(3.0).render();
+        const double start = laptop.env.loop.elapsed();
+        for (std::size_t at = 0; at < frames.size(); at += 480) {
+            laptop.env.loop.advance(start + static_cast<double>(at + 480) / 48000 - laptop.env.loop.elapsed());
+            laptop.capture->onFrames(frames.data() + at, 480, {48000, 1}, start + static_cast<double>(at) / 48000);
+        }
+        laptop.env.loop.runPending();
+        return std::ranges::count_if(laptop.said(), [](const std::string& l) { return l.starts_with("[impact]"); });
+    };
+    EXPECT_EQ(play(), 1);
+    keys.handler(laptop.env.loop.elapsed() + 0.45); // a key went down 50 ms before the knock: typing
+    EXPECT_EQ(play(), 1);
+    EXPECT_EQ(play(), 2) << "an old press vetoes nothing later";
+    laptop.app->perform(microphoneChoices({{"usb_mic", "USB", false, false}}, "")[2]); // the row "USB"
+    EXPECT_TRUE(laptop.listening() && laptop.capture->name == "usb_mic" &&
+                laptop.settings().microphoneSource() == "usb_mic");
+    laptop.app->setArmed(false);
+    EXPECT_FALSE(keys.handler) << "nothing is watched while not listening";
+}
+
+TEST(MicrophoneTaps, TheMenuOffersEachMicrophoneAndMarksTheStoredOne) {
+    const std::vector<AudioSource> there = {{"alsa_input.analog", "Built-in Audio", false, true},
+                                            {"alsa_output.analog.monitor", "Monitor of Built-in Audio", true},
+                                            {"bluez_input.headset", "", false, false}};
+    const struct {
+        std::string stored;
+        std::vector<std::string> rows; // checked ones end in " *"
+    } cases[] = {
+        {"", {"Default *", "Built-in Audio", "bluez_input.headset"}},
+        {"bluez_input.headset", {"Default", "Built-in Audio", "bluez_input.headset *"}},
+        {"alsa_output.analog.monitor",
+         {"Default", "Built-in Audio", "Monitor of Built-in Audio *", "bluez_input.headset"}},
+        {"usb_mic", {"Default", "Built-in Audio", "bluez_input.headset", "usb_mic (not connected) *"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> shown;
+        for (const MenuItem& row : microphoneChoices(there, c.stored))
+            if (row.action == MenuAction::chooseMicrophone)
+                shown.push_back(row.title.substr(8) + (row.checked ? " *" : ""));
+        EXPECT_EQ(shown, c.rows) << c.stored;
+    }
+    auto rows = microphoneChoices(there, "");
+    EXPECT_EQ(rows[1].choice, "") << "Default";
+    EXPECT_EQ(rows[2].choice, "alsa_input.analog");
+    EXPECT_TRUE(microphoneChoices({}, "").empty()) << "no list: no choice shown";
 }
