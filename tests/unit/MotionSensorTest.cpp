@@ -135,15 +135,3 @@ TEST(MotionSensor, StartWithoutAUsableDevice) {
     EXPECT_GE(stamps[0], before);
     EXPECT_LE(stamps[0], sampleClockNow());
 }
-
-// Without the debug log asked for, no report bytes are printed at all.
-TEST(MotionSensor, PrintsNoReportBytesUnlessDebugging) {
-    Harness h;
-    auto device = h.hid.addDevice();
-    h.start();
-    h.capture.clear();
-    for (int i = 0; i < 5; ++i)
-        device->deliver(encodeReport(0, 0, 1, 20));
-    EXPECT_TRUE(h.capture.lines().empty());
-    EXPECT_EQ(h.samples.size(), 5u);
-}
