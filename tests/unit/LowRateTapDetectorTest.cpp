@@ -123,9 +123,7 @@ TEST(LowRateTapDetector, RefractoryTimeHoldsOffAnEcho) {
     SyntheticMotion motion(1000, 5, 0.0015);
     rig.feed(motion.rest(1.0).taps(2, 0.08, tapOf(0.16)).rest(0.5));
     EXPECT_EQ(rig.forces.size(), 1u);
-    for (const char* part :
-         {"low-rate BLOCKED refractory", "low-rate ACCEPT", "est=0.1", "vert=", "rate=200Hz", "floor="})
-        EXPECT_NE(rig.logText().find(part), std::string::npos) << part;
+    EXPECT_NE(rig.logText().find("low-rate BLOCKED refractory"), std::string::npos) << "held off, not judged";
 }
 
 TEST(Decimator, DeliversTheRateAskedWithAreaKeptAtAnyPhase) {

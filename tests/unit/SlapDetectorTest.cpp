@@ -1,6 +1,5 @@
 #include "sensing/SlapDetector.h"
 #include "TempDir.h"
-#include "common/AtomicFile.h"
 #include "sensing/EventLog.h"
 #include "sensing/SyntheticMotion.h"
 
@@ -163,22 +162,12 @@ TEST(SlapDetector, ResetDropsTheEventTheHoldOffAndTheBaseline) {
     EXPECT_FALSE(rig.detector.inEvent());
 }
 
-TEST(SlapDetector, VerdictLinesAreExact) {
+TEST(SlapDetector, TheMeterIsFedInG) {
     Rig rig(1);
-    // No noise and pulses that peak at their first sample, so every figure is known.
-    SyntheticMotion motion(1000, 1, 0, 1000.0);
-    motion.rest(0.5).tap(shape(0.1, 0.008, 0, 1)).rest(0.992);
-    motion.tap(shape(0.15, 0.006, 0, 0.4)).rest(0.1);
-    rig.feed(motion);
-    rig.detector.level = 2;
-    SyntheticMotion firmer(1000, 1, 0, motion.now());
-    rig.feed(firmer.rest(0.894).tap(shape(0.1, 0.008, 0, 1)).rest(0.1));
-    EXPECT_EQ(readWholeFile(rig.log.path()),
-              "ACCEPT           peak=0.100 vert=100% rise=0.0ms dur=8.0ms gap=-- thr=0.05\n"
-              "REJECT sideways  peak=0.150 vert=40% rise=0.0ms dur=6.0ms gap=1000ms thr=0.05\n"
-              "under-threshold  peak=0.100 vert=100% rise=0.0ms dur=8.0ms gap=1000ms thr=0.12\n");
-    ASSERT_EQ(rig.peaks.size(), 2u);
-    EXPECT_NEAR(rig.peaks[1], 0.1, 0.001) << "the meter is fed in g";
+    SyntheticMotion motion(1000, 1, 0, 1000.0); // no noise, and a pulse that peaks at its first sample
+    rig.feed(motion.rest(0.5).tap(shape(0.1, 0.008, 0, 1)).rest(0.1));
+    ASSERT_EQ(rig.peaks.size(), 1u);
+    EXPECT_NEAR(rig.peaks[0], 0.1, 0.001);
 }
 
 } // namespace
