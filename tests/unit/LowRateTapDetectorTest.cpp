@@ -99,6 +99,9 @@ TEST(LowRateTapDetector, StrengthLandsOnTheOneKilohertzScale) {
 TEST(LowRateTapDetector, TooSlowAStreamIsNeverJudged) {
     Rig rig(30);
     SyntheticMotion motion(1000, 5, 0.0015);
+    Rig early(30);
+    early.feed(SyntheticMotion(1000, 5, 0.0015).rest(0.2)); // six samples: too few to tell the rate
+    EXPECT_EQ(early.detector.effectiveRate(), 0);
     rig.feed(motion.rest(1.0).taps(3, 0.4, tapOf(0.2)).rest(0.5));
     EXPECT_TRUE(rig.verdicts.empty());
     EXPECT_FALSE(rig.detector.usable());

@@ -173,6 +173,16 @@ TEST(MicrophoneListening, ThePrivacySwitchRefusesAndAnEarlierChoiceNeedsNoQuesti
     EXPECT_TRUE(earlier.menuItem("Taps Active  (Super+Alt+T)"));
 }
 
+TEST(MicrophoneListening, BesideAWorkingAccelerometerTheMicrophoneIsOfferedOnlyWhenChosen) {
+    for (bool chosen : {false, true}) {
+        Laptop laptop;
+        laptop.accelerometer = laptop.hid.addDevice();
+        if (chosen) laptop.defaults.values["tapSource"] = std::string("microphone");
+        laptop.launch();
+        EXPECT_EQ(laptop.menuItem("Listen with the Microphone").has_value(), chosen);
+    }
+}
+
 TEST(MicrophoneTaps, AKeyPressAtATapsTimeKeepsItFromCountingAndAPickedMicrophoneIsOpened) {
     FakeActivity keys; // outlives the program, as the desktop's monitor does
     Laptop laptop;

@@ -1,5 +1,5 @@
-#include "TempDir.h"
 #include "sensing/WavFile.h"
+#include "TempDir.h"
 
 #include <cstdint>
 #include <cstring>
@@ -51,7 +51,8 @@ std::string wav(unsigned tag, unsigned channels, unsigned rate, unsigned bits, c
 
 std::string pcm16(std::initializer_list<int> samples) {
     std::string s;
-    for (int v : samples) put16(s, static_cast<unsigned>(v) & 0xFFFF);
+    for (int v : samples)
+        put16(s, static_cast<unsigned>(v) & 0xFFFF);
     return s;
 }
 
@@ -93,19 +94,27 @@ const std::string kTwoFrames = pcm16({1000, -1000, 2000, -2000});
 
 INSTANTIATE_TEST_SUITE_P(
     Headers, WavFiles,
-    testing::Values(
-        Case{"pcm16_stereo", wav(1, 2, 48000, 16, kTwoFrames, 8), ""},
-        Case{"float_mono", wav(3, 1, 44100, 32, float32({0.5f}), 4), ""},
-        Case{"extensible_float", wav(3, 2, 48000, 32, float32({0.5f, -0.5f}), 8, true), ""},
-        Case{"empty", "", "not a usable WAV file: shorter than its header"},
-        Case{"not_riff", std::string(40, 'x'), "not a usable WAV file: no RIFF WAVE header"},
-        Case{"pcm24", wav(1, 1, 48000, 24, "abc", 3), "not a usable WAV file: format 1 with 24-bit samples "
-                                                        "(16-bit PCM or 32-bit float expected)"},
-        Case{"no_channels", wav(1, 0, 48000, 16, "", 0), "not a usable WAV file: 0 channels"},
-        Case{"huge_rate", wav(1, 1, 4000000, 16, "", 0), "not a usable WAV file: sample rate 4000000 Hz"},
-        Case{"data_claims_4gb", wav(1, 2, 48000, 16, kTwoFrames, 0xFFFFFFF0u),
-             "not a usable WAV file: truncated: the data chunk holds 4294967280 bytes, the file only 8"},
-        Case{"header_only", wav(1, 1, 48000, 16, "", 0).substr(0, 30), "not a usable WAV file: truncated in its fmt chunk"}),
+    testing::Values(Case{"pcm16_stereo", wav(1, 2, 48000, 16, kTwoFrames, 8), ""},
+                    Case{"float_mono", wav(3, 1, 44100, 32, float32({0.5f}), 4), ""},
+                    Case{"extensible_float", wav(3, 2, 48000, 32, float32({0.5f, -0.5f}), 8, true), ""},
+                    Case{"empty", "", "not a usable WAV file: shorter than its header"},
+                    Case{"not_riff", std::string(40, 'x'), "not a usable WAV file: no RIFF WAVE header"},
+                    Case{"pcm24", wav(1, 1, 48000, 24, "abc", 3),
+                         "not a usable WAV file: format 1 with 24-bit samples "
+                         "(16-bit PCM or 32-bit float expected)"},
+                    Case{"fmt_too_long",
+                         [] {
+                             auto b = wav(1, 1, 48000, 16, "", 0);
+                             b[16] = 100;
+                             return b;
+                         }(),
+                         "not a usable WAV file: fmt chunk of 100 bytes"},
+                    Case{"no_channels", wav(1, 0, 48000, 16, "", 0), "not a usable WAV file: 0 channels"},
+                    Case{"huge_rate", wav(1, 1, 4000000, 16, "", 0), "not a usable WAV file: sample rate 4000000 Hz"},
+                    Case{"data_claims_4gb", wav(1, 2, 48000, 16, kTwoFrames, 0xFFFFFFF0u),
+                         "not a usable WAV file: truncated: the data chunk holds 4294967280 bytes, the file only 8"},
+                    Case{"header_only", wav(1, 1, 48000, 16, "", 0).substr(0, 30),
+                         "not a usable WAV file: truncated in its fmt chunk"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WavFile, MissingFileSaysSo) {
@@ -128,7 +137,8 @@ TEST(WavFile, SamplesReadInBlocksAndWrittenBack) {
     EXPECT_EQ(file.read(read.data(), 2), 2u);
     EXPECT_EQ(file.read(read.data() + 4, 5), 1u);
     EXPECT_EQ(file.read(read.data(), 5), 0u);
-    for (std::size_t i = 0; i < frames.size(); ++i) EXPECT_NEAR(read[i], frames[i], 1.0 / 32000) << i;
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        EXPECT_NEAR(read[i], frames[i], 1.0 / 32000) << i;
     EXPECT_FALSE(file.truncated());
 }
 
