@@ -1,8 +1,8 @@
-#include "sensing/WavFile.h"
 #include "TempDir.h"
+#include "sensing/WavFile.h"
 
+#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <string>
@@ -11,58 +11,50 @@ using namespace knokle;
 
 namespace {
 
-void put16(std::string& s, unsigned v) {
-    s += static_cast<char>(v & 0xFF);
-    s += static_cast<char>((v >> 8) & 0xFF);
-}
-void put32(std::string& s, std::uint32_t v) {
-    put16(s, v & 0xFFFF);
-    put16(s, v >> 16);
+// Little-endian, as WAV files are.
+void put(std::string& s, std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        s += static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
 // A WAV file byte by byte: a fmt chunk of the given tag and width, then `dataSize` claimed over `data`.
 std::string wav(unsigned tag, unsigned channels, unsigned rate, unsigned bits, const std::string& data,
                 std::uint32_t dataSize, bool extensible = false) {
     std::string fmt;
-    put16(fmt, extensible ? 0xFFFE : tag);
-    put16(fmt, channels);
-    put32(fmt, rate);
-    put32(fmt, rate * channels * bits / 8);
-    put16(fmt, channels * bits / 8);
-    put16(fmt, bits);
+    put(fmt, extensible ? 0xFFFE : tag, 2);
+    put(fmt, channels, 2);
+    put(fmt, rate, 4);
+    put(fmt, rate * channels * bits / 8, 4);
+    put(fmt, channels * bits / 8, 2);
+    put(fmt, bits, 2);
     if (extensible) {
-        put16(fmt, 22);
-        put16(fmt, bits);
-        put32(fmt, 0);
-        put16(fmt, tag);
+        put(fmt, 22, 2);
+        put(fmt, bits, 2);
+        put(fmt, 0, 4);
+        put(fmt, tag, 2);
         fmt += std::string("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
     }
     std::string body = "WAVEfmt ";
-    put32(body, static_cast<std::uint32_t>(fmt.size()));
+    put(body, static_cast<std::uint32_t>(fmt.size()), 4);
     body += fmt + "LIST";
-    put32(body, 4);
+    put(body, 4, 4);
     body += "INFOdata";
-    put32(body, dataSize);
+    put(body, dataSize, 4);
     body += data;
     std::string file = "RIFF";
-    put32(file, static_cast<std::uint32_t>(body.size()));
+    put(file, static_cast<std::uint32_t>(body.size()), 4);
     return file + body;
 }
 
 std::string pcm16(std::initializer_list<int> samples) {
     std::string s;
-    for (int v : samples)
-        put16(s, static_cast<unsigned>(v) & 0xFFFF);
+    for (int v : samples) put(s, static_cast<std::uint32_t>(v) & 0xFFFF, 2);
     return s;
 }
 
 std::string float32(std::initializer_list<float> samples) {
     std::string s;
-    for (float v : samples) {
-        std::uint32_t raw;
-        std::memcpy(&raw, &v, 4);
-        put32(s, raw);
-    }
+    for (float v : samples) put(s, std::bit_cast<std::uint32_t>(v), 4);
     return s;
 }
 
@@ -94,27 +86,21 @@ const std::string kTwoFrames = pcm16({1000, -1000, 2000, -2000});
 
 INSTANTIATE_TEST_SUITE_P(
     Headers, WavFiles,
-    testing::Values(Case{"pcm16_stereo", wav(1, 2, 48000, 16, kTwoFrames, 8), ""},
-                    Case{"float_mono", wav(3, 1, 44100, 32, float32({0.5f}), 4), ""},
-                    Case{"extensible_float", wav(3, 2, 48000, 32, float32({0.5f, -0.5f}), 8, true), ""},
-                    Case{"empty", "", "not a usable WAV file: shorter than its header"},
-                    Case{"not_riff", std::string(40, 'x'), "not a usable WAV file: no RIFF WAVE header"},
-                    Case{"pcm24", wav(1, 1, 48000, 24, "abc", 3),
-                         "not a usable WAV file: format 1 with 24-bit samples "
-                         "(16-bit PCM or 32-bit float expected)"},
-                    Case{"fmt_too_long",
-                         [] {
-                             auto b = wav(1, 1, 48000, 16, "", 0);
-                             b[16] = 100;
-                             return b;
-                         }(),
-                         "not a usable WAV file: fmt chunk of 100 bytes"},
-                    Case{"no_channels", wav(1, 0, 48000, 16, "", 0), "not a usable WAV file: 0 channels"},
-                    Case{"huge_rate", wav(1, 1, 4000000, 16, "", 0), "not a usable WAV file: sample rate 4000000 Hz"},
-                    Case{"data_claims_4gb", wav(1, 2, 48000, 16, kTwoFrames, 0xFFFFFFF0u),
-                         "not a usable WAV file: truncated: the data chunk holds 4294967280 bytes, the file only 8"},
-                    Case{"header_only", wav(1, 1, 48000, 16, "", 0).substr(0, 30),
-                         "not a usable WAV file: truncated in its fmt chunk"}),
+    testing::Values(
+        Case{"pcm16_stereo", wav(1, 2, 48000, 16, kTwoFrames, 8), ""},
+        Case{"float_mono", wav(3, 1, 44100, 32, float32({0.5f}), 4), ""},
+        Case{"extensible_float", wav(3, 2, 48000, 32, float32({0.5f, -0.5f}), 8, true), ""},
+        Case{"empty", "", "not a usable WAV file: shorter than its header"},
+        Case{"not_riff", std::string(40, 'x'), "not a usable WAV file: no RIFF WAVE header"},
+        Case{"pcm24", wav(1, 1, 48000, 24, "abc", 3), "not a usable WAV file: format 1 with 24-bit samples "
+                                                        "(16-bit PCM or 32-bit float expected)"},
+        Case{"fmt_too_long", [] { auto b = wav(1, 1, 48000, 16, "", 0); b[16] = 100; return b; }(),
+             "not a usable WAV file: fmt chunk of 100 bytes"},
+        Case{"no_channels", wav(1, 0, 48000, 16, "", 0), "not a usable WAV file: 0 channels"},
+        Case{"huge_rate", wav(1, 1, 4000000, 16, "", 0), "not a usable WAV file: sample rate 4000000 Hz"},
+        Case{"data_claims_4gb", wav(1, 2, 48000, 16, kTwoFrames, 0xFFFFFFF0u),
+             "not a usable WAV file: truncated: the data chunk holds 4294967280 bytes, the file only 8"},
+        Case{"header_only", wav(1, 1, 48000, 16, "", 0).substr(0, 30), "not a usable WAV file: truncated in its fmt chunk"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WavFile, MissingFileSaysSo) {
@@ -137,8 +123,7 @@ TEST(WavFile, SamplesReadInBlocksAndWrittenBack) {
     EXPECT_EQ(file.read(read.data(), 2), 2u);
     EXPECT_EQ(file.read(read.data() + 4, 5), 1u);
     EXPECT_EQ(file.read(read.data(), 5), 0u);
-    for (std::size_t i = 0; i < frames.size(); ++i)
-        EXPECT_NEAR(read[i], frames[i], 1.0 / 32000) << i;
+    for (std::size_t i = 0; i < frames.size(); ++i) EXPECT_NEAR(read[i], frames[i], 1.0 / 32000) << i;
     EXPECT_FALSE(file.truncated());
 }
 
