@@ -1,5 +1,6 @@
 #include "sensing/SlapDetector.h"
 #include "TempDir.h"
+#include "common/AtomicFile.h"
 #include "sensing/EventLog.h"
 #include "sensing/SyntheticMotion.h"
 
@@ -162,12 +163,15 @@ TEST(SlapDetector, ResetDropsTheEventTheHoldOffAndTheBaseline) {
     EXPECT_FALSE(rig.detector.inEvent());
 }
 
-TEST(SlapDetector, TheMeterIsFedInG) {
+// The meter is fed in g, and the event log (what a user sends with a report) says what was measured.
+TEST(SlapDetector, TheMeterAndTheEventLogGetTheMeasuredFigures) {
     Rig rig(1);
     SyntheticMotion motion(1000, 1, 0, 1000.0); // no noise, and a pulse that peaks at its first sample
     rig.feed(motion.rest(0.5).tap(shape(0.1, 0.008, 0, 1)).rest(0.1));
     ASSERT_EQ(rig.peaks.size(), 1u);
     EXPECT_NEAR(rig.peaks[0], 0.1, 0.001);
+    EXPECT_EQ(readWholeFile(rig.log.path()),
+              "ACCEPT           peak=0.100 vert=100% rise=0.0ms dur=8.0ms gap=-- thr=0.05\n");
 }
 
 } // namespace
