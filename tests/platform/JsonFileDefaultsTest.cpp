@@ -91,7 +91,7 @@ TEST(JsonFileDefaults, AnUnreadableFileReadsEmptyAndIsKeptAsideBeforeTheFirstWri
     }
 }
 
-TEST(JsonFileDefaults, WritesGoThroughLinksKeepPermissionsAndClearCrashLeftovers) {
+TEST(JsonFileDefaults, WritesGoThroughLinksToRegularFilesKeepPermissionsAndClearCrashLeftovers) {
     test::TempDir dir;
     auto file = dir / "settings.json";
     auto real = dir / "dotfiles" / "knokle.json";
@@ -124,18 +124,15 @@ TEST(JsonFileDefaults, WritesGoThroughLinksKeepPermissionsAndClearCrashLeftovers
     ::umask(previous);
     ASSERT_EQ(::stat((dir / "new.json").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
-}
 
-TEST(JsonFileDefaults, ALinkToAnythingButTheUsersRegularFileIsNeverWrittenThrough) {
-    test::TempDir dir;
+    // A link to anything but the user's regular file is never written through.
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
-    fs::create_symlink("fifo", dir / "settings.json");
+    fs::create_symlink("fifo", dir / "fifo.json");
     test::LineCapture lines;
-    JsonFileDefaults store(dir / "settings.json");
-    store.set("autoPause", false);
-    EXPECT_TRUE(fs::is_symlink(dir / "settings.json"));
+    JsonFileDefaults(dir / "fifo.json").set("autoPause", false);
+    EXPECT_TRUE(fs::is_symlink(dir / "fifo.json"));
     EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
-    EXPECT_EQ(lines.lines(), std::vector<std::string>{"[info] Settings file " + (dir / "settings.json").string() +
+    EXPECT_EQ(lines.lines(), std::vector<std::string>{"[info] Settings file " + (dir / "fifo.json").string() +
                                                       " is a link to something other than a regular file of yours; "
                                                       "the setting was not saved"});
 }
