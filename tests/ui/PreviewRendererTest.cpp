@@ -69,7 +69,7 @@ TEST_F(PreviewRenderer, CalibrationPictureAtItsSizeWithTheLevelAskedFor) {
     }
 }
 
-TEST_F(PreviewRenderer, APlantedLinkIsReplacedNotFollowed) {
+TEST_F(PreviewRenderer, APlantedLinkIsReplacedNotFollowedAndAnUnwritablePathFails) {
     std::filesystem::create_directories(dir / "elsewhere");
     { std::ofstream(dir / "elsewhere/precious") << "keep me"; }
     std::filesystem::create_symlink(dir / "elsewhere/precious", dir / "cal.png");
@@ -78,11 +78,9 @@ TEST_F(PreviewRenderer, APlantedLinkIsReplacedNotFollowed) {
     EXPECT_FALSE(std::filesystem::is_symlink(dir / "cal.png"));
     EXPECT_FALSE(QImage(QString::fromStdString(out("cal.png"))).isNull());
     EXPECT_EQ(readWholeFile(dir / "elsewhere/precious"), "keep me");
-}
 
-TEST_F(PreviewRenderer, AnUnwritablePathIsAFailureNotASuccess) {
-    auto result = runProgram(env(), {"--render-cal-preview", out("no/such/folder/cal.png")});
-    EXPECT_EQ(result.status, 1);
+    result = runProgram(env(), {"--render-cal-preview", out("no/such/folder/cal.png")});
+    EXPECT_EQ(result.status, 1) << "an unwritable path is a failure, not a success";
     EXPECT_TRUE(result.hasPrefix("knokle: could not write " + out("no/such/folder/cal.png"))) << result.output;
 }
 
