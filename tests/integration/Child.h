@@ -31,6 +31,18 @@ inline std::string text(const std::filesystem::path& file) {
     return readWholeFile(file).value_or("");
 }
 
+// Standard output of a shell command.
+inline std::string commandOutput(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            out.append(buffer, n);
+        ::pclose(pipe);
+    }
+    return out;
+}
+
 // The test's own environment with these "NAME=value" entries in place of its own.
 inline std::vector<std::string> inherited(std::vector<std::string> extra) {
     for (char** e = environ; *e; ++e) {

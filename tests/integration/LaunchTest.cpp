@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <iterator>
+// After gtest: Xlib's macros would clash with its names.
+#include "XWindows.h"
 
 using namespace knokle;
 namespace fs = std::filesystem;
@@ -20,13 +22,8 @@ test::Child runMode(test::TrayDesktop& desktop, const std::string& apps) {
     return desktop.start({"--exec-mode", (desktop.dir / "mode.json").string()});
 }
 
-bool fullScreen(const std::string& display, const std::string& window) {
-    return test::commandOutput("DISPLAY=" + display + " xprop -id " + window + " _NET_WM_STATE 2>/dev/null")
-               .find("_NET_WM_STATE_FULLSCREEN") != std::string::npos;
-}
-
-std::vector<std::string> windowsOfClass(const std::string& display, const std::string& wmClass) {
-    std::istringstream ids(test::commandOutput("DISPLAY=" + display + " xdotool search --class " + wmClass));
+std::vector<std::string> windowsOfClass(const test::XWindows& x, const std::string& wmClass) {
+    std::istringstream ids(x.xdotool("search --class " + wmClass));
     return {std::istream_iterator<std::string>(ids), {}};
 }
 
@@ -34,10 +31,13 @@ std::vector<std::string> windowsOfClass(const std::string& display, const std::s
 
 // The launched script starts the window's program and exits: its pid never owns a window. The new window
 // of the entry's class is put into full screen, not the older one of the same class.
-TEST(Launch, FullScreenFindsTheWindowAfterAHandOff) {
+TEST(Launch, FullScreenFindsTheWindowAfterAHandOffAndDBusActivationIsRetriedOrAnswered) {
     test::TrayDesktop desktop(false);
     ASSERT_TRUE(desktop.ok()) << desktop.session.error();
-    const std::string display = desktop.session.display();
+    test::XWindows x(desktop.session.display());
+    auto fullScreen = [&](const std::string& window) {
+        return x.xprop(std::stoul(window), "_NET_WM_STATE").find("_NET_WM_STATE_FULLSCREEN") != std::string::npos;
+    };
     auto handedOff = desktop.dir / "xterm.pid";
     test::put(desktop.dir / "handoff.sh",
               "#!/bin/sh\nxterm -class KnokleHandoff -e sleep 60 >/dev/null 2>&1 &\necho $! > '" + handedOff.string() +
@@ -47,33 +47,29 @@ TEST(Launch, FullScreenFindsTheWindowAfterAHandOff) {
           "Exec=" + (desktop.dir / "handoff.sh").string() + "\nStartupWMClass=KnokleHandoff\n");
     test::Child older({"xterm", "-class", "KnokleHandoff", "-e", "sleep", "60"}, desktop.environment(),
                       desktop.dir / "older.out");
-    ASSERT_TRUE(waitFor([&] { return windowsOfClass(display, "KnokleHandoff").size() == 1; }));
-    std::string olderWindow = windowsOfClass(display, "KnokleHandoff")[0];
+    ASSERT_TRUE(waitFor([&] { return windowsOfClass(x, "KnokleHandoff").size() == 1; }));
+    std::string olderWindow = windowsOfClass(x, "KnokleHandoff")[0];
 
     auto program = runMode(desktop, R"("org.knokle.Handoff")");
     std::string newer;
     ASSERT_TRUE(waitFor(
         [&] {
-            for (const auto& window : windowsOfClass(display, "KnokleHandoff"))
+            for (const auto& window : windowsOfClass(x, "KnokleHandoff"))
                 if (window != olderWindow) newer = window;
-            return !newer.empty() && fullScreen(display, newer);
+            return !newer.empty() && fullScreen(newer);
         },
         15000))
         << "the handed-off window did not enter full screen";
-    EXPECT_FALSE(fullScreen(display, olderWindow));
+    EXPECT_FALSE(fullScreen(olderWindow));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     for (const auto& line : program.lines())
         EXPECT_EQ(line.find("[ModeManager]"), std::string::npos) << line;
     // The handed-off xterm left every process group of ours.
     if (int pid = std::atoi(readWholeFile(handedOff).value_or("0").c_str()); pid > 0) ::kill(pid, SIGKILL);
-}
 
-// An application started over D-Bus: a failed activation is retried and then given up, with the usual
-// lines; one that answers counts as launched though it has no pid of its own.
-TEST(Launch, DBusActivationFailuresAreRetriedAndAnswersCountAsLaunched) {
-    // The session bus finds services under $XDG_DATA_HOME/dbus-1/services, and notices new ones.
-    test::TrayDesktop desktop(false);
-    ASSERT_TRUE(desktop.ok()) << desktop.session.error();
+    // An application started over D-Bus: a failed activation is retried and then given up, with the usual
+    // lines; one that answers counts as launched though it has no pid of its own. The session bus finds
+    // services under $XDG_DATA_HOME/dbus-1/services, and notices new ones.
     auto marker = desktop.dir / "activated";
     test::put(desktop.dir / "service.py", "#!/usr/bin/python3\n" + std::string(R"(import sys
 from gi.repository import Gio, GLib
@@ -96,8 +92,8 @@ loop.run()
     for (const char* id : {"org.knokle.Answering", "org.knokle.Missing"})
         entry(desktop, id, "Exec=false\nDBusActivatable=true\n");
 
-    auto program = runMode(desktop, R"("org.knokle.Missing", "org.knokle.Answering")");
-    EXPECT_EQ(program.wait(20000), 0);
+    auto activation = runMode(desktop, R"("org.knokle.Missing", "org.knokle.Answering")");
+    EXPECT_EQ(activation.wait(20000), 0);
     std::string output = desktop.log();
     EXPECT_NE(output.find("[ModeManager] Gave up launching org.knokle.Missing"), std::string::npos) << output;
     EXPECT_EQ(output.find("[ModeManager] org.knokle.Answering"), std::string::npos) << "it answered: launched";

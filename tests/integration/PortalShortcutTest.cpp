@@ -41,12 +41,8 @@ struct PortalSession {
                      dir / "program.log");
     }
     int press() const { // how many bound shortcuts the portal pressed
-        std::string command = "env DBUS_SESSION_BUS_ADDRESS=" + shellQuoted(address) + " " + kPortal + " press";
-        FILE* pipe = ::popen(command.c_str(), "r");
-        int pressed = -1;
-        if (pipe && std::fscanf(pipe, "%d", &pressed) != 1) pressed = -1;
-        if (pipe) ::pclose(pipe);
-        return pressed;
+        return std::atoi(
+            commandOutput("env DBUS_SESSION_BUS_ADDRESS=" + shellQuoted(address) + " " + kPortal + " press").c_str());
     }
     std::optional<bool> tapsActive() const {
         auto json = nlohmann::json::parse(text(dir / "settings/settings.json"), nullptr, false);

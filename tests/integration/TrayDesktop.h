@@ -35,18 +35,6 @@ inline std::string recording(const std::filesystem::path& file, const SyntheticM
     return file.string();
 }
 
-// Standard output of a shell command.
-inline std::string commandOutput(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-            out.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return out;
-}
-
 class TrayDesktop {
 public:
     TempDir dir;

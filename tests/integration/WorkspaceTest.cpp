@@ -115,7 +115,7 @@ void reapEndedChildren() {
 
 } // namespace
 
-TEST(Workspace, LaunchesFindsAndKillsADesktopApplicationAndOpensLinks) {
+TEST(Workspace, LaunchesFindsAndKillsADesktopApplicationOpensLinksAndResolvesWellKnownIds) {
     ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
     TestDesktop desktop;
     const std::string id = "org.knokle.TestApp";
@@ -161,25 +161,20 @@ TEST(Workspace, LaunchesFindsAndKillsADesktopApplicationAndOpensLinks) {
         return test::text(desktop.urlMarker) == url;
     })) << test::text(desktop.urlMarker);
     EXPECT_EQ(test::text(desktop.temp / "answer").find("noise"), std::string::npos) << "it has the launcher's output";
-}
 
-TEST(Workspace, WellKnownIdentifiersResolveToThisDesktopsChoices) {
-    TestDesktop desktop;
-    const std::map<std::string, std::string> expected = {
-        {"com.apple.Safari", "testhandler (well-known)"},
-        {"com.apple.mail", "mailer (well-known)"},
-
-        {"com.apple.Notes", "org.example.Notes (well-known)"},
-        {"com.apple.Terminal", "the-terminal (well-known)"},
-        {"com.apple.MobileSMS", "- (well-known)"},
-        {"org.knokle.TestApp", "org.knokle.TestApp"},
-        {"com.example.Unknown", "-"},
-        {"hidden", "-"},
-    };
+    // Well-known identifiers resolve to this desktop's choices.
+    const std::map<std::string, std::string> expected = {{"com.apple.Safari", "testhandler (well-known)"},
+                                                         {"com.apple.mail", "mailer (well-known)"},
+                                                         {"com.apple.Notes", "org.example.Notes (well-known)"},
+                                                         {"com.apple.Terminal", "the-terminal (well-known)"},
+                                                         {"com.apple.MobileSMS", "- (well-known)"},
+                                                         {"org.knokle.TestApp", "org.knokle.TestApp"},
+                                                         {"com.example.Unknown", "-"},
+                                                         {"hidden", "-"}};
     std::string ids;
     for (const auto& [id, meaning] : expected)
         ids += " " + id;
-    auto answer = desktop.ask("resolve" + ids);
+    answer = desktop.ask("resolve" + ids);
     for (const auto& [id, meaning] : expected)
         EXPECT_EQ(answer[id], meaning) << id;
 }
