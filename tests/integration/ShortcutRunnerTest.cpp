@@ -1,5 +1,6 @@
 #include "platform/linux/desktop/ExecutableShortcutRunner.h"
 
+#include "ScopedEnv.h"
 #include "TrayDesktop.h"
 
 #include <cstdlib>
@@ -21,26 +22,30 @@ struct ShortcutFolder {
     test::TempDir temp;
     fs::path config = temp / "config";
     fs::path folder = config / "shortcuts";
-    ShortcutFolder() {
-        fs::create_directories(folder);
-        setenv("KNOKLE_CONFIG_DIR", config.c_str(), 1);
-    }
-    ~ShortcutFolder() { unsetenv("KNOKLE_CONFIG_DIR"); }
+    test::ScopedEnv env{"KNOKLE_CONFIG_DIR", config.c_str()};
+    ShortcutFolder() { fs::create_directories(folder); }
 };
 
 } // namespace
 
-TEST(ShortcutRunner, RunsTheNamedExecutableWithoutArgumentsAndReapsIt) {
+TEST(ShortcutRunner, RunsTheNamedExecutableWithoutArgumentsOrOurDescriptorsAndReapsIt) {
     ShortcutFolder shortcuts;
-    fs::path marker = shortcuts.temp / "marker";
-    test::put(shortcuts.folder / "Work Focus", "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$0\" > '" + marker.string() + "'\n",
+    fs::path marker = shortcuts.temp / "marker", listing = shortcuts.temp / "descriptors";
+    // The shell's own descriptors, listed before it opens anything else, and its arguments.
+    test::put(shortcuts.folder / "Work Focus",
+              "#!/bin/sh\nls /proc/$$/fd > '" + listing.string() + "'\nprintf '%s|%s' \"$#\" \"$0\" > '" +
+                  marker.string() + "'\n",
               true);
-    ExecutableShortcutRunner runner;
+    // As a recording or a library's /dev/null would be: open without close-on-exec.
+    int leaked = ::dup2(::open("/dev/null", O_RDONLY), 57);
+    ASSERT_EQ(leaked, 57);
     EXPECT_EQ(ExecutableShortcutRunner::defaultFolder(), shortcuts.folder);
-    EXPECT_EQ(runner.run("Work Focus"), std::nullopt);
+    EXPECT_EQ(ExecutableShortcutRunner().run("Work Focus"), std::nullopt);
+    ::close(leaked);
     ASSERT_TRUE(test::waitFor([&] { return readWholeFile(marker).value_or("").size() > 0; }));
-    // No arguments, and the name with its space reached the program as one piece.
+    // No arguments, the name with its space reached the program as one piece, and not our descriptor.
     EXPECT_EQ(readWholeFile(marker), "0|" + (shortcuts.folder / "Work Focus").string());
+    EXPECT_EQ(readWholeFile(listing)->find("57\n"), std::string::npos) << *readWholeFile(listing);
     EXPECT_TRUE(test::waitFor(allReaped));
 }
 
@@ -69,21 +74,6 @@ TEST(ShortcutRunner, RefusesNamesOutsideTheFolderAndExplainsFailures) {
     for (const auto& c : cases)
         EXPECT_EQ(runner.run(c.name), c.error) << c.name;
     EXPECT_FALSE(fs::exists(shortcuts.temp / "escaped"));
-}
-
-TEST(ShortcutRunner, AShortcutGetsNoDescriptorButTheStandardOnes) {
-    ShortcutFolder shortcuts;
-    fs::path listing = shortcuts.temp / "descriptors";
-    // The shell's own descriptors, listed before it opens anything else.
-    test::put(shortcuts.folder / "List", "#!/bin/sh\nls /proc/$$/fd > '" + listing.string() + "'\n", true);
-    // As a recording or a library's /dev/null would be: open without close-on-exec.
-    int leaked = ::dup2(::open("/dev/null", O_RDONLY), 57);
-    ASSERT_EQ(leaked, 57);
-    EXPECT_EQ(ExecutableShortcutRunner().run("List"), std::nullopt);
-    ASSERT_TRUE(test::waitFor([&] { return readWholeFile(listing).value_or("").size() > 0; }));
-    EXPECT_EQ(readWholeFile(listing)->find("57\n"), std::string::npos) << *readWholeFile(listing);
-    ::close(leaked);
-    EXPECT_TRUE(test::waitFor(allReaped));
 }
 
 // What the editor's Focus row offers: the executable files, by name, not folders or files it cannot run.
