@@ -6,8 +6,6 @@
 #include "QtEventLoop.h"
 #include "ScopedEnv.h"
 #include "TempDir.h"
-#include "sensing/SyntheticSound.h"
-#include "sensing/WavFile.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -17,6 +15,21 @@ using namespace knokle;
 using State = AudioCapture::State;
 
 namespace {
+
+// Knuckle-like taps at the given times: a low tone dying away in tens of milliseconds, 16-bit stereo at 48 kHz.
+void writeTaps(const std::filesystem::path& file, const std::vector<double>& times, double length) {
+    const std::uint32_t rate = 48000, bytes = std::uint32_t(length * rate) * 4;
+    std::vector<std::int16_t> samples(bytes / 2, 0);
+    for (double at : times)
+        for (std::size_t i = 0, first = std::size_t(at * rate); i < rate / 10 && first + i < bytes / 4; ++i)
+            samples[2 * (first + i)] = samples[2 * (first + i) + 1] =
+                std::int16_t(26000 * std::exp(-double(i) / 576) * std::sin(2 * M_PI * 220 * double(i) / rate));
+    const std::uint32_t header[] = {0x46464952, 36 + bytes, 0x45564157, 0x20746d66, 16,   0x00020001,
+                                    rate,       rate * 4,   0x00100004, 0x61746164, bytes};
+    std::ofstream out(file, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(header), sizeof header);
+    out.write(reinterpret_cast<const char*>(samples.data()), bytes);
+}
 
 // Everything a capture delivered: its states, and the times at which loud onsets began.
 struct Listener {
@@ -65,9 +78,7 @@ protected:
 
 TEST_F(PulseAudioCaptureTest, TapsPlayedIntoTheSinkArriveAtTheirSpacingAndNothingIsWritten) {
     test::PulseServer pulse(dir / "server");
-    SyntheticSound taps(48000, 2);
-    writeWav(dir / "taps.wav", taps.tap(0.3, {.peakDb = 50}).taps(0.6, 2, 0.45, {.peakDb = 50}).extend(1.4).render(),
-             {48000, 2});
+    writeTaps(dir / "taps.wav", {0.3, 0.6, 1.05}, 1.4);
     int watch = inotify_init1(IN_NONBLOCK);
     for (const char* folder : {"server/home", "server/home/.config/pulse", "server/run", "server/run/pulse", "tmp"})
         ASSERT_GE(inotify_add_watch(watch, (dir / folder).c_str(), IN_CREATE | IN_MODIFY | IN_MOVED_TO), 0) << folder;
