@@ -177,6 +177,11 @@ TEST(FrameHandoff, HoldsOnlyTheNewestQuarterSecondWithTheTimeOfItsFirstFrame) {
     EXPECT_EQ(handoff.heldFrames(), 441u);
     handoff.put(stereo, start, fragment.data(), 3);
     EXPECT_EQ(handoff.heldFrames(), 1u);
+    // A format without channels or rate holds and asks for nothing.
+    handoff.clear();
+    EXPECT_FALSE(handoff.put(AudioFormat{48000, 0}, start, fragment.data(), fragment.size()));
+    EXPECT_FALSE(handoff.put(AudioFormat{0, 2}, start, fragment.data(), fragment.size()));
+    EXPECT_EQ(handoff.heldFrames(), 0u);
 }
 
 TEST(FrameHandoff, QuietSoundWakesTheMainLoopInBatchesATapAndItsDecayAtOnce) {
