@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # CPU and memory while listening at 48 kHz stereo to a live sound server: a private PulseAudio server with a null
 # sink, taps over quiet noise played into it in a loop, and its monitor as the default source. A bare `parec` with
-# the same 10 ms fragments, the program's capture alone (bench/microphone_listener.cpp) and the whole program with
-# listening turned on and taps armed all listen at once and are measured over the same window, so that a machine
-# loaded by other work charges them alike: the bare client is the baseline the others are read against.
+# the program's 20 ms fragments (a source runs at its most demanding client's pace: a bare client asking for less
+# would wake the program more often too), the program's capture alone (bench/microphone_listener.cpp) and the whole
+# program with listening turned on and taps armed all listen at once and are measured over the same window, so that
+# a machine loaded by other work charges them alike: the bare client is the baseline the others are read against.
 #
 #   bench/microphone-cpu.sh LISTENER [KNOKLE]          SECONDS_LISTENED=60 by default
 set -euo pipefail
@@ -65,9 +66,9 @@ listen() { # NAME PID
     watched+=("$2")
 }
 
-parec --latency-msec=10 --format=float32le --rate=48000 --channels=2 >/dev/null &
+parec --latency-msec=20 --format=float32le --rate=48000 --channels=2 >/dev/null &
 pids+=($!)
-listen "bare parec (48 kHz stereo, 10 ms fragments)" "$!"
+listen "bare parec (48 kHz stereo, 20 ms fragments)" "$!"
 "$listener" $((seconds + 30)) >"$scratch/listener.out" 2>&1 &
 pids+=($!)
 listen "the program's capture alone" "$!"

@@ -39,8 +39,8 @@ std::function<double()> RecordingReplay::sampleClock() {
 TapSourceFactory RecordingReplay::soundSource() {
     if (!soundReplay) return {};
     // The delegate asks once, at its construction.
-    return [held = soundReplay] {
-        return std::unique_ptr<TapSource>(std::make_unique<SoundTapSource>(std::move(*held)));
+    return [held = soundReplay, &loop = time] {
+        return std::unique_ptr<TapSource>(std::make_unique<SoundTapSource>(loop, std::move(*held)));
     };
 }
 

@@ -252,7 +252,7 @@ int runTrayApplication(const CommandLine& line, int argc, char** argv) {
             auto capture = std::make_unique<PulseAudioCapture>(loop);
             AudioCapture* handle = capture.get();
             return std::pair<std::unique_ptr<TapSource>, AudioCapture*>(
-                std::make_unique<SoundTapSource>(std::move(capture), Settings(defaults).microphoneSource()), handle);
+                std::make_unique<SoundTapSource>(loop, std::move(capture), Settings(defaults).microphoneSource()), handle);
         };
     }
     // A recording brought down to a slower accelerometer's rate goes through the low-rate detector.

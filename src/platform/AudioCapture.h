@@ -21,8 +21,9 @@ struct AudioSource {
     bool isDefault = false;
 };
 
-// Sound from a capture device (a microphone), delivered on the main loop. Nothing is kept or written: each block is
-// handed over once and forgotten.
+// Sound from a capture device (a microphone). Nothing is kept or written: each block is handed over once and
+// forgotten. Blocks come one at a time on the capture's own thread where it has one (a live stream), else on the
+// main loop; states always come on the main loop.
 class AudioCapture {
 public:
     enum class State { stopped, listening, muted, sourceGone, serverMissing };

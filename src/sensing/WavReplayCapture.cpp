@@ -9,7 +9,7 @@ namespace knokle {
 
 namespace {
 
-constexpr double kBlockSeconds = 0.01; // what a capture stream asked for small fragments delivers
+constexpr double kBlockSeconds = 0.02; // what the microphone's capture stream delivers
 constexpr int kBlocksPerTurn = 64;     // a fast replay never starves the main loop
 
 } // namespace

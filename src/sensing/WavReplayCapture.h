@@ -11,7 +11,7 @@
 
 namespace knokle {
 
-// Plays a WAV file as if a microphone captured it: 10 ms blocks on the main loop at the file's pace (scaled by
+// Plays a WAV file as if a microphone captured it: 20 ms blocks on the main loop at the file's pace (scaled by
 // speed; 0 delivers as fast as the loop allows), each stamped with its place on the file's timeline.
 class WavReplayCapture final : public AudioCapture {
 public:

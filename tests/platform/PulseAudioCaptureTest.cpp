@@ -1,4 +1,3 @@
-#include "platform/linux/audio/FrameHandoff.h"
 #include "platform/linux/audio/PulseAudioCapture.h"
 #include "platform/linux/runtime/QtMainLoop.h"
 
@@ -7,7 +6,9 @@
 #include "ScopedEnv.h"
 #include "TempDir.h"
 
+#include <atomic>
 #include <cmath>
+#include <mutex>
 #include <gtest/gtest.h>
 #include <sys/inotify.h>
 
@@ -31,17 +32,20 @@ void writeTaps(const std::filesystem::path& file, const std::vector<double>& tim
     out.write(reinterpret_cast<const char*>(samples.data()), bytes);
 }
 
-// Everything a capture delivered: its states, and the times at which loud onsets began.
+// Everything a capture delivered: its states, and the times at which loud onsets began. Frames come on the
+// capture's thread, states on the main loop.
 struct Listener {
     std::vector<std::pair<State, std::string>> states;
+    std::mutex framesLock;
     std::vector<double> onsets;
-    std::size_t frames = 0;
+    std::atomic<std::size_t> frames = 0;
     AudioFormat format;
     int sinceLoud = 1 << 30;
 
     explicit Listener(AudioCapture& capture) {
         capture.onStateChanged = [this](State s, const std::string& why) { states.emplace_back(s, why); };
         capture.onFrames = [this](const float* samples, std::size_t count, AudioFormat f, double firstFrameTime) {
+            std::lock_guard lock(framesLock);
             format = f;
             for (std::size_t i = 0; i < count; ++i) {
                 float v = std::fabs(samples[i * f.channels]);
@@ -52,6 +56,10 @@ struct Listener {
         };
     }
     bool reached(State s) const { return !states.empty() && states.back().first == s; }
+    std::vector<double> onsetTimes() {
+        std::lock_guard lock(framesLock);
+        return onsets;
+    }
 };
 
 class PulseAudioCaptureTest : public ::testing::Test {
@@ -95,13 +103,17 @@ TEST_F(PulseAudioCaptureTest, TapsPlayedIntoTheSinkArriveAtTheirSpacingAndNothin
         EXPECT_NE(outputs.find(property), std::string::npos) << property << "\n" << outputs;
 
     std::thread player([&] { pulse.play(dir / "taps.wav"); });
-    test::runEventsUntil([&] { return heard.onsets.size() >= 3; }, 6000);
+    test::runEventsUntil([&] { return heard.onsetTimes().size() >= 3; }, 6000);
+    std::vector<double> onsets = heard.onsetTimes();
     player.join();
-    EXPECT_EQ(heard.format, (AudioFormat{48000, 2}));
-    ASSERT_EQ(heard.onsets.size(), 3u);
+    {
+        std::lock_guard lock(heard.framesLock);
+        EXPECT_EQ(heard.format, (AudioFormat{48000, 2}));
+    }
+    ASSERT_EQ(onsets.size(), 3u);
     // The frames' times keep the taps' spacing to within a fragment or two.
-    EXPECT_NEAR(heard.onsets[1] - heard.onsets[0], 0.30, 0.02);
-    EXPECT_NEAR(heard.onsets[2] - heard.onsets[1], 0.45, 0.02);
+    EXPECT_NEAR(onsets[1] - onsets[0], 0.30, 0.02);
+    EXPECT_NEAR(onsets[2] - onsets[1], 0.45, 0.02);
 
     // Closed, the stream is gone from the server and nothing more arrives.
     capture.close();
@@ -150,68 +162,4 @@ TEST_F(PulseAudioCaptureTest, NoServerIsSaidOnceTheCaptureRecoversAndMutedAndMis
     pulse.pactl("unload-module " + module.substr(0, module.find('\n')));
     EXPECT_TRUE(waitFor(State::sourceGone));
     EXPECT_EQ(pulse.pactl("list short source-outputs"), "");
-}
-
-TEST(FrameHandoff, HoldsOnlyTheNewestQuarterSecondWithTheTimeOfItsFirstFrame) {
-    FrameHandoff handoff(Seconds(0.25));
-    const AudioFormat stereo{48000, 2};
-    MonotonicTime start{};
-    std::vector<float> fragment(480 * 2, 0.f), out;
-    fragment[0] = 0.5f; // loud: handed over at once
-    AudioFormat format;
-    // The first put asks for a take; more before the take do not.
-    EXPECT_TRUE(handoff.put(stereo, start, fragment.data(), fragment.size()));
-    EXPECT_FALSE(handoff.put(stereo, start + toSteady(Seconds(0.01)), fragment.data(), fragment.size()));
-    EXPECT_EQ(handoff.take(out, format), start);
-    EXPECT_EQ(out.size(), 2 * fragment.size());
-
-    // A main loop that stalls for a second loses the oldest sound, not the newest, and memory stays bounded.
-    for (int i = 0; i < 100; ++i)
-        handoff.put(stereo, start + toSteady(Seconds(0.01 * i)), fragment.data(), fragment.size());
-    EXPECT_EQ(handoff.heldFrames(), 12000u);
-    EXPECT_NEAR(Seconds(handoff.take(out, format) - start).count(), 0.75, 1e-6);
-
-    // A new format (another source) starts afresh; a half frame is never held.
-    handoff.put(stereo, start, fragment.data(), fragment.size());
-    EXPECT_TRUE(handoff.put(AudioFormat{44100, 1}, start, fragment.data(), 441));
-    EXPECT_EQ(handoff.heldFrames(), 441u);
-    handoff.put(stereo, start, fragment.data(), 3);
-    EXPECT_EQ(handoff.heldFrames(), 1u);
-    // A format without channels or rate holds and asks for nothing.
-    handoff.clear();
-    EXPECT_FALSE(handoff.put(AudioFormat{48000, 0}, start, fragment.data(), fragment.size()));
-    EXPECT_FALSE(handoff.put(AudioFormat{0, 2}, start, fragment.data(), fragment.size()));
-    EXPECT_EQ(handoff.heldFrames(), 0u);
-}
-
-TEST(FrameHandoff, QuietSoundWakesTheMainLoopInBatchesATapAndItsDecayAtOnce) {
-    FrameHandoff handoff(Seconds(0.25));
-    const AudioFormat mono{48000, 1};
-    std::vector<float> quiet(480, 0.001f), loud(480, 0.001f), out;
-    loud[100] = 0.01f; // a peak ten times over the background
-    AudioFormat format;
-    MonotonicTime at{};
-    auto put = [&](const std::vector<float>& fragment) {
-        bool ask = handoff.put(mono, at, fragment.data(), fragment.size());
-        at += toSteady(Seconds(0.01));
-        return ask ? "take" : "-";
-    };
-    std::string asks;
-    for (int i = 0; i < 6; ++i) asks += put(quiet) + std::string(" "); // 50 ms of quiet: one take
-    handoff.take(out, format);
-    asks += put(quiet) + std::string(" ") + put(loud) + " "; // a tap: at once
-    handoff.take(out, format);
-    for (int i = 0; i < 14; ++i) { // its decay: every fragment at once
-        std::string ask = put(quiet);
-        if (ask == "take") handoff.take(out, format);
-        else asks += "missed@" + std::to_string(i) + " ";
-    }
-    at += toSteady(Seconds(0.02)); // past the decay: batches again
-    asks += put(quiet);
-    EXPECT_EQ(asks, "- - - - take - - take -");
-    handoff.clear(); // a take asked for and never made does not stop later ones
-    put(loud);
-    EXPECT_STREQ(put(loud), "-");
-    handoff.clear();
-    EXPECT_STREQ(put(loud), "take");
 }

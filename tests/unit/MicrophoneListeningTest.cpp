@@ -191,7 +191,7 @@ TEST(MicrophoneTaps, AKeyPressAtATapsTimeKeepsItFromCountingAndAPickedMicrophone
     laptop.microphone = [&] { // the real detector behind the fake capture
         auto feed = std::make_unique<FakeCapture>();
         laptop.capture = feed.get();
-        auto source = std::make_unique<SoundTapSource>(std::move(feed), laptop.settings().microphoneSource());
+        auto source = std::make_unique<SoundTapSource>(laptop.env.loop, std::move(feed), laptop.settings().microphoneSource());
         return std::pair<std::unique_ptr<TapSource>, AudioCapture*>(std::move(source), laptop.capture);
     };
     laptop.launch();

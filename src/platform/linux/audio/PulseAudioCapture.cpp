@@ -40,7 +40,7 @@ void unrefLater(pa_mainloop_api* api, T* object) {
 PulseAudioCapture::PulseAudioCapture(MainLoop& loop) : PulseAudioCapture(loop, Options{}) {}
 
 PulseAudioCapture::PulseAudioCapture(MainLoop& loop, Options options)
-    : loop(loop), options(std::move(options)), handoff(this->options.held) {}
+    : loop(loop), options(std::move(options)) {}
 
 PulseAudioCapture::~PulseAudioCapture() {
     close();
@@ -111,7 +111,6 @@ void PulseAudioCapture::close() {
         context = nullptr;
     }
     streamReady = false;
-    handoff.clear();
     report(State::stopped, {});
     pa_threaded_mainloop_unlock(mainloop);
 }
@@ -277,25 +276,13 @@ void PulseAudioCapture::readFragments() {
         const void* data = nullptr;
         std::size_t bytes = 0;
         if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0) break;
-        if (data) {
-            std::size_t samples = bytes / sizeof(float);
-            MonotonicTime first = frameClock.firstFrameTime(loop.now(), samples / format.channels, format.sampleRate);
-            if (handoff.put(format, first, static_cast<const float*>(data), samples)) {
-                loop.post([weak = std::weak_ptr<Delivery>(delivery), this, session = session] {
-                    if (auto alive = weak.lock(); alive && alive->session == session) deliverFrames();
-                });
-            }
+        std::size_t frames = bytes / sizeof(float) / static_cast<std::size_t>(format.channels);
+        if (data && frames > 0 && onFrames) {
+            MonotonicTime first = frameClock.firstFrameTime(loop.now(), frames, format.sampleRate);
+            onFrames(static_cast<const float*>(data), frames, format, Seconds(first.time_since_epoch()).count());
         }
         pa_stream_drop(stream); // a hole (no data) is dropped too: silence, nothing to analyse
     }
-}
-
-void PulseAudioCapture::deliverFrames() {
-    AudioFormat heldFormat;
-    MonotonicTime first = handoff.take(delivery->buffer, heldFormat);
-    if (delivery->buffer.empty() || !onFrames) return;
-    onFrames(delivery->buffer.data(), delivery->buffer.size() / static_cast<std::size_t>(heldFormat.channels),
-             heldFormat, Seconds(first.time_since_epoch()).count());
 }
 
 void PulseAudioCapture::checkMute() {
@@ -323,7 +310,6 @@ void PulseAudioCapture::dropStream() {
     if (pa_stream_get_state(stream) == PA_STREAM_READY) pa_stream_disconnect(stream);
     unrefLater<pa_stream, pa_stream_unref>(api, stream);
     stream = nullptr;
-    handoff.clear();
 }
 
 void PulseAudioCapture::dropContext() {
