@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # CPU and memory while listening at 48 kHz stereo to a live sound server: a private PulseAudio server with a null
 # sink, taps over quiet noise played into it in a loop, and its monitor as the default source. A bare `parec` with
-# the program's 20 ms fragments (a source runs at its most demanding client's pace: a bare client asking for less
-# would wake the program more often too), the program's capture alone (bench/microphone_listener.cpp) and the whole
-# program with listening turned on and taps armed all listen at once and are measured over the same window, so that
-# a machine loaded by other work charges them alike: the bare client is the baseline the others are read against.
+# the program's 20 ms fragments, the program's capture alone (bench/microphone_listener.cpp) and the whole program
+# with listening turned on and taps armed take turns, each listening alone as the program does on a desktop (a
+# source runs at its most demanding client's pace, and clients woken together on a small machine slow each other).
+# The turns repeat for ROUNDS rounds, so that a machine whose load drifts charges each alike; the bare client is the
+# baseline the others are read against, round by round.
 #
-#   bench/microphone-cpu.sh LISTENER [KNOKLE]          SECONDS_LISTENED=60 by default
+#   bench/microphone-cpu.sh LISTENER [KNOKLE]          SECONDS_LISTENED=10 per turn, ROUNDS=9 by default
 set -euo pipefail
 listener=$(realpath "$1")
 program=${2:+$(realpath "$2")}
-seconds=${SECONDS_LISTENED:-60}
+seconds=${SECONDS_LISTENED:-10}
+rounds=${ROUNDS:-9}
 scratch=$(mktemp -d)
 pids=()
 cleanup() {
@@ -60,19 +62,6 @@ cpuNs() { # all threads of the process
 }
 rssKb() { awk '/VmRSS/ {print $2}' /proc/"$1"/status; }
 
-names=() watched=()
-listen() { # NAME PID
-    names+=("$1")
-    watched+=("$2")
-}
-
-parec --latency-msec=20 --format=float32le --rate=48000 --channels=2 >/dev/null &
-pids+=($!)
-listen "bare parec (48 kHz stereo, 20 ms fragments)" "$!"
-"$listener" $((seconds + 30)) >"$scratch/listener.out" 2>&1 &
-pids+=($!)
-listen "the program's capture alone" "$!"
-
 if [ -n "$program" ]; then
     mkdir -p "$scratch/config" "$scratch/data"
     export KNOKLE_CONFIG_DIR="$scratch/config" KNOKLE_DATA_DIR="$scratch/data"
@@ -81,29 +70,54 @@ if [ -n "$program" ]; then
         # shellcheck disable=SC2086
         "$program" defaults write $setting >/dev/null
     done
-    "$program" >"$scratch/program.out" 2>&1 &
-    pids+=($!)
-    for _ in $(seq 100); do grep -q '^\[microphone\] listening' "$scratch/program.out" && break; sleep 0.1; done
-    if ! grep -q '^\[microphone\] listening' "$scratch/program.out"; then
-        echo "program: it did not start listening; its output:" >&2
-        cat "$scratch/program.out" >&2
-        exit 1
-    fi
-    listen "program listening, taps armed" "$!"
 fi
-sleep 2 # past start-up
 
-# CPU of each over the same window, resident memory every tenth of it.
-step=$((seconds / 10))
-[ "$step" -gt 0 ] || step=1
-start=() rss=()
-for pid in "${watched[@]}"; do start+=("$(cpuNs "$pid")"); done
-for _ in $(seq 10); do
-    sleep "$step"
-    for i in "${!watched[@]}"; do rss[i]="${rss[i]:-} $(rssKb "${watched[i]}")"; done
+# One turn: NAME then the command; it listens alone, measured over `seconds` after its start-up, resident memory
+# every tenth of that.
+turn() {
+    local name=$1 pid used rss="" out="$scratch/turn.out"
+    shift
+    "$@" >"$out" 2>&1 &
+    pid=$!
+    pids+=("$pid")
+    if [ "$1" = "$program" ]; then
+        for _ in $(seq 100); do grep -q '^\[microphone\] listening' "$out" && break; sleep 0.1; done
+        if ! grep -q '^\[microphone\] listening' "$out"; then
+            echo "program: it did not start listening; its output:" >&2
+            cat "$out" >&2
+            exit 1
+        fi
+    fi
+    sleep 2 # past start-up
+    local step=$((seconds / 10)) start
+    [ "$step" -gt 0 ] || step=1
+    start=$(cpuNs "$pid")
+    for _ in $(seq 10); do
+        sleep "$step"
+        rss="$rss $(rssKb "$pid")"
+    done
+    used=$(($(cpuNs "$pid") - start))
+    kill "$pid"
+    wait "$pid" 2>/dev/null || true
+    awk -v n="$name" -v ns="$used" -v s="$((step * 10))" -v r="$rss" 'BEGIN {
+        printf "%s: %.3f %% of one core over %d s; resident KB every %d s:%s\n", n, ns / (s * 1e7), s, s / 10, r }' |
+        tee -a "$scratch/results"
+}
+
+for round in $(seq "$rounds"); do
+    echo "round $round"
+    turn "bare parec (48 kHz stereo, 20 ms fragments)" \
+        sh -c 'exec parec --latency-msec=20 --format=float32le --rate=48000 --channels=2 >/dev/null'
+    turn "the program's capture alone" "$listener" $((seconds + 30))
+    [ -z "$program" ] || turn "program listening, taps armed" "$program"
 done
-for i in "${!watched[@]}"; do
-    used=$(($(cpuNs "${watched[i]}") - start[i]))
-    awk -v n="${names[i]}" -v ns="$used" -v s="$((step * 10))" -v r="${rss[i]}" 'BEGIN {
-        printf "%s: %.3f %% of one core over %d s; resident KB every %d s:%s\n", n, ns / (s * 1e7), s, s / 10, r }'
+# The machine's load drifts between turns, but less within a round: each round's program against its bare client.
+[ -z "$program" ] || awk -F': ' '{ split($2, f, " ") } /^bare parec/ { bare = f[1] } /^program/ { printf "%.2f\n", f[1] / bare }' \
+    "$scratch/results" | sort -n | awk '{ v[NR] = $1 } END {
+        printf "  program over the bare client, median of the rounds: %.2f times\n", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }' >"$scratch/ratio"
+echo "medians over $rounds rounds:"
+cut -d: -f1 "$scratch/results" | sort -u | while read -r name; do
+    grep -F "$name:" "$scratch/results" | sed 's/.*: \([0-9.]*\) %.*/\1/' | sort -n |
+        awk -v n="$name" '{ v[NR] = $1 } END { printf "  %s: %.3f %%\n", n, NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 done
+[ -z "$program" ] || cat "$scratch/ratio"
