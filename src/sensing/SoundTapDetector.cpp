@@ -128,10 +128,7 @@ void SoundTapDetector::configure(int channelCount, double sampleRate) {
     floorDown = 1 - std::exp(-hop / kFloorFallSeconds);
     floorUp = 1 - std::exp(-hop / kFloorRiseSeconds);
     floorHeld = 1 - std::exp(-hop / kFloorHeldRiseSeconds);
-    hopFill = 0;
-    hopPower = hopLow = hopHigh = 0;
-    hopChannelPower.fill(0);
-    hopChannelPeak.fill(0);
+    clearHop();
     recentPowers.fill(0);
     recentChannelPowers.fill({});
     recentIndex = 0;
@@ -157,6 +154,7 @@ void SoundTapDetector::ingest(const float* frames, std::size_t frameCount, int c
         for (std::size_t c = 0; c < static_cast<std::size_t>(channels); ++c) {
             double x = frame[c];
             if (!std::isfinite(x)) x = 0; // one damaged sample must not poison the filters
+            hopSounding = hopSounding || x != 0;
             if (c < compared) {
                 x = dcBlock[c].step(x);
                 hopChannelPower[c] += x * x;
@@ -175,6 +173,12 @@ void SoundTapDetector::ingest(const float* frames, std::size_t frameCount, int c
 }
 
 void SoundTapDetector::endHop(double t) {
+    // Digital silence (a muted microphone, the gap between two streams) says nothing of the room: a floor taken
+    // from it would make the room's own noise after it a sound that never ends, and the first knock with it.
+    if (!hopSounding && floorReady && state == State::quiet) {
+        clearHop();
+        return;
+    }
     std::size_t compared = std::min<std::size_t>(static_cast<std::size_t>(channels), kMaxChannels);
     double db = powerDb(hopPower / hopLength);
     // A low tone's power swings within its period; the floor and the end of a candidate follow the mean over
@@ -276,6 +280,7 @@ void SoundTapDetector::endHop(double t) {
 
 void SoundTapDetector::clearHop() {
     hopFill = 0;
+    hopSounding = false;
     hopPower = hopLow = hopHigh = 0;
     hopChannelPower.fill(0);
     hopChannelPeak.fill(0);

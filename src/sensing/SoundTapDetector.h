@@ -138,6 +138,7 @@ private:
     std::size_t recentIndex = 0;
     std::size_t warmUpHops = 0;
     double hopPower = 0, hopLow = 0, hopHigh = 0;
+    bool hopSounding = false; // any sample not exactly zero
     std::array<double, 8> hopChannelPower{}, hopChannelPeak{}, channelFloor{};
     double floor = 0;
     double roomFloor = 0;

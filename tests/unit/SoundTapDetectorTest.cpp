@@ -141,6 +141,18 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // Strength is on the accelerometer's scale: a peak 16 dB over the room is a light tap, about 30.5 dB a firm one.
+// Muted, then unmuted: the room's noise comes back with the knock, and the floor is still the room's.
+TEST(SoundSilence, AKnockRightAfterDigitalSilenceCounts) {
+    SyntheticSound sound;
+    sound.tap(2.3, SoundTapShape{30, 300, 0.03, false}).extend(4);
+    std::vector<float> frames = sound.render();
+    std::fill(frames.begin() + 2 * 48000, frames.begin() + 2 * 48000 + 14400, 0.f);
+    test::SoundRig rig(2);
+    rig.feed(frames, 1, 48000);
+    ASSERT_EQ(rig.impactTimes.size(), 1u);
+    EXPECT_NEAR(rig.impactTimes[0], 2.3, 0.1);
+}
+
 TEST(SoundStrength, PeaksOverTheRoomMapOntoTheAccelerometerScale) {
     EXPECT_DOUBLE_EQ(SoundTapDetector::strengthForDb(SoundTapDetector::lightTapDb), kFirmnessLevels[0].threshold);
     EXPECT_NEAR(SoundTapDetector::dbForStrength(kFirmnessLevels[1].threshold), 30.5, 0.1);
