@@ -120,6 +120,12 @@ TEST_F(ModesWindow, TypingSavesHalfASecondAfterTheLastKeyAndLeavingSavesItTrimme
     EXPECT_EQ(storedFor(1)->openURLs, std::vector<std::string>{" bc "}) << "as typed while typing";
     link->clearFocus();
     EXPECT_EQ(storedFor(1)->openURLs, std::vector<std::string>{"bc"}) << "trimmed when editing ends";
+    // Adding a link rebuilds the rows: what was typed just before is kept.
+    link->setFocus();
+    link->selectAll();
+    QTest::keyClicks(link, "d.com");
+    e.addEntry(ModeList::openURLs);
+    EXPECT_EQ(storedFor(1)->openURLs, (std::vector<std::string>{"d.com", ""}));
 }
 
 TEST_F(ModesWindow, ReturnInTheNameSavesConfirmsAndClosesThenReopeningResets) {
