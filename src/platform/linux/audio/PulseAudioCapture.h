@@ -24,7 +24,7 @@ namespace knokle {
 class PulseAudioCapture final : public AudioCapture {
 public:
     struct Options {
-        // Each fragment wakes libpulse's thread, and a wake costs about as much as the detector's work on the
+        // Each fragment wakes libpulse's thread, and on a virtual machine a wake costs more than judging the
         // fragment: 20 ms halves what 10 ms cost, and a tap's [impact] still comes well within 60 ms of its end.
         Seconds fragment{0.020};
         Seconds held{0.25};       // at most in the server's buffer
